@@ -1,0 +1,24 @@
+#pragma once
+// Headless, hermetic test process: SDL's offscreen/dummy drivers and a private HOME and
+// XDG_* tree that is removed when the test program ends.
+
+#include <filesystem>
+#include <string>
+
+namespace QuillTest {
+
+// Called by the test main before anything else runs.
+void PrepareEnvironment();
+void CleanEnvironment();
+
+// The private folder that HOME and XDG_* point into.
+const std::filesystem::path& SandboxRoot();
+
+// A fresh, empty folder below the sandbox for one test.
+std::filesystem::path MakeTempDir(const std::string& stem);
+
+// Writes bytes to a file, creating its folders.
+void WriteFile(const std::filesystem::path& path, std::string_view bytes);
+std::string ReadFile(const std::filesystem::path& path);
+
+} // namespace QuillTest
