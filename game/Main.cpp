@@ -1,1 +1,6 @@
-int main() { return 0; }
+#include "game/SimpleGame.h"
+
+int main(int argc, char** argv)
+{
+    return VelvetAisle::RunGame(argc, argv);
+}

@@ -1,0 +1,10 @@
+#include "engine/core/app/SplashScreens.h"
+
+namespace QuillEngine {
+
+bool RunSplashScreens(EngineManager& /*engine*/)
+{
+    return false;
+}
+
+} // namespace QuillEngine

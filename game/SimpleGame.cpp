@@ -1,0 +1,143 @@
+#include "game/SimpleGame.h"
+
+#include <ctime>
+
+#include "engine/core/EngineRand.h"
+#include "engine/graphics/ParticleManager.h"
+#include "engine/graphics/RenderManager.h"
+#include "game/Game.h"
+
+using namespace QuillEngine;
+
+const char16_t* const SimpleGame::kEffectFiles[12] = {
+    u"hinthint.xml", u"introEffect.xml", u"hinttrail.xml", u"bouquet.xml", u"pinkFlower.xml", u"yellowFlower.xml",
+    u"collect.xml",  u"match.xml",       u"explode.xml",   u"perfectcollect.xml", u"sparkle.xml", u"foundsparkle.xml",
+};
+
+SimpleGame::SimpleGame(EngineManager* engine) : engine_(engine) {}
+
+SimpleGame::~SimpleGame() = default;
+
+int64_t SimpleGame::FilterMessage(uint32_t, uint64_t, int64_t, uint32_t, bool& handled)
+{
+    handled = false;
+    return 0;
+}
+
+bool SimpleGame::Init()
+{
+    if (CRenderManager* renderer = engine_->Renderer()) {
+        renderer->SetClearColor(0xFF606060);
+        renderer->SetClearEnabled(true);
+    }
+    static const std::pair<const char16_t*, const char16_t*> kPackages[] = {
+        {u"data", u"input"}, {u"ui", u"ui"}, {u"concentration", u"concentration"}};
+    for (const auto& [group, folder] : kPackages) {
+        if (!engine_->MountDataPackage(group, folder))
+            return false;
+    }
+    if (ParticleManager* particles = engine_->GetParticleManager()) {
+        for (const char16_t* file : kEffectFiles)
+            particles->LoadEmitter(file);
+    }
+    Srand(static_cast<uint32_t>(std::time(nullptr)));
+    game_ = std::make_unique<Game>();
+    // The game start is reported to the feedback client once event reporting lands.
+    return true;
+}
+
+bool SimpleGame::InitErrorReporting()
+{
+    // Seam: the feedback client is started here once event reporting lands; without it the
+    // engine installs its own crash handler.
+    return false;
+}
+
+void SimpleGame::OnActivate()
+{
+    if (game_)
+        game_->Resume();
+}
+
+void SimpleGame::OnDeactivate()
+{
+    if (game_)
+        game_->Pause();
+}
+
+void SimpleGame::Shutdown()
+{
+    // "Game_Closed" is reported to the feedback client here once event reporting lands.
+    game_.reset();
+}
+
+void SimpleGame::OnTeardown()
+{
+    // The feedback client's teardown call ("ui") goes here once event reporting lands.
+}
+
+void SimpleGame::Update()
+{
+    if (game_)
+        game_->Update();
+}
+
+namespace VelvetAisle {
+
+String BuildCommandLine(int argc, const char* const* argv)
+{
+    String line;
+    for (int i = 1; i < argc; ++i) {
+        const String piece = FromUtf8(argv[i]);
+        if (i > 1)
+            line += u' ';
+        const bool quote = piece.empty() || piece.find_first_of(u" \t") != String::npos;
+        if (!quote) {
+            line += piece;
+            continue;
+        }
+        line += u'"';
+        for (char16_t c : piece) {
+            if (c == u'"')
+                line += u'\\';
+            line += c;
+        }
+        line += u'"';
+    }
+    return line;
+}
+
+GameSettings MakeSettings(int argc, const char* const* argv)
+{
+    GameSettings s;
+    s.Title = u"Velvet Aisle";
+    s.IconId = 101;
+    s.CommandLine = BuildCommandLine(argc, argv);
+    s.HostWindow = 0;
+    s.Width = 800;
+    s.Height = 600;
+    s.AllowFullscreen = 1;
+    return s;
+}
+
+int RunGame(int argc, const char* const* argv)
+{
+    const GameSettings settings = MakeSettings(argc, argv);
+    EngineManager::RunResult result;
+    {
+        auto engine = std::make_unique<EngineManager>();
+        SimpleGame game(engine.get());
+        result = engine->Run(settings, &game);
+        engine.reset();   // the engine goes first, then the game object
+    }
+    switch (result) {
+    case EngineManager::RunResult::QuitNormally:
+    case EngineManager::RunResult::SecondCopy:
+        return 0;
+    case EngineManager::RunResult::StartFailed:
+    default:
+        return 1;
+    }
+}
+
+} // namespace VelvetAisle
