@@ -126,7 +126,6 @@ protected:
                                  TextureFilter filter) = 0;
     virtual Result DoReadRenderTarget(CSurface* renderTarget, CSurface* destination) = 0;
     virtual Result DoReadFrontBuffer(CSurface* destination) = 0;
-    virtual void OnCursorChanged() {}
 
     void ResetStates();
     void ReleaseBindings();
@@ -169,6 +168,7 @@ protected:
     uint32_t cursorHotX_ = 0;
     uint32_t cursorHotY_ = 0;
     bool cursorShown_ = false;
+    void* sdlCursor_ = nullptr; // SDL_Cursor made from the picture, with a window only
 };
 
 } // namespace QuillD3D::Detail

@@ -87,6 +87,7 @@ public:
     bool gpuNewer = false; // gl: the GPU copy has been drawn to since the memory image was read
 
 private:
+    void Destroy() override;
     SurfaceDesc desc_;
     bool lockable_;
     CTexture* container_;
@@ -128,6 +129,9 @@ public:
     const BufferDesc& Desc() const { return desc_; }
 
     uint32_t glBuffer = 0;
+
+protected:
+    void Destroy() override;
 
 private:
     BufferDesc desc_;
