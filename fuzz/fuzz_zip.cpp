@@ -1,14 +1,14 @@
 // Opens the input as an archive (through an in-memory file) and reads every entry by name.
 
-#include "engine/core/FSCompressedSource.h"
-
-#include <sys/mman.h>
-#include <unistd.h>
-
 #include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
+
+#include <sys/mman.h>
+#include <unistd.h>
+
+#include "engine/core/FSCompressedSource.h"
 
 using namespace QuillEngine;
 

@@ -4,8 +4,6 @@
 // overridable header fields to build damaged archives). Output is deterministic: fixed
 // timestamps, entries in the order they were added.
 
-#include <zlib.h>
-
 #include <cstdint>
 #include <fstream>
 #include <optional>
@@ -13,6 +11,8 @@
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include <zlib.h>
 
 namespace QuillTools {
 
@@ -53,7 +53,7 @@ struct ZipEntry {
 };
 
 class ZipWriter {
-public:
+  public:
     // Adds an entry; Deflated entries are compressed here.
     ZipEntry& Add(std::string name, std::string_view data, uint16_t method = ZipEntry::Deflated,
                   int level = Z_BEST_COMPRESSION)
@@ -133,7 +133,7 @@ public:
         return static_cast<bool>(file.flush());
     }
 
-private:
+  private:
     static void Put16(std::string& out, uint16_t v)
     {
         out.push_back(char(v & 0xFF));

@@ -1,13 +1,6 @@
 // Reads every entry of a ~20 MB archive of mixed stored and deflated entries through the file
 // manager, and the same entries straight with pread + zlib, and compares the times.
 
-#include "engine/core/FSCompressedSource.h"
-#include "engine/core/FileManager.h"
-#include "tools/ZipWriter.h"
-
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -17,6 +10,13 @@
 #include <memory>
 #include <string>
 #include <vector>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include "engine/core/FSCompressedSource.h"
+#include "engine/core/FileManager.h"
+#include "tools/ZipWriter.h"
 
 using namespace QuillEngine;
 namespace fs = std::filesystem;
@@ -36,7 +36,7 @@ uint32_t Next()
 std::string MakeText(size_t size)
 {
     static const char* words[] = {"<Movie name=\"", "\" x=\"", "\" y=\"", "\"/>\n", "<Image ", "frame", "label",
-                                  "sparkle", "book", "page",  "card",   "hint",   "  "};
+                                  "sparkle",        "book",    "page",    "card",   "hint",    "  "};
     std::string out;
     out.reserve(size + 32);
     while (out.size() < size) {
@@ -108,8 +108,8 @@ int main()
         totalOut += e.data.size();
         deflated += e.method == QuillTools::ZipEntry::Deflated;
     }
-    std::printf("archive: %.1f MB, %zu entries (%zu deflated, %zu stored), %.1f MB unpacked\n",
-                bytes.size() / 1e6, items.size(), deflated, items.size() - deflated, totalOut / 1e6);
+    std::printf("archive: %.1f MB, %zu entries (%zu deflated, %zu stored), %.1f MB unpacked\n", bytes.size() / 1e6,
+                items.size(), deflated, items.size() - deflated, totalOut / 1e6);
 
     FileManager fm;
     if (!fm.AddSource(new FSCompressedSource(FromUtf8(archive.string()), u"System"))) {

@@ -3,8 +3,6 @@
 // stored, as is anything that deflate would not make smaller. Entries are sorted by name and
 // carry fixed timestamps, so the same folder always gives the same bytes.
 
-#include "tools/ZipWriter.h"
-
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
@@ -14,14 +12,16 @@
 #include <string>
 #include <vector>
 
+#include "tools/ZipWriter.h"
+
 namespace fs = std::filesystem;
 
 namespace {
 
 bool IsAlreadyCompressed(const fs::path& path)
 {
-    static const std::set<std::string> kinds = {".png", ".jpg", ".jpeg", ".ogg", ".mp3", ".flac",
-                                                ".gz",  ".zip", ".dat",  ".swf"};
+    static const std::set<std::string> kinds = {".png",  ".jpg", ".jpeg", ".ogg", ".mp3",
+                                                ".flac", ".gz",  ".zip",  ".dat", ".swf"};
     std::string ext = path.extension().string();
     std::transform(ext.begin(), ext.end(), ext.begin(),
                    [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
@@ -122,7 +122,7 @@ int main(int argc, char** argv)
         fs::remove(temp, ec);
         return 1;
     }
-    std::printf("quill_pack: %s: %zu files (%zu deflated, %zu stored), %zu bytes\n", archive.c_str(),
-                names.size(), deflated, stored, bytes.size());
+    std::printf("quill_pack: %s: %zu files (%zu deflated, %zu stored), %zu bytes\n", archive.c_str(), names.size(),
+                deflated, stored, bytes.size());
     return 0;
 }

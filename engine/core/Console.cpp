@@ -1,8 +1,8 @@
 #include "engine/core/Console.h"
 
-#include "engine/core/StringUtil.h"
-
 #include <string>
+
+#include "engine/core/StringUtil.h"
 
 namespace QuillEngine {
 
@@ -31,6 +31,21 @@ bool SplitPath(StringView path, std::vector<String>& pieces)
             break;
     }
     return true;
+}
+
+// The command line split at blanks into at most `maxCount` pieces, the last holding the rest of
+// the line with its ends trimmed.
+void SplitLine(StringView line, size_t maxCount, std::vector<String>& pieces)
+{
+    pieces.clear();
+    Tokenize(line, pieces, u' ', true, static_cast<int>(maxCount));
+    if (!pieces.empty()) {
+        String& last = pieces.back();
+        size_t end = last.size();
+        while (end > 0 && IsSpace(last[end - 1]))
+            --end;
+        last.resize(end);
+    }
 }
 
 } // namespace
@@ -97,7 +112,7 @@ ConsoleNamespace* Console::FindNamespace(StringView path, String& functionName)
 void Console::Execute(StringView line, bool fromInput)
 {
     std::vector<String> head;
-    Tokenize(line, head, u' ', true, 2);
+    SplitLine(line, 2, head);
     if (fromInput) {
         ClearInput();
         Complete();
@@ -131,7 +146,7 @@ void Console::Execute(StringView line, bool fromInput)
         const int32_t paramCount = it->second.paramCount;
         IConsoleHandler* handler = it->second.handler;
         std::vector<String> arguments;
-        Tokenize(line, arguments, u' ', true, paramCount + 1);
+        SplitLine(line, static_cast<size_t>(paramCount) + 1, arguments);
         if (arguments.size() < static_cast<size_t>(paramCount) + 1)
             PrintLine(u"Invalid Param Count - Function \"" + command + u"\" uses " + ToText(paramCount) +
                       u" parameters");
@@ -156,7 +171,7 @@ bool Console::RunInstanceCommand(StringView line, StringView prefix, StringView 
         const int32_t paramCount = cmd.paramCount;
         IConsoleHandler* handler = cmd.handler;
         std::vector<String> arguments;
-        Tokenize(line, arguments, u' ', true, paramCount + 1);
+        SplitLine(line, static_cast<size_t>(paramCount) + 1, arguments);
         if (arguments.size() < static_cast<size_t>(paramCount) + 1) {
             PrintLine(u"Invalid Param Count - Function \"" + String(functionName) + u"\" uses " + ToText(paramCount) +
                       u" parameters");

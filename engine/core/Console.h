@@ -3,15 +3,15 @@
 // with a parameter count and a handler. A command line is split at blanks into at most
 // paramCount + 1 pieces, the last piece holding the rest of the line.
 
-#include "engine/core/EngineString.h"
-#include "engine/core/Handle.h"
-
 #include <cstdint>
 #include <deque>
 #include <functional>
 #include <map>
 #include <memory>
 #include <vector>
+
+#include "engine/core/EngineString.h"
+#include "engine/core/Handle.h"
 
 namespace QuillEngine {
 

@@ -1,11 +1,11 @@
 #include "engine/core/CrashHandler.h"
 
-#include "engine/core/Format.h"
-#include "platform/system/CrashSignals.h"
-
 #include <atomic>
 #include <cstdio>
 #include <cstring>
+
+#include "engine/core/Format.h"
+#include "platform/system/CrashSignals.h"
 
 namespace QuillEngine {
 

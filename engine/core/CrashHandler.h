@@ -4,9 +4,9 @@
 // from a helper process (a copy of this program started with a private argument) while the
 // faulting process waits, and then lets the process die by the original signal.
 
-#include "engine/core/EngineString.h"
-
 #include <string>
+
+#include "engine/core/EngineString.h"
 
 namespace QuillEngine {
 

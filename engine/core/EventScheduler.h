@@ -2,13 +2,13 @@
 // Timed callbacks driven by the engine's fixed step. Timers are named by handles; a timer added
 // while the scheduler is running callbacks first runs at the next step.
 
-#include "engine/core/Handle.h"
-#include "engine/core/HandleTable.h"
-#include "engine/core/Singleton.h"
-
 #include <cstdint>
 #include <functional>
 #include <vector>
+
+#include "engine/core/Handle.h"
+#include "engine/core/HandleTable.h"
+#include "engine/core/Singleton.h"
 
 namespace QuillEngine {
 
@@ -46,7 +46,10 @@ private:
         uint64_t start = 0;
         uint64_t interval = 0;
     };
-    Timer* Find(const Handle& h) const { return h.table == &m_table ? static_cast<Timer*>(m_table.Resolve(h)) : nullptr; }
+    Timer* Find(const Handle& h) const
+    {
+        return h.table == &m_table ? static_cast<Timer*>(m_table.Resolve(h)) : nullptr;
+    }
 
     HandleTable m_table;
     std::vector<Handle> m_timers;

@@ -1,19 +1,18 @@
 #include "engine/core/FSCompressedSource.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace QuillEngine {
 
 namespace {
 
 constexpr uint32_t EndRecordSignature = 0x06054B50;
-constexpr uint32_t CentralHeaderSignature = 0x02014B50;
 constexpr uint32_t LocalHeaderSignature = 0x04034B50;
 constexpr size_t EndRecordSize = 22;
 constexpr size_t CentralHeaderSize = 46;
@@ -24,6 +23,8 @@ constexpr uint16_t FlagUtf8Name = 0x0800;
 // Deflate cannot expand a byte into more than 1032 output bytes; a larger claimed ratio is a lie
 // that would only make us allocate for nothing.
 constexpr uint64_t MaxDeflateRatio = 1032;
+// 65535 entries with the longest names and no extra fields take under 21 MB.
+constexpr uint64_t MaxDirectoryBytes = uint64_t(64) << 20;
 // Compressed input kept between reads up to this size; larger reads get their own buffer.
 constexpr size_t MaxKeptScratch = size_t(8) << 20;
 
@@ -55,10 +56,7 @@ bool ReadAt(int fd, void* buffer, size_t count, uint64_t offset)
 
 } // namespace
 
-FSCompressedSource::FSCompressedSource(const String& path, const String& group)
-    : m_path(path), m_group(group)
-{
-}
+FSCompressedSource::FSCompressedSource(const String& path, const String& group) : m_path(path), m_group(group) {}
 
 FSCompressedSource::~FSCompressedSource()
 {
@@ -127,8 +125,9 @@ bool FSCompressedSource::Open()
     if (directoryOffset > directoryEnd)
         return fail();
 
-    // The whole directory in one read; its size is bounded by the file we already have.
-    std::vector<uint8_t> directory(directoryEnd - directoryOffset);
+    // The whole directory in one read. It lies between its offset and the end record; entries
+    // with long extra fields or comments beyond the cap make the directory come up short.
+    std::vector<uint8_t> directory(std::min<uint64_t>(directoryEnd - directoryOffset, MaxDirectoryBytes));
     if (!directory.empty() && !ReadAt(fd, directory.data(), directory.size(), directoryOffset))
         return fail();
 
@@ -136,7 +135,7 @@ bool FSCompressedSource::Open()
     for (uint32_t i = 0; i < total; ++i) {
         if (directory.size() - std::min(pos, directory.size()) < CentralHeaderSize)
             return fail();
-        const uint8_t* h = directory.data() + pos;
+        const uint8_t* h = directory.data() + pos; // its signature is not checked
         Entry entry;
         const uint16_t flags = Le16(h + 8);
         entry.method = Le16(h + 10);
@@ -227,7 +226,8 @@ bool FSCompressedSource::ReadFile(const String& name, std::unique_ptr<uint8_t[]>
     uint8_t local[LocalHeaderSize];
     if (!ReadAt(m_fd, local, sizeof local, entry.localHeaderOffset) || Le32(local) != LocalHeaderSignature)
         return false;
-    const uint64_t dataOffset = uint64_t(entry.localHeaderOffset) + LocalHeaderSize + Le16(local + 26) + Le16(local + 28);
+    const uint64_t dataOffset =
+        uint64_t(entry.localHeaderOffset) + LocalHeaderSize + Le16(local + 26) + Le16(local + 28);
     const uint32_t dataLength = entry.method == MethodStored ? entry.uncompressedSize : entry.compressedSize;
     if (dataOffset + dataLength > m_dataLimit)
         return false;

@@ -3,17 +3,17 @@
 // spanning, no ZIP64, no encryption), stored and deflated entries. The central directory is read
 // once when opened; the archive stays open and entries are read whole on demand.
 
-#include "engine/core/FileManager.h"
+#include <map>
+#include <vector>
 
 #include <zlib.h>
 
-#include <map>
-#include <vector>
+#include "engine/core/FileManager.h"
 
 namespace QuillEngine {
 
 class FSCompressedSource : public FileManager::IFSSource {
-public:
+  public:
     // Neither size of an entry may exceed this.
     static constexpr uint32_t MaxEntrySize = uint32_t(1) << 30;
     // Entry names must be shorter than this.
@@ -35,7 +35,7 @@ public:
     // Lower-cases ASCII letters, turns '\' into '/' and collapses runs of '/'.
     static String NormalizeName(StringView name);
 
-private:
+  private:
     struct Entry {
         uint32_t compressedSize = 0;
         uint32_t uncompressedSize = 0;

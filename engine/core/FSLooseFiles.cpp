@@ -1,12 +1,12 @@
 #include "engine/core/FSLooseFiles.h"
 
+#include <cerrno>
+#include <vector>
+
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
-
-#include <cerrno>
-#include <vector>
 
 namespace QuillEngine {
 

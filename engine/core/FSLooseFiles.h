@@ -3,15 +3,15 @@
 // when the exact path does not exist, each component is matched ignoring ASCII case. Names with
 // a ".." component and absolute names are refused.
 
-#include "engine/core/FileManager.h"
-
 #include <optional>
 #include <string>
+
+#include "engine/core/FileManager.h"
 
 namespace QuillEngine {
 
 class FSLooseFiles : public FileManager::IFSSource {
-public:
+  public:
     // Files above this size are not read.
     static constexpr size_t MaxFileSize = size_t(512) << 20;
 
@@ -28,7 +28,7 @@ public:
     // The path a data name maps to when such a regular file exists; exposed for tests and tools.
     std::optional<std::string> Resolve(const String& name) const;
 
-private:
+  private:
     std::string m_folder; // UTF-8, '/'-separated, ends with '/' unless empty
     String m_group;
 };

@@ -1,9 +1,9 @@
 #include "engine/core/FeedbackClient.h"
 
+#include <string>
+
 #include "platform/system/DynamicLibrary.h"
 #include "platform/system/Process.h"
-
-#include <string>
 
 namespace QuillEngine {
 
@@ -12,8 +12,14 @@ namespace {
 using namespace FeedbackEntry;
 
 // The do-nothing defaults, each with its entry's signature.
-int32_t DefaultStart(const void*) { return 0; }
-int32_t DefaultQuery() { return 0; }
+int32_t DefaultStart(const void*)
+{
+    return 0;
+}
+int32_t DefaultQuery()
+{
+    return 0;
+}
 void Default0() {}
 void Default1(Arg) {}
 void Default2(Arg, Arg) {}
@@ -32,15 +38,14 @@ void DefaultItemEvent(double, const char16_t*, const char*, const char16_t*, int
 void DefaultParameters(const char16_t* const*, const char16_t* const*, int32_t) {}
 
 constexpr FeedbackTable kDefaults = {
-    DefaultStart,      DefaultQuery,     Default2,         DefaultTeardown,  DefaultGameEvent,  DefaultGameClosed,
-    DefaultSetLevel,   DefaultLevelEvent, DefaultScreen,   Default5,         Default8,          Default6,
-    DefaultItemEvent,  DefaultItemEvent, Default6,         DefaultItemEvent, Default7,          Default9,
-    Default7,          Default1,         Default1,         DefaultParameters, Default0,         DefaultQuery,
-    Default0,          DefaultQuery,     Default0,
+    DefaultStart,     DefaultQuery,      Default2,      DefaultTeardown,   DefaultGameEvent, DefaultGameClosed,
+    DefaultSetLevel,  DefaultLevelEvent, DefaultScreen, Default5,          Default8,         Default6,
+    DefaultItemEvent, DefaultItemEvent,  Default6,      DefaultItemEvent,  Default7,         Default9,
+    Default7,         Default1,          Default1,      DefaultParameters, Default0,         DefaultQuery,
+    Default0,         DefaultQuery,      Default0,
 };
 
-template <class Fn>
-void Bind(QuillPlatform::DynamicLibrary& library, int ordinal, Fn& entry, int& bound)
+template <class Fn> void Bind(QuillPlatform::DynamicLibrary& library, int ordinal, Fn& entry, int& bound)
 {
     const std::string name = "QGFBClient_" + std::to_string(ordinal);
     if (void* symbol = library.Symbol(name.c_str())) {

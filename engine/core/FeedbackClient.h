@@ -13,27 +13,34 @@
 namespace QuillEngine {
 
 namespace FeedbackEntry {
+// The signature of each entry; the ordinals that use it follow in the comment.
 using Arg = intptr_t;
-using Start = int32_t (*)(const void* startRecord);                                         // 1
-using Query = int32_t (*)();                                                                // 2, 24, 26
-using Notify0 = void (*)();                                                                 // 23, 25, 27
-using Notify1 = void (*)(Arg);                                                              // 20, 21
-using Notify2 = void (*)(Arg, Arg);                                                         // 3
-using Teardown = void (*)(const char16_t* name);                                            // 4
-using GameEvent = void (*)(double clock, const char16_t* name);                             // 5
-using GameClosed = void (*)(double clock, const char16_t* name, double value, const char* event); // 6
-using SetLevel = void (*)(double clock, const char16_t* level, const char16_t* kind);       // 7
-using LevelEvent = void (*)(double clock, const char16_t* level, const char16_t* name, double value,
-                            const char* event);                                             // 8
-using Screen = void (*)(double clock, const char16_t* screen);                              // 9
-using Notify5 = void (*)(Arg, Arg, Arg, Arg, Arg);                                          // 10
-using Notify8 = void (*)(Arg, Arg, Arg, Arg, Arg, Arg, Arg, Arg);                           // 11
-using Notify6 = void (*)(Arg, Arg, Arg, Arg, Arg, Arg);                                     // 12, 15
-using ItemEvent = void (*)(double clock, const char16_t* key, const char* event, const char16_t* value,
-                           int32_t end);                                                    // 13, 14, 16
-using Notify7 = void (*)(Arg, Arg, Arg, Arg, Arg, Arg, Arg);                                // 17, 19
-using Notify9 = void (*)(Arg, Arg, Arg, Arg, Arg, Arg, Arg, Arg, Arg);                      // 18
-using Parameters = void (*)(const char16_t* const* keys, const char16_t* const* values, int32_t count); // 22
+using Start = int32_t (*)(const void* startRecord); // 1
+using Query = int32_t (*)();                        // 2, 24, 26
+using Notify0 = void (*)();                         // 23, 25, 27
+using Notify1 = void (*)(Arg);                      // 20, 21
+using Notify2 = void (*)(Arg, Arg);                 // 3
+using Teardown = void (*)(const char16_t* name);    // 4
+// 5
+using GameEvent = void (*)(double clock, const char16_t* name);
+// 6
+using GameClosed = void (*)(double clock, const char16_t* name, double value, const char* event);
+// 7
+using SetLevel = void (*)(double clock, const char16_t* level, const char16_t* kind);
+// 8
+using LevelEvent = void (*)(double clock, const char16_t* level, const char16_t* name, double value, const char* event);
+// 9
+using Screen = void (*)(double clock, const char16_t* screen);
+// 13, 14, 16
+using ItemEvent = void (*)(double clock, const char16_t* key, const char* event, const char16_t* value, int32_t end);
+// 22
+using Parameters = void (*)(const char16_t* const* keys, const char16_t* const* values, int32_t count);
+// Entries the game never calls: pointer-sized integers.
+using Notify5 = void (*)(Arg, Arg, Arg, Arg, Arg);                     // 10
+using Notify6 = void (*)(Arg, Arg, Arg, Arg, Arg, Arg);                // 12, 15
+using Notify7 = void (*)(Arg, Arg, Arg, Arg, Arg, Arg, Arg);           // 17, 19
+using Notify8 = void (*)(Arg, Arg, Arg, Arg, Arg, Arg, Arg, Arg);      // 11
+using Notify9 = void (*)(Arg, Arg, Arg, Arg, Arg, Arg, Arg, Arg, Arg); // 18
 } // namespace FeedbackEntry
 
 struct FeedbackTable {

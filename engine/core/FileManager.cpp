@@ -1,8 +1,8 @@
 #include "engine/core/FileManager.h"
 
-#include "engine/core/FileStream.h"
-
 #include <algorithm>
+
+#include "engine/core/FileStream.h"
 
 namespace QuillEngine {
 

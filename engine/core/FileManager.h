@@ -3,15 +3,15 @@
 // fonts) is read through it by relative name from an ordered list of sources (archives and loose
 // folders), each tagged with a group name. Loaded files are shared while anybody holds them.
 
-#include "engine/core/EngineString.h"
-#include "engine/core/Singleton.h"
-
 #include <cstddef>
 #include <cstdint>
 #include <map>
 #include <memory>
 #include <mutex>
 #include <vector>
+
+#include "engine/core/EngineString.h"
+#include "engine/core/Singleton.h"
 
 namespace QuillEngine {
 
@@ -45,7 +45,7 @@ struct FileCache {
 // A counted reference to a loaded file. Copying adds a use; destroying or reassigning gives it
 // back. The buffer stays valid for as long as the handle lives, even past the manager.
 class FileHandle {
-public:
+  public:
     FileHandle() = default;
 
     bool IsValid() const { return m_buffer != nullptr; }
@@ -60,7 +60,7 @@ public:
     // Number of handles (and streams) holding this file; 0 when empty.
     long UseCount() const { return m_buffer.use_count(); }
 
-private:
+  private:
     friend class FileManager;
     explicit FileHandle(std::shared_ptr<Detail::FileBuffer> buffer) : m_buffer(std::move(buffer)) {}
 
@@ -68,11 +68,11 @@ private:
 };
 
 class FileManager : public Singleton<FileManager> {
-public:
+  public:
     // A place files are read from. Names are handed over unchanged; each source normalises them
     // its own way.
     class IFSSource {
-    public:
+      public:
         virtual ~IFSSource() = default;
         // Prepares the source; false means it is unusable.
         virtual bool Open() = 0;
@@ -112,7 +112,7 @@ public:
     // Number of files currently held by live handles.
     size_t CachedFileCount() const;
 
-private:
+  private:
     const std::vector<IFSSource*>& SearchedSources() const
     {
         return m_activeSources.empty() ? m_sources : m_activeSources;

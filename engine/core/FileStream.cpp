@@ -51,10 +51,17 @@ StreamResult FileStream::Seek(int64_t offset, uint32_t origin, uint64_t* newPosi
         return StreamResult::Unexpected;
     uint32_t base;
     switch (origin) {
-    case 0: base = 0; break;
-    case 1: base = m_position; break;
-    case 2: base = static_cast<uint32_t>(m_file.Size()); break;
-    default: return StreamResult::InvalidArg;
+    case 0:
+        base = 0;
+        break;
+    case 1:
+        base = m_position;
+        break;
+    case 2:
+        base = static_cast<uint32_t>(m_file.Size());
+        break;
+    default:
+        return StreamResult::InvalidArg;
     }
     // 32-bit wrap-around arithmetic: a negative offset moves back, and anything that would
     // land before the start wraps far past the end and is refused below.

@@ -3,17 +3,17 @@
 // stream instead of a buffer. Reference counted; the last Release deletes it and gives the file
 // back to the file manager.
 
-#include "engine/core/FileManager.h"
-
 #include <atomic>
 #include <cstdint>
+
+#include "engine/core/FileManager.h"
 
 namespace QuillEngine {
 
 enum class StreamResult : int32_t {
     Ok = 0,
-    False = 1, // read at or past the end: nothing copied
-    Unexpected,   // the stream holds no data
+    False = 1,  // read at or past the end: nothing copied
+    Unexpected, // the stream holds no data
     InvalidArg,
     NotImplemented,
 };
@@ -29,7 +29,7 @@ struct StreamStat {
 };
 
 class FileStream {
-public:
+  public:
     // Takes over the handle; the reference count starts at 1 and the position at 0.
     explicit FileStream(FileHandle file) : m_file(std::move(file)) {}
     FileStream(const FileStream&) = delete;
@@ -53,7 +53,7 @@ public:
     uint32_t Position() const { return m_position; }
     const FileHandle& File() const { return m_file; }
 
-private:
+  private:
     ~FileStream() = default;
 
     FileHandle m_file;

@@ -167,9 +167,9 @@ void EmitReal(String& out, const Spec& spec, double value)
             r = std::to_chars(buffer, buffer + sizeof(buffer), magnitude, std::chars_format::scientific,
                               spec.precision < 0 ? 6 : spec.precision);
         } else if (lower == 'a') {
-            r = spec.precision < 0 ? std::to_chars(buffer, buffer + sizeof(buffer), magnitude, std::chars_format::hex)
-                                   : std::to_chars(buffer, buffer + sizeof(buffer), magnitude, std::chars_format::hex,
-                                                   spec.precision);
+            r = spec.precision < 0
+                    ? std::to_chars(buffer, buffer + sizeof(buffer), magnitude, std::chars_format::hex)
+                    : std::to_chars(buffer, buffer + sizeof(buffer), magnitude, std::chars_format::hex, spec.precision);
         } else {
             const int p = spec.precision < 0 ? 6 : (spec.precision == 0 ? 1 : spec.precision);
             r = std::to_chars(buffer, buffer + sizeof(buffer), magnitude, std::chars_format::general, p);
@@ -194,8 +194,8 @@ void EmitReal(String& out, const Spec& spec, double value)
 
 void EmitChar(String& out, const Spec& spec, const FormatArg& arg)
 {
-    const uint64_t code = arg.GetKind() == FormatArg::Kind::Double ? static_cast<uint64_t>(arg.AsInt64())
-                                                                   : arg.AsUInt64();
+    const uint64_t code =
+        arg.GetKind() == FormatArg::Kind::Double ? static_cast<uint64_t>(arg.AsInt64()) : arg.AsUInt64();
     char16_t units[2];
     size_t count = 0;
     if (code == 0) {
@@ -355,13 +355,12 @@ void FormatTo(String& out, StringView format, std::initializer_list<FormatArg> a
         }
         while (j < n) {
             const char16_t c = format[j];
-            if (c == u'h' || c == u'l' || c == u'L' || c == u'q' || c == u'j' || c == u'z' || c == u't' ||
-                c == u'w') {
+            if (c == u'h' || c == u'l' || c == u'L' || c == u'q' || c == u'j' || c == u'z' || c == u't' || c == u'w') {
                 ++j;
             } else if (c == u'I') {
                 ++j;
-                if (j + 1 < n && ((format[j] == u'6' && format[j + 1] == u'4') ||
-                                  (format[j] == u'3' && format[j + 1] == u'2')))
+                if (j + 1 < n &&
+                    ((format[j] == u'6' && format[j + 1] == u'4') || (format[j] == u'3' && format[j + 1] == u'2')))
                     j += 2;
             } else {
                 break;

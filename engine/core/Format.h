@@ -12,17 +12,17 @@
 // %d is truncated, an integer under %f is widened, a text under any other conversion prints as
 // text, and %c takes a character or a character code.
 
-#include "engine/core/EngineString.h"
-
 #include <cstdint>
 #include <initializer_list>
 #include <string>
 #include <string_view>
 
+#include "engine/core/EngineString.h"
+
 namespace QuillEngine {
 
 class FormatArg {
-public:
+  public:
     enum class Kind : uint8_t { Int32, UInt32, Int64, UInt64, Double, Text, NarrowText, Char };
 
     FormatArg(int v) : m_kind(Kind::Int32), m_int(v) {}
@@ -57,7 +57,7 @@ public:
     // The text, or the decimal form of a number.
     String AsText() const;
 
-private:
+  private:
     Kind m_kind;
     union {
         int64_t m_int;

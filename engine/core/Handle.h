@@ -16,11 +16,7 @@ struct Handle {
     bool IsEmpty() const { return id == 0 && table == nullptr; }
     bool IsValid() const;
     void* Get() const;
-    template <class T>
-    T* GetAs() const
-    {
-        return static_cast<T*>(Get());
-    }
+    template <class T> T* GetAs() const { return static_cast<T*>(Get()); }
 
     friend bool operator==(const Handle&, const Handle&) = default;
 };

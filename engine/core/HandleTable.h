@@ -2,10 +2,10 @@
 // Slots of objects named by handles. A freed slot is reused (last freed, first reused) but gets
 // a new serial id, so handles to its previous object stay invalid.
 
-#include "engine/core/Handle.h"
-
 #include <cstdint>
 #include <vector>
+
+#include "engine/core/Handle.h"
 
 namespace QuillEngine {
 

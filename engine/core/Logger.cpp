@@ -12,10 +12,9 @@ struct Category {
 };
 
 constexpr Category kCategories[] = {
-    {u"rendering", 0x2},   {u"resources", 0x4}, {u"time", 0x8},  {u"library", 0x20},
-    {u"event", 0x40},      {u"fs", 0x80},       {u"xml", 0x100}, {u"audio", 0x400},
-    {u"Instances", 0x800}, {u"game", 0x1000},   {u"lua", 0x2000},
-    {u"engine", 0xFFFFEFEE}, // every bit except "game", 0x1 and 0x10
+    {u"rendering", 0x2}, {u"resources", 0x4},     {u"time", 0x8},    {u"library", 0x20},    {u"event", 0x40},
+    {u"fs", 0x80},       {u"xml", 0x100},         {u"audio", 0x400}, {u"Instances", 0x800}, {u"game", 0x1000},
+    {u"lua", 0x2000},    {u"engine", 0xFFFFEFEE}, // every bit except "game", 0x1 and 0x10
 };
 
 struct CommandSpec {

@@ -2,11 +2,11 @@
 // Debug-log settings: which categories are enabled and a text filter, changed by the "log."
 // console commands. The game program writes no log output of its own.
 
+#include <cstdint>
+
 #include "engine/core/Console.h"
 #include "engine/core/EngineString.h"
 #include "engine/core/Singleton.h"
-
-#include <cstdint>
 
 namespace QuillEngine {
 

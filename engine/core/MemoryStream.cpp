@@ -1,11 +1,11 @@
 #include "engine/core/MemoryStream.h"
 
-#include "engine/core/Xxtea.h"
-
 #include <algorithm>
 #include <cstring>
 #include <limits>
 #include <vector>
+
+#include "engine/core/Xxtea.h"
 
 namespace QuillEngine {
 
@@ -64,8 +64,8 @@ bool MemoryStream::Write(const void* bytes, uint32_t n)
         }
         // Grow geometrically so that a document written piece by piece stays linear.
         const uint64_t doubled = static_cast<uint64_t>(m_capacity) * 2;
-        Reserve(static_cast<uint32_t>(std::min<uint64_t>(std::max(end, doubled),
-                                                         std::numeric_limits<uint32_t>::max())));
+        Reserve(
+            static_cast<uint32_t>(std::min<uint64_t>(std::max(end, doubled), std::numeric_limits<uint32_t>::max())));
     }
     std::memmove(m_data.get() + m_position, bytes, n);
     m_position = static_cast<uint32_t>(end);

@@ -1,15 +1,16 @@
 #include "engine/core/StringUtil.h"
 
-#include "engine/core/EngineRand.h"
-#include "engine/core/StringTable.h"
-
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
-#include <locale.h>
 #include <memory>
+
+#include <locale.h>
 #include <pwd.h>
 #include <unistd.h>
+
+#include "engine/core/EngineRand.h"
+#include "engine/core/StringTable.h"
 
 namespace QuillEngine {
 

@@ -5,12 +5,12 @@
 // Numbers are 32-bit as on the original platform (long is 64-bit here): the parsers saturate at
 // 32 bits. Reals are read in the "C" locale whatever the process locale is.
 
-#include "engine/core/EngineString.h"
-#include "engine/core/Format.h"
-
 #include <cstdint>
 #include <initializer_list>
 #include <vector>
+
+#include "engine/core/EngineString.h"
+#include "engine/core/Format.h"
 
 namespace QuillEngine {
 
@@ -21,12 +21,21 @@ namespace QuillEngine {
 uint32_t ParseUInt32(StringView text, int base, size_t* endIndex = nullptr);
 int32_t ParseInt32(StringView text, int base, size_t* endIndex = nullptr);
 
-inline uint32_t ToUInt(StringView text) { return ParseUInt32(text, 0); }
-inline int32_t ToInt(StringView text) { return ParseInt32(text, 0); }
+inline uint32_t ToUInt(StringView text)
+{
+    return ParseUInt32(text, 0);
+}
+inline int32_t ToInt(StringView text)
+{
+    return ParseInt32(text, 0);
+}
 // strtod in the "C" locale: leading white space, sign, decimal or "0x" hexadecimal, inf, nan.
 // 0 when nothing parses.
 double ToDouble(StringView text, size_t* endIndex = nullptr);
-inline float ToFloat(StringView text) { return static_cast<float>(ToDouble(text)); }
+inline float ToFloat(StringView text)
+{
+    return static_cast<float>(ToDouble(text));
+}
 
 // The white space of the wide character classification (ASCII blanks and the Unicode spaces).
 bool IsSpace(char16_t ch);
@@ -55,7 +64,10 @@ int Tokenize(StringView text, std::vector<String>& out, char16_t separator, bool
 // entry is missing). With `format`, a resolved text is then used as a format for `args` through
 // the typed formatter.
 String LocalizeString(StringView text, bool format, std::initializer_list<FormatArg> args = {});
-inline String LocalizeTitle(StringView text) { return LocalizeString(text, false); }
+inline String LocalizeTitle(StringView text)
+{
+    return LocalizeString(text, false);
+}
 
 // rand() / (32768.0 / n), truncated: 0..n-1 from the engine's generator.
 int Random(int n);

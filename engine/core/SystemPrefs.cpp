@@ -1,10 +1,10 @@
 #include "engine/core/SystemPrefs.h"
 
+#include <string>
+
 #include "engine/core/StringUtil.h"
 #include "engine/core/UserData.h"
 #include "engine/core/XmlNode.h"
-
-#include <string>
 
 namespace QuillEngine {
 

@@ -3,10 +3,10 @@
 // AutoDetectSoftware) and "Window.prefs" (the window's last position), both kept in the Local
 // Data folder of the user-data store.
 
-#include "engine/core/GameSettings.h"
-
 #include <functional>
 #include <memory>
+
+#include "engine/core/GameSettings.h"
 
 namespace QuillEngine {
 

@@ -1,10 +1,11 @@
 #include "engine/core/UserData.h"
 
-#include "engine/core/XmlNode.h"
-
 #include <cerrno>
 #include <vector>
+
 #include <zlib.h>
+
+#include "engine/core/XmlNode.h"
 
 namespace QuillEngine {
 

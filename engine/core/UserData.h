@@ -7,15 +7,15 @@
 // Files are replaced safely (".sxs" temporary, fsync, rename) and read leniently: a file that
 // fails the checksum or does not decipher to XML is tried as plain XML.
 
-#include "engine/core/EngineString.h"
-#include "engine/core/MemoryStream.h"
-#include "engine/core/Singleton.h"
-#include "platform/system/SafeFile.h"
-
 #include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
+
+#include "engine/core/EngineString.h"
+#include "engine/core/MemoryStream.h"
+#include "engine/core/Singleton.h"
+#include "platform/system/SafeFile.h"
 
 namespace QuillEngine {
 

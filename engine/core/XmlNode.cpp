@@ -1,8 +1,8 @@
 #include "engine/core/XmlNode.h"
 
-#include "engine/core/StringUtil.h"
-
 #include <tinyxml.h>
+
+#include "engine/core/StringUtil.h"
 
 namespace QuillEngine {
 
@@ -43,6 +43,66 @@ bool Build(XmlNode& node, const TiXmlElement& element)
     for (const TiXmlAttribute* a = element.FirstAttribute(); a; a = a->Next())
         node.SetAttribute(DecodeName(a->Name()), DecodeName(a->Value()));
     return true;
+}
+
+// TinyXML parses nested elements recursively, so a file of a few hundred kilobytes of open tags
+// would run it out of stack. Far deeper than any real document.
+constexpr size_t kMaxNesting = 512;
+
+// Whether the elements of `text` nest deeper than `limit`: counts start tags against end tags,
+// skipping comments, CDATA sections, declarations and quoted attribute values the way the
+// parser does.
+bool NestsTooDeep(std::string_view text, size_t limit)
+{
+    size_t depth = 0;
+    const size_t n = text.size();
+    size_t i = 0;
+    auto skipPast = [&](std::string_view end) {
+        const size_t at = text.find(end, i);
+        i = at == std::string_view::npos ? n : at + end.size();
+    };
+    while (i < n) {
+        i = text.find('<', i);
+        if (i == std::string_view::npos)
+            break;
+        const std::string_view rest = text.substr(i);
+        if (rest.starts_with("<!--")) {
+            i += 4;
+            skipPast("-->");
+        } else if (rest.starts_with("<![CDATA[")) {
+            i += 9;
+            skipPast("]]>");
+        } else if (rest.starts_with("<!") || rest.starts_with("<?")) {
+            i += 2;
+            skipPast(">");
+        } else if (rest.starts_with("</")) {
+            i += 2;
+            if (depth > 0)
+                --depth;
+            skipPast(">");
+        } else {
+            ++i;
+            char quote = 0;
+            char last = 0;
+            for (; i < n; ++i) {
+                const char c = text[i];
+                if (quote) {
+                    if (c == quote)
+                        quote = 0;
+                } else if (c == '"' || c == '\'') {
+                    quote = c;
+                } else if (c == '>') {
+                    break;
+                } else if (c != ' ' && c != '\t' && c != '\n' && c != '\r') {
+                    last = c;
+                }
+            }
+            ++i;
+            if (last != '/' && ++depth > limit)
+                return true;
+        }
+    }
+    return false;
 }
 
 void AppendIndent(std::string& out, int depth)
@@ -123,6 +183,8 @@ bool XmlNode::Parse(std::string_view utf8, bool keepWhiteSpace)
         TiXmlBase::SetCondenseWhiteSpace(false);
     // TinyXML reads a zero-terminated text; an embedded NUL ends it.
     const std::string text(utf8.substr(0, utf8.find('\0')));
+    if (NestsTooDeep(text, kMaxNesting))
+        return false;
     TiXmlDocument document;
     document.Parse(text.c_str(), nullptr, TIXML_ENCODING_UNKNOWN);
     const TiXmlElement* root = document.Error() ? nullptr : document.RootElement();

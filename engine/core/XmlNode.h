@@ -3,8 +3,6 @@
 // tree of engine strings; the same tree is built in memory and written out by the engine's own
 // writer (four spaces per level, no declaration, UTF-8).
 
-#include "engine/core/EngineString.h"
-
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -13,10 +11,12 @@
 #include <utility>
 #include <vector>
 
+#include "engine/core/EngineString.h"
+
 namespace QuillEngine {
 
 class XmlNode {
-public:
+  public:
     using AttributeMap = std::map<String, String, std::less<>>;
 
     XmlNode() = default;
@@ -27,8 +27,8 @@ public:
 
     // Parses a whole document into this node (its root element). NUL ends the text. With
     // `keepWhiteSpace`, the parser stops condensing white space in texts; that parser setting is
-    // process-wide and stays off for every later parse. False on a parse error (the node is then
-    // left cleared).
+    // process-wide and stays off for every later parse. False on a parse error or elements nested
+    // more than 512 deep (the node is then left cleared).
     bool Parse(std::string_view utf8, bool keepWhiteSpace);
     // A new document from text, or null on a parse error.
     static std::unique_ptr<XmlNode> ParseDocument(std::string_view utf8, bool keepWhiteSpace);
@@ -92,7 +92,7 @@ public:
     const String& GetFileName() const { return m_fileName; }
     void SetFileName(String fileName) { m_fileName = std::move(fileName); }
 
-private:
+  private:
     std::vector<std::unique_ptr<XmlNode>> m_children;
     String m_name;
     String m_text;

@@ -23,6 +23,7 @@ struct AdapterDesc {
     Monitor monitor = 1;
     Result createDeviceResult = kOk;    // CreateDevice on this adapter fails with this when it is a failure
     uint32_t rejectedBehaviorFlags = 0; // CreateDevice answers kErrInvalidCall when these flags are asked
+    std::vector<Format> refusedAdapterFormats; // CheckDeviceFormat fails for these display formats
 };
 
 struct FaultInjection {

@@ -15,12 +15,12 @@ namespace QuillD3D::Detail {
 struct DrawCall {
     PrimitiveType type;
     uint32_t primitiveCount;
-    const uint8_t* vertices; // vertex 0 of the call (stream offset and base vertex applied)
+    const uint8_t* vertices; // first vertex of the stream (its offset applied)
     uint32_t stride;
-    uint32_t vertexCount; // vertices addressable from `vertices`
+    uint32_t vertexCount; // vertices in the stream from `vertices` on
     uint32_t fvf;
     const uint16_t* indices; // none for non-indexed draws
-    uint32_t firstVertex;    // non-indexed: first vertex to draw
+    int32_t baseVertex;      // added to every index; non-indexed: the first vertex drawn
     CVertexBuffer* vertexBuffer;
     uint32_t vertexByteOffset; // of vertex 0 within vertexBuffer
     CIndexBuffer* indexBuffer;
@@ -127,6 +127,7 @@ protected:
     virtual Result DoReadRenderTarget(CSurface* renderTarget, CSurface* destination) = 0;
     virtual Result DoReadFrontBuffer(CSurface* destination) = 0;
 
+    void Shutdown(); // first thing in a back end's destructor
     void ResetStates();
     void ReleaseBindings();
     Result ApplyWindowMode();

@@ -4,6 +4,7 @@
 #include <csignal>
 #include <ctime>
 #include <exception>
+
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -51,14 +52,14 @@ bool InstallFatalSignalHandlers(FatalSignalHandler handler)
     if (sigaltstack(&stack, nullptr) != 0)
         return false;
 
-    struct sigaction action{};
+    struct sigaction action {};
     action.sa_sigaction = &OnSignal;
     // SA_NODEFER: a fault inside the handler enters it again at once (and goes to the default
     // death there) instead of being held while the faulting instruction repeats.
     action.sa_flags = SA_SIGINFO | SA_ONSTACK | SA_NODEFER;
     sigemptyset(&action.sa_mask);
     for (int i = 0; i < kSignalCount; ++i) {
-        struct sigaction old{};
+        struct sigaction old {};
         if (sigaction(kFatalSignals[i], &action, &old) != 0)
             return false;
         if (!g_installed)
@@ -90,10 +91,13 @@ bool RunHelperProcess(const char* program, char* const argv[], int waitMs)
         return false;
     if (pid == 0) {
         // The helper must not inherit the crash disposition of the dying process.
-        struct sigaction dfl{};
+        struct sigaction dfl {};
         dfl.sa_handler = SIG_DFL;
         for (int sig : kFatalSignals)
             sigaction(sig, &dfl, nullptr);
+        // Nor hold its files and pipes open (a parent waiting for a pipe to close would wait for
+        // the helper): only the standard streams go along.
+        close_range(3, ~0u, 0);
         execv(program, argv);
         _exit(127);
     }
@@ -112,7 +116,7 @@ bool RunHelperProcess(const char* program, char* const argv[], int waitMs)
 
 void DieBySignal(int signalNumber)
 {
-    struct sigaction dfl{};
+    struct sigaction dfl {};
     dfl.sa_handler = SIG_DFL;
     sigemptyset(&dfl.sa_mask);
     sigaction(signalNumber, &dfl, nullptr);

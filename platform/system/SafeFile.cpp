@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <cstdlib>
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -56,7 +57,7 @@ std::string XdgConfigHome()
 
 PathKind GetPathKind(const std::string& path)
 {
-    struct stat st{};
+    struct stat st {};
     if (stat(path.c_str(), &st) != 0)
         return errno == ENOENT || errno == ENOTDIR ? PathKind::Missing : PathKind::Error;
     return S_ISDIR(st.st_mode) ? PathKind::Folder : PathKind::Other;
@@ -123,7 +124,7 @@ bool FileHandle::ReadAll(std::vector<uint8_t>& out, size_t cap)
     out.clear();
     if (m_fd < 0)
         return false;
-    struct stat st{};
+    struct stat st {};
     if (fstat(m_fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size < 0 || static_cast<uint64_t>(st.st_size) > cap)
         return false;
     out.resize(static_cast<size_t>(st.st_size));

@@ -1,14 +1,15 @@
+#include "engine/core/FileManager.h"
+
+#include <cstring>
+#include <map>
+
 #include <gtest/gtest.h>
 
 #include "engine/core/FSCompressedSource.h"
 #include "engine/core/FSLooseFiles.h"
-#include "engine/core/FileManager.h"
 #include "engine/core/FileStream.h"
 #include "tests/support/TestEnvironment.h"
 #include "tools/ZipWriter.h"
-
-#include <cstring>
-#include <map>
 
 using namespace QuillEngine;
 
@@ -16,7 +17,7 @@ namespace {
 
 // In-memory source that counts how often it is asked and whether it is still alive.
 class FakeSource : public FileManager::IFSSource {
-public:
+  public:
     FakeSource(String group, std::map<String, std::string> files, int* alive = nullptr, bool opens = true)
         : m_group(std::move(group)), m_files(std::move(files)), m_alive(alive), m_opens(opens)
     {
@@ -48,7 +49,7 @@ public:
     void Remove(const String& name) { m_files.erase(name); }
     int reads = 0;
 
-private:
+  private:
     String m_group;
     std::map<String, std::string> m_files;
     int* m_alive;

@@ -1,16 +1,17 @@
-#include <gtest/gtest.h>
-
-#include "engine/core/FileManager.h"
 #include "engine/core/FileStream.h"
 
 #include <cstring>
+
+#include <gtest/gtest.h>
+
+#include "engine/core/FileManager.h"
 
 using namespace QuillEngine;
 
 namespace {
 
 class OneFile : public FileManager::IFSSource {
-public:
+  public:
     explicit OneFile(std::string bytes) : m_bytes(std::move(bytes)) {}
     bool Open() override { return true; }
     void Close() override {}
@@ -27,7 +28,7 @@ public:
     bool Exists(const String& name) override { return name == u"f"; }
     String GetGroupName() const override { return u"System"; }
 
-private:
+  private:
     std::string m_bytes;
 };
 

@@ -1,9 +1,9 @@
-#include <gtest/gtest.h>
-
 #include "engine/core/Format.h"
 
 #include <cstdio>
 #include <string>
+
+#include <gtest/gtest.h>
 
 using namespace QuillEngine;
 
@@ -18,8 +18,8 @@ std::string Narrow(const String& s)
 
 TEST(FormatIntegers, MatchTheCLibrary)
 {
-    const char* specs[] = {"%d", "%5d", "%-5d|", "%05d", "%+d", "% d", "%.3d", "%8.3d", "%-+6d|", "%.0d",
-                           "%x", "%X", "%#x", "%#X", "%08x", "%#08x", "%o", "%#o", "%u", "%i", "%+.0d"};
+    const char* specs[] = {"%d", "%5d", "%-5d|", "%05d", "%+d",   "% d", "%.3d", "%8.3d", "%-+6d|", "%.0d", "%x",
+                           "%X", "%#x", "%#X",   "%08x", "%#08x", "%o",  "%#o",  "%u",    "%i",     "%+.0d"};
     const int values[] = {0, 7, -7, 42, 255, -255, 2147483647, INT32_MIN};
     for (const char* spec : specs) {
         for (int v : values) {
@@ -33,8 +33,8 @@ TEST(FormatIntegers, MatchTheCLibrary)
 
 TEST(FormatReals, MatchTheCLibrary)
 {
-    const char* specs[] = {"%f", "%.2f", "%10.3f", "%-10.1f|", "%+f", "% .1f", "%010.2f", "%.0f", "%#.0f",
-                           "%e", "%.3E", "%g", "%G", "%.3g", "%g", "%12g", "%-12g|", "%+g"};
+    const char* specs[] = {"%f", "%.2f", "%10.3f", "%-10.1f|", "%+f",  "% .1f", "%010.2f", "%.0f",   "%#.0f",
+                           "%e", "%.3E", "%g",     "%G",       "%.3g", "%g",    "%12g",    "%-12g|", "%+g"};
     const double values[] = {0.0, 1.0, -1.5, 3.14159265, 12345.678, 1e-5, 0.0001, 1e20, -0.0, 2.5, 123456789.0};
     for (const char* spec : specs) {
         for (double v : values) {

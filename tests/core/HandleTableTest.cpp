@@ -1,10 +1,11 @@
-#include "engine/core/EventScheduler.h"
 #include "engine/core/HandleTable.h"
-
-#include <gtest/gtest.h>
 
 #include <functional>
 #include <vector>
+
+#include <gtest/gtest.h>
+
+#include "engine/core/EventScheduler.h"
 
 using namespace QuillEngine;
 

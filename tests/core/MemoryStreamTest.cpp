@@ -1,11 +1,12 @@
 #include "engine/core/MemoryStream.h"
-#include "engine/core/Xxtea.h"
-
-#include <gtest/gtest.h>
 
 #include <array>
 #include <string>
 #include <vector>
+
+#include <gtest/gtest.h>
+
+#include "engine/core/Xxtea.h"
 
 using namespace QuillEngine;
 

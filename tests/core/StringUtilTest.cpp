@@ -1,9 +1,10 @@
-#include <gtest/gtest.h>
-
-#include "engine/core/EngineRand.h"
 #include "engine/core/StringUtil.h"
 
 #include <climits>
+
+#include <gtest/gtest.h>
+
+#include "engine/core/EngineRand.h"
 
 using namespace QuillEngine;
 

@@ -1,10 +1,11 @@
-#include <gtest/gtest.h>
-
-#include "engine/core/FileManager.h"
 #include "engine/core/XmlCache.h"
 
 #include <cstring>
 #include <map>
+
+#include <gtest/gtest.h>
+
+#include "engine/core/FileManager.h"
 
 using namespace QuillEngine;
 
@@ -12,10 +13,8 @@ namespace {
 
 // Files held in memory; counts how often each one is read.
 class MemorySource : public FileManager::IFSSource {
-public:
-    MemorySource(std::map<String, std::string>* files, std::map<String, int>* reads) : m_files(files), m_reads(reads)
-    {
-    }
+  public:
+    MemorySource(std::map<String, std::string>* files, std::map<String, int>* reads) : m_files(files), m_reads(reads) {}
     bool Open() override { return true; }
     void Close() override {}
     bool IsOpen() const override { return true; }
@@ -33,13 +32,13 @@ public:
     bool Exists(const String& name) override { return m_files->count(name) != 0; }
     String GetGroupName() const override { return u"Test"; }
 
-private:
+  private:
     std::map<String, std::string>* m_files;
     std::map<String, int>* m_reads;
 };
 
 class XmlCacheTest : public ::testing::Test {
-protected:
+  protected:
     XmlCacheTest() : cache(&files) { files.AddSource(std::make_unique<MemorySource>(&contents, &reads)); }
 
     std::map<String, std::string> contents;

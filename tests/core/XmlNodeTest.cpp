@@ -1,6 +1,6 @@
-#include <gtest/gtest.h>
-
 #include "engine/core/XmlNode.h"
+
+#include <gtest/gtest.h>
 
 using namespace QuillEngine;
 
@@ -56,6 +56,31 @@ TEST(XmlNodeParse, MalformedTextFails)
     EXPECT_FALSE(node.Parse("<a", false));
     EXPECT_TRUE(node.GetName().empty());
     EXPECT_TRUE(node.GetText().empty());
+}
+
+TEST(XmlNodeParse, DeepNestingIsRefusedNotACrash)
+{
+    auto nest = [](int depth, std::string_view open) {
+        std::string s;
+        for (int i = 0; i < depth; ++i)
+            s += open;
+        for (int i = 0; i < depth; ++i)
+            s += "</a>";
+        return s;
+    };
+    EXPECT_EQ(XmlNode::ParseDocument(nest(200000, "<a>"), false), nullptr);
+    EXPECT_EQ(XmlNode::ParseDocument(nest(513, "<a x='>'>"), false), nullptr);
+    auto ok = XmlNode::ParseDocument(nest(512, "<a>"), false);
+    ASSERT_NE(ok, nullptr);
+    EXPECT_EQ(ok->FindPath(u"a/a/a")->GetName(), u"a");
+    // Self-closed tags, comments and CDATA do not count as nesting.
+    std::string flat = "<r>";
+    for (int i = 0; i < 2000; ++i)
+        flat += "<b x=\"/>\"/><!-- <c> --><![CDATA[<d>]]>";
+    flat += "</r>";
+    auto wide = XmlNode::ParseDocument(flat, false);
+    ASSERT_NE(wide, nullptr);
+    EXPECT_EQ(wide->GetChildCount(), 2000u);
 }
 
 TEST(XmlNodeParse, WhiteSpaceKeptOnRequest)

@@ -1,10 +1,11 @@
+#include <cstring>
+
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include "engine/core/FSCompressedSource.h"
 #include "tests/support/TestEnvironment.h"
 #include "tools/ZipWriter.h"
-
-#include <unistd.h>
 
 using namespace QuillEngine;
 using QuillTools::ZipEntry;
@@ -158,12 +159,18 @@ TEST(ZipArchive, UnsupportedMethodExistsButDoesNotRead)
 
 TEST(ZipArchive, StreamCutShortIsDeliveredZeroPadded)
 {
-    const std::string text = Sample(200000, 7);
+    const std::string text = Sample(20000, 7);
     ZipWriter zip;
     ZipEntry& e = zip.Add("cut.xml", text, ZipEntry::Deflated);
     e.payload.resize(e.payload.size() / 2);
     Archive a("zip-cut", zip);
     ASSERT_TRUE(a.Open());
+    {
+        // Leave a dirty block of the same size for the allocator to hand out again.
+        auto dirty = std::make_unique_for_overwrite<uint8_t[]>(text.size());
+        std::memset(dirty.get(), 0xAA, text.size());
+        asm volatile("" : : "r"(dirty.get()) : "memory"); // keep the stores
+    }
     const std::string got = a.Read(u"cut.xml");
     ASSERT_EQ(got.size(), text.size());
     // Some prefix came out intact; everything after it is zero.
