@@ -2,11 +2,11 @@
 // writes the tree back out and parses the output again: the writer's output must always be
 // readable.
 
+#include "engine/core/XmlNode.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
-
-#include "engine/core/XmlNode.h"
 
 using QuillEngine::XmlNode;
 

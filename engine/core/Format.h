@@ -9,20 +9,21 @@
 // nothing; %n consumes nothing and prints nothing; an unknown conversion is copied as it stands.
 // A '*' width or precision takes an integer argument. Widths and precisions are capped at 4096.
 // Mismatched types convert: a number under %s prints as under %d (%u, %g for reals), a real under
-// %d is truncated, an integer under %f is widened, a text under any other conversion prints as
-// text, and %c takes a character or a character code.
+// %d is truncated, an integer under %f is widened, an unsigned value under %d keeps its value, a
+// negative one under %u/%x/%o wraps at its own width (32 or 64 bits), a text under any other
+// conversion prints as text, and %c takes a character or a character code.
+
+#include "engine/core/EngineString.h"
 
 #include <cstdint>
 #include <initializer_list>
 #include <string>
 #include <string_view>
 
-#include "engine/core/EngineString.h"
-
 namespace QuillEngine {
 
 class FormatArg {
-  public:
+public:
     enum class Kind : uint8_t { Int32, UInt32, Int64, UInt64, Double, Text, NarrowText, Char };
 
     FormatArg(int v) : m_kind(Kind::Int32), m_int(v) {}
@@ -57,7 +58,7 @@ class FormatArg {
     // The text, or the decimal form of a number.
     String AsText() const;
 
-  private:
+private:
     Kind m_kind;
     union {
         int64_t m_int;

@@ -1,10 +1,10 @@
 #include "engine/core/StringTable.h"
 
-#include <vector>
-
 #include "engine/core/StringUtil.h"
 #include "engine/core/XmlCache.h"
 #include "engine/core/XmlNode.h"
+
+#include <vector>
 
 namespace QuillEngine {
 

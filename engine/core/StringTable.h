@@ -2,11 +2,11 @@
 // Display texts by numeric id, from "StringTable.xml". Texts that begin with a bar refer to this
 // table (see LocalizeString).
 
-#include <cstdint>
-#include <map>
-
 #include "engine/core/EngineString.h"
 #include "engine/core/Singleton.h"
+
+#include <cstdint>
+#include <map>
 
 namespace QuillEngine {
 
@@ -14,7 +14,7 @@ class XmlCache;
 class XmlNode;
 
 class StringTable : public Singleton<StringTable> {
-  public:
+public:
     explicit StringTable(XmlCache* cache);
 
     // Reads "StringTable.xml" through the document cache (white space kept). A missing file is an
@@ -28,7 +28,7 @@ class StringTable : public Singleton<StringTable> {
     const String& Get(uint32_t id) const;
     size_t GetCount() const { return m_texts.size(); }
 
-  private:
+private:
     XmlCache* m_cache;
     std::map<uint32_t, String> m_texts;
 };

@@ -1,16 +1,15 @@
 #include "engine/core/StringUtil.h"
 
+#include "engine/core/EngineRand.h"
+#include "engine/core/StringTable.h"
+
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
 #include <memory>
-
 #include <locale.h>
 #include <pwd.h>
 #include <unistd.h>
-
-#include "engine/core/EngineRand.h"
-#include "engine/core/StringTable.h"
 
 namespace QuillEngine {
 

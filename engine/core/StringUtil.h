@@ -5,12 +5,12 @@
 // Numbers are 32-bit as on the original platform (long is 64-bit here): the parsers saturate at
 // 32 bits. Reals are read in the "C" locale whatever the process locale is.
 
+#include "engine/core/EngineString.h"
+#include "engine/core/Format.h"
+
 #include <cstdint>
 #include <initializer_list>
 #include <vector>
-
-#include "engine/core/EngineString.h"
-#include "engine/core/Format.h"
 
 namespace QuillEngine {
 

@@ -2,19 +2,19 @@
 // Parsed XML documents by file name, so that each data file is read and parsed once. The cache
 // owns its documents; callers must not delete them.
 
-#include <memory>
-#include <vector>
-
 #include "engine/core/EngineString.h"
 #include "engine/core/Singleton.h"
 #include "engine/core/XmlNode.h"
+
+#include <memory>
+#include <vector>
 
 namespace QuillEngine {
 
 class FileManager;
 
 class XmlCache : public Singleton<XmlCache> {
-  public:
+public:
     explicit XmlCache(FileManager* files);
     ~XmlCache();
 
@@ -28,7 +28,7 @@ class XmlCache : public Singleton<XmlCache> {
 
     size_t GetDocumentCount() const { return m_entries.size(); }
 
-  private:
+private:
     struct Entry {
         String fileName;
         std::unique_ptr<XmlNode> document;

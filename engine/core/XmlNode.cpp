@@ -1,8 +1,8 @@
 #include "engine/core/XmlNode.h"
 
-#include <tinyxml.h>
-
 #include "engine/core/StringUtil.h"
+
+#include <tinyxml.h>
 
 namespace QuillEngine {
 

@@ -3,6 +3,8 @@
 // tree of engine strings; the same tree is built in memory and written out by the engine's own
 // writer (four spaces per level, no declaration, UTF-8).
 
+#include "engine/core/EngineString.h"
+
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -11,12 +13,10 @@
 #include <utility>
 #include <vector>
 
-#include "engine/core/EngineString.h"
-
 namespace QuillEngine {
 
 class XmlNode {
-  public:
+public:
     using AttributeMap = std::map<String, String, std::less<>>;
 
     XmlNode() = default;
@@ -92,7 +92,7 @@ class XmlNode {
     const String& GetFileName() const { return m_fileName; }
     void SetFileName(String fileName) { m_fileName = std::move(fileName); }
 
-  private:
+private:
     std::vector<std::unique_ptr<XmlNode>> m_children;
     String m_name;
     String m_text;

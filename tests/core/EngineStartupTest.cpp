@@ -2,6 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
+#include "engine/core/Console.h"
+#include "engine/core/SystemPrefs.h"
+#include "engine/core/UserData.h"
 #include "engine/core/app/RenderWindow.h"
 #include "platform/system/ProcessSignals.h"
 #include "platform/system/SingleInstance.h"
@@ -107,6 +112,129 @@ TEST_F(EngineStartupTest, TheLockIsFreeAgainAfterShutdown)
     }
     SingleInstanceLock again;
     EXPECT_EQ(again.Acquire("Quillon_Velvet Test_Singleton"), SingleInstanceLock::Result::Acquired);
+}
+
+// Writes "System.prefs" as a previous run of the test game would have.
+void StorePrefs(const SystemPrefs& prefs)
+{
+    UserDataFolders store(u"Velvet Test", u"Velvet Test");
+    ASSERT_TRUE(SaveSystemPrefs(store, prefs));
+}
+
+SystemPrefs LoadStoredPrefs(bool& found)
+{
+    UserDataFolders store(u"Velvet Test", u"Velvet Test");
+    SystemPrefs prefs{9, 9, 9, 9};
+    found = LoadSystemPrefs(store, [] { return static_cast<const XmlNode*>(nullptr); }, prefs) == PrefsSource::UserFile;
+    return prefs;
+}
+
+class EnginePrefsTest : public EngineStartupTest {
+protected:
+    void SetUp() override
+    {
+        EngineStartupTest::SetUp();
+        UserDataFolders store(u"Velvet Test", u"Velvet Test");
+        store.DeleteFile(kSystemPrefsName, true);
+        store.DeleteFile(kWindowPrefsName, true);
+    }
+};
+
+TEST_F(EnginePrefsTest, AllowFullscreenZeroBeatsStoredFullScreen)
+{
+    StorePrefs({1, 1, 0, 0});
+    {
+        EngineManager engine;
+        GameSettings s = TestSettings();
+        s.AllowFullscreen = 0;
+        ASSERT_TRUE(engine.Init(s, &game));
+        EXPECT_FALSE(engine.IsFullscreen());
+        engine.SaveAndShutdown();
+    }
+    StorePrefs({1, 1, 0, 0});
+    {
+        EngineManager engine;
+        ASSERT_TRUE(engine.Init(TestSettings(), &game));
+        EXPECT_TRUE(engine.IsFullscreen());
+        engine.SaveAndShutdown();
+    }
+}
+
+TEST_F(EnginePrefsTest, DefaultsComeFromTheDataAndAreWrittenBackAtExit)
+{
+    {
+        EngineManager engine;
+        ASSERT_TRUE(engine.Init(TestSettings(), &game));
+        // The sample defaults ask for the automatic software check until the first save.
+        EXPECT_EQ(engine.Prefs().AutoDetectSoftware, 1);
+        EXPECT_EQ(engine.Prefs().AudioEnabled, 1);
+        engine.SaveAndShutdown();
+    }
+    bool found = false;
+    const SystemPrefs saved = LoadStoredPrefs(found);
+    ASSERT_TRUE(found);
+    EXPECT_EQ(saved.Fullscreen, 0);
+    EXPECT_EQ(saved.AudioEnabled, 1);
+    EXPECT_EQ(saved.SoftwareDevice, 0);
+    EXPECT_EQ(saved.AutoDetectSoftware, 0);
+}
+
+TEST_F(EnginePrefsTest, NoPrefsAreWrittenWhenStartUpFails)
+{
+    game.initResult = false;
+    EngineManager engine;
+    ASSERT_FALSE(engine.Init(TestSettings(), &game));
+    bool found = true;
+    LoadStoredPrefs(found);
+    EXPECT_FALSE(found);
+}
+
+TEST_F(EnginePrefsTest, AnAgreedCloseKeepsTheWindowPositionForTheNextStart)
+{
+    {
+        EngineManager engine;
+        ASSERT_TRUE(engine.Init(TestSettings(), &game));
+        engine.Window()->Native().SetPosition(40, 30);
+        int64_t result = 0;
+        engine.Window()->HandleMessage({0, WM_CLOSE, 0, 0}, result);
+        engine.SaveAndShutdown();
+    }
+    UserDataFolders store(u"Velvet Test", u"Velvet Test");
+    int32_t x = -1, y = -1;
+    ASSERT_TRUE(LoadWindowPosition(store, x, y));
+    int32_t expectX = 0, expectY = 0;
+    {
+        // Where the window system actually put it is what must come back.
+        EngineManager engine;
+        ASSERT_TRUE(engine.Init(TestSettings(), &game));
+        engine.Window()->Native().GetPosition(expectX, expectY);
+        engine.SaveAndShutdown();
+    }
+    EXPECT_EQ(x, expectX);
+    EXPECT_EQ(y, expectY);
+}
+
+TEST_F(EngineStartupTest, TheConsoleExitCommandClosesThroughTheWindow)
+{
+    EngineManager engine;
+    ASSERT_TRUE(engine.Init(TestSettings(), &game));
+    ClearMessageQueue();
+    engine.GetConsole()->Execute(u"exit", false);
+    WindowMessage m;
+    ASSERT_TRUE(PeekMessage(m, true));
+    EXPECT_EQ(m.message, WM_CLOSE);
+    EXPECT_EQ(m.windowId, engine.Window()->Native().Id());
+    engine.SaveAndShutdown();
+}
+
+TEST_F(EngineStartupTest, TheTitleIsLocalisedThroughTheStringTable)
+{
+    EngineManager engine;
+    GameSettings s = TestSettings();
+    s.Title = u"|901|";   // an entry of the sample string table
+    ASSERT_TRUE(engine.Init(s, &game));
+    EXPECT_EQ(engine.WindowName(), u"Critical Error");
+    engine.SaveAndShutdown();
 }
 
 } // namespace

@@ -1,9 +1,9 @@
+#include <gtest/gtest.h>
+
 #include "engine/core/Format.h"
 
 #include <cstdio>
 #include <string>
-
-#include <gtest/gtest.h>
 
 using namespace QuillEngine;
 

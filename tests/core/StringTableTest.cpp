@@ -1,8 +1,7 @@
-#include "engine/core/StringTable.h"
-
 #include <gtest/gtest.h>
 
 #include "engine/core/FileManager.h"
+#include "engine/core/StringTable.h"
 #include "engine/core/StringUtil.h"
 #include "engine/core/XmlCache.h"
 #include "engine/core/XmlNode.h"
@@ -50,7 +49,7 @@ TEST(StringTableLoad, MalformedEntriesFail)
 TEST(StringTableLoad, ThroughTheDocumentCache)
 {
     class OneFile : public FileManager::IFSSource {
-      public:
+    public:
         explicit OneFile(std::string text) : m_text(std::move(text)) {}
         bool Open() override { return true; }
         void Close() override {}
@@ -67,7 +66,7 @@ TEST(StringTableLoad, ThroughTheDocumentCache)
         bool Exists(const String& name) override { return name == u"StringTable.xml" && !m_text.empty(); }
         String GetGroupName() const override { return u"System"; }
 
-      private:
+    private:
         std::string m_text;
     };
 

@@ -1,10 +1,9 @@
-#include "engine/core/StringUtil.h"
-
-#include <climits>
-
 #include <gtest/gtest.h>
 
 #include "engine/core/EngineRand.h"
+#include "engine/core/StringUtil.h"
+
+#include <climits>
 
 using namespace QuillEngine;
 

@@ -1,11 +1,10 @@
+#include <gtest/gtest.h>
+
+#include "engine/core/FileManager.h"
 #include "engine/core/XmlCache.h"
 
 #include <cstring>
 #include <map>
-
-#include <gtest/gtest.h>
-
-#include "engine/core/FileManager.h"
 
 using namespace QuillEngine;
 
@@ -13,7 +12,7 @@ namespace {
 
 // Files held in memory; counts how often each one is read.
 class MemorySource : public FileManager::IFSSource {
-  public:
+public:
     MemorySource(std::map<String, std::string>* files, std::map<String, int>* reads) : m_files(files), m_reads(reads) {}
     bool Open() override { return true; }
     void Close() override {}
@@ -32,13 +31,13 @@ class MemorySource : public FileManager::IFSSource {
     bool Exists(const String& name) override { return m_files->count(name) != 0; }
     String GetGroupName() const override { return u"Test"; }
 
-  private:
+private:
     std::map<String, std::string>* m_files;
     std::map<String, int>* m_reads;
 };
 
 class XmlCacheTest : public ::testing::Test {
-  protected:
+protected:
     XmlCacheTest() : cache(&files) { files.AddSource(std::make_unique<MemorySource>(&contents, &reads)); }
 
     std::map<String, std::string> contents;

@@ -1,6 +1,6 @@
-#include "engine/core/XmlNode.h"
-
 #include <gtest/gtest.h>
+
+#include "engine/core/XmlNode.h"
 
 using namespace QuillEngine;
 

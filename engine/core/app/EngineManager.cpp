@@ -1,12 +1,21 @@
 #include "engine/core/app/EngineManager.h"
 
 #include "engine/core/Audio.h"
+#include "engine/core/Console.h"
+#include "engine/core/CrashHandler.h"
 #include "engine/core/EventScheduler.h"
 #include "engine/core/FSCompressedSource.h"
 #include "engine/core/FSLooseFiles.h"
 #include "engine/core/FileManager.h"
 #include "engine/core/FrameTimer.h"
+#include "engine/core/Logger.h"
 #include "engine/core/ResourceCache.h"
+#include "engine/core/StringTable.h"
+#include "engine/core/StringUtil.h"
+#include "engine/core/SystemPrefs.h"
+#include "engine/core/UserData.h"
+#include "engine/core/XmlCache.h"
+#include "engine/core/XmlNode.h"
 #include "engine/core/app/RenderWindow.h"
 #include "engine/core/app/SplashScreens.h"
 #include "engine/graphics/ParticleManager.h"
@@ -91,9 +100,10 @@ EngineManager::InitOutcome EngineManager::InitInternal(const GameSettings& setti
         return InitOutcome::Failed;
     }
 
-    // Logger: created here once the logger lands.
+    logger_ = std::make_unique<Logger>();
 
     if (QuillPlatform::IsRemoteSession()) {
+        logger_.reset();
         ShowFatalMessage(kStrTerminalSession, kTextTerminalSession);
         return InitOutcome::Failed;
     }
@@ -102,17 +112,21 @@ EngineManager::InitOutcome EngineManager::InitInternal(const GameSettings& setti
     QuillPlatform::InstallRequestSignals();
 
     game_ = game;
-    if (game_ && !game_->InitErrorReporting()) {
-        // The engine's own crash handler is installed here once it lands.
-    }
+    if (!game_ || !game_->InitErrorReporting())
+        CrashHandler::Install(&OnCrashCleanup);
 
     // Data: the archive first, then the loose folder, both in group "System".
     fileManager_ = std::make_unique<FileManager>();
     fileManager_->AddSource(std::make_unique<FSCompressedSource>(u"data.dat", u"System"));
     fileManager_->AddSource(std::make_unique<FSLooseFiles>(u"input/", u"System"));
 
-    // String table: loaded here once it lands. Until then the title is used as it stands.
-    windowName_ = settings_.Title;
+    xmlCache_ = std::make_unique<XmlCache>(fileManager_.get());
+
+    stringTable_ = std::make_unique<StringTable>(xmlCache_.get());
+    if (!stringTable_->Load())
+        return fail();
+    windowName_ = LocalizeTitle(settings_.Title);
+    CrashHandler::SetWindowName(windowName_);
 
     // Single instance: a second copy brings the running one to the front and ends.
     const std::string lockName = "Quillon_" + ToUtf8(windowName_) + "_Singleton";
@@ -137,7 +151,14 @@ EngineManager::InitOutcome EngineManager::InitInternal(const GameSettings& setti
     userInterface_ = std::make_unique<UserInterface>();
     if (!userInterface_->CreateRoot())
         return fail();
+    console_ = std::make_unique<Console>();
+    console_->SetQuitRequest([this] { Quit(); });
+    console_->SetRedrawRequest([this] {
+        if (renderer_)
+            renderer_->SetFrameDirty();
+    });
     luaMgr_->RegisterGlobals();
+    logger_->RegisterCommands(*console_);
     userInterface_->SetScreenSize(settings_.Width, settings_.Height);
 
     if (!CreateMainWindow())
@@ -211,28 +232,41 @@ EngineManager::InitOutcome EngineManager::InitInternal(const GameSettings& setti
 
 void EngineManager::ReadEngineConfig()
 {
-    // "engine.xml" (PauseOnLostFocus, HasCustomCursor, AudioChannelCount) is read here once the
-    // XML cache lands; until then the defaults stand.
-    pauseOnLostFocus_ = false;
-    useSystemCursor_ = true;
+    // A missing file leaves every default in place. Only the presence of the first two
+    // elements counts; the custom cursor is off unless the file asks for it.
+    const XmlNode* config = xmlCache_ ? xmlCache_->Get(u"engine.xml") : nullptr;
+    if (!config)
+        return;
+    pauseOnLostFocus_ = config->FindChild(u"PauseOnLostFocus") != nullptr;
+    useSystemCursor_ = config->FindChild(u"HasCustomCursor") == nullptr;
+    if (const XmlNode* channels = config->FindChild(u"AudioChannelCount"))
+        audioChannelCount_ = ToUInt(channels->GetText());
 }
 
 void EngineManager::LoadPreferences()
 {
-    // "System.prefs" (else "DefaultSystemPreferences.xml") is read here once the user-data
-    // store lands; until then the defaults stand.
-    prefs_ = SystemPrefs{};
+    userData_ = std::make_unique<UserDataFolders>(windowName_, settings_.Title);
+    LoadSystemPrefs(
+        *userData_, [this]() -> const XmlNode* { return xmlCache_ ? xmlCache_->Get(kDefaultPrefsName) : nullptr; },
+        prefs_);
 }
 
-bool EngineManager::LoadWindowPosition(int32_t& /*x*/, int32_t& /*y*/)
+bool EngineManager::LoadWindowPosition(int32_t& x, int32_t& y)
 {
-    // Seam: "Window.prefs" is read once the user-data store lands.
-    return false;
+    return userData_ && QuillEngine::LoadWindowPosition(*userData_, x, y);
 }
 
-void EngineManager::SaveWindowPosition(int32_t /*x*/, int32_t /*y*/)
+void EngineManager::SaveWindowPosition(int32_t x, int32_t y)
 {
-    // Seam: "Window.prefs" is written once the user-data store lands.
+    if (userData_)
+        QuillEngine::SaveWindowPosition(*userData_, x, y);
+}
+
+void EngineManager::OnCrashCleanup(int /*signalNumber*/)
+{
+    // Runs inside the fault handler, so only async-signal-safe work belongs here. The pointer is
+    // never confined on this platform and the window server drops a capture with the process,
+    // so nothing needs undoing.
 }
 
 bool EngineManager::CreateMainWindow()
@@ -339,7 +373,8 @@ void EngineManager::SaveAndShutdown()
             prefs_.SoftwareDevice = renderer_->IsSoftwareDevice() ? 1 : 0;
         }
         prefs_.AutoDetectSoftware = 0;
-        // "System.prefs" is written here once the user-data store lands.
+        if (userData_)
+            SaveSystemPrefs(*userData_, prefs_);
         if (game_)
             game_->Shutdown();
     }
@@ -353,6 +388,7 @@ void EngineManager::Shutdown()
         return;
     shutDown_ = true;
 
+    stringTable_.reset();
     userInterface_.reset();
     luaMgr_.reset();
     particleManager_.reset();
@@ -361,7 +397,9 @@ void EngineManager::Shutdown()
     scheduler_.reset();
     audio_.reset();
     resourceCache_.reset();
+    xmlCache_.reset();
     fileManager_.reset();
+    userData_.reset();
 
     if (window_ && window_->IsLive())
         window_->Native().Hide();
@@ -375,6 +413,10 @@ void EngineManager::Shutdown()
         videoUp_ = false;
     }
     game_ = nullptr;
+    if (logger_ && console_)
+        logger_->UnregisterCommands(*console_);
+    logger_.reset();
+    console_.reset();
     singleInstance_.Release();
 }
 
@@ -451,22 +493,28 @@ bool EngineManager::MountDataPackage(const String& group, const String& folder)
     std::lock_guard guard(lock_);
     if (!fileManager_)
         return false;
-    const String archive = group.find(u'.') == String::npos ? group + u".dat" : group;
     fileManager_->RemoveGroup(group);
-    fileManager_->AddSource(std::make_unique<FSCompressedSource>(archive, group));
+    fileManager_->AddSource(std::make_unique<FSCompressedSource>(AddDefaultExtension(group), group));
     fileManager_->AddSource(std::make_unique<FSLooseFiles>(folder + u"/", group));
     fileManager_->SelectGroup(group);
     if (folder == u"input" && audio_)
         audio_->LoadDefinitions();
-    // The definition libraries read "libraries.xml" from this package once they land.
-    const bool found = fileManager_->Exists(u"libraries.xml");
+    // Read "libraries.xml" afresh from this package. Seam: the definition libraries import the
+    // files it lists once they land.
+    xmlCache_->Unload(u"libraries.xml");
+    const bool found = xmlCache_->Get(u"libraries.xml") != nullptr;
     fileManager_->ClearActive();
     return found;
 }
 
-String EngineManager::MessageText(uint32_t /*id*/, const char* fallback) const
+String EngineManager::MessageText(uint32_t id, const char* fallback) const
 {
-    // The string table supplies these texts once it lands.
+    // The data's text when the table has it; the built-in text before the table is loaded.
+    if (stringTable_) {
+        const String& text = stringTable_->Get(id);
+        if (!text.empty())
+            return text;
+    }
     return FromUtf8(fallback);
 }
 

@@ -14,15 +14,20 @@
 namespace QuillEngine {
 
 class Audio;
+class Console;
 class CRenderManager;
 class EventScheduler;
 class FileManager;
 class FrameTimer;
+class Logger;
 class LuaMgr;
 class ParticleManager;
 class RenderWindow;
 class ResourceCache;
+class StringTable;
+class UserDataFolders;
 class UserInterface;
+class XmlCache;
 
 class EngineManager {
 public:
@@ -69,6 +74,11 @@ public:
     CRenderManager* Renderer() const { return renderer_.get(); }
     UserInterface* GetUserInterface() const { return userInterface_.get(); }
     FileManager* GetFileManager() const { return fileManager_.get(); }
+    XmlCache* GetXmlCache() const { return xmlCache_.get(); }
+    StringTable* GetStringTable() const { return stringTable_.get(); }
+    UserDataFolders* GetUserData() const { return userData_.get(); }
+    Console* GetConsole() const { return console_.get(); }
+    EventScheduler* GetScheduler() const { return scheduler_.get(); }
     FrameTimer* GetFrameTimer() const { return frameTimer_.get(); }
     Audio* GetAudio() const { return audio_.get(); }
     ParticleManager* GetParticleManager() const { return particleManager_.get(); }
@@ -102,20 +112,26 @@ private:
     bool CreateMainWindow();
     void ShowFatalMessage(uint32_t textId, const char* fallbackText);
     String MessageText(uint32_t id, const char* fallback) const;
+    static void OnCrashCleanup(int signalNumber);
 
     static inline EngineManager* s_instance = nullptr;
 
     std::unique_ptr<UserInterface> userInterface_;
     std::unique_ptr<ResourceCache> resourceCache_;
     std::unique_ptr<CRenderManager> renderer_;
+    std::unique_ptr<XmlCache> xmlCache_;
     std::unique_ptr<Audio> audio_;
     std::unique_ptr<FileManager> fileManager_;
     IQuillGame* game_ = nullptr;
     std::unique_ptr<FrameTimer> frameTimer_;
     std::unique_ptr<EventScheduler> scheduler_;
     std::unique_ptr<LuaMgr> luaMgr_;
+    std::unique_ptr<Logger> logger_;
+    std::unique_ptr<UserDataFolders> userData_;
     std::unique_ptr<ParticleManager> particleManager_;
+    std::unique_ptr<StringTable> stringTable_;
     std::unique_ptr<RenderWindow> window_;
+    std::unique_ptr<Console> console_;
     QuillPlatform::SingleInstanceLock singleInstance_;
 
     bool pauseOnLostFocus_ = false;
