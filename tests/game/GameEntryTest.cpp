@@ -100,4 +100,23 @@ TEST(GameProcess, SigtermEndsThroughTheNormalShutdownWithStatusZero)
     EXPECT_EQ(WEXITSTATUS(status), 0);
 }
 
+TEST(GameProcess, StartedAsTheCrashHelperItOnlyShowsTheMessage)
+{
+    // Headless, the message box falls back to stderr.
+    const std::string cmd = QuillPlatform::ProgramFolder() +
+                            "/VelvetAisle --quill-crash-message 'It broke.' 'Critical Error' 2>&1";
+    FILE* out = popen(cmd.c_str(), "r");
+    ASSERT_NE(out, nullptr);
+    std::string text;
+    char buf[256];
+    while (size_t n = fread(buf, 1, sizeof buf, out))
+        text.append(buf, n);
+    const int status = pclose(out);
+    EXPECT_NE(text.find("Critical Error: It broke."), std::string::npos) << text;
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    // It never got as far as starting the game.
+    EXPECT_EQ(QuillPlatform::SingleInstanceLock::OwnerPid("Quillon_Velvet Aisle_Singleton"), 0);
+}
+
 } // namespace
