@@ -43,6 +43,7 @@ public:
     uint32_t GetId() const { return id_; }
     uint32_t GetType() const { return type_; }
     const String& GetName() const { return name_; }
+    // The cache key; set before the resource is registered.
     void SetName(String name) { name_ = std::move(name); }
     uint32_t GetUseCount() const { return useCount_; }
     void AddUse() { ++useCount_; }

@@ -141,6 +141,8 @@ void ResourceCache::QueueDeviceResources()
 
 bool ResourceCache::ReloadQueued()
 {
+    // The device is new: a load that failed for want of video memory may succeed now.
+    ForgetLoadFailures();
     // Taken from the front one at a time: a Load that releases a queued resource removes it from
     // the queue before it would be visited.
     while (!reloadQueue_.empty()) {

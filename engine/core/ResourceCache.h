@@ -57,7 +57,8 @@ public:
     // released device objects and must be reloaded.
     void QueueDeviceResources();
     // After the device is back: reloads each queued resource that reports itself loaded. The
-    // queue is emptied either way; false at the first failure.
+    // queue is emptied either way; false at the first failure. Remembered load failures are
+    // forgotten.
     bool ReloadQueued();
     // Deletes every resource in id order and empties the cache.
     void UnloadAll();

@@ -18,20 +18,32 @@ namespace QuillEngine {
 struct Image {
     uint32_t width = 0;
     uint32_t height = 0;
-    std::unique_ptr<uint32_t[]> pixels;
     // False when every pixel is opaque by construction (a plain JPEG).
     bool hasAlpha = false;
 
-    // Room for width × height words, left uninitialised. False (and empty) when a side is 0 or
-    // the memory cannot be had.
-    bool Allocate(uint32_t w, uint32_t h);
+    // Room for width × height words (left uninitialised) plus `scratchBytes` of working space
+    // after them. The buffer of an earlier picture is reused when it is large enough, so one
+    // image decoded into again and again allocates only for its largest picture. False (and
+    // empty) when a side is 0 or the memory cannot be had.
+    bool Allocate(uint32_t w, uint32_t h, size_t scratchBytes = 0);
+    // No picture; the memory is kept for the next Allocate.
+    void Clear();
+    // No picture and no memory.
     void Reset();
-    bool Empty() const { return !pixels; }
+    bool Empty() const { return width == 0; }
 
     size_t RowBytes() const { return size_t(width) * 4; }
-    uint32_t* Row(uint32_t y) { return pixels.get() + size_t(y) * width; }
-    const uint32_t* Row(uint32_t y) const { return pixels.get() + size_t(y) * width; }
+    uint32_t* Pixels() { return buffer_.get(); }
+    const uint32_t* Pixels() const { return buffer_.get(); }
+    uint32_t* Row(uint32_t y) { return buffer_.get() + size_t(y) * width; }
+    const uint32_t* Row(uint32_t y) const { return buffer_.get() + size_t(y) * width; }
     uint32_t Pixel(uint32_t x, uint32_t y) const { return Row(y)[x]; }
+    // The working space asked for by the last Allocate.
+    uint8_t* Scratch() { return reinterpret_cast<uint8_t*>(buffer_.get() + size_t(width) * height); }
+
+private:
+    std::unique_ptr<uint32_t[]> buffer_;
+    size_t capacity_ = 0; // in words
 };
 
 // The smallest power of two at or above `v` (1 for 0); 0 when it does not fit in 32 bits.
@@ -50,7 +62,10 @@ constexpr uint32_t NextPowerOfTwo(uint32_t v)
     return v + 1;
 }
 
-constexpr bool IsPowerOfTwo(uint32_t v) { return v != 0 && (v & (v - 1)) == 0; }
+constexpr bool IsPowerOfTwo(uint32_t v)
+{
+    return v != 0 && (v & (v - 1)) == 0;
+}
 
 // Whether a picture of this size has a texture on a device whose textures are at most
 // `maxTextureSize` texels on a side: neither side 0, each side's power of two within the limit.

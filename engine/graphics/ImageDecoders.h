@@ -29,7 +29,7 @@ bool DecodeJpeg(const uint8_t* data, size_t size, uint32_t maxTextureSize, Image
 struct Bmp8View {
     uint32_t width = 0;
     uint32_t height = 0;
-    size_t stride = 0;            // bytes per stored row (padded to 4)
+    size_t stride = 0;             // bytes per stored row (padded to 4)
     const uint8_t* bits = nullptr; // first stored row (the bottom one)
 
     // Byte of the pixel at (x, y), y counted from the top.

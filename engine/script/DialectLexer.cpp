@@ -7,19 +7,39 @@
 namespace QuillLua {
 namespace {
 
-const char* const kReservedWords[] = {"and",   "break", "continue", "do",   "else",   "elseif", "end",
-                                      "false", "for",   "function", "if",   "in",     "local",  "nil",
-                                      "not",   "or",    "repeat",   "return", "then", "true",   "until",
-                                      "while"};
+const char* const kReservedWords[] = {"and",    "break",    "continue", "do",   "else",  "elseif", "end", "false",
+                                      "for",    "function", "if",       "in",   "local", "nil",    "not", "or",
+                                      "repeat", "return",   "then",     "true", "until", "while"};
 constexpr int kReservedCount = int(sizeof(kReservedWords) / sizeof(kReservedWords[0]));
 
-bool IsDigit(char16_t c) { return c >= '0' && c <= '9'; }
-bool IsAlpha(char16_t c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
-bool IsAlnum(char16_t c) { return IsAlpha(c) || IsDigit(c); }
-bool IsNameStart(char16_t c) { return IsAlpha(c) || c == '_'; }
-bool IsNameChar(char16_t c) { return IsAlnum(c) || c == '_'; }
-bool IsHexDigit(char16_t c) { return IsDigit(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F'); }
-int HexValue(char16_t c) { return IsDigit(c) ? c - '0' : (c | 0x20) - 'a' + 10; }
+bool IsDigit(char16_t c)
+{
+    return c >= '0' && c <= '9';
+}
+bool IsAlpha(char16_t c)
+{
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+}
+bool IsAlnum(char16_t c)
+{
+    return IsAlpha(c) || IsDigit(c);
+}
+bool IsNameStart(char16_t c)
+{
+    return IsAlpha(c) || c == '_';
+}
+bool IsNameChar(char16_t c)
+{
+    return IsAlnum(c) || c == '_';
+}
+bool IsHexDigit(char16_t c)
+{
+    return IsDigit(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
+}
+int HexValue(char16_t c)
+{
+    return IsDigit(c) ? c - '0' : (c | 0x20) - 'a' + 10;
+}
 
 void AppendUtf8(std::string& out, uint32_t cp)
 {
@@ -67,29 +87,42 @@ Tok LookupReserved(std::u16string_view name)
 const char* TokenName(Tok type)
 {
     switch (type) {
-    case Tok::Eof: return "<eof>";
-    case Tok::Name: return "<name>";
-    case Tok::Number: return "<number>";
-    case Tok::String: return "<string>";
-    case Tok::WString: return "<wstring>";
-    case Tok::Concat: return "..";
-    case Tok::Dots: return "...";
-    case Tok::Eq: return "==";
-    case Tok::Ge: return ">=";
-    case Tok::Le: return "<=";
-    case Tok::Ne: return "~=";
-    case Tok::Shl: return "<<";
-    case Tok::Shr: return ">>";
-    case Tok::Char: return "?";
-    default: break;
+    case Tok::Eof:
+        return "<eof>";
+    case Tok::Name:
+        return "<name>";
+    case Tok::Number:
+        return "<number>";
+    case Tok::String:
+        return "<string>";
+    case Tok::WString:
+        return "<wstring>";
+    case Tok::Concat:
+        return "..";
+    case Tok::Dots:
+        return "...";
+    case Tok::Eq:
+        return "==";
+    case Tok::Ge:
+        return ">=";
+    case Tok::Le:
+        return "<=";
+    case Tok::Ne:
+        return "~=";
+    case Tok::Shl:
+        return "<<";
+    case Tok::Shr:
+        return ">>";
+    case Tok::Char:
+        return "?";
+    default:
+        break;
     }
     int i = int(type) - int(Tok::And);
     return (i >= 0 && i < kReservedCount) ? kReservedWords[i] : "?";
 }
 
-DialectLexer::DialectLexer(std::u16string_view source, SourceEncoding encoding) : src_(source), encoding_(encoding)
-{
-}
+DialectLexer::DialectLexer(std::u16string_view source, SourceEncoding encoding) : src_(source), encoding_(encoding) {}
 
 void DialectLexer::Error(const std::string& message, int line, std::string nearText) const
 {
@@ -112,14 +145,16 @@ std::string DialectLexer::TokenText(const Token& token) const
     case Tok::Name:
     case Tok::Number:
     case Tok::String:
-    case Tok::WString: return SourceBytes(token.start, token.end);
+    case Tok::WString:
+        return SourceBytes(token.start, token.end);
     case Tok::Char: {
         std::string out;
         size_t i = token.start;
         AppendNarrowUnitTo(out, i);
         return out;
     }
-    default: return TokenName(token.type);
+    default:
+        return TokenName(token.type);
     }
 }
 
@@ -350,13 +385,27 @@ void DialectLexer::ReadString(Token& token, char16_t quote, bool wide)
         c = src_[pos_];
         uint32_t value;
         switch (c) {
-        case 'a': value = 7; break;
-        case 'b': value = 8; break;
-        case 'f': value = 12; break;
-        case 'n': value = 10; break;
-        case 'r': value = 13; break;
-        case 't': value = 9; break;
-        case 'v': value = 11; break;
+        case 'a':
+            value = 7;
+            break;
+        case 'b':
+            value = 8;
+            break;
+        case 'f':
+            value = 12;
+            break;
+        case 'n':
+            value = 10;
+            break;
+        case 'r':
+            value = 13;
+            break;
+        case 't':
+            value = 9;
+            break;
+        case 'v':
+            value = 11;
+            break;
         case '\n':
             ++line_;
             value = 10;

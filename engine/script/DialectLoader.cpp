@@ -292,8 +292,9 @@ int DoDialectString(lua_State* L, const char* text)
 
 void RegisterLoaderFunctions(lua_State* L)
 {
-    const luaL_Reg functions[] = {{"loadstring", Base_loadstring}, {"loadfile", Base_loadfile}, {"dofile", Base_dofile},
-                                  {"load", Base_load},             {"require", Base_require},   {nullptr, nullptr}};
+    const luaL_Reg functions[] = {{"loadstring", Base_loadstring}, {"loadfile", Base_loadfile},
+                                  {"dofile", Base_dofile},         {"load", Base_load},
+                                  {"require", Base_require},       {nullptr, nullptr}};
     for (const luaL_Reg* r = functions; r->name; ++r) {
         lua_pushcfunction(L, r->func);
         lua_setglobal(L, r->name);

@@ -1,8 +1,8 @@
 #pragma once
 // Per-state record of the dialect runtime (private to engine/script).
 
-#include "engine/script/LuaDialect.h"
 #include "engine/script/DialectTranslator.h"
+#include "engine/script/LuaDialect.h"
 
 namespace QuillLua {
 

@@ -8,7 +8,8 @@
 
 namespace QuillLua {
 
-const char* const kHelperNames[kHelperCount] = {"__q_w", "__q_and", "__q_or", "__q_xor", "__q_shl", "__q_shr", "__q_in"};
+const char* const kHelperNames[kHelperCount] = {"__q_w",   "__q_and", "__q_or", "__q_xor",
+                                                "__q_shl", "__q_shr", "__q_in"};
 
 namespace {
 
@@ -25,11 +26,11 @@ struct BinaryOp {
 // 1 asks the loop to break, 2 to continue.
 struct Loop {
     int id = 0;
-    size_t bodyMark = 0;            // output position right after `do` / `repeat`
-    bool wrapper = false;           // a continue targets this loop
-    bool flag = false;              // some jump sets this loop's flag
-    bool breakFlag = false;         // some jump asks this loop to break through its flag
-    std::vector<int> crossing;      // flags of outer loops that jumps inside this loop target
+    size_t bodyMark = 0;             // output position right after `do` / `repeat`
+    bool wrapper = false;            // a continue targets this loop
+    bool flag = false;               // some jump sets this loop's flag
+    bool breakFlag = false;          // some jump asks this loop to break through its flag
+    std::vector<int> crossing;       // flags of outer loops that jumps inside this loop target
     std::vector<size_t> plainBreaks; // output positions of `break` aimed at this loop
 };
 
@@ -51,18 +52,16 @@ public:
         funcs_.pop_back();
         if (helpers_ != 0) {
             // The chunk becomes a closure over the helpers, all on the first line.
-            std::string prologue = "local ";
-            bool first = true;
+            // Inside, the helpers are copied to locals: the chunk's own code then reaches them as
+            // fast as any local, nested functions through upvalues.
+            std::string names;
             for (int i = 0; i < kHelperCount; ++i) {
                 if (helpers_ & (1u << i)) {
-                    if (!first) {
-                        prologue += ',';
-                    }
-                    prologue += kHelperNames[i];
-                    first = false;
+                    names += names.empty() ? "" : ",";
+                    names += kHelperNames[i];
                 }
             }
-            prologue += " return function() ";
+            std::string prologue = "local " + names + " return function() local " + names + "=" + names + " ";
             out_.insert(0, prologue);
             out_ += "\nend";
         }
@@ -187,7 +186,9 @@ private:
                 }
             }
             break;
-        case Tok::String: AppendQuoted(lex_.NarrowText()); break;
+        case Tok::String:
+            AppendQuoted(lex_.NarrowText());
+            break;
         case Tok::WString: {
             helpers_ |= kHelperWide;
             out_ += "__q_w(";
@@ -202,8 +203,12 @@ private:
             out_ += ')';
             break;
         }
-        case Tok::Char: out_ += char(t.ch); break;
-        default: out_ += TokenName(t.type); break;
+        case Tok::Char:
+            out_ += char(t.ch);
+            break;
+        default:
+            out_ += TokenName(t.type);
+            break;
         }
     }
     void Take()
@@ -220,8 +225,10 @@ private:
         case Tok::Else:
         case Tok::Elseif:
         case Tok::End:
-        case Tok::Until: return true;
-        default: return false;
+        case Tok::Until:
+            return true;
+        default:
+            return false;
         }
     }
 
@@ -244,7 +251,9 @@ private:
     {
         int line = tok_.line;
         switch (tok_.type) {
-        case Tok::If: IfStat(line); return false;
+        case Tok::If:
+            IfStat(line);
+            return false;
         case Tok::While: {
             Take();
             Expr();
@@ -262,7 +271,9 @@ private:
             CheckMatch(tok_.type == Tok::End, "end", "do", line);
             Take();
             return false;
-        case Tok::For: ForStat(line); return false;
+        case Tok::For:
+            ForStat(line);
+            return false;
         case Tok::Repeat: {
             Take();
             LoopBody(true);
@@ -316,9 +327,15 @@ private:
                 ExpList();
             }
             return true;
-        case Tok::Break: JumpStat(false); return true;
-        case Tok::Continue: JumpStat(true); return true;
-        default: ExprStat(); return false;
+        case Tok::Break:
+            JumpStat(false);
+            return true;
+        case Tok::Continue:
+            JumpStat(true);
+            return true;
+        default:
+            ExprStat();
+            return false;
         }
     }
 
@@ -678,7 +695,9 @@ private:
         case Tok::WString:
         case Tok::Nil:
         case Tok::True:
-        case Tok::False: Take(); return;
+        case Tok::False:
+            Take();
+            return;
         case Tok::Function: {
             int line = tok_.line;
             Take();
@@ -698,29 +717,43 @@ private:
     BinaryOp GetBinaryOp() const
     {
         switch (tok_.type) {
-        case Tok::Concat: return {5, 4};
+        case Tok::Concat:
+            return {5, 4};
         case Tok::Eq:
         case Tok::Ne:
         case Tok::Le:
-        case Tok::Ge: return {3, 3};
-        case Tok::And: return {2, 2};
-        case Tok::Or: return {1, 1};
-        case Tok::Shl: return {8, 8, kHelperShl};
-        case Tok::Shr: return {8, 8, kHelperShr};
+        case Tok::Ge:
+            return {3, 3};
+        case Tok::And:
+            return {2, 2};
+        case Tok::Or:
+            return {1, 1};
+        case Tok::Shl:
+            return {8, 8, kHelperShl};
+        case Tok::Shr:
+            return {8, 8, kHelperShr};
         case Tok::Char:
             switch (tok_.ch) {
             case '+':
-            case '-': return {6, 6};
+            case '-':
+                return {6, 6};
             case '*':
-            case '/': return {7, 7};
-            case '^': return {10, 9, kHelperXor};
+            case '/':
+                return {7, 7};
+            case '^':
+                return {10, 9, kHelperXor};
             case '<':
-            case '>': return {3, 3};
-            case '&': return {8, 8, kHelperAnd};
-            case '|': return {8, 8, kHelperOr};
-            default: return {};
+            case '>':
+                return {3, 3};
+            case '&':
+                return {8, 8, kHelperAnd};
+            case '|':
+                return {8, 8, kHelperOr};
+            default:
+                return {};
             }
-        default: return {};
+        default:
+            return {};
         }
     }
 

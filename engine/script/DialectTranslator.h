@@ -28,9 +28,9 @@ extern const char* const kHelperNames[kHelperCount];
 
 struct DialectResult {
     bool ok = false;
-    std::string code;    // Lua 5.1 source
+    std::string code;     // Lua 5.1 source
     uint32_t helpers = 0; // DialectHelper bits the code uses
-    std::string error;   // "chunk:line: message near `token'" when !ok
+    std::string error;    // "chunk:line: message near `token'" when !ok
 };
 
 // `chunkName` is the Lua chunk name ("@file", "=name" or the source text itself).

@@ -44,7 +44,10 @@ bool IsWideString(lua_State* L, int index); // a wide string only
 const char16_t* lua_towstring(lua_State* L, int index, size_t* length = nullptr);
 void lua_pushlwstring(lua_State* L, const char16_t* units, size_t length);
 void lua_pushwstring(lua_State* L, const char16_t* units); // null pushes nil
-inline void PushWide(lua_State* L, std::u16string_view s) { lua_pushlwstring(L, s.data(), s.size()); }
+inline void PushWide(lua_State* L, std::u16string_view s)
+{
+    lua_pushlwstring(L, s.data(), s.size());
+}
 const char16_t* luaL_checklwstring(lua_State* L, int arg, size_t* length);
 const char16_t* luaL_optlwstring(lua_State* L, int arg, const char16_t* def, size_t* length);
 

@@ -22,8 +22,14 @@ ptrdiff_t RelativePosition(ptrdiff_t pos, size_t length)
     return pos >= 0 ? pos : ptrdiff_t(length) + pos + 1;
 }
 
-char16_t AsciiLower(char16_t c) { return (c >= 'A' && c <= 'Z') ? char16_t(c + 32) : c; }
-char16_t AsciiUpper(char16_t c) { return (c >= 'a' && c <= 'z') ? char16_t(c - 32) : c; }
+char16_t AsciiLower(char16_t c)
+{
+    return (c >= 'A' && c <= 'Z') ? char16_t(c + 32) : c;
+}
+char16_t AsciiUpper(char16_t c)
+{
+    return (c >= 'a' && c <= 'z') ? char16_t(c - 32) : c;
+}
 
 int W_len(lua_State* L)
 {
@@ -50,8 +56,7 @@ int W_sub(lua_State* L)
     return 1;
 }
 
-template <char16_t (*Map)(char16_t)>
-int W_case(lua_State* L)
+template <char16_t (*Map)(char16_t)> int W_case(lua_State* L)
 {
     std::u16string s(CheckWide(L, 1));
     for (char16_t& c : s) {
@@ -346,15 +351,33 @@ void AppendQuoted(lua_State* L, int arg, std::u16string& out)
     }
     for (char16_t c : text) {
         switch (c) {
-        case 7: out += u"\\a"; break;
-        case 8: out += u"\\b"; break;
-        case 9: out += u"\\t"; break;
-        case 10: out += u"\\n"; break;
-        case 11: out += u"\\v"; break;
-        case 12: out += u"\\f"; break;
-        case 13: out += u"\\r"; break;
-        case '"': out += u"\\\""; break;
-        case '\\': out += u"\\\\"; break;
+        case 7:
+            out += u"\\a";
+            break;
+        case 8:
+            out += u"\\b";
+            break;
+        case 9:
+            out += u"\\t";
+            break;
+        case 10:
+            out += u"\\n";
+            break;
+        case 11:
+            out += u"\\v";
+            break;
+        case 12:
+            out += u"\\f";
+            break;
+        case 13:
+            out += u"\\r";
+            break;
+        case '"':
+            out += u"\\\"";
+            break;
+        case '\\':
+            out += u"\\\\";
+            break;
         default:
             if (c >= 32 && c < 127) {
                 out += c;
@@ -391,19 +414,19 @@ int W_format(lua_State* L)
         }
         ++arg;
         // flags, width and precision: at most 2 digits each, as the narrow format
-        std::string spec = "%";
-        while (i < fmt.size() && std::strchr("-+ #0", char(fmt[i] < 128 ? fmt[i] : 1)) && spec.size() < 6) {
-            spec += char(fmt[i++]);
+        std::string directive = "%";
+        while (i < fmt.size() && std::strchr("-+ #0", char(fmt[i] < 128 ? fmt[i] : 1)) && directive.size() < 6) {
+            directive += char(fmt[i++]);
         }
         for (int d = 0; d < 2 && i < fmt.size() && fmt[i] >= '0' && fmt[i] <= '9'; ++d) {
-            spec += char(fmt[i++]);
+            directive += char(fmt[i++]);
         }
         bool hasPrecision = false;
         if (i < fmt.size() && fmt[i] == '.') {
             hasPrecision = true;
-            spec += char(fmt[i++]);
+            directive += char(fmt[i++]);
             for (int d = 0; d < 2 && i < fmt.size() && fmt[i] >= '0' && fmt[i] <= '9'; ++d) {
-                spec += char(fmt[i++]);
+                directive += char(fmt[i++]);
             }
         }
         if (i >= fmt.size() || (fmt[i] >= '0' && fmt[i] <= '9')) {
@@ -423,9 +446,9 @@ int W_format(lua_State* L)
         case 'X': {
             double v = luaL_checknumber(L, arg);
             long long iv = (v >= -9.2e18 && v <= 9.2e18) ? (long long)v : 0;
-            spec += "ll";
-            spec += char(conv == 'i' ? 'd' : conv);
-            n = std::snprintf(buf, sizeof(buf), spec.c_str(), iv);
+            directive += "ll";
+            directive += char(conv == 'i' ? 'd' : conv);
+            n = std::snprintf(buf, sizeof(buf), directive.c_str(), iv);
             break;
         }
         case 'e':
@@ -433,10 +456,12 @@ int W_format(lua_State* L)
         case 'f':
         case 'g':
         case 'G':
-            spec += char(conv);
-            n = std::snprintf(buf, sizeof(buf), spec.c_str(), double(luaL_checknumber(L, arg)));
+            directive += char(conv);
+            n = std::snprintf(buf, sizeof(buf), directive.c_str(), double(luaL_checknumber(L, arg)));
             break;
-        case 'q': AppendQuoted(L, arg, out); continue;
+        case 'q':
+            AppendQuoted(L, arg, out);
+            continue;
         case 's': {
             std::u16string text;
             if (lua_type(L, arg) == LUA_TSTRING) {
@@ -449,19 +474,19 @@ int W_format(lua_State* L)
                 text.assign(s, len);
             }
             // width and precision in units
-            bool left = spec.find('-') != std::string::npos;
+            bool left = directive.find('-') != std::string::npos;
             size_t pos = 1;
-            while (pos < spec.size() && std::strchr("-+ #0", spec[pos])) {
+            while (pos < directive.size() && std::strchr("-+ #0", directive[pos])) {
                 ++pos;
             }
             size_t width = 0, precision = text.size();
-            while (pos < spec.size() && spec[pos] != '.') {
-                width = width * 10 + size_t(spec[pos++] - '0');
+            while (pos < directive.size() && directive[pos] != '.') {
+                width = width * 10 + size_t(directive[pos++] - '0');
             }
             if (hasPrecision) {
                 precision = 0;
-                for (++pos; pos < spec.size(); ++pos) {
-                    precision = precision * 10 + size_t(spec[pos] - '0');
+                for (++pos; pos < directive.size(); ++pos) {
+                    precision = precision * 10 + size_t(directive[pos] - '0');
                 }
             }
             if (text.size() > precision) {
@@ -477,7 +502,8 @@ int W_format(lua_State* L)
             }
             continue;
         }
-        default: return luaL_error(L, "invalid option to `format'");
+        default:
+            return luaL_error(L, "invalid option to `format'");
         }
         AppendAscii(out, buf, n < 0 ? 0 : std::min(n, int(sizeof(buf) - 1)));
     }
@@ -486,12 +512,17 @@ int W_format(lua_State* L)
 }
 
 // ---- lualex ------------------------------------------------------------------------------------
-bool IsHex(char16_t c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F'); }
-int HexValue(char16_t c) { return c <= '9' ? c - '0' : (c | 0x20) - 'a' + 10; }
+bool IsHex(char16_t c)
+{
+    return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
+}
+int HexValue(char16_t c)
+{
+    return c <= '9' ? c - '0' : (c | 0x20) - 'a' + 10;
+}
 
 // Decodes backslash escapes; `emit(unit, decoded)` receives each unit.
-template <typename Emit>
-void Lualex(std::u16string_view s, bool wide, Emit emit)
+template <typename Emit> void Lualex(std::u16string_view s, bool wide, Emit emit)
 {
     size_t i = 0;
     while (i < s.size()) {
@@ -504,13 +535,27 @@ void Lualex(std::u16string_view s, bool wide, Emit emit)
         char16_t e = s[i + 1];
         i += 2;
         switch (e) {
-        case 'a': emit(7, true); break;
-        case 'b': emit(8, true); break;
-        case 'f': emit(12, true); break;
-        case 'n': emit(10, true); break;
-        case 'r': emit(13, true); break;
-        case 't': emit(9, true); break;
-        case 'v': emit(11, true); break;
+        case 'a':
+            emit(7, true);
+            break;
+        case 'b':
+            emit(8, true);
+            break;
+        case 'f':
+            emit(12, true);
+            break;
+        case 'n':
+            emit(10, true);
+            break;
+        case 'r':
+            emit(13, true);
+            break;
+        case 't':
+            emit(9, true);
+            break;
+        case 'v':
+            emit(11, true);
+            break;
         case 'x':
             if (i < s.size() && IsHex(s[i])) {
                 unsigned value = 0;
@@ -537,7 +582,10 @@ void Lualex(std::u16string_view s, bool wide, Emit emit)
     }
 }
 
-bool WideFlag(lua_State* L, int arg) { return lua_type(L, arg) == LUA_TNUMBER && lua_tonumber(L, arg) != 0; }
+bool WideFlag(lua_State* L, int arg)
+{
+    return lua_type(L, arg) == LUA_TNUMBER && lua_tonumber(L, arg) != 0;
+}
 
 int W_lualex(lua_State* L)
 {

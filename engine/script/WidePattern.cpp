@@ -7,7 +7,10 @@ constexpr ptrdiff_t kUnfinished = -1;
 constexpr int kMaxDepth = 200;
 constexpr char16_t kEscape = u'%';
 
-char16_t AsciiLower(char16_t c) { return (c >= 'A' && c <= 'Z') ? char16_t(c + 32) : c; }
+char16_t AsciiLower(char16_t c)
+{
+    return (c >= 'A' && c <= 'Z') ? char16_t(c + 32) : c;
+}
 
 } // namespace
 
@@ -26,17 +29,38 @@ bool WidePattern::MatchClass(char16_t c, char16_t cls)
 {
     bool r;
     switch (AsciiLower(cls)) {
-    case 'a': r = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); break;
-    case 'c': r = c < 32 || c == 127; break;
-    case 'd': r = c >= '0' && c <= '9'; break;
-    case 'l': r = c >= 'a' && c <= 'z'; break;
-    case 'p': r = (c >= 33 && c <= 47) || (c >= 58 && c <= 64) || (c >= 91 && c <= 96) || (c >= 123 && c <= 126); break;
-    case 's': r = c == ' ' || (c >= 9 && c <= 13); break;
-    case 'u': r = c >= 'A' && c <= 'Z'; break;
-    case 'w': r = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9'); break;
-    case 'x': r = (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F'); break;
-    case 'z': r = c == 0; break;
-    default: return cls == c;
+    case 'a':
+        r = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+        break;
+    case 'c':
+        r = c < 32 || c == 127;
+        break;
+    case 'd':
+        r = c >= '0' && c <= '9';
+        break;
+    case 'l':
+        r = c >= 'a' && c <= 'z';
+        break;
+    case 'p':
+        r = (c >= 33 && c <= 47) || (c >= 58 && c <= 64) || (c >= 91 && c <= 96) || (c >= 123 && c <= 126);
+        break;
+    case 's':
+        r = c == ' ' || (c >= 9 && c <= 13);
+        break;
+    case 'u':
+        r = c >= 'A' && c <= 'Z';
+        break;
+    case 'w':
+        r = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
+        break;
+    case 'x':
+        r = (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
+        break;
+    case 'z':
+        r = c == 0;
+        break;
+    default:
+        return cls == c;
     }
     return (cls >= 'A' && cls <= 'Z') ? !r : r;
 }
@@ -100,10 +124,14 @@ bool WidePattern::MatchBracket(char16_t c, const char16_t* p, const char16_t* ec
 bool WidePattern::SingleMatch(char16_t c, const char16_t* p, const char16_t* ep) const
 {
     switch (*p) {
-    case '.': return true;
-    case kEscape: return MatchClass(c, p[1]);
-    case '[': return MatchBracket(c, p, ep - 1);
-    default: return *p == c;
+    case '.':
+        return true;
+    case kEscape:
+        return MatchClass(c, p[1]);
+    case '[':
+        return MatchBracket(c, p, ep - 1);
+    default:
+        return *p == c;
     }
 }
 
@@ -204,7 +232,8 @@ const char16_t* WidePattern::MatchBackReference(const char16_t* s, char16_t c) c
     if (len < 0) {
         len = 0;
     }
-    if (srcEnd_ - s >= len && std::u16string_view(capture_[l].init, size_t(len)) == std::u16string_view(s, size_t(len))) {
+    if (srcEnd_ - s >= len &&
+        std::u16string_view(capture_[l].init, size_t(len)) == std::u16string_view(s, size_t(len))) {
         return s + len;
     }
     return nullptr;
@@ -236,7 +265,8 @@ const char16_t* WidePattern::Match(const char16_t* s, const char16_t* p)
                 return StartCapture(s, p + 2, kPosition);
             }
             return StartCapture(s, p + 1, kUnfinished);
-        case ')': return EndCapture(s, p + 1);
+        case ')':
+            return EndCapture(s, p + 1);
         case kEscape:
             if (p + 1 < patEnd_ && p[1] == 'b') {
                 s = MatchBalance(s, p + 2);
@@ -260,7 +290,8 @@ const char16_t* WidePattern::Match(const char16_t* s, const char16_t* p)
                 return s == srcEnd_ ? s : nullptr;
             }
             break;
-        default: break;
+        default:
+            break;
         }
         const char16_t* ep = ClassEnd(p);
         bool m = s < srcEnd_ && SingleMatch(*s, p, ep);
@@ -275,9 +306,12 @@ const char16_t* WidePattern::Match(const char16_t* s, const char16_t* p)
             p = ep + 1;
             continue;
         }
-        case '*': return MaxExpand(s, p, ep);
-        case '+': return m ? MaxExpand(s + 1, p, ep) : nullptr;
-        case '-': return MinExpand(s, p, ep);
+        case '*':
+            return MaxExpand(s, p, ep);
+        case '+':
+            return m ? MaxExpand(s + 1, p, ep) : nullptr;
+        case '-':
+            return MinExpand(s, p, ep);
         default:
             if (!m) {
                 return nullptr;

@@ -45,7 +45,10 @@ const WideHeader* WideBlock(lua_State* L, int index)
     return h;
 }
 
-const char16_t* Units(const WideHeader* h) { return reinterpret_cast<const char16_t*>(h + 1); }
+const char16_t* Units(const WideHeader* h)
+{
+    return reinterpret_cast<const char16_t*>(h + 1);
+}
 
 // Pushes the interned wide string whose UTF-16LE bytes are the string at `keyIndex`; the intern
 // table is at `internIndex`.
@@ -96,18 +99,40 @@ std::u16string ConcatOperand(lua_State* L, int index)
         return std::u16string(Units(h), h->length);
     }
     switch (lua_type(L, index)) {
-    case LUA_TNUMBER: return NumberToWide(lua_tonumber(L, index));
+    case LUA_TNUMBER:
+        return NumberToWide(lua_tonumber(L, index));
     case LUA_TSTRING: {
         size_t n = 0;
         const char* s = lua_tolstring(L, index, &n);
         return WidenNarrow(std::string_view(s, n));
     }
-    default: RaiseAtCaller(L, std::string("attempt to concatenate a ") + WideTypeName(L, index) + " value");
+    default:
+        RaiseAtCaller(L, std::string("attempt to concatenate a ") + WideTypeName(L, index) + " value");
     }
+}
+
+bool Concatenable(lua_State* L, int index)
+{
+    int t = lua_type(L, index);
+    return t == LUA_TNUMBER || t == LUA_TSTRING || WideBlock(L, index);
 }
 
 int WideConcat(lua_State* L)
 {
+    // The wide operand's metamethod came first; the other operand's own "__concat" still gets
+    // its turn for values a wide string cannot take.
+    for (int other = 1; other <= 2; ++other) {
+        if (!Concatenable(L, other) && luaL_getmetafield(L, other, "__concat")) {
+            if (lua_tocfunction(L, -1) == WideConcat) {
+                lua_pop(L, 1);
+                continue;
+            }
+            lua_pushvalue(L, 1);
+            lua_pushvalue(L, 2);
+            lua_call(L, 2, 1);
+            return 1;
+        }
+    }
     std::u16string s = ConcatOperand(L, 1);
     s += ConcatOperand(L, 2);
     PushWide(L, s);
@@ -134,8 +159,7 @@ int WideLessEqual(lua_State* L)
     return 1;
 }
 
-template <typename Op>
-int WideArith(lua_State* L, Op op)
+template <typename Op> int WideArith(lua_State* L, Op op)
 {
     double a = 0, b = 0;
     if (!ToNumberEx(L, 1, a)) {
@@ -147,11 +171,26 @@ int WideArith(lua_State* L, Op op)
     lua_pushnumber(L, op(a, b));
     return 1;
 }
-int WideAdd(lua_State* L) { return WideArith(L, [](double a, double b) { return a + b; }); }
-int WideSub(lua_State* L) { return WideArith(L, [](double a, double b) { return a - b; }); }
-int WideMul(lua_State* L) { return WideArith(L, [](double a, double b) { return a * b; }); }
-int WideDiv(lua_State* L) { return WideArith(L, [](double a, double b) { return a / b; }); }
-int WideUnm(lua_State* L) { return WideArith(L, [](double a, double) { return -a; }); }
+int WideAdd(lua_State* L)
+{
+    return WideArith(L, [](double a, double b) { return a + b; });
+}
+int WideSub(lua_State* L)
+{
+    return WideArith(L, [](double a, double b) { return a - b; });
+}
+int WideMul(lua_State* L)
+{
+    return WideArith(L, [](double a, double b) { return a * b; });
+}
+int WideDiv(lua_State* L)
+{
+    return WideArith(L, [](double a, double b) { return a / b; });
+}
+int WideUnm(lua_State* L)
+{
+    return WideArith(L, [](double a, double) { return -a; });
+}
 
 int WideToString(lua_State* L)
 {
@@ -162,11 +201,10 @@ int WideToString(lua_State* L)
 // ---- bit helpers -----------------------------------------------------------------------------------
 bool BitOperands(lua_State* L, int32_t& a, int32_t& b)
 {
-    double x, y;
-    if (lua_type(L, 1) == LUA_TNUMBER && lua_type(L, 2) == LUA_TNUMBER) {
-        x = lua_tonumber(L, 1);
-        y = lua_tonumber(L, 2);
-    } else if (!ToNumberEx(L, 1, x) || !ToNumberEx(L, 2, y)) {
+    // lua_tonumber gives 0 for anything but a number or numeral, so only a 0 needs a closer look.
+    double x = lua_tonumber(L, 1);
+    double y = lua_tonumber(L, 2);
+    if ((x == 0 || y == 0) && (!ToNumberEx(L, 1, x) || !ToNumberEx(L, 2, y))) {
         return false;
     }
     a = ToInt32(x);
@@ -269,7 +307,7 @@ DialectRuntime& Runtime(lua_State* L)
 
 void RaiseAtCaller(lua_State* L, const std::string& message)
 {
-    luaL_where(L, 2);
+    luaL_where(L, 1);
     lua_pushlstring(L, message.data(), message.size());
     lua_concat(L, 2);
     lua_error(L);
@@ -299,16 +337,25 @@ void CloseDialectState(lua_State* L)
     delete rt;
 }
 
-void* lua_getstateuserdata(lua_State* L) { return Runtime(L).stateUserData; }
-void lua_setstateuserdata(lua_State* L, void* data) { Runtime(L).stateUserData = data; }
-void SetLoadFileCallback(lua_State* L, LoadFileCallback callback) { Runtime(L).loadFile = std::move(callback); }
+void* lua_getstateuserdata(lua_State* L)
+{
+    return Runtime(L).stateUserData;
+}
+void lua_setstateuserdata(lua_State* L, void* data)
+{
+    Runtime(L).stateUserData = data;
+}
+void SetLoadFileCallback(lua_State* L, LoadFileCallback callback)
+{
+    Runtime(L).loadFile = std::move(callback);
+}
 
 void SetWideMetamethods(lua_State* L, int table)
 {
     table = table < 0 ? lua_gettop(L) + table + 1 : table;
-    const luaL_Reg methods[] = {{"__concat", WideConcat}, {"__lt", WideLess},      {"__le", WideLessEqual},
-                                {"__add", WideAdd},       {"__sub", WideSub},      {"__mul", WideMul},
-                                {"__div", WideDiv},       {"__unm", WideUnm},      {"__tostring", WideToString},
+    const luaL_Reg methods[] = {{"__concat", WideConcat}, {"__lt", WideLess}, {"__le", WideLessEqual},
+                                {"__add", WideAdd},       {"__sub", WideSub}, {"__mul", WideMul},
+                                {"__div", WideDiv},       {"__unm", WideUnm}, {"__tostring", WideToString},
                                 {nullptr, nullptr}};
     for (const luaL_Reg* r = methods; r->name; ++r) {
         lua_pushcfunction(L, r->func);
@@ -372,9 +419,15 @@ const char* WideTypeName(lua_State* L, int index)
     return t == LUA_TWSTRING ? "wstring" : lua_typename(L, t);
 }
 
-bool IsWideString(lua_State* L, int index) { return WideBlock(L, index) != nullptr; }
+bool IsWideString(lua_State* L, int index)
+{
+    return WideBlock(L, index) != nullptr;
+}
 
-bool lua_iswstring(lua_State* L, int index) { return lua_type(L, index) == LUA_TNUMBER || IsWideString(L, index); }
+bool lua_iswstring(lua_State* L, int index)
+{
+    return lua_type(L, index) == LUA_TNUMBER || IsWideString(L, index);
+}
 
 const char16_t* lua_towstring(lua_State* L, int index, size_t* length)
 {
@@ -498,23 +551,53 @@ void luaL_wbuffinit(lua_State* L, luaL_WBuffer* buffer)
     buffer->L = L;
     buffer->units.clear();
 }
-void luaL_addlwstring(luaL_WBuffer* buffer, const char16_t* units, size_t length) { buffer->units.append(units, length); }
-void luaL_addwstring(luaL_WBuffer* buffer, const char16_t* units) { buffer->units.append(units); }
-void luaL_addwchar(luaL_WBuffer* buffer, char16_t unit) { buffer->units.push_back(unit); }
-void luaL_pushwresult(luaL_WBuffer* buffer) { PushWide(buffer->L, buffer->units); }
+void luaL_addlwstring(luaL_WBuffer* buffer, const char16_t* units, size_t length)
+{
+    buffer->units.append(units, length);
+}
+void luaL_addwstring(luaL_WBuffer* buffer, const char16_t* units)
+{
+    buffer->units.append(units);
+}
+void luaL_addwchar(luaL_WBuffer* buffer, char16_t unit)
+{
+    buffer->units.push_back(unit);
+}
+void luaL_pushwresult(luaL_WBuffer* buffer)
+{
+    PushWide(buffer->L, buffer->units);
+}
 
 void lua_getdefaultmetatable(lua_State* L, int type)
 {
     switch (type) {
-    case LUA_TWSTRING: lua_rawgeti(L, LUA_REGISTRYINDEX, Runtime(L).wideMetaRef); return;
-    case LUA_TNIL: lua_pushnil(L); break;
-    case LUA_TBOOLEAN: lua_pushboolean(L, 0); break;
-    case LUA_TLIGHTUSERDATA: lua_pushlightuserdata(L, nullptr); break;
-    case LUA_TNUMBER: lua_pushnumber(L, 0); break;
-    case LUA_TSTRING: lua_pushliteral(L, ""); break;
-    case LUA_TFUNCTION: lua_pushcfunction(L, TableNext); break;
-    case LUA_TTHREAD: lua_pushthread(L); break;
-    default: lua_pushnil(L); return; // tables and userdata carry their own
+    case LUA_TWSTRING:
+        lua_rawgeti(L, LUA_REGISTRYINDEX, Runtime(L).wideMetaRef);
+        return;
+    case LUA_TNIL:
+        lua_pushnil(L);
+        break;
+    case LUA_TBOOLEAN:
+        lua_pushboolean(L, 0);
+        break;
+    case LUA_TLIGHTUSERDATA:
+        lua_pushlightuserdata(L, nullptr);
+        break;
+    case LUA_TNUMBER:
+        lua_pushnumber(L, 0);
+        break;
+    case LUA_TSTRING:
+        lua_pushliteral(L, "");
+        break;
+    case LUA_TFUNCTION:
+        lua_pushcfunction(L, TableNext);
+        break;
+    case LUA_TTHREAD:
+        lua_pushthread(L);
+        break;
+    default:
+        lua_pushnil(L);
+        return; // tables and userdata carry their own
     }
     if (!lua_getmetatable(L, -1)) {
         lua_pushnil(L);
@@ -551,14 +634,30 @@ void lua_setdefaultmetatable(lua_State* L, int type)
         lua_pop(L, 2);
         return;
     }
-    case LUA_TNIL: lua_pushnil(L); break;
-    case LUA_TBOOLEAN: lua_pushboolean(L, 0); break;
-    case LUA_TLIGHTUSERDATA: lua_pushlightuserdata(L, nullptr); break;
-    case LUA_TNUMBER: lua_pushnumber(L, 0); break;
-    case LUA_TSTRING: lua_pushliteral(L, ""); break;
-    case LUA_TFUNCTION: lua_pushcfunction(L, TableNext); break;
-    case LUA_TTHREAD: lua_pushthread(L); break;
-    default: lua_pop(L, 1); return;
+    case LUA_TNIL:
+        lua_pushnil(L);
+        break;
+    case LUA_TBOOLEAN:
+        lua_pushboolean(L, 0);
+        break;
+    case LUA_TLIGHTUSERDATA:
+        lua_pushlightuserdata(L, nullptr);
+        break;
+    case LUA_TNUMBER:
+        lua_pushnumber(L, 0);
+        break;
+    case LUA_TSTRING:
+        lua_pushliteral(L, "");
+        break;
+    case LUA_TFUNCTION:
+        lua_pushcfunction(L, TableNext);
+        break;
+    case LUA_TTHREAD:
+        lua_pushthread(L);
+        break;
+    default:
+        lua_pop(L, 1);
+        return;
     }
     lua_insert(L, -2);
     lua_setmetatable(L, -2);
@@ -628,8 +727,10 @@ std::string ToStringNarrow(lua_State* L, int index)
         lua_pop(L, 1);
         return out;
     }
-    case LUA_TBOOLEAN: return lua_toboolean(L, index) ? "true" : "false";
-    case LUA_TNIL: return "nil";
+    case LUA_TBOOLEAN:
+        return lua_toboolean(L, index) ? "true" : "false";
+    case LUA_TNIL:
+        return "nil";
     default:
         std::snprintf(buf, sizeof(buf), "%s: %p", WideTypeName(L, index), lua_topointer(L, index));
         return buf;

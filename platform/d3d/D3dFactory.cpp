@@ -47,7 +47,7 @@ std::vector<AdapterDesc> RealAdapters(Backend backend)
             a.mode.width = static_cast<uint32_t>(dm.w);
             a.mode.height = static_cast<uint32_t>(dm.h);
             a.mode.refreshRate = static_cast<uint32_t>(dm.refresh_rate);
-            a.mode.format = SDL_BITSPERPIXEL(dm.format) == 16 ? FmtR5G6B5 : FmtX8R8G8B8;
+            a.mode.format = FmtX8R8G8B8; // our targets are 32-bit whatever the desktop depth
         } else {
             a.mode = {1024, 768, 60, FmtX8R8G8B8};
         }
@@ -157,7 +157,11 @@ public:
         if (usage & UsageDepthStencil) {
             return checkFormat == FmtD16 && resourceType == RTypeSurface ? kOk : kErrNotAvailable;
         }
-        const bool colour = checkFormat == FmtA8R8G8B8 || checkFormat == FmtX8R8G8B8 || checkFormat == FmtR5G6B5;
+        const bool target = checkFormat == FmtA8R8G8B8 || checkFormat == FmtX8R8G8B8;
+        if (usage & UsageRenderTarget) {
+            return target ? kOk : kErrNotAvailable;
+        }
+        const bool colour = target || checkFormat == FmtR5G6B5;
         return colour && (resourceType == RTypeTexture || resourceType == RTypeSurface) ? kOk : kErrNotAvailable;
     }
 
@@ -191,6 +195,7 @@ public:
             d->Release();
             return r;
         }
+        *params = d->Params(); // as the classic call does: sizes and formats it chose are reported
         *device = d;
         return kOk;
     }
@@ -259,6 +264,17 @@ Monitor MonitorFromWindow(SDL_Window* window)
     }
     const int index = SDL_GetWindowDisplayIndex(window);
     return static_cast<Monitor>(index < 0 ? 1 : index + 1);
+}
+
+bool GetMonitorRect(Monitor monitor, Rect* rect)
+{
+    SDL_Rect r;
+    if (!rect || monitor == 0 || !SDL_WasInit(SDL_INIT_VIDEO) ||
+        SDL_GetDisplayBounds(static_cast<int>(monitor - 1), &r) != 0) {
+        return false;
+    }
+    *rect = {r.x, r.y, r.x + r.w, r.y + r.h};
+    return true;
 }
 
 Backend DeviceBackend(IDevice* device)

@@ -21,16 +21,16 @@ struct AdapterDesc {
     Caps caps;
     DisplayMode mode;
     Monitor monitor = 1;
-    Result createDeviceResult = kOk;    // CreateDevice on this adapter fails with this when it is a failure
-    uint32_t rejectedBehaviorFlags = 0; // CreateDevice answers kErrInvalidCall when these flags are asked
+    Result createDeviceResult = kOk;           // CreateDevice on this adapter fails with this when it is a failure
+    uint32_t rejectedBehaviorFlags = 0;        // CreateDevice answers kErrInvalidCall when these flags are asked
     std::vector<Format> refusedAdapterFormats; // CheckDeviceFormat fails for these display formats
 };
 
 struct FaultInjection {
-    bool unavailable = false;  // the back end cannot be loaded: IsBackendAvailable false, no factory
-    bool createFails = false;  // Direct3DCreate answers none
+    bool unavailable = false; // the back end cannot be loaded: IsBackendAvailable false, no factory
+    bool createFails = false; // Direct3DCreate answers none
     std::optional<std::vector<AdapterDesc>> adapters; // replaces the back end's own adapters
-    uint32_t maxTextureSize = 0; // non-zero: caps report it and larger textures are refused
+    uint32_t maxTextureSize = 0;                      // non-zero: caps report it and larger textures are refused
     int presentsBeforeLoss = -1; // >= 0: that many further Presents succeed, then the device is lost
     int lostPolls = 0;           // TestCooperativeLevel answers lost this often before "not reset"
     Result resetFailure = kOk;   // the next Reset fails with this code (once)
@@ -53,6 +53,9 @@ IDirect3D* Direct3DCreate(Backend backend, uint32_t sdkVersion = kSdkVersion);
 
 // The monitor a window is on (its SDL display index plus one); 1 without a window.
 Monitor MonitorFromWindow(SDL_Window* window);
+
+// The desktop rectangle of a monitor; false for a monitor that does not exist.
+bool GetMonitorRect(Monitor monitor, Rect* rect);
 
 // Which back end made a device; tests use it to label their output.
 Backend DeviceBackend(IDevice* device);

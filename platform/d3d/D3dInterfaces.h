@@ -103,8 +103,8 @@ public:
     virtual Result SetVertexShaderConstantF(uint32_t first, const float* data, uint32_t count) = 0;
 
     virtual Result DrawPrimitive(PrimitiveType type, uint32_t startVertex, uint32_t primitiveCount) = 0;
-    virtual Result DrawIndexedPrimitive(PrimitiveType type, int32_t baseVertex, uint32_t minIndex,
-                                        uint32_t vertexCount, uint32_t startIndex, uint32_t primitiveCount) = 0;
+    virtual Result DrawIndexedPrimitive(PrimitiveType type, int32_t baseVertex, uint32_t minIndex, uint32_t vertexCount,
+                                        uint32_t startIndex, uint32_t primitiveCount) = 0;
 
     // Hardware cursor: the picture comes from an A8R8G8B8 surface (at most 64x64).
     virtual Result SetCursorProperties(uint32_t hotSpotX, uint32_t hotSpotY, ISurface* picture) = 0;

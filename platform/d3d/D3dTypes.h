@@ -14,7 +14,10 @@ using Result = int32_t;
 
 constexpr Result kOk = 0;
 constexpr Result kFalse = 1;
-constexpr Result MakeError(uint32_t code) { return static_cast<Result>(0x88760000u | code); }
+constexpr Result MakeError(uint32_t code)
+{
+    return static_cast<Result>(0x88760000u | code);
+}
 constexpr Result kErrInvalidCall = MakeError(2156);
 constexpr Result kErrDeviceLost = MakeError(2152);
 constexpr Result kErrDeviceNotReset = MakeError(2153);
@@ -23,8 +26,14 @@ constexpr Result kErrOutOfVideoMemory = MakeError(380);
 constexpr Result kErrDriverInternalError = MakeError(2087);
 constexpr Result kErrOutOfMemory = static_cast<Result>(0x8007000Eu);
 
-inline bool Succeeded(Result r) { return r >= 0; }
-inline bool Failed(Result r) { return r < 0; }
+inline bool Succeeded(Result r)
+{
+    return r >= 0;
+}
+inline bool Failed(Result r)
+{
+    return r < 0;
+}
 // Name of a result code for messages and test output.
 const char* ResultName(Result r);
 
@@ -44,7 +53,12 @@ enum Pool : uint32_t { PoolDefault = 0, PoolManaged = 1, PoolSystemMem = 2, Pool
 
 enum Usage : uint32_t { UsageRenderTarget = 0x1, UsageDepthStencil = 0x2, UsageWriteOnly = 0x8, UsageDynamic = 0x200 };
 
-enum LockFlags : uint32_t { LockReadOnly = 0x10, LockNoSysLock = 0x800, LockNoOverwrite = 0x1000, LockDiscard = 0x2000 };
+enum LockFlags : uint32_t {
+    LockReadOnly = 0x10,
+    LockNoSysLock = 0x800,
+    LockNoOverwrite = 0x1000,
+    LockDiscard = 0x2000
+};
 
 enum ResourceType : uint32_t { RTypeSurface = 1, RTypeTexture = 3, RTypeVertexBuffer = 6, RTypeIndexBuffer = 7 };
 

@@ -7,6 +7,7 @@
 
 #include "platform/d3d/D3dFactory.h"
 #include "platform/d3d/DeviceResources.h"
+#include "platform/d3d/SoftRaster.h"
 
 namespace QuillD3D::Detail {
 
@@ -36,6 +37,17 @@ struct VertexLayout {
 };
 VertexLayout DescribeFvf(uint32_t fvf);
 
+inline bool IsColorFormat(Format f)
+{
+    return f == FmtA8R8G8B8 || f == FmtX8R8G8B8 || f == FmtR5G6B5;
+}
+
+// Render targets and back buffers are kept at 8 bits per channel.
+inline bool IsTargetFormat(Format f)
+{
+    return f == FmtA8R8G8B8 || f == FmtX8R8G8B8;
+}
+
 struct AdapterInfo {
     AdapterDesc desc;
     uint32_t ordinal = 0;
@@ -60,8 +72,7 @@ public:
                          ITexture** texture) override;
     Result CreateVertexBuffer(uint32_t length, uint32_t usage, uint32_t fvf, Pool pool,
                               IVertexBuffer** buffer) override;
-    Result CreateIndexBuffer(uint32_t length, uint32_t usage, Format format, Pool pool,
-                             IIndexBuffer** buffer) override;
+    Result CreateIndexBuffer(uint32_t length, uint32_t usage, Format format, Pool pool, IIndexBuffer** buffer) override;
     Result CreateRenderTarget(uint32_t width, uint32_t height, Format format, uint32_t multiSample,
                               uint32_t multiSampleQuality, bool lockable, ISurface** surface) override;
     Result CreateOffscreenPlainSurface(uint32_t width, uint32_t height, Format format, Pool pool,
@@ -98,6 +109,7 @@ public:
     bool ShowCursor(bool show) override;
 
     Backend GetBackend() const { return backend_; }
+    const PresentParameters& Params() const { return params_; }
 
     // Called by resources.
     void CountDefaultResource(int delta) { liveDefaultResources_ += delta; }
@@ -128,6 +140,9 @@ protected:
     virtual Result DoReadFrontBuffer(CSurface* destination) = 0;
 
     void Shutdown(); // first thing in a back end's destructor
+    // Stage 0 as products of texture, diffuse and factor; later stages are not used.
+    void StageTerms(CombinerTerm* color, CombinerTerm* alpha) const;
+    bool LinearFilter() const;
     void ResetStates();
     void ReleaseBindings();
     Result ApplyWindowMode();
@@ -158,7 +173,7 @@ protected:
     CIndexBuffer* indices_ = nullptr;
     uint32_t fvf_ = 0;
 
-    CSurface* backBuffer_ = nullptr;  // held through a binding
+    CSurface* backBuffer_ = nullptr;   // held through a binding
     CSurface* renderTarget_ = nullptr; // held through a binding
     uint32_t depthWidth_ = 0;
     uint32_t depthHeight_ = 0;

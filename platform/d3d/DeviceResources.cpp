@@ -241,7 +241,8 @@ Result CSurface::LockRect(LockedRect* locked, const Rect* rect, uint32_t flags)
         return kErrOutOfMemory;
     }
     locked->pitch = static_cast<int32_t>(pitch_);
-    locked->bits = bits + static_cast<size_t>(r.top) * pitch_ + static_cast<size_t>(r.left) * BytesPerPixel(desc_.format);
+    locked->bits =
+        bits + static_cast<size_t>(r.top) * pitch_ + static_cast<size_t>(r.left) * BytesPerPixel(desc_.format);
     locked_ = true;
     lockWrites_ = (flags & LockReadOnly) == 0;
     lockRect_ = r;

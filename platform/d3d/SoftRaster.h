@@ -68,6 +68,10 @@ struct RasterState {
     uint32_t cull = 1;
 };
 
+// Test hook: the widest vector path the blender may take (0 scalar, 1 SSE2, 2 AVX2 where the
+// processor has it). All paths compute the same values.
+void SetSoftSimdLimit(int level);
+
 class CSoftRaster {
 public:
     void Begin(const RasterTarget& target, const RasterState& state);
@@ -77,16 +81,23 @@ public:
     void Quad(const RasterVertex& a, const RasterVertex& b, const RasterVertex& c, const RasterVertex& d);
     void Line(const RasterVertex& a, const RasterVertex& b);
 
-    static void Clear(const RasterTarget& target, int x0, int y0, int x1, int y1, bool color, uint32_t argb,
-                      bool depth, float z);
+    static void Clear(const RasterTarget& target, int x0, int y0, int x1, int y1, bool color, uint32_t argb, bool depth,
+                      float z);
 
 private:
     struct Plane {
         double v0, dx, dy; // value at the plane origin, per pixel in x and in y
     };
+    struct FixedPlane {
+        int64_t base, dx, dy; // 16.16 at the integer origin, per pixel in x and in y
+        int64_t At(int64_t x, int64_t y) const { return base + dx * x + dy * y; }
+    };
     struct Setup {
         double ox, oy; // plane origin
         Plane u, v, z, c[4];
+        int64_t ix, iy; // integer origin of the fixed-point planes
+        FixedPlane fu, fv, fz, fc[4];
+        bool directRows; // texels are the source colours, one per pixel along a texture row
         bool flatColor;
         uint32_t flatArgb;
         bool flatZ;
@@ -97,6 +108,7 @@ private:
     };
 
     bool Culled(double area2) const;
+    void FixPlanes(Setup& s) const;
     bool MakeSetup(const RasterVertex& a, const RasterVertex& b, const RasterVertex& c, Setup& s) const;
     void Polygon(const SnapVertex* v, int n, const Setup& s);
     void Span(int y, int x0, int x1, const Setup& s);
@@ -104,10 +116,11 @@ private:
 
     using Pass2Fn = void (*)(const CSoftRaster&, const uint32_t* src, uint32_t* dst, uint16_t* depth, int count,
                              int64_t z, int64_t dz);
-    void Pass1(const Setup& s, int y, int x0, int n, uint32_t* out) const;
+    // Source colours of a span: in `out`, or straight from the texture when no work is needed.
+    const uint32_t* Pass1(const Setup& s, int y, int x0, int n, uint32_t* out) const;
     template <bool AlphaTest, int BlendKind, int ZMode>
-    static void Pass2(const CSoftRaster& r, const uint32_t* src, uint32_t* dst, uint16_t* depth, int count,
-                      int64_t z, int64_t dz);
+    static void Pass2(const CSoftRaster& r, const uint32_t* src, uint32_t* dst, uint16_t* depth, int count, int64_t z,
+                      int64_t dz);
 
     RasterTarget target_;
     RasterState state_;

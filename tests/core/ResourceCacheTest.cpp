@@ -44,12 +44,7 @@ public:
         loaded_ = loadSucceeds_;
         return loadSucceeds_;
     }
-    bool ReleaseDeviceObjects() override
-    {
-        if (!deviceBound_)
-            return false;
-        return true;
-    }
+    bool ReleaseDeviceObjects() override { return deviceBound_; }
 
     bool loadSucceeds_ = true;
     bool deviceBound_ = false;
@@ -287,6 +282,16 @@ TEST_F(ResourceCacheTest, FailedLazyLoadIsRememberedUntilForgotten)
     EXPECT_FALSE(res->LoadFailed());
     EXPECT_TRUE(cache.Acquire(id)->IsLoaded());
     EXPECT_EQ(log.loads, 2);
+
+    // A new device is another reason to try again (the failure may have been video memory).
+    res->Unload();
+    res->loadSucceeds_ = false;
+    cache.Acquire(id);
+    cache.Acquire(id);
+    EXPECT_EQ(log.loads, 3);
+    EXPECT_TRUE(cache.ReloadQueued());
+    cache.Acquire(id);
+    EXPECT_EQ(log.loads, 4);
 }
 
 TEST_F(ResourceCacheTest, DestructorReleasingAnotherResourceIsSafe)

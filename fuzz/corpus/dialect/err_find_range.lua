@@ -1,0 +1,2 @@
+-- error: out of range
+local w = wstring.find(L"ab", L"a", 5)

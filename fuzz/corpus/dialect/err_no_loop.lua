@@ -1,0 +1,2 @@
+-- error: no loop to break
+if x then break end

@@ -1,0 +1,2 @@
+-- error: out of range
+local w = wstring.byte(L"ab", 3)

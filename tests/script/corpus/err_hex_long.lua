@@ -1,0 +1,2 @@
+-- error: malformed number near `0x123456789'
+x = 0x123456789

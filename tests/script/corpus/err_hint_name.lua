@@ -1,0 +1,3 @@
+-- error: size expected following & (line 3)
+local n = 4
+local t = {&n}

@@ -1,0 +1,2 @@
+-- error: no loop to continue
+local function f() continue end

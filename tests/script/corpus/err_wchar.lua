@@ -1,0 +1,2 @@
+-- error: invalid value
+local w = wstring.char(65536)
