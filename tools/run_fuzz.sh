@@ -11,6 +11,14 @@ for target in "$bin"/fuzz_*; do
   corpus_src="$root/fuzz/corpus/${name#fuzz_}"
   work=$(mktemp -d)
   [ -d "$corpus_src" ] && cp -r "$corpus_src"/. "$work"/
+  # A corpus may also seed from folders of the repository listed in seeds-from.txt
+  # (for instance the test scripts), so the same inputs are not kept twice.
+  if [ -f "$corpus_src/seeds-from.txt" ]; then
+    rm -f "$work/seeds-from.txt"
+    while read -r extra; do
+      [ -n "$extra" ] && [ -d "$root/$extra" ] && cp -r "$root/$extra"/. "$work"/
+    done < "$corpus_src/seeds-from.txt"
+  fi
   echo "== $name for ${secs}s"
   if ! "$target" -max_total_time="$secs" -timeout=10 -rss_limit_mb=2048 -print_final_stats=1 \
        -artifact_prefix="$work/" "$work" > "$work.log" 2>&1; then

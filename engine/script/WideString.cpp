@@ -568,12 +568,13 @@ void luaL_pushwresult(luaL_WBuffer* buffer)
     PushWide(buffer->L, buffer->units);
 }
 
-void lua_getdefaultmetatable(lua_State* L, int type)
+namespace {
+
+// Pushes a value of a type whose metatable is shared by every value of that type (its default
+// metatable); false, with nothing pushed, for tables and userdata, which carry their own.
+bool PushRepresentative(lua_State* L, int type)
 {
     switch (type) {
-    case LUA_TWSTRING:
-        lua_rawgeti(L, LUA_REGISTRYINDEX, Runtime(L).wideMetaRef);
-        return;
     case LUA_TNIL:
         lua_pushnil(L);
         break;
@@ -596,8 +597,24 @@ void lua_getdefaultmetatable(lua_State* L, int type)
         lua_pushthread(L);
         break;
     default:
-        lua_pushnil(L);
-        return; // tables and userdata carry their own
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+void lua_getdefaultmetatable(lua_State* L, int type)
+{
+    switch (type) {
+    case LUA_TWSTRING:
+        lua_rawgeti(L, LUA_REGISTRYINDEX, Runtime(L).wideMetaRef);
+        return;
+    default:
+        if (!PushRepresentative(L, type)) {
+            lua_pushnil(L);
+            return; // tables and userdata carry their own
+        }
     }
     if (!lua_getmetatable(L, -1)) {
         lua_pushnil(L);
@@ -634,30 +651,11 @@ void lua_setdefaultmetatable(lua_State* L, int type)
         lua_pop(L, 2);
         return;
     }
-    case LUA_TNIL:
-        lua_pushnil(L);
-        break;
-    case LUA_TBOOLEAN:
-        lua_pushboolean(L, 0);
-        break;
-    case LUA_TLIGHTUSERDATA:
-        lua_pushlightuserdata(L, nullptr);
-        break;
-    case LUA_TNUMBER:
-        lua_pushnumber(L, 0);
-        break;
-    case LUA_TSTRING:
-        lua_pushliteral(L, "");
-        break;
-    case LUA_TFUNCTION:
-        lua_pushcfunction(L, TableNext);
-        break;
-    case LUA_TTHREAD:
-        lua_pushthread(L);
-        break;
     default:
-        lua_pop(L, 1);
-        return;
+        if (!PushRepresentative(L, type)) {
+            lua_pop(L, 1);
+            return;
+        }
     }
     lua_insert(L, -2);
     lua_setmetatable(L, -2);

@@ -1,2 +1,0 @@
--- error: loop block number out of range
-while true do break 0 end

@@ -1,2 +1,0 @@
--- error: out of range
-local w = wstring.byte(L"ab", 3)

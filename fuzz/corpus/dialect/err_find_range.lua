@@ -1,2 +1,0 @@
--- error: out of range
-local w = wstring.find(L"ab", L"a", 5)

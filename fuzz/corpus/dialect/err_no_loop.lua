@@ -1,2 +1,0 @@
--- error: no loop to break
-if x then break end

@@ -1,2 +1,0 @@
--- error: no loop to continue
-local function f() continue end

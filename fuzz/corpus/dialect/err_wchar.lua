@@ -1,2 +1,0 @@
--- error: invalid value
-local w = wstring.char(65536)
