@@ -83,7 +83,7 @@ void CSoftRaster::Polygon(const SnapVertex* v, int n, const Setup& s)
     struct Sloped {
         double a16, b16, c;
         bool left;
-    } sloped[8];
+    } sloped[12];
     int slopedCount = 0;
     for (int i = 0; i < n; ++i) {
         const SnapVertex& p = v[i];
@@ -307,6 +307,9 @@ void CSoftRaster::Line(const RasterVertex& a, const RasterVertex& b)
     for (int64_t i = first; step > 0 ? i <= last : i >= last; i += step) {
         const double t = (static_cast<double>(i) - s0) / ds;
         const double minor = xMajor ? y0 + t * dy : x0 + t * dx;
+        if (!(std::fabs(minor) < kGuard)) {
+            continue;
+        }
         const int64_t m = static_cast<int64_t>(std::floor(minor + 0.5));
         const int64_t px = xMajor ? i : m, py = xMajor ? m : i;
         if (px < 0 || py < 0 || px >= target_.width || py >= target_.height) {

@@ -502,13 +502,19 @@ TEST_F(D3dDeviceTest, HugeAndBrokenCoordinatesAreClippedOrDropped)
                                  {16, 16, 0.5f, 0.5f, 0xFFFF0000, 0, 0},
                                  {0, 16, 0.5f, 0.5f, 0xFFFF0000, 0, 0}};
     painter.Quad(broken);
+    painter.Lines({{-3e38f, 8, 0.5f, 0.5f, 0xFFFF0000, 0, 0},
+                   {3e38f, 8, 0.5f, 0.5f, 0xFFFF0000, 0, 0},
+                   {nan, 2, 0.5f, 0.5f, 0xFFFF0000, 0, 0},
+                   {8, 2, 0.5f, 0.5f, 0xFFFF0000, 0, 0}});
     d->EndScene();
     const Picture pic = painter.Read();
     int white = 0;
     for (uint32_t px : pic.argb) {
         white += Rgb(px) == 0xFFFFFFu;
     }
-    EXPECT_GE(white, 16 * 16 - 16 * 2) << "the huge quad covers the target (the NaN one draws at most its half)";
+    EXPECT_GE(white, 16 * 16 - 16 * 2 - 16) << "the huge quad covers the target (the NaN quad draws at most its "
+                                               "half, the huge line one row)";
+    EXPECT_EQ(Rgb(pic.At(5, 8)), 0xFF0000u) << "the line from far left to far right crosses the target";
     EXPECT_EQ(Rgb(pic.At(0, 0)), 0xFFFFFFu);
 }
 
