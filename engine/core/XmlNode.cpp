@@ -165,6 +165,8 @@ void AppendEscaped(std::string& out, StringView text, bool attribute)
     flush(text.size());
 }
 
+constexpr size_t kUtf8MaxSequence = 4;
+
 } // namespace
 
 XmlNode::~XmlNode()
@@ -181,10 +183,14 @@ bool XmlNode::Parse(std::string_view utf8, bool keepWhiteSpace)
     Clear();
     if (keepWhiteSpace)
         TiXmlBase::SetCondenseWhiteSpace(false);
-    // TinyXML reads a zero-terminated text; an embedded NUL ends it.
-    const std::string text(utf8.substr(0, utf8.find('\0')));
+    // TinyXML reads a zero-terminated text; an embedded NUL ends it. It also steps over a
+    // multi-byte UTF-8 sequence by its lead byte's length without looking at the bytes, so a
+    // sequence cut short by the end would carry it past the terminator: the padding keeps every
+    // such step inside the buffer and on a NUL.
+    std::string text(utf8.substr(0, utf8.find('\0')));
     if (NestsTooDeep(text, kMaxNesting))
         return false;
+    text.append(kUtf8MaxSequence, '\0');
     TiXmlDocument document;
     document.Parse(text.c_str(), nullptr, TIXML_ENCODING_UNKNOWN);
     const TiXmlElement* root = document.Error() ? nullptr : document.RootElement();
