@@ -10,7 +10,9 @@
 #include "engine/core/app/RenderWindow.h"
 #include "platform/system/ProcessSignals.h"
 #include "platform/system/SingleInstance.h"
+#include "engine/core/FileManager.h"
 #include "tests/core/EngineTestAccess.h"
+#include "tests/support/TestEnvironment.h"
 
 using namespace QuillEngine;
 using namespace QuillPlatform;
@@ -48,6 +50,8 @@ TEST_F(EngineStartupTest, StartsWithAWindowAndShutsDownInOrder)
     EXPECT_EQ(h, 600);
     EXPECT_EQ(engine.WindowName(), u"Velvet Test");
     EXPECT_GE(engine.Renderer()->FramesPresented(), 1u);
+    EXPECT_TRUE(engine.UseSystemCursor());   // the sample engine.xml asks for no custom cursor
+    EXPECT_EQ(engine.AudioChannelCount(), 32u);
 
     engine.SaveAndShutdown();
     EXPECT_EQ(game.shutdowns, 1);
@@ -212,6 +216,60 @@ TEST_F(EnginePrefsTest, AnAgreedCloseKeepsTheWindowPositionForTheNextStart)
     }
     EXPECT_EQ(x, expectX);
     EXPECT_EQ(y, expectY);
+}
+
+TEST_F(EnginePrefsTest, AStoredPositionNoDisplayShowsIsReplacedByCentring)
+{
+    {
+        UserDataFolders store(u"Velvet Test", u"Velvet Test");
+        ASSERT_TRUE(SaveWindowPosition(store, 5000, 5000));
+    }
+    EngineManager engine;
+    ASSERT_TRUE(engine.Init(TestSettings(), &game));
+    int32_t x = 0, y = 0;
+    engine.Window()->Native().GetPosition(x, y);
+    const auto displays = EnumerateDisplays();
+    ASSERT_FALSE(displays.empty());
+    EXPECT_TRUE(MeetsAnyDisplay(displays, x, y, 800, 600));
+    EXPECT_NE(x, 5000);
+    engine.SaveAndShutdown();
+}
+
+TEST_F(EnginePrefsTest, ClosingInFullScreenKeepsTheWindowedPosition)
+{
+    EngineManager engine;
+    ASSERT_TRUE(engine.Init(TestSettings(), &game));
+    engine.Window()->Native().SetPosition(48, 36);
+    int64_t result = 0;
+    engine.Window()->HandleMessage({0, WM_SYSCOMMAND, SC_KEYMENU, 13}, result);
+    ASSERT_TRUE(engine.IsFullscreen());
+    engine.Window()->HandleMessage({0, WM_CLOSE, 0, 0}, result);
+    engine.SaveAndShutdown();
+
+    UserDataFolders store(u"Velvet Test", u"Velvet Test");
+    int32_t x = -1, y = -1;
+    ASSERT_TRUE(LoadWindowPosition(store, x, y));
+    EXPECT_EQ(x, engine.WindowedX());
+    EXPECT_EQ(y, engine.WindowedY());
+    EXPECT_EQ(x, 48);   // not the display's corner
+    EXPECT_EQ(y, 36);
+}
+
+TEST_F(EngineStartupTest, APackageMountsItsArchiveAndItsLooseFolder)
+{
+    EngineManager engine;
+    ASSERT_TRUE(engine.Init(TestSettings(), &game));
+    // The working folder is the program's folder now; a package that exists only as a folder.
+    const std::filesystem::path folder = std::filesystem::current_path() / "pkgtest_loose";
+    std::filesystem::remove_all(folder);
+    std::filesystem::create_directories(folder);
+    QuillTest::WriteFile(folder / "libraries.xml", "<libraries/>");
+    EXPECT_TRUE(engine.MountDataPackage(u"pkgtest", u"pkgtest_loose"));
+    EXPECT_FALSE(engine.MountDataPackage(u"nothing", u"nothing_here"));
+    // Both packages stay mounted; every source is searched again afterwards.
+    EXPECT_TRUE(engine.GetFileManager()->Exists(u"StringTable.xml"));
+    std::filesystem::remove_all(folder);
+    engine.SaveAndShutdown();
 }
 
 TEST_F(EngineStartupTest, TheConsoleExitCommandClosesThroughTheWindow)
