@@ -25,6 +25,9 @@ public:
     int32_t ScreenHeight() const { return screenHeight_; }
 
     void Update() { ++updates_; }
+    // Seam: draws the instance tree once it exists; the renderer calls it inside each frame's scene.
+    void Render() { ++renders_; }
+    uint64_t Renders() const { return renders_; }
     void OnMouseMove(int32_t x, int32_t y)
     {
         mouseX_ = x;
@@ -46,6 +49,7 @@ private:
     int32_t mouseX_ = 0, mouseY_ = 0;
     uint32_t buttons_ = 0;
     uint64_t updates_ = 0;
+    uint64_t renders_ = 0;
 };
 
 } // namespace QuillEngine

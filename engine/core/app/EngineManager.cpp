@@ -179,6 +179,10 @@ EngineManager::InitOutcome EngineManager::InitInternal(const GameSettings& setti
 
     renderer_ = std::make_unique<CRenderManager>(game_);
     renderer_->SetDevicePreferences(prefs_.SoftwareDevice != 0, prefs_.AutoDetectSoftware != 0);
+    renderer_->SetCommandLine(settings_.CommandLine);
+    renderer_->SetOutOfVideoMemoryHandler([this] { ExitOutOfVideoMemory(); });
+    renderer_->SetPauseQuery([this] { return paused_; });
+    resourceCache_->SetFrameSource([this] { return renderer_ ? renderer_->FramesPresented() : 0u; });
     if (!renderer_->Init(&window_->Native(), prefs_.Fullscreen != 0))
         return fail();
 

@@ -207,6 +207,11 @@ bool RenderWindow::HandleMessage(const WindowMessage& msg, int64_t& result)
     case WM_CLOSE:
         return OnClose();
     case WM_SETCURSOR:
+        // The device draws the custom cursor; the class arrow otherwise.
+        if (renderer && renderer->ShowDeviceCursor()) {
+            result = 1;
+            return true;
+        }
         return false;
     case WM_MOUSEACTIVATE:
         result = (HasFrameStyle() && (msg.lParam & 0xFFFF) == HTCLIENT) ? MA_ACTIVATEANDEAT : MA_ACTIVATE;
