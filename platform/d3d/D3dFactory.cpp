@@ -195,6 +195,7 @@ public:
             d->Release();
             return r;
         }
+        d->SetFactory(this);
         *params = d->Params(); // as the classic call does: sizes and formats it chose are reported
         *device = d;
         return kOk;

@@ -126,9 +126,24 @@ uint32_t CDeviceBase::Release()
 {
     const uint32_t left = --refs_;
     if (left == 0) {
+        IUnknownLike* factory = factory_;
         delete this;
+        if (factory) {
+            factory->Release();   // last: the device's teardown may still need what it keeps
+        }
     }
     return left;
+}
+
+void CDeviceBase::SetFactory(IUnknownLike* factory)
+{
+    if (factory) {
+        factory->AddRef();
+    }
+    if (factory_) {
+        factory_->Release();
+    }
+    factory_ = factory;
 }
 
 Result CDeviceBase::Initialise()

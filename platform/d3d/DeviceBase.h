@@ -60,6 +60,10 @@ public:
     uint32_t AddRef() override { return ++refs_; }
     uint32_t Release() override;
 
+    // The factory that made the device; the device holds a reference to it, so the windowing and
+    // OpenGL state a factory keeps outlive every device made from it.
+    void SetFactory(IUnknownLike* factory);
+
     Result TestCooperativeLevel() override;
     Result GetDeviceCaps(Caps* caps) override;
     Result GetDisplayMode(uint32_t swapChain, DisplayMode* mode) override;
@@ -155,6 +159,7 @@ protected:
     PresentParameters params_;
     FaultInjection& faults_;
     std::shared_ptr<DeviceLink> link_;
+    IUnknownLike* factory_ = nullptr;
     uint32_t refs_ = 1;
     Lost lost_ = Lost::No;
     int lostPollsLeft_ = 0;

@@ -439,6 +439,30 @@ TEST_P(D3dBothBackendsTest, MemoryPresentationKeepsThePresentedPicture)
     copy->Release();
 }
 
+TEST_P(D3dBothBackendsTest, ADeviceOutlivesTheFactoryThatMadeIt)
+{
+    IDirect3D* d3d = Direct3DCreate(GetParam());
+    ASSERT_NE(d3d, nullptr);
+    PresentParameters pp;
+    pp.backBufferWidth = 16;
+    pp.backBufferHeight = 16;
+    pp.backBufferFormat = FmtX8R8G8B8;
+    IDevice* d = nullptr;
+    ASSERT_EQ(d3d->CreateDevice(0, DevTypeHal, nullptr, CreateSoftwareVertexProcessing, &pp, &d), kOk);
+    EXPECT_EQ(d3d->Release(), 1u) << "the device keeps a reference of its own";
+    ISurface* copy = nullptr;
+    ASSERT_EQ(d->CreateOffscreenPlainSurface(16, 16, FmtX8R8G8B8, PoolSystemMem, &copy), kOk);
+    ASSERT_EQ(d->Clear(0, nullptr, ClearTarget, 0xFF102030, 1.0f, 0), kOk);
+    ASSERT_EQ(d->Present(), kOk);
+    ASSERT_EQ(d->GetFrontBufferData(0, copy), kOk);
+    LockedRect lr;
+    ASSERT_EQ(copy->LockRect(&lr, nullptr, LockReadOnly), kOk);
+    EXPECT_EQ(static_cast<const uint32_t*>(lr.bits)[0] & 0xFFFFFF, 0x102030u);
+    copy->UnlockRect();
+    copy->Release();
+    EXPECT_EQ(d->Release(), 0u);
+}
+
 INSTANTIATE_TEST_SUITE_P(Backends, D3dBothBackendsTest, ::testing::Values(Backend::Soft, Backend::Gl),
                          [](const ::testing::TestParamInfo<Backend>& info) { return BackendName(info.param); });
 
