@@ -3,11 +3,14 @@
 //
 // Seam: a null dispatcher until the instance tree and input dispatch land. It keeps the
 // logical screen size, the pressed buttons and the hover position, which the window and
-// engine code rely on, and drops the events themselves.
+// engine code rely on, and drops the events themselves. It already owns the definition
+// library that the scene will make its instances from.
 
 #include <cstdint>
+#include <memory>
 
 #include "engine/core/Singleton.h"
+#include "engine/graphics/DefinitionLibrary.h"
 
 namespace QuillEngine {
 
@@ -15,7 +18,12 @@ class UserInterface : public Singleton<UserInterface> {
 public:
     UserInterface() = default;
 
-    bool CreateRoot() { return true; }
+    bool CreateRoot()
+    {
+        library_ = std::make_unique<DefinitionLibrary>();
+        return true;
+    }
+    DefinitionLibrary* GetDefinitionLibrary() const { return library_.get(); }
     void SetScreenSize(int32_t width, int32_t height)
     {
         screenWidth_ = width;
@@ -45,6 +53,7 @@ public:
     uint64_t Updates() const { return updates_; }
 
 private:
+    std::unique_ptr<DefinitionLibrary> library_;
     int32_t screenWidth_ = 0, screenHeight_ = 0;
     int32_t mouseX_ = 0, mouseY_ = 0;
     uint32_t buttons_ = 0;

@@ -51,6 +51,12 @@ TEST_F(EngineStartupTest, StartsWithAWindowAndShutsDownInOrder)
     EXPECT_EQ(engine.WindowName(), u"Velvet Test");
     EXPECT_GE(engine.Renderer()->FramesPresented(), 1u);
     EXPECT_TRUE(engine.UseSystemCursor());   // the sample engine.xml asks for no custom cursor
+    // Mounting a package imports the definitions its "libraries.xml" lists.
+    const DefinitionLibrary* definitions = engine.GetUserInterface()->GetDefinitionLibrary();
+    ASSERT_NE(definitions, nullptr);
+    EXPECT_EQ(definitions->GetDefinition(u"CoinSpin", -1), nullptr);
+    EXPECT_TRUE(engine.MountDataPackage(u"data", u"input"));
+    EXPECT_NE(definitions->GetDefinition(u"CoinSpin", -1), nullptr);
     EXPECT_EQ(engine.AudioChannelCount(), 32u);
 
     engine.SaveAndShutdown();

@@ -7,6 +7,7 @@
 #include <map>
 
 #include "engine/core/Console.h"
+#include "engine/core/FSCompressedSource.h"
 #include "engine/core/FSLooseFiles.h"
 #include "engine/core/FileManager.h"
 #include "engine/core/XmlCache.h"
@@ -381,4 +382,22 @@ TEST(DefinitionSampleData, InputLibrariesImportAndTheirPicturesLoad)
         EXPECT_FALSE(counter->GetLabels().empty());
         EXPECT_FALSE(counter->GetFrameEvents().empty());
     }
+}
+
+// The same libraries read from the packed archive the game mounts first.
+TEST(DefinitionSampleData, InputLibrariesImportFromTheDataArchive)
+{
+    const auto bin = std::filesystem::read_symlink("/proc/self/exe").parent_path();
+    if (!std::filesystem::exists(bin / "data.dat"))
+        GTEST_SKIP() << "the data archives are not built (target quill_data)";
+    FileManager files;
+    ASSERT_TRUE(files.AddSource(new FSCompressedSource(FromUtf8((bin / "data.dat").string()), u"data")));
+    XmlCache cache(&files);
+    const XmlNode* root = cache.Get(u"libraries.xml");
+    ASSERT_NE(root, nullptr);
+    DefinitionLibrary library;
+    ASSERT_TRUE(library.ImportLibraries(cache, *root, nullptr));
+    const auto* coin = static_cast<const Definition_Movie*>(library.GetDefinition(u"CoinSpin", -1));
+    ASSERT_NE(coin, nullptr);
+    EXPECT_EQ(coin->ResolveTrackDefinition(0), library.GetDefinition(u"Coin", 0));
 }

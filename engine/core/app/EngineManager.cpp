@@ -503,10 +503,15 @@ bool EngineManager::MountDataPackage(const String& group, const String& folder)
     fileManager_->SelectGroup(group);
     if (folder == u"input" && audio_)
         audio_->LoadDefinitions();
-    // Read "libraries.xml" afresh from this package. Seam: the definition libraries import the
-    // files it lists once they land.
+    // Read "libraries.xml" afresh from this package and import the definition files it lists.
+    // The import drops each listed file from the cache, which may include this very document:
+    // it is not touched afterwards.
     xmlCache_->Unload(u"libraries.xml");
-    const bool found = xmlCache_->Get(u"libraries.xml") != nullptr;
+    XmlNode* libraries = xmlCache_->Get(u"libraries.xml");
+    const bool found = libraries != nullptr;
+    DefinitionLibrary* definitions = userInterface_ ? userInterface_->GetDefinitionLibrary() : nullptr;
+    if (libraries && definitions)
+        definitions->ImportLibraries(*xmlCache_, *libraries, console_.get());
     fileManager_->ClearActive();
     return found;
 }
