@@ -7,20 +7,22 @@ namespace QuillEngine {
 template <class T>
 class Singleton {
 public:
-    static T* Instance() { return s_instance; }
+    // The cast happens here, on a finished object: casting in the constructor would name a
+    // T that does not exist yet.
+    static T* Instance() { return static_cast<T*>(s_instance); }
 
 protected:
-    Singleton() { s_instance = static_cast<T*>(this); }
+    Singleton() { s_instance = this; }
     ~Singleton()
     {
-        if (s_instance == static_cast<T*>(this))
+        if (s_instance == this)
             s_instance = nullptr;
     }
     Singleton(const Singleton&) = delete;
     Singleton& operator=(const Singleton&) = delete;
 
 private:
-    static inline T* s_instance = nullptr;
+    static inline Singleton* s_instance = nullptr;
 };
 
 } // namespace QuillEngine

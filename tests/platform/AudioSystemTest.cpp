@@ -382,6 +382,20 @@ TEST_F(AudioSystemTest, DestroyingASoundStopsItsChannelsAndSoundsMayOutliveTheir
     survivor.reset();
 }
 
+TEST(AudioSystemInitTest, ChannelCountFromDataIsClampedAndInitRunsOnce)
+{
+    pa::System none;
+    ASSERT_EQ(none.Init(0), Result::Ok);
+    EXPECT_EQ(none.MaxChannels(), 1u);
+    EXPECT_EQ(none.Init(4), Result::InvalidParam);
+    pa::System huge;
+    ASSERT_EQ(huge.Init(0xFFFFFFFFu), Result::Ok);
+    EXPECT_EQ(huge.MaxChannels(), pa::kMaxChannels);
+    pa::Channel channel;
+    EXPECT_EQ(pa::System().PlaySound(nullptr, false, channel), Result::NotReady);
+    EXPECT_EQ(none.PlaySound(nullptr, false, channel), Result::InvalidParam);
+}
+
 TEST(AudioDeviceTest, DeviceOutputOpensOnTheDummyDriver)
 {
     pa::System system;
@@ -390,9 +404,24 @@ TEST(AudioDeviceTest, DeviceOutputOpensOnTheDummyDriver)
     EXPECT_EQ(system.GetOutput(), pa::Output::Device);
     EXPECT_GE(system.OutputRate(), 8000u);
     EXPECT_EQ(system.SetOutput(pa::Output::NoSound), Result::InvalidParam); // not after Init
-    auto sound = MakeSound(system, Constant(0.1f, 4800), 48000);
-    pa::Channel channel;
-    EXPECT_EQ(system.PlaySound(sound.get(), false, channel), Result::Ok);
+    auto sound = MakeSound(system, Sine(440.0f, 0.3f, 48000, 4800), 48000);
+    // Main-thread traffic while the driver's thread mixes; results only, no timing.
+    std::vector<float> values(256);
+    for (int i = 0; i < 2000; ++i) {
+        pa::Channel channel;
+        ASSERT_EQ(system.PlaySound(sound.get(), false, channel), Result::Ok);
+        EXPECT_EQ(channel.SetLoopCount(i % 3 - 1), Result::Ok);
+        EXPECT_EQ(channel.SetVolume(0.5f), Result::Ok);
+        pa::DspId eq;
+        if (system.CreateEqDsp(eq) == Result::Ok) {
+            system.SetDspParameter(eq, pa::kEqGain, 2.0f);
+            channel.AddDsp(eq);
+        }
+        channel.GetSpectrum(values.data(), 256, 0, pa::SpectrumWindow::Rectangular);
+        if (i % 7 == 0)
+            channel.Stop();
+        system.Update();
+    }
     system.Close();
     EXPECT_FALSE(system.IsInitialised());
 }

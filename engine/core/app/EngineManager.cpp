@@ -195,6 +195,7 @@ EngineManager::InitOutcome EngineManager::InitInternal(const GameSettings& setti
     if (!audio_->Init(audioChannelCount_))
         return fail();
     audio_->SetEnabled(prefs_.AudioEnabled != 0);
+    audio_->RegisterCommands(*console_);
 
     scheduler_ = std::make_unique<EventScheduler>([this] { return frameTimer_ ? frameTimer_->GameTicks() : 0; });
     particleManager_ = std::make_unique<ParticleManager>();
