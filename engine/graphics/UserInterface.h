@@ -50,6 +50,9 @@ public:
     void ShowSystemCursor() {}
 
     uint32_t ButtonsDown() const { return buttons_; }
+    int32_t MouseX() const { return mouseX_; }
+    int32_t MouseY() const { return mouseY_; }
+    bool ButtonDown(int32_t button) const { return button >= 0 && button < 32 && ((buttons_ >> button) & 1u) != 0; }
     uint64_t Updates() const { return updates_; }
 
 private:

@@ -1,18 +1,105 @@
 #pragma once
-// The script manager as the engine object reaches it.
+// The engine's script host: owns the script state, builds the metatables, reads scripts through
+// the file manager, registers the script globals and the "lua." console commands, and runs
+// script files by name.
 //
-// Seam: a null script manager until the script manager lands; no script runs yet.
+// Script errors, and whatever scripts print through LOG and _ALERT, go nowhere: the engine
+// carries on after a failed script.
 
+#include "engine/core/Console.h"
 #include "engine/core/EngineString.h"
 #include "engine/core/Singleton.h"
 
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace QuillLua {
+class LuaState;
+class LuaValueRef;
+} // namespace QuillLua
+
 namespace QuillEngine {
 
-class LuaMgr : public Singleton<LuaMgr> {
+class SoundHandle;
+
+class LuaMgr : public IConsoleHandler, public Singleton<LuaMgr> {
 public:
-    bool Init() { return true; }
-    void RegisterGlobals() {}
-    bool DoFile(const String& /*name*/) { return false; }
+    // What the manager reads from services above the core. The engine object wires these when it
+    // creates the manager; each is asked at the time of use, and a missing one reads as nothing
+    // (no console, the mouse at 0,0 with no button down).
+    struct EngineLinks {
+        std::function<Console*()> console;
+        std::function<int32_t()> mouseX;
+        std::function<int32_t()> mouseY;
+        // Button 0 left, 1 right, 2 middle.
+        std::function<bool(int32_t)> buttonDown;
+    };
+
+    static constexpr const char* kLuaPath = "?.lua;input/script/?.lua";
+    static constexpr const char* kLuaCPath = "?.dll;input/dll/?.dll";
+
+    LuaMgr();
+    explicit LuaMgr(EngineLinks links);
+    ~LuaMgr() override;
+    LuaMgr(const LuaMgr&) = delete;
+    LuaMgr& operator=(const LuaMgr&) = delete;
+
+    // Creates the state with its libraries, silences its print output, builds the metatables,
+    // sets LUA_PATH and LUA_CPATH and installs the file loader. False when no state could be made.
+    bool Init();
+    // Registers the "lua." console commands and the script globals. Needs Init.
+    void RegisterGlobals();
+    // Runs "script\" + name from the file manager. True when the file was found, had data and was
+    // run, whether or not the script itself succeeded.
+    bool DoFile(const String& name);
+
+    // The state's globals by name. A global that is not a number reads as 0; one that is not a
+    // (narrow) string reads as null, valid until the global changes.
+    double GetGlobalNumber(const char* name);
+    const char* GetGlobalString(const char* name);
+    void SetGlobalNumber(const char* name, double value);
+    void SetGlobalString(const char* name, const char* text);
+
+    // A script object for a played sound: a table whose methods are those of SoundMetaTable. The
+    // engine hands none out by itself; the handle copies live as long as the manager.
+    QuillLua::LuaValueRef CreateSoundObject(const SoundHandle& sound);
+    // The sound behind a pointer taken from a script object, or null when the pointer is not one
+    // that CreateSoundObject made.
+    SoundHandle* FindSoundObject(void* pointer) const;
+
+    QuillLua::LuaState* GetState() const { return state_; }
+
+    void OnConsoleCommand(const std::vector<String>& arguments, const Handle& instance) override;
+
+    // Script globals (bound to this object by RegisterGlobals).
+    void Log(std::string_view text);
+    void ExecuteConsole(std::string_view text);
+    int32_t GetMouseX() const;
+    int32_t GetMouseY() const;
+    bool GetMouseButtonDownL() const;
+    bool GetMouseButtonDownM() const;
+    bool GetMouseButtonDownR() const;
+    void PlaySound(std::string_view name);
+    void PlaySoundEx(std::string_view name, float volume);
+    bool IsDebug() const { return false; }
+    bool IsRelease() const { return false; }
+    bool IsRetail() const { return true; }
+
+private:
+    void CreateMetaTables();
+    bool LoadScriptFile(const std::string& name, std::string& bytes);
+    Console* LinkedConsole() const;
+    void UnregisterCommands();
+
+    QuillLua::LuaState* state_ = nullptr;
+    EngineLinks links_;
+    Console* commandConsole_ = nullptr; // the console our commands were registered on
+    std::vector<String> registeredCommands_;
+    std::vector<std::unique_ptr<SoundHandle>> soundObjects_;
 };
 
 } // namespace QuillEngine

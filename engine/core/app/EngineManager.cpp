@@ -145,7 +145,14 @@ EngineManager::InitOutcome EngineManager::InitInternal(const GameSettings& setti
     LoadPreferences();
     fullscreen_ = prefs_.Fullscreen != 0;
 
-    luaMgr_ = std::make_unique<LuaMgr>();
+    // The script manager sits beside the input dispatcher, not above it: it reads the console and
+    // the pointer through these links, asked at each use.
+    LuaMgr::EngineLinks links;
+    links.console = [this] { return console_.get(); };
+    links.mouseX = [this] { return userInterface_ ? userInterface_->MouseX() : 0; };
+    links.mouseY = [this] { return userInterface_ ? userInterface_->MouseY() : 0; };
+    links.buttonDown = [this](int32_t button) { return userInterface_ && userInterface_->ButtonDown(button); };
+    luaMgr_ = std::make_unique<LuaMgr>(std::move(links));
     if (!luaMgr_->Init())
         return fail();
     userInterface_ = std::make_unique<UserInterface>();
