@@ -2,6 +2,7 @@
 
 #include "engine/core/FileManager.h"
 #include "engine/core/XmlCache.h"
+#include "tests/support/MemoryFileSource.h"
 
 #include <cstring>
 #include <map>
@@ -11,37 +12,17 @@ using namespace QuillEngine;
 namespace {
 
 // Files held in memory; counts how often each one is read.
-class MemorySource : public FileManager::IFSSource {
-public:
-    MemorySource(std::map<String, std::string>* files, std::map<String, int>* reads) : m_files(files), m_reads(reads) {}
-    bool Open() override { return true; }
-    void Close() override {}
-    bool IsOpen() const override { return true; }
-    bool ReadFile(const String& name, std::unique_ptr<uint8_t[]>& data, size_t& size) override
-    {
-        const auto it = m_files->find(name);
-        if (it == m_files->end())
-            return false;
-        ++(*m_reads)[name];
-        size = it->second.size();
-        data = std::make_unique<uint8_t[]>(size + 1);
-        std::memcpy(data.get(), it->second.data(), size);
-        return true;
-    }
-    bool Exists(const String& name) override { return m_files->count(name) != 0; }
-    String GetGroupName() const override { return u"Test"; }
-
-private:
-    std::map<String, std::string>* m_files;
-    std::map<String, int>* m_reads;
-};
-
 class XmlCacheTest : public ::testing::Test {
 protected:
-    XmlCacheTest() : cache(&files) { files.AddSource(std::make_unique<MemorySource>(&contents, &reads)); }
+    XmlCacheTest() : cache(&files)
+    {
+        auto src = std::make_unique<QuillTest::MemoryFileSource>(&contents, u"Test");
+        source = src.get();
+        files.AddSource(std::move(src));
+    }
 
     std::map<String, std::string> contents;
-    std::map<String, int> reads;
+    QuillTest::MemoryFileSource* source = nullptr;
     FileManager files;
     XmlCache cache;
 };
@@ -57,7 +38,7 @@ TEST_F(XmlCacheTest, SecondGetReadsOnceUnloadReadsAgain)
     EXPECT_EQ(first->GetFileName(), u"engine.xml");
     EXPECT_NE(first->FindChild(u"pauseonlostfocus"), nullptr);
     EXPECT_EQ(cache.Get(u"engine.xml"), first);
-    EXPECT_EQ(reads[u"engine.xml"], 1);
+    EXPECT_EQ(source->reads[u"engine.xml"], 1);
     EXPECT_EQ(XmlCache::Instance(), &cache);
 
     contents[u"engine.xml"] = "<Engine><HasCustomCursor/></Engine>";
@@ -65,7 +46,7 @@ TEST_F(XmlCacheTest, SecondGetReadsOnceUnloadReadsAgain)
     EXPECT_EQ(cache.GetDocumentCount(), 0u);
     XmlNode* second = cache.Get(u"engine.xml");
     ASSERT_NE(second, nullptr);
-    EXPECT_EQ(reads[u"engine.xml"], 2);
+    EXPECT_EQ(source->reads[u"engine.xml"], 2);
     EXPECT_NE(second->FindChild(u"HasCustomCursor"), nullptr);
     cache.Unload(u"not-loaded.xml"); // harmless
     EXPECT_EQ(cache.GetDocumentCount(), 1u);
@@ -96,7 +77,7 @@ TEST_F(XmlCacheTest, FailuresAreNotCached)
 
     contents[u"bad.xml"] = "<a><b/></a>";
     EXPECT_NE(cache.Get(u"bad.xml"), nullptr); // a mended file loads on the next try
-    EXPECT_EQ(reads[u"bad.xml"], 2);
+    EXPECT_EQ(source->reads[u"bad.xml"], 2);
 }
 
 TEST_F(XmlCacheTest, Utf16LittleEndianFile)
@@ -121,7 +102,7 @@ TEST_F(XmlCacheTest, ClearDropsEverything)
     cache.Clear();
     EXPECT_EQ(cache.GetDocumentCount(), 0u);
     ASSERT_NE(cache.Get(u"a.xml"), nullptr);
-    EXPECT_EQ(reads[u"a.xml"], 2);
+    EXPECT_EQ(source->reads[u"a.xml"], 2);
 }
 
 TEST(XmlCacheNoFiles, WithoutAFileManagerNothingLoads)

@@ -15,35 +15,13 @@
 #include "engine/graphics/Definition_Image.h"
 #include "engine/graphics/Definition_Movie.h"
 #include "engine/graphics/PictureLoader.h"
+#include "tests/support/MemoryFileSource.h"
 
 using namespace QuillEngine;
 
 namespace {
 
 // Library documents held in memory.
-class MemorySource : public FileManager::IFSSource {
-public:
-    explicit MemorySource(std::map<String, std::string>* files) : m_files(files) {}
-    bool Open() override { return true; }
-    void Close() override {}
-    bool IsOpen() const override { return true; }
-    bool ReadFile(const String& name, std::unique_ptr<uint8_t[]>& data, size_t& size) override
-    {
-        const auto it = m_files->find(name);
-        if (it == m_files->end())
-            return false;
-        size = it->second.size();
-        data = std::make_unique<uint8_t[]>(size + 1);
-        std::memcpy(data.get(), it->second.data(), size);
-        return true;
-    }
-    bool Exists(const String& name) override { return m_files->count(name) != 0; }
-    String GetGroupName() const override { return u"data"; }
-
-private:
-    std::map<String, std::string>* m_files;
-};
-
 std::string ImageXml(const char* name, const char* src)
 {
     return std::string("<Definition type=\"image\" name=\"") + name + "\" src=\"" + src + "\"/>";
@@ -70,7 +48,7 @@ std::string LibraryXml(std::initializer_list<std::string> definitions)
 
 class DefinitionLibraryTest : public ::testing::Test {
 protected:
-    DefinitionLibraryTest() : cache(&files) { files.AddSource(std::make_unique<MemorySource>(&contents)); }
+    DefinitionLibraryTest() : cache(&files) { files.AddSource(std::make_unique<QuillTest::MemoryFileSource>(&contents)); }
 
     // Writes "libraries.xml" listing the files and imports it.
     bool ImportList(std::initializer_list<const char*> fileNames)

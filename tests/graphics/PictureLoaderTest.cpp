@@ -9,6 +9,7 @@
 #include "engine/core/FSLooseFiles.h"
 #include "engine/core/FileManager.h"
 #include "tests/graphics/PictureTestFiles.h"
+#include "tests/support/MemoryFileSource.h"
 
 using namespace QuillEngine;
 using namespace PictureTest;
@@ -17,40 +18,16 @@ namespace {
 
 constexpr uint32_t kMax = 4096;
 
-// Files held in memory under any names; counts the reads of each.
-class MemorySource : public FileManager::IFSSource {
-public:
-    void Put(const String& name, const std::vector<uint8_t>& bytes) { files_[name] = bytes; }
-
-    bool Open() override { return true; }
-    void Close() override {}
-    bool IsOpen() const override { return true; }
-    bool ReadFile(const String& name, std::unique_ptr<uint8_t[]>& data, size_t& size) override
-    {
-        ++reads[name];
-        auto it = files_.find(name);
-        if (it == files_.end())
-            return false;
-        data = std::make_unique<uint8_t[]>(it->second.size() + 1);
-        std::memcpy(data.get(), it->second.data(), it->second.size());
-        size = it->second.size();
-        return true;
-    }
-    bool Exists(const String& name) override { return files_.count(name) != 0; }
-    String GetGroupName() const override { return u"data"; }
-
-    std::map<String, int> reads;
-
-private:
-    std::map<String, std::vector<uint8_t>> files_;
-};
-
 struct PictureLoaderTest : ::testing::Test {
     FileManager files;
-    MemorySource* source = new MemorySource;
+    QuillTest::MemoryFileSource* source = new QuillTest::MemoryFileSource;
 
     void SetUp() override { ASSERT_TRUE(files.AddSource(source)); }
-    void Put(const char* name, const char* file) { source->Put(Widen(name), ReadPicture(file)); }
+    void Put(const char* name, const char* file)
+    {
+        const std::vector<uint8_t> bytes = ReadPicture(file);
+        source->Put(Widen(name), std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
+    }
 };
 
 TEST(PictureFormatTest, LastThreeCharactersExactly)
