@@ -250,6 +250,9 @@ void CRenderManager::DrawScene(bool present)
     if (Failed(device_->BeginScene()))
         return;
     context_->SetRenderState(RsCullMode, CullNone);
+    // Quads queued outside a scene (or left by a frame that skipped its flush) are not drawn here.
+    if (batcher_)
+        batcher_->BeginScene();
     if (clearTarget_)
         device_->Clear(0, nullptr, ClearTarget | ClearZBuffer, clearColor_, 1.0f, 0);
     else
@@ -263,6 +266,9 @@ void CRenderManager::DrawScene(bool present)
             batcher_->Flush();
         if (canvasManager_)
             canvasManager_->UpdateFonts();
+    } else if (batcher_) {
+        // Their textures may be gone with the device: the pending quads are dropped, not kept.
+        batcher_->DropPending();
     }
     PaceFrame();
 

@@ -62,7 +62,7 @@ public:
         String texture;
         int32_t hotSpotX = 0;
         int32_t hotSpotY = 0;
-        QuillD3D::ITexture* deviceTexture = nullptr; // made on first use, for the current device
+        uint32_t textureHandle = 0; // texture resource, acquired on first use
     };
 
     explicit CRenderManager(IQuillGame* game);

@@ -4,12 +4,12 @@
 #include <SDL.h>
 #include <cstring>
 
-#include "engine/core/FileManager.h"
+#include "engine/core/ResourceCache.h"
 #include "engine/core/StringUtil.h"
 #include "engine/core/XmlCache.h"
-#include "engine/graphics/Image.h"
-#include "engine/graphics/PictureLoader.h"
 #include "engine/graphics/RenderManager.h"
+#include "engine/graphics/ResourceTexture.h"
+#include "engine/graphics/TextureFactory.h"
 
 namespace QuillEngine {
 
@@ -18,31 +18,6 @@ using namespace QuillD3D;
 namespace {
 
 constexpr const char16_t* kCursorFile = u"Cursors\\Cursors.xml";
-constexpr uint32_t kMaxCursorSide = 64;
-
-// Seam: a cursor picture becomes a device texture here until the texture factory lands and the
-// cursor entries hold its handles. Managed A8R8G8B8, each side raised to a power of two.
-ITexture* LoadCursorTexture(IDevice* device, const String& name)
-{
-    FileManager* files = FileManager::Instance();
-    Image image;
-    if (!files || !LoadPicture(*files, name, kMaxCursorSide, image))
-        return nullptr;
-    ITexture* texture = nullptr;
-    if (Failed(device->CreateTexture(NextPowerOfTwo(image.width), NextPowerOfTwo(image.height), 1, 0, FmtA8R8G8B8,
-                                     PoolManaged, &texture)))
-        return nullptr;
-    LockedRect locked{};
-    if (Failed(texture->LockRect(0, &locked, nullptr, 0))) {
-        texture->Release();
-        return nullptr;
-    }
-    auto* bits = static_cast<uint8_t*>(locked.bits);
-    for (uint32_t y = 0; y < image.height; ++y)
-        std::memcpy(bits + static_cast<size_t>(y) * locked.pitch, image.Row(y), image.RowBytes());
-    texture->UnlockRect(0);
-    return texture;
-}
 
 } // namespace
 
@@ -103,12 +78,19 @@ bool CRenderManager::ApplyHardwareCursor()
         return false;
     }
     CursorEntry& entry = cursors_[currentCursor_ - 1];
-    if (!entry.deviceTexture)
-        entry.deviceTexture = LoadCursorTexture(device_, entry.texture);
-    if (!entry.deviceTexture)
+    ResourceCache* cache = ResourceCache::Instance();
+    if (!cache)
+        return false;
+    if (!entry.textureHandle)
+        entry.textureHandle = TextureFactory::AcquireFileTexture(entry.texture, *cache);
+    ResourceBase* resource = entry.textureHandle ? cache->Acquire(entry.textureHandle) : nullptr;
+    ITexture* texture = resource && resource->GetType() == ResourceBase::kTypeTexture
+                            ? static_cast<ResourceTexture*>(resource)->GetTexture()
+                            : nullptr;
+    if (!texture)
         return false;
     ISurface* level = nullptr;
-    if (Failed(entry.deviceTexture->GetSurfaceLevel(0, &level)))
+    if (Failed(texture->GetSurfaceLevel(0, &level)))
         return false;
     // A negative hot spot reads as a huge one, which the device refuses.
     const Result r = device_->SetCursorProperties(static_cast<uint32_t>(entry.hotSpotX),
@@ -130,11 +112,11 @@ bool CRenderManager::ShowDeviceCursor()
 
 void CRenderManager::ReleaseCursorTextures()
 {
+    ResourceCache* cache = ResourceCache::Instance();
     for (CursorEntry& entry : cursors_) {
-        if (entry.deviceTexture) {
-            entry.deviceTexture->Release();
-            entry.deviceTexture = nullptr;
-        }
+        if (entry.textureHandle && cache)
+            cache->Release(entry.textureHandle);
+        entry.textureHandle = 0;
     }
 }
 

@@ -38,8 +38,7 @@ uint32_t TextureFactory::AcquireFileTexture(StringView path, ResourceCache& cach
     return cache.Register(std::move(resource), id) ? id : 0;
 }
 
-uint32_t TextureFactory::CreateDynamicTexture(ITexture* texture, uint32_t width, uint32_t height,
-                                              ResourceCache& cache)
+uint32_t TextureFactory::CreateDynamicTexture(ITexture* texture, uint32_t width, uint32_t height, ResourceCache& cache)
 {
     if (!texture)
         return 0;

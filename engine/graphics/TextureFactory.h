@@ -38,9 +38,9 @@ public:
     // The largest texture side of the renderer's device; 0 without a device.
     static uint32_t MaxTextureSide();
 
-    // After the device's objects are restored: a texture whose creation failed because the device
-    // was lost or out of memory is tried again at its next use (the cache otherwise remembers the
-    // failure). Failures of the picture files themselves stay remembered.
+    // After the device's objects are restored: when a texture creation failed because the device
+    // was lost or out of memory, the cache forgets its remembered load failures, so such textures
+    // (and any other failed one, once) are tried again at their next use.
     static void OnDeviceRestored(ResourceCache* cache);
     // Whether a texture creation failed for the device since the last OnDeviceRestored.
     static bool HasDeviceFailure();
