@@ -1,36 +1,76 @@
 // Making instances from definitions.
 //
-// Seam: no definition makes an instance until the instance classes (image, movie and text
-// instances) land; these bodies then become:
-// - image: a new Instance_Image with this definition's name and index; with its texture, the size,
-//   quad matrix and texture rectangle of ComputePlacement.
-// - movie: a new Instance_Movie with this definition's name and index.
-// - track: for a text track an Instance_Text set up from the track; for a library track
-//   ResolveTrackDefinition(i)->CreateInstance, then the track index, the registration point and,
-//   for a movie child, the track's user data.
-// - key: GetTrackKey(instance's track index, frame) applied to position, scale, rotation and
-//   opacity (nothing when it is null), then the transform is flagged for recomputing.
+// Seam: text tracks make no child until text instances land; they then become an Instance_Text
+// set up from the track (font, text, colour, alignment, box) recording the track index.
 
+#include <memory>
+
+#include "engine/core/ResourceCache.h"
 #include "engine/graphics/Definition_Image.h"
 #include "engine/graphics/Definition_Movie.h"
+#include "engine/graphics/Instance_Image.h"
+#include "engine/graphics/Instance_Movie.h"
+#include "engine/graphics/ResourceTexture.h"
+#include "engine/graphics/TextureFactory.h"
 
 namespace QuillEngine {
 
-Instance_Base* Definition_Image::CreateInstance(UserInterface* /*userInterface*/, const String& /*instanceName*/) const
+Instance_Base* Definition_Image::CreateInstance(UserInterface* userInterface, const String& instanceName) const
 {
-    return nullptr;
+    auto image = std::make_unique<Instance_Image>(userInterface, instanceName);
+    image->SetDefinition(Name(), GetIndex());
+    ResourceCache* cache = ResourceCache::Instance();
+    const uint32_t textureId = cache ? TextureFactory::AcquireFileTexture(m_source, *cache) : 0;
+    if (textureId == 0)
+        return image.release();
+    image->SetTexture(textureId);
+    // Loading the picture (on first use) tells its size and the size of the texture it sits in.
+    auto* texture = dynamic_cast<ResourceTexture*>(cache->Acquire(textureId));
+    if (!texture || !texture->IsLoaded())
+        return image.release();
+    uint32_t pictureWidth = 0, pictureHeight = 0, textureWidth = 0, textureHeight = 0;
+    texture->GetImageSize(pictureWidth, pictureHeight);
+    texture->GetTextureSize(textureWidth, textureHeight);
+    ImagePlacement placement;
+    if (ComputePlacement(pictureWidth, pictureHeight, textureWidth, textureHeight, placement))
+        image->SetPlacement(placement.width, placement.height, placement.quadMatrix,
+                            QuadTexRect{placement.left, placement.top, placement.right, placement.bottom});
+    return image.release();
 }
 
-Instance_Base* Definition_Movie::CreateInstance(UserInterface* /*userInterface*/, const String& /*instanceName*/) const
+Instance_Base* Definition_Movie::CreateInstance(UserInterface* userInterface, const String& instanceName) const
 {
-    return nullptr;
+    auto* movie = new Instance_Movie(userInterface, instanceName);
+    movie->SetDefinition(Name(), GetIndex());
+    return movie;
 }
 
-Instance_Base* Definition_Movie::CreateTrackInstance(int32_t /*trackIndex*/, UserInterface* /*userInterface*/) const
+Instance_Base* Definition_Movie::CreateTrackInstance(int32_t trackIndex, UserInterface* userInterface) const
 {
-    return nullptr;
+    const InstanceTrack* track = GetTrack(trackIndex);
+    const Definition_Base* definition = ResolveTrackDefinition(trackIndex);
+    if (!track || !definition)
+        return nullptr;
+    Instance_Base* child = definition->CreateInstance(userInterface, track->instanceName);
+    if (!child)
+        return nullptr;
+    child->SetTimelineIndex(trackIndex);
+    child->SetRegistrationPoint(track->regX, track->regY);
+    if (child->GetType() == Instance_Base::Type_Movie)
+        static_cast<Instance_Movie*>(child)->SetUserData(track->userData);
+    return child;
 }
 
-void Definition_Movie::ApplyTrackKey(uint32_t /*frame*/, Instance_Base* /*instance*/) const {}
+void Definition_Movie::ApplyTrackKey(uint32_t frame, Instance_Base* instance) const
+{
+    const TrackKey* key = instance ? GetTrackKey(instance->GetTimelineIndex(), frame) : nullptr;
+    if (!key)
+        return;
+    // Each setter invalidates the transform; the last one leaves it flagged for recomputing.
+    instance->SetPosition(key->x, key->y);
+    instance->SetScale(key->scaleX, key->scaleY);
+    instance->SetRotation(key->rotation);
+    instance->SetOpacity(key->opacity);
+}
 
 } // namespace QuillEngine
