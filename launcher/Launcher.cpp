@@ -1,0 +1,81 @@
+#include "launcher/Launcher.h"
+
+#include <cstring>
+#include <thread>
+
+#include "platform/ini/IniFile.h"
+#include "platform/process/ProcessList.h"
+#include "platform/system/ProcessSignals.h"
+
+namespace Kickoff {
+
+LauncherServices LauncherServices::System()
+{
+    LauncherServices s;
+    s.listProcessNames = [] {
+        std::vector<std::string> names;
+        for (QuillPlatform::ProcessEntry& e : QuillPlatform::ListProcesses())
+            names.push_back(std::move(e.exeName));
+        return names;
+    };
+    s.spawn = [](const std::string& path, int* error) { return QuillPlatform::SpawnProgram(path, error); };
+    s.reap = [](pid_t pid) { QuillPlatform::ReapIfEnded(pid); };
+    s.pause = [](std::chrono::milliseconds ms) { std::this_thread::sleep_for(ms); };
+    s.closeRequested = [] { return QuillPlatform::ConsumeCloseRequest(); };
+    return s;
+}
+
+std::string ReadRunValue(const std::string& folder)
+{
+    const std::optional<QuillPlatform::IniFile> ini = QuillPlatform::IniFile::Load(folder + "run.ini");
+    return ini ? ini->GetString("Run", "run") : std::string();
+}
+
+std::string ProgramPath(const std::string& folder, const std::string& runValue)
+{
+    std::string path = folder + runValue;
+    for (char& c : path) {
+        if (c == '\\')
+            c = '/';
+    }
+    return path;
+}
+
+bool IsChildRunning(const std::vector<std::string>& processNames, const std::string& runValue)
+{
+    for (const std::string& name : processNames) {
+        if (name == runValue)
+            return true;
+    }
+    return false;
+}
+
+LaunchResult RunLauncher(const std::string& folder, const LauncherServices& services, std::string* message)
+{
+    const std::string runValue = ReadRunValue(folder);
+    if (runValue.empty()) {
+        if (message)
+            *message = "no program named: key \"run\" of section [Run] in " + folder + "run.ini";
+        return LaunchResult::StartFailed;
+    }
+    const std::string path = ProgramPath(folder, runValue);
+    int error = 0;
+    const pid_t child = services.spawn(path, &error);
+    if (child <= 0) {
+        if (message)
+            *message = "cannot start " + path + ": " + std::strerror(error);
+        return LaunchResult::StartFailed;
+    }
+
+    for (;;) {
+        services.pause(services.pollInterval);
+        if (services.closeRequested && services.closeRequested())
+            return LaunchResult::Closed;
+        if (services.reap)
+            services.reap(child);
+        if (!IsChildRunning(services.listProcessNames(), runValue))
+            return LaunchResult::ChildEnded;
+    }
+}
+
+} // namespace Kickoff
