@@ -167,6 +167,7 @@ EngineManager::InitOutcome EngineManager::InitInternal(const GameSettings& setti
     luaMgr_->RegisterGlobals();
     logger_->RegisterCommands(*console_);
     userInterface_->SetScreenSize(settings_.Width, settings_.Height);
+    userInterface_->SetCustomCursorAllowed(!useSystemCursor_);
 
     if (!CreateMainWindow())
         return fail();
