@@ -73,8 +73,13 @@ LaunchResult RunLauncher(const std::string& folder, const LauncherServices& serv
             return LaunchResult::Closed;
         if (services.reap)
             services.reap(child);
-        if (!IsChildRunning(services.listProcessNames(), runValue))
+        if (!IsChildRunning(services.listProcessNames(), runValue)) {
+            // The child may have ended between the reap above and the listing, which leaves out
+            // ended children: collect it now so no zombie outlives the launcher's watch.
+            if (services.reap)
+                services.reap(child);
             return LaunchResult::ChildEnded;
+        }
     }
 }
 
