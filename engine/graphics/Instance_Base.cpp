@@ -19,6 +19,18 @@ Instance_Base::~Instance_Base()
         m_userInterface->ReleaseInstance(this);
 }
 
+void Instance_Movie::CallScript(const char* handler, const String* argument)
+{
+    UserInterface* ui = GetUserInterface();
+    UserInterface::IScriptHandlers* scripts = ui ? ui->GetScriptHandlers() : nullptr;
+    if (!scripts || !handler)
+        return;
+    if (argument)
+        scripts->Call(GetHandle(), handler, ToCp1252(*argument));
+    else
+        scripts->Call(GetHandle(), handler);
+}
+
 void Instance_Base::MarkRedraw()
 {
     if (CRenderManager* renderer = CRenderManager::Instance())

@@ -12,6 +12,7 @@
 // parent's global matrix, up to the root (drawn with the identity).
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "engine/core/EngineString.h"
@@ -72,8 +73,7 @@ public:
     virtual void GetScale(float& sx, float& sy) const = 0;
     virtual void SetVisible(bool visible) = 0;
     virtual bool GetVisible() const = 0;
-    // Seam: the script object and the drawing canvas are added here when the scripting layer and
-    // render canvases land.
+    // Seam: the drawing canvas is added here when render canvases land.
 
 protected:
     ~IInstanceDeck() = default;
@@ -108,6 +108,13 @@ protected:
 };
 
 } // namespace HandleEx
+
+// What the scripting layer keeps on an instance (its script table); the instance owns it and
+// drops it when it is destroyed.
+class IInstanceScriptObject {
+public:
+    virtual ~IInstanceScriptObject() = default;
+};
 
 class Instance_Base : public HandleEx::IInstanceDeck, public HandleEx::IInstanceStage {
 public:
@@ -216,6 +223,9 @@ public:
     {
     }
 
+    void SetScriptObject(std::unique_ptr<IInstanceScriptObject> object) { m_scriptObject = std::move(object); }
+    IInstanceScriptObject* GetScriptObject() const { return m_scriptObject.get(); }
+
     // Marks the renderer's frame for redraw.
     static void MarkRedraw();
 
@@ -264,6 +274,7 @@ private:
     bool m_visible = true;
     float m_shadowDx = 0, m_shadowDy = 0;
     uint32_t m_shadowColor = kDefaultShadowColor;
+    std::unique_ptr<IInstanceScriptObject> m_scriptObject;
 
 protected:
     // Movies override the setters that pass values down their subtree; they store through these.

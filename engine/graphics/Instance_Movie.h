@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "engine/graphics/Instance_Base.h"
+#include "engine/graphics/ParticleHandle.h"
 
 namespace QuillEngine {
 
@@ -156,6 +157,16 @@ public:
     // Clears the event handler of this movie and of every movie below it.
     void DetachHandlersRecursive();
 
+    // --- particle emitters: stepped with this movie's updates, drawn after its children ---
+    void AddEmitterHandle(const EmitterHandle& emitter);
+    // Destroys every emitter that still resolves and empties the list.
+    void DeleteAllParticleEmitters();
+    // Loads "Emitters\" + `file` (an existing definition of the same name stays), makes the
+    // emitter `emitterName` on this movie and places it at (x, y). Empty on failure.
+    EmitterHandle CreateParticleEmitter(const String& file, const String& emitterName, int32_t x, int32_t y);
+    const std::vector<EmitterHandle>& Emitters() const { return m_emitters; }
+    bool HasEmitters() const { return !m_emitters.empty(); }
+
     std::vector<Instance_Base*>& DrawList() { return m_drawList; }
     bool GetPlaying() const { return m_playing; }
     bool GetPaused() const { return m_paused; }
@@ -190,9 +201,12 @@ private:
     void InsertByDepth(Instance_Base* child, const Definition_Movie& definition);
     // Advances the timeline; false when the movie was deleted on the way.
     bool AdvanceTimeline(const Definition_Movie& definition);
-    // Seam: calls the named handler of the instance's script table once instance script objects
-    // land; until then there is no script table and nothing is called.
-    void CallScript(const char* /*handler*/, const String* /*argument*/ = nullptr) {}
+    // Calls the named handler of this movie's script table through the UserInterface's script
+    // handlers; the argument (a label) is passed in the ANSI code page.
+    void CallScript(const char* handler, const String* argument = nullptr);
+
+    void StepEmitters();
+    void DrawEmitters(const Transform2D& matrix, float alpha);
 
     std::vector<std::unique_ptr<Instance_Base>> m_children;
     std::vector<std::unique_ptr<Instance_Base>> m_pendingDeletes;
@@ -214,6 +228,7 @@ private:
     String m_userData;
     // Handles of the child movies being updated; reused from step to step.
     std::vector<InstanceHandle> m_updateScratch;
+    std::vector<EmitterHandle> m_emitters;
 };
 
 } // namespace QuillEngine

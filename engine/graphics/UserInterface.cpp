@@ -70,6 +70,8 @@ InstanceHandle UserInterface::RegisterInstance(Instance_Base* instance)
     if (instance->GetType() == Instance_Base::Type_Movie)
         static_cast<Instance_Movie*>(instance)->SetHandlerHandle(handle);
     ++instanceCount_;
+    if (scripts_)
+        scripts_->OnInstanceRegistered(*instance);
     return handle;
 }
 
@@ -80,6 +82,8 @@ void UserInterface::ReleaseInstance(Instance_Base* instance)
         return;
     handles_.Release(handle);
     --instanceCount_;
+    if (scripts_)
+        scripts_->OnInstanceReleased(*instance);
 }
 
 void UserInterface::Update()

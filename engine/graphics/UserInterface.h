@@ -132,18 +132,25 @@ public:
     // the instance console commands install the printer when they land.
     void SetInspector(std::function<void(const InstanceHandle&)> inspector) { inspector_ = std::move(inspector); }
 
-    // Seam: the script handlers of a movie's own script table ("OnMouseEnter", "OnLeftMouseDown",
-    // "OnKeyDown"...), installed by the scripting layer once instance script objects land; until
-    // then no script handler runs. Calls are made only for handles that resolve.
+    // The script side of the instances, installed by the engine object: the handlers of a movie's
+    // own script table ("OnMouseEnter", "OnLeftMouseDown", "OnKeyDown"...), and each instance's
+    // script table, made when the instance is registered and unhooked when it is released.
+    // Without one no script handler runs. Calls are made only for handles that resolve.
     class IScriptHandlers {
     public:
         virtual ~IScriptHandlers() = default;
+        // The instance has its name, parent and own handle; its parent was registered before it.
+        virtual void OnInstanceRegistered(Instance_Base& /*instance*/) {}
+        // The instance's handle no longer resolves; it may be partly destroyed (only the
+        // Instance_Base part is safe to use).
+        virtual void OnInstanceReleased(Instance_Base& /*instance*/) {}
         virtual void Call(const InstanceHandle& movie, const char* handler) = 0;
         // `text` is in the ANSI code page.
         virtual void Call(const InstanceHandle& movie, const char* handler, const std::string& text) = 0;
         virtual void Call(const InstanceHandle& movie, const char* handler, double number) = 0;
     };
     void SetScriptHandlers(IScriptHandlers* scripts) { scripts_ = scripts; }
+    IScriptHandlers* GetScriptHandlers() const { return scripts_; }
 
     uint64_t Updates() const { return updates_; }
 

@@ -73,6 +73,31 @@ public:
 
     QuillLua::LuaState* GetState() const { return state_; }
 
+    // ---- instance script objects ----
+    // Instance kinds as the scene numbers them; any other kind gets a table without metatable.
+    enum InstanceKind : int32_t { Kind_Movie = 0, Kind_Image = 1, Kind_Text = 2 };
+
+    // A new script table for a scene instance: its metatable by `kind`, its "__object" member a
+    // boxed pointer to `object`. An instance named exactly "root" becomes the global `root`; any
+    // other is set in `parentTable` under ScriptKey(name) (replacing an earlier member). Nil when
+    // there is no state.
+    QuillLua::LuaValueRef CreateInstanceObject(void* object, int32_t kind, StringView name,
+                                               const QuillLua::LuaValueRef& parentTable);
+    // Unhooks a destroyed instance's table: the parent's member under ScriptKey(name) is cleared
+    // when the parent table is given, and the table's metatable becomes EmptyMetaTable, so that a
+    // script still holding it finds no methods on it.
+    void ReleaseInstanceObject(const QuillLua::LuaValueRef& table, StringView name,
+                               const QuillLua::LuaValueRef& parentTable);
+    // True when the table itself (not its metatable) holds a function under `name`.
+    bool HasHandler(const QuillLua::LuaValueRef& table, const char* name) const;
+    // table[name](table [, argument]) as a protected call with _ALERT as error handler; results
+    // are dropped and the stack is left as it was. Nothing when HasHandler is false.
+    void CallHandler(const QuillLua::LuaValueRef& table, const char* name);
+    void CallHandlerArgs(const QuillLua::LuaValueRef& table, const char* name, std::string_view text);
+    void CallHandlerArgs(const QuillLua::LuaValueRef& table, const char* name, double number);
+    // The key of an instance in its parent's table: UTF-8, every space replaced by "_".
+    static std::string ScriptKey(StringView name);
+
     void OnConsoleCommand(const std::vector<String>& arguments, const Handle& instance) override;
 
     // Script globals (bound to this object by RegisterGlobals).
@@ -91,6 +116,9 @@ public:
 
 private:
     void CreateMetaTables();
+    // Pushes table[name] when HasHandler holds; false (nothing pushed) otherwise.
+    bool PushHandler(const QuillLua::LuaValueRef& table, const char* name) const;
+    void RunHandler(int argumentCount);
     bool LoadScriptFile(const std::string& name, std::string& bytes);
     Console* LinkedConsole() const;
     void UnregisterCommands();

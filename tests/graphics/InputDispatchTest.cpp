@@ -5,6 +5,7 @@
 
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "engine/graphics/Instance_Image.h"
@@ -72,7 +73,13 @@ public:
 // Logs script calls as "script <handler> <movie>[ <argument>]"; calls on the root are left out.
 class RecordingScripts : public UserInterface::IScriptHandlers {
 public:
-    void Call(const InstanceHandle& movie, const char* handler) override { Record(movie, handler, ""); }
+    // Movies also run their own "OnLoad" through these handlers when they are created; only the
+    // input handlers matter here.
+    void Call(const InstanceHandle& movie, const char* handler) override
+    {
+        if (std::string_view(handler) != "OnLoad")
+            Record(movie, handler, "");
+    }
     void Call(const InstanceHandle& movie, const char* handler, const std::string& text) override
     {
         std::string shown;

@@ -17,6 +17,7 @@
 #include "engine/core/XmlCache.h"
 #include "engine/core/XmlNode.h"
 #include "engine/core/app/RenderWindow.h"
+#include "engine/core/app/ScriptBridge.h"
 #include "engine/core/app/SplashScreens.h"
 #include "engine/graphics/ParticleManager.h"
 #include "engine/graphics/RenderManager.h"
@@ -156,6 +157,8 @@ EngineManager::InitOutcome EngineManager::InitInternal(const GameSettings& setti
     if (!luaMgr_->Init())
         return fail();
     userInterface_ = std::make_unique<UserInterface>();
+    // Installed before the root exists, so that every instance gets its script table.
+    scriptBridge_ = std::make_unique<ScriptBridge>();
     if (!userInterface_->CreateRoot())
         return fail();
     console_ = std::make_unique<Console>();
@@ -403,6 +406,7 @@ void EngineManager::Shutdown()
 
     stringTable_.reset();
     userInterface_.reset();
+    scriptBridge_.reset();
     luaMgr_.reset();
     particleManager_.reset();
     frameTimer_.reset();

@@ -21,6 +21,7 @@ class FileManager;
 class FrameTimer;
 class Logger;
 class LuaMgr;
+class ScriptBridge;
 class ParticleManager;
 class RenderWindow;
 class ResourceCache;
@@ -126,6 +127,7 @@ private:
     std::unique_ptr<FrameTimer> frameTimer_;
     std::unique_ptr<EventScheduler> scheduler_;
     std::unique_ptr<LuaMgr> luaMgr_;
+    std::unique_ptr<ScriptBridge> scriptBridge_;
     std::unique_ptr<Logger> logger_;
     std::unique_ptr<UserDataFolders> userData_;
     std::unique_ptr<ParticleManager> particleManager_;
