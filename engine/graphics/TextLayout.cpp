@@ -3,6 +3,9 @@
 #include <algorithm>
 #include <cmath>
 
+#include "engine/graphics/OpenTypeKerning.h"
+#include "platform/linebreak/LineBreaker.h"
+
 namespace QuillEngine {
 
 TextLayout::TextLayout(FT_Face face, const char16_t* text, size_t length, int32_t boxWidth, int32_t boxHeight,
@@ -13,7 +16,7 @@ TextLayout::TextLayout(FT_Face face, const char16_t* text, size_t length, int32_
         return;
     lines_.emplace_back();
     AddCharacters(text, length);
-    AlignLines();
+    WrapAndAlignLines();
     PlaceLines();
     std::erase_if(lines_, [](const LayoutLine& line) { return line.glyphs.empty(); });
 }
@@ -29,6 +32,7 @@ void TextLayout::AddCharacters(const char16_t* text, size_t length)
 {
     const bool hasCarriageReturn = std::find(text, text + length, u'\r') != text + length;
     const bool kerningTable = FT_HAS_KERNING(face_);
+    const IOtfGposTable* gpos = kerningTable ? nullptr : GetFaceGpos(face_);
     for (size_t i = 0; i < length; ++i) {
         const char16_t ch = text[i];
         if (ch == u'\n' && hasCarriageReturn)
@@ -46,8 +50,16 @@ void TextLayout::AddCharacters(const char16_t* text, size_t length)
             const LayoutGlyph& prev = line.glyphs.back();
             g.exactX = prev.exactX + prev.glyph->advance.x / 65536.0;
             FT_Vector kern{};
-            if (kerningTable && FT_Get_Kerning(face_, prev.index, g.index, FT_KERNING_DEFAULT, &kern) == 0)
-                g.exactX += kern.x / 64.0;
+            ValueRecord first, second;
+            if (kerningTable) {
+                if (FT_Get_Kerning(face_, prev.index, g.index, FT_KERNING_DEFAULT, &kern) == 0)
+                    g.exactX += kern.x / 64.0;
+            } else if (gpos && prev.index <= 0xFFFF && g.index <= 0xFFFF &&
+                       gpos->GetPairAdjustment(static_cast<uint16_t>(prev.index), static_cast<uint16_t>(g.index),
+                                               first, second)) {
+                // Font units scaled to 26.6 pixels by the face's current size, then to pixels.
+                g.exactX += first.xAdvance * static_cast<double>(face_->size->metrics.x_scale) / 65536.0 / 64.0;
+            }
         }
         g.x = static_cast<int32_t>(std::trunc(g.exactX));
         if (FT_Load_Glyph(face_, g.index, options_.loadFlags) != 0 || FT_Get_Glyph(face_->glyph, &g.glyph) != 0 ||
@@ -66,9 +78,13 @@ int32_t TextLayout::LineWidth(const LayoutLine& line) const
     return static_cast<int32_t>(std::ceil(last.exactX - first.exactX + last.glyph->advance.x / 65536.0));
 }
 
-void TextLayout::AlignLines()
+void TextLayout::WrapAndAlignLines()
 {
-    for (LayoutLine& line : lines_) {
+    // Lines made by wrapping are inserted after the current one and visited in turn.
+    for (size_t i = 0; i < lines_.size(); ++i) {
+        if ((flags_ & kWrap) && lines_[i].glyphs.size() > 1 && LineWidth(lines_[i]) > boxWidth_)
+            WrapLine(i);
+        LayoutLine& line = lines_[i];
         const int32_t width = LineWidth(line);
         if ((flags_ & kSingleLine) && width > boxWidth_)
             continue;
@@ -77,6 +93,51 @@ void TextLayout::AlignLines()
         else if (flags_ & kRight)
             line.x += boxWidth_ - width;
     }
+}
+
+void TextLayout::WrapLine(size_t index)
+{
+    std::vector<LayoutGlyph>& glyphs = lines_[index].glyphs;
+    const size_t count = glyphs.size();
+    lineText_.resize(count);
+    for (size_t k = 0; k < count; ++k)
+        lineText_[k] = glyphs[k].character;
+    QuillLineBreak::DefaultLineBreaker().Analyse(lineText_.data(), count, breaks_);
+    using QuillLineBreak::BreakAttributes;
+
+    // From the end down to the second glyph: the last glyph that starts inside the box is the
+    // fallback, the last such glyph a line may begin at is the break.
+    size_t fallback = 0, soft = 0;
+    for (size_t k = count - 1; k >= 1; --k) {
+        if (glyphs[k].x > boxWidth_)
+            continue;
+        if (fallback == 0)
+            fallback = k;
+        if (breaks_[k] & BreakAttributes::kSoftBreak) {
+            soft = k;
+            break;
+        }
+    }
+    size_t breakAt = 0, keptEnd = 0;
+    if (soft != 0) {
+        breakAt = keptEnd = soft;
+        while (keptEnd > 1 && (breaks_[keptEnd - 1] & BreakAttributes::kWhiteSpace))
+            --keptEnd;
+    } else {
+        // No glyph after the first starts inside the box (a box narrower than one glyph): the
+        // first glyph stays alone, so that every pass makes progress.
+        breakAt = keptEnd = fallback != 0 ? fallback : 1;
+    }
+
+    LayoutLine rest;
+    rest.glyphs.assign(glyphs.begin() + static_cast<std::ptrdiff_t>(breakAt), glyphs.end());
+    const int32_t shift = glyphs[breakAt].x;
+    for (LayoutGlyph& g : rest.glyphs)
+        g.x -= shift;
+    for (size_t k = keptEnd; k < breakAt; ++k)
+        FT_Done_Glyph(glyphs[k].glyph);
+    glyphs.resize(keptEnd);
+    lines_.insert(lines_.begin() + static_cast<std::ptrdiff_t>(index) + 1, std::move(rest));
 }
 
 void TextLayout::PlaceLines()

@@ -2,16 +2,16 @@
 // Positions the glyphs of a string for one face at its current character size: one glyph per
 // character with pair kerning, lines broken at line feeds, each line aligned inside a box and the
 // block of lines placed vertically. The y axis points up: the first line sits at the top of the
-// box (y = box height).
-//
-// Seam: until the full text layout lands, flag 0x10 does not wrap lines at the box width, and
-// faces without a FreeType kerning table are not kerned from their OpenType GPOS data.
+// box (y = box height). With flag 0x10 lines wider than the box are wrapped at the line-break
+// opportunities of the text; faces without a FreeType kerning table are kerned from their
+// OpenType GPOS data when they have any.
 
 #include <ft2build.h>
 #include FT_FREETYPE_H
 #include FT_GLYPH_H
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "engine/graphics/FontManager.h"
@@ -66,7 +66,9 @@ public:
 
 private:
     void AddCharacters(const char16_t* text, size_t length);
-    void AlignLines();
+    void WrapAndAlignLines();
+    // Splits lines_[index] at a break opportunity inside the box; the rest becomes the next line.
+    void WrapLine(size_t index);
     void PlaceLines();
     int32_t LineWidth(const LayoutLine& line) const;
 
@@ -78,6 +80,9 @@ private:
     std::vector<LayoutLine> lines_;
     int32_t offsetX_ = 0;
     int32_t offsetY_ = 0;
+    // Scratch for wrapping, kept to avoid allocating per line.
+    std::u16string lineText_;
+    std::vector<uint8_t> breaks_;
 };
 
 } // namespace QuillEngine
