@@ -27,8 +27,8 @@ public:
 
     bool Init();
 
-    // Seam: until the renderer counts presented frames, the engine object leaves the source
-    // unset and the frame number stays 0 (so nothing is unloaded for idleness).
+    // The frame number idle times count in; the engine object gives the renderer's count of
+    // presented frames. Without a source the frame stays 0 and nothing unloads for idleness.
     void SetFrameSource(FrameSource source) { frameSource_ = std::move(source); }
     // Called after a lazy load, so the time spent loading does not turn into catch-up steps.
     // By default it resynchronises the engine's frame timer when one exists.

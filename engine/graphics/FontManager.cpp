@@ -161,8 +161,8 @@ FT_Face FontManager::AddFace(FT_Face face, const String& fileName, FileHandle da
     entry.face = face;
     entry.fileName = fileName;
     entry.data = std::move(data);
-    // Seam: OpenType fonts without a FreeType kerning table get their pair kerning from the GPOS
-    // reader once it lands; until then they are laid out without kerning.
+    // OpenType fonts without a FreeType kerning table get their pair kerning from the GPOS table,
+    // which the text layout reads the first time it lays out with the face.
     faces_.push_back(std::move(entry));
     return face;
 }
