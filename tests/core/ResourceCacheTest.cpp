@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <deque>
 #include <memory>
 
 using namespace QuillEngine;
@@ -58,6 +59,9 @@ private:
 };
 
 struct Fixture : ::testing::Test {
+    // Declared before the cache, so the logs outlive the resources the cache deletes last.
+    std::deque<Log> logs;
+    Log& NewLog() { return logs.emplace_back(); }
     ResourceCache cache;
     uint32_t frame = 0;
     int stalls = 0;
@@ -86,7 +90,8 @@ using ResourceCacheTest = Fixture;
 
 TEST_F(ResourceCacheTest, RegisterHandsOutIdsAndNames)
 {
-    Log a, b;
+    Log& a = NewLog();
+    Log& b = NewLog();
     const uint32_t first = Add(a, false, "a_dximg");
     const uint32_t second = Add(b, true, "b_dximg");
     EXPECT_EQ(first, 1u);
@@ -100,7 +105,7 @@ TEST_F(ResourceCacheTest, RegisterHandsOutIdsAndNames)
     EXPECT_EQ(cache.Acquire(99), nullptr);
 
     // A failing eager load and a duplicate name are both refused and the resource deleted.
-    Log bad;
+    Log& bad = NewLog();
     auto failing = std::make_unique<TestResource>(&bad, false);
     failing->loadSucceeds_ = false;
     uint32_t id = 77;
@@ -108,7 +113,7 @@ TEST_F(ResourceCacheTest, RegisterHandsOutIdsAndNames)
     EXPECT_EQ(id, 0u);
     EXPECT_TRUE(bad.deleted);
 
-    Log dup;
+    Log& dup = NewLog();
     auto twin = std::make_unique<TestResource>(&dup, true);
     twin->SetName(u"a_dximg");
     EXPECT_FALSE(cache.Register(std::move(twin), id));
@@ -119,7 +124,7 @@ TEST_F(ResourceCacheTest, RegisterHandsOutIdsAndNames)
 
 TEST_F(ResourceCacheTest, IdleResourceUnloadsAfterKeepTimeAndReloadsOnUse)
 {
-    Log log;
+    Log& log = NewLog();
     TestResource* res = nullptr;
     const uint32_t id = Add(log, true, "tex", &res);
 
@@ -154,7 +159,8 @@ TEST_F(ResourceCacheTest, IdleResourceUnloadsAfterKeepTimeAndReloadsOnUse)
 
 TEST_F(ResourceCacheTest, KeptAndNeverIdleResourcesStayLoaded)
 {
-    Log kept, forever;
+    Log& kept = NewLog();
+    Log& forever = NewLog();
     TestResource *a = nullptr, *b = nullptr;
     const uint32_t ida = Add(kept, true, "kept", &a);
     const uint32_t idb = Add(forever, true, "sound", &b, ResourceBase::kNeverIdle);
@@ -179,7 +185,7 @@ TEST_F(ResourceCacheTest, KeptAndNeverIdleResourcesStayLoaded)
 
 TEST_F(ResourceCacheTest, SharedUsesAndKeepPinDecideDeletion)
 {
-    Log log;
+    Log& log = NewLog();
     TestResource* res = nullptr;
     const uint32_t id = Add(log, false, "shared", &res);
     res->AddUse();
@@ -203,7 +209,7 @@ TEST_F(ResourceCacheTest, SharedUsesAndKeepPinDecideDeletion)
     EXPECT_EQ(cache.Count(), 0u);
 
     // Unpin of a resource still in use only clears the pin.
-    Log other;
+    Log& other = NewLog();
     TestResource* used = nullptr;
     const uint32_t id2 = Add(other, true, "used", &used);
     used->SetKeep(true);
@@ -217,7 +223,8 @@ TEST_F(ResourceCacheTest, SharedUsesAndKeepPinDecideDeletion)
 
 TEST_F(ResourceCacheTest, ReleasedResourceLeavesTheReloadQueue)
 {
-    Log a, b;
+    Log& a = NewLog();
+    Log& b = NewLog();
     TestResource *ra = nullptr, *rb = nullptr;
     const uint32_t ida = Add(a, false, "a", &ra);
     Add(b, false, "b", &rb);
@@ -246,7 +253,9 @@ TEST_F(ResourceCacheTest, ReleasedResourceLeavesTheReloadQueue)
 
 TEST_F(ResourceCacheTest, ReloadQueuedStopsAtTheFirstFailure)
 {
-    Log a, b, c;
+    Log& a = NewLog();
+    Log& b = NewLog();
+    Log& c = NewLog();
     TestResource *ra = nullptr, *rb = nullptr, *rc = nullptr;
     Add(a, false, "a", &ra);
     Add(b, false, "b", &rb);
@@ -263,7 +272,7 @@ TEST_F(ResourceCacheTest, ReloadQueuedStopsAtTheFirstFailure)
 
 TEST_F(ResourceCacheTest, FailedLazyLoadIsRememberedUntilForgotten)
 {
-    Log log;
+    Log& log = NewLog();
     TestResource* res = nullptr;
     const uint32_t id = Add(log, true, "broken.png_dximg", &res);
     res->loadSucceeds_ = false;
@@ -296,7 +305,10 @@ TEST_F(ResourceCacheTest, FailedLazyLoadIsRememberedUntilForgotten)
 
 TEST_F(ResourceCacheTest, DestructorReleasingAnotherResourceIsSafe)
 {
-    Log a, b, c, d;
+    Log& a = NewLog();
+    Log& b = NewLog();
+    Log& c = NewLog();
+    Log& d = NewLog();
     TestResource *ra = nullptr, *rc = nullptr;
     Add(a, false, "a", &ra);
     const uint32_t idb = Add(b, false, "b");

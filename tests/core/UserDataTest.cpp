@@ -1,5 +1,7 @@
 #include "engine/core/UserData.h"
 
+#include <algorithm>
+#include <chrono>
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
@@ -247,10 +249,14 @@ TEST(UserData, KilledWhileSavingLeavesTheOldOrTheNewDocument)
     const auto second = Document("Settings", 700);
     const String firstText = first->ToString();
     const String secondText = second->ToString();
+    const auto saveStart = std::chrono::steady_clock::now();
     ASSERT_TRUE(store.SaveXml(u"System.prefs", true, first.get()));
+    const auto saveUs = std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() -
+                                                                              saveStart).count();
 
+    // Kills land anywhere within a few saves, however slow the disk's fsync is here.
     std::mt19937 random(20261208);
-    std::uniform_int_distribution<int> delayUs(0, 4000);
+    std::uniform_int_distribution<int> delayUs(0, static_cast<int>(std::max<long long>(4000, 4 * saveUs)));
     int sawFirst = 0, sawSecond = 0;
     for (int round = 0; round < 200; ++round) {
         const pid_t child = fork();
