@@ -294,6 +294,21 @@ TEST_F(EngineStartupTest, TheConsoleExitCommandClosesThroughTheWindow)
     engine.SaveAndShutdown();
 }
 
+TEST_F(EngineStartupTest, TheConsoleReachesInstancesByPath)
+{
+    EngineManager engine;
+    ASSERT_TRUE(engine.Init(TestSettings(), &game));
+    Console& console = *engine.GetConsole();
+    console.Execute(u"root.createempty tray", false);
+    const size_t before = console.Output().size();
+    console.Execute(u"root.list", false);
+    bool listed = false;
+    for (size_t i = before; i < console.Output().size(); ++i)
+        listed = listed || console.Output()[i].find(u"tray") != String::npos;
+    EXPECT_TRUE(listed);
+    engine.SaveAndShutdown();
+}
+
 TEST_F(EngineStartupTest, TheTitleIsLocalisedThroughTheStringTable)
 {
     EngineManager engine;

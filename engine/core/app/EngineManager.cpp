@@ -19,6 +19,7 @@
 #include "engine/core/app/RenderWindow.h"
 #include "engine/core/app/ScriptBridge.h"
 #include "engine/core/app/SplashScreens.h"
+#include "engine/graphics/InstanceCommands.h"
 #include "engine/graphics/ParticleManager.h"
 #include "engine/graphics/RenderManager.h"
 #include "engine/graphics/UserInterface.h"
@@ -169,6 +170,11 @@ EngineManager::InitOutcome EngineManager::InitInternal(const GameSettings& setti
     });
     luaMgr_->RegisterGlobals();
     logger_->RegisterCommands(*console_);
+    instanceCommands_ = std::make_unique<CInstanceCommands>(*userInterface_, *console_);
+    userInterface_->SetInspector([this](const InstanceHandle& instance) {
+        if (instanceCommands_)
+            instanceCommands_->Inspect(instance);
+    });
     userInterface_->SetScreenSize(settings_.Width, settings_.Height);
     userInterface_->SetCustomCursorAllowed(!useSystemCursor_);
 
@@ -405,6 +411,7 @@ void EngineManager::Shutdown()
     shutDown_ = true;
 
     stringTable_.reset();
+    instanceCommands_.reset();
     userInterface_.reset();
     scriptBridge_.reset();
     luaMgr_.reset();

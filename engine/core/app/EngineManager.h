@@ -15,6 +15,7 @@ namespace QuillEngine {
 
 class Audio;
 class Console;
+class CInstanceCommands;
 class CRenderManager;
 class EventScheduler;
 class FileManager;
@@ -134,6 +135,7 @@ private:
     std::unique_ptr<StringTable> stringTable_;
     std::unique_ptr<RenderWindow> window_;
     std::unique_ptr<Console> console_;
+    std::unique_ptr<CInstanceCommands> instanceCommands_;
     QuillPlatform::SingleInstanceLock singleInstance_;
 
     bool pauseOnLostFocus_ = false;
