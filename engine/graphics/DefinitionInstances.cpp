@@ -1,8 +1,8 @@
 // Making instances from definitions.
-//
-// Seam: text tracks make no child until text instances land; they then become an Instance_Text
-// set up from the track (font, text, colour, alignment, box) recording the track index.
 
+#include <algorithm>
+#include <cstdint>
+#include <limits>
 #include <memory>
 
 #include "engine/core/ResourceCache.h"
@@ -10,6 +10,7 @@
 #include "engine/graphics/Definition_Movie.h"
 #include "engine/graphics/Instance_Image.h"
 #include "engine/graphics/Instance_Movie.h"
+#include "engine/graphics/Instance_Text.h"
 #include "engine/graphics/ResourceTexture.h"
 #include "engine/graphics/TextureFactory.h"
 
@@ -45,9 +46,32 @@ Instance_Base* Definition_Movie::CreateInstance(UserInterface* userInterface, co
     return movie;
 }
 
+namespace {
+
+// A text track's child: font, text, colour, alignment and box are all set before it is first drawn.
+Instance_Base* CreateTextInstance(const InstanceTrack& track, UserInterface* userInterface)
+{
+    auto* text = new Instance_Text(userInterface, track.instanceName);
+    const int32_t size = static_cast<int32_t>(std::min<uint32_t>(track.textSize, std::numeric_limits<int32_t>::max()));
+    text->SetFont(track.face, size, track.bold != 0, false);
+    text->SetText(track.content);
+    text->SetColor(track.textColor);
+    text->SetAlignment(track.alignFlags);
+    text->SetBox(track.boxWidth, track.boxHeight);
+    return text;
+}
+
+} // namespace
+
 Instance_Base* Definition_Movie::CreateTrackInstance(int32_t trackIndex, UserInterface* userInterface) const
 {
     const InstanceTrack* track = GetTrack(trackIndex);
+    if (track && track->kind == InstanceTrack::Kind_Text) {
+        Instance_Base* text = CreateTextInstance(*track, userInterface);
+        text->SetTimelineIndex(trackIndex);
+        text->SetRegistrationPoint(track->regX, track->regY);
+        return text;
+    }
     const Definition_Base* definition = ResolveTrackDefinition(trackIndex);
     if (!track || !definition)
         return nullptr;

@@ -69,8 +69,9 @@ public:
     Instance_Base* CreateInstance(UserInterface* userInterface, const String& instanceName) const override;
     bool Load(const XmlNode& element) override;
 
-    // The child instance of one track, owned by the caller; null for an unknown track index, a
-    // missing definition, or a definition that would contain itself.
+    // The child instance of one track (an instance of a library definition, or a text), owned by
+    // the caller; null for an unknown track index, a library track whose definition is missing,
+    // or a definition that would contain itself.
     Instance_Base* CreateTrackInstance(int32_t trackIndex, UserInterface* userInterface) const;
     // Sets an instance made from one of this movie's tracks to the track's key for `frame`.
     void ApplyTrackKey(uint32_t frame, Instance_Base* instance) const;

@@ -2,6 +2,7 @@
 
 #include "engine/graphics/Instance_Base.h"
 #include "engine/graphics/Instance_Movie.h"
+#include "engine/graphics/Instance_Text.h"
 #include "engine/script/LuaMgr.h"
 #include "engine/script/LuaState.h"
 #include "engine/script/LuaValueRef.h"
@@ -37,6 +38,13 @@ Instance_Movie* SelfMovie(void* pointer)
 {
     const ScriptBridge* bridge = ScriptBridge::Instance();
     return bridge ? bridge->ResolveSelfMovie(pointer) : nullptr;
+}
+
+Instance_Text* SelfText(void* pointer)
+{
+    Instance_Base* instance = SelfInstance(pointer);
+    return instance && instance->GetType() == Instance_Base::Type_Text ? static_cast<Instance_Text*>(instance)
+                                                                       : nullptr;
 }
 
 // ---- movie methods ----
@@ -94,6 +102,24 @@ void BindMovieOwn(const LuaValueRef& table)
     RegisterDirect(table, "SetPausedRecursive", MakeMemberCallee(&Instance_Movie::SetPausedRecursive, &SelfMovie));
     RegisterDirect(table, "SetReverse", MakeMemberCallee(&Instance_Movie::SetReverse, &SelfMovie));
     RegisterDirect(table, "SetReverseRecursive", MakeMemberCallee(&Instance_Movie::SetReverseRecursive, &SelfMovie));
+}
+
+// ---- text methods ----
+
+void TextSetText(Instance_Text* text, std::string_view value)
+{
+    text->SetText(FromUtf8(value));
+}
+
+void TextSetFont(Instance_Text* text, std::string_view face, int32_t size, bool bold, bool italic)
+{
+    text->SetFont(FromUtf8(face), size, bold, italic);
+}
+
+void BindTextOwn(const LuaValueRef& table)
+{
+    RegisterDirect(table, "SetText", MakePlainCallee(&TextSetText, &SelfText));
+    RegisterDirect(table, "SetFont", MakePlainCallee(&TextSetFont, &SelfText));
 }
 
 // ---- common instance methods ----
@@ -162,8 +188,9 @@ void ScriptBridge::BindMethods()
     BindMovieOwn(movie);
     BindCommon(movie);
     BindCommon(globals.GetByName("ImageMetaTable"));
-    // Seam: SetText and SetFont join TextMetaTable when text instances land.
-    BindCommon(globals.GetByName("TextMetaTable"));
+    const LuaValueRef text = globals.GetByName("TextMetaTable");
+    BindTextOwn(text);
+    BindCommon(text);
 }
 
 void ScriptBridge::CreateTablesBelow(Instance_Base& instance)
