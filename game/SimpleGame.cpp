@@ -5,7 +5,9 @@
 #include "engine/core/EngineRand.h"
 #include "engine/graphics/ParticleManager.h"
 #include "engine/graphics/RenderManager.h"
+#include "game/FeedbackReporter.h"
 #include "game/Game.h"
+#include "game/UIScreenMgr.h"
 
 using namespace QuillEngine;
 
@@ -41,16 +43,20 @@ bool SimpleGame::Init()
             particles->LoadEmitter(file);
     }
     Srand(static_cast<uint32_t>(std::time(nullptr)));
-    game_ = std::make_unique<Game>();
-    // The game start is reported to the feedback client once event reporting lands.
+    Game::EngineLinks links;
+    links.console = engine_->GetConsole();
+    links.mountPackage = [engine = engine_](const String& group, const String& folder) {
+        return engine->MountDataPackage(group, folder);
+    };
+    game_ = std::make_unique<Game>(std::move(links));
+    FeedbackReporter::ReportGameEvent();
     return true;
 }
 
 bool SimpleGame::InitErrorReporting()
 {
-    // Seam: the feedback client is started here once event reporting lands; without it the
-    // engine installs its own crash handler.
-    return false;
+    // False (no client, or the client declined) makes the engine install its own crash handler.
+    return FeedbackReporter::Start();
 }
 
 void SimpleGame::OnActivate()
@@ -67,19 +73,22 @@ void SimpleGame::OnDeactivate()
 
 void SimpleGame::Shutdown()
 {
-    // "Game_Closed" is reported to the feedback client here once event reporting lands.
+    FeedbackReporter::ReportGameClosed();
     game_.reset();
 }
 
 void SimpleGame::OnTeardown()
 {
-    // The feedback client's teardown call ("ui") goes here once event reporting lands.
+    FeedbackReporter::ReportTeardown();
 }
 
 void SimpleGame::Update()
 {
-    if (game_)
-        game_->Update();
+    if (!game_)
+        return;
+    if (UIScreenMgr* screens = game_->GetScreenMgr())
+        screens->Update();
+    game_->Update();
 }
 
 namespace VelvetAisle {
