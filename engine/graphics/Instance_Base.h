@@ -11,6 +11,7 @@
 // the position added to the translation row; the global matrix is the local matrix times the
 // parent's global matrix, up to the root (drawn with the identity).
 
+#include <algorithm>
 #include <cstdint>
 #include <memory>
 #include <vector>
@@ -115,6 +116,17 @@ class IInstanceScriptObject {
 public:
     virtual ~IInstanceScriptObject() = default;
 };
+
+// The vertex colour of a drawn instance: its 24-bit colour (or, for a drop shadow, the shadow's
+// colour and alpha) with the opacity as the top byte; opacities outside 0..1 are clamped rather
+// than wrapped round.
+inline uint32_t VertexColor(uint32_t rgb, float opacity, const uint32_t* shadowColor)
+{
+    if (shadowColor)
+        opacity *= float(*shadowColor >> 24) / 255.0f;
+    const uint32_t alpha = static_cast<uint32_t>(std::clamp(opacity, 0.0f, 1.0f) * 255.0f + 0.5f);
+    return (alpha << 24) | ((shadowColor ? *shadowColor : rgb) & 0xFFFFFF);
+}
 
 class Instance_Base : public HandleEx::IInstanceDeck, public HandleEx::IInstanceStage {
 public:

@@ -11,18 +11,6 @@
 
 namespace QuillEngine {
 
-namespace {
-
-// An opacity as the top byte of a vertex colour; opacities outside 0..1 are clamped rather than
-// wrapped round.
-uint32_t AlphaByte(float opacity)
-{
-    const float a = std::clamp(opacity, 0.0f, 1.0f);
-    return static_cast<uint32_t>(a * 255.0f + 0.5f);
-}
-
-} // namespace
-
 Instance_Image::Instance_Image(UserInterface* userInterface, const String& name)
     : Instance_Base(userInterface, name, Type_Image)
 {
@@ -87,11 +75,7 @@ void Instance_Image::ComputeContentQuad(Vec2 corners[4])
 void Instance_Image::Draw(QuadBatcher& batcher, const Transform2D& matrix, float alpha, const uint32_t* shadowColor)
 {
     const float opacity = GetOpacity() * alpha;
-    uint32_t color;
-    if (shadowColor)
-        color = (AlphaByte(opacity * float(*shadowColor >> 24) / 255.0f) << 24) | (*shadowColor & 0xFFFFFF);
-    else
-        color = (AlphaByte(opacity) << 24) | m_color;
+    const uint32_t color = VertexColor(m_color, opacity, shadowColor);
     Transform2D quad;
     MultiplyTransform(quad, m_imageMatrix, matrix);
     const bool filter = GetAllowFiltering() && !IsIdentityLinear(matrix);

@@ -9,18 +9,6 @@
 
 namespace QuillEngine {
 
-namespace {
-
-// An opacity as the top byte of a vertex colour; opacities outside 0..1 are clamped rather than
-// wrapped round.
-uint32_t AlphaByte(float opacity)
-{
-    const float a = std::clamp(opacity, 0.0f, 1.0f);
-    return static_cast<uint32_t>(a * 255.0f + 0.5f);
-}
-
-} // namespace
-
 Instance_Text::Instance_Text(UserInterface* userInterface, const String& name)
     : Instance_Base(userInterface, name, Type_Text)
 {
@@ -96,11 +84,7 @@ void Instance_Text::Draw(QuadBatcher& batcher, const Transform2D& matrix, float 
             rendered = text->GetString(m_font, m_text, m_boxWidth, m_boxHeight, m_align);
 
     const float opacity = GetOpacity() * alpha;
-    uint32_t color;
-    if (shadowColor)
-        color = (AlphaByte(opacity * float(*shadowColor >> 24) / 255.0f) << 24) | (*shadowColor & 0xFFFFFF);
-    else
-        color = (AlphaByte(opacity) << 24) | m_color;
+    const uint32_t color = VertexColor(m_color, opacity, shadowColor);
 
     const float w = static_cast<float>(m_boxWidth), h = static_cast<float>(m_boxHeight);
     Transform2D box, quad;

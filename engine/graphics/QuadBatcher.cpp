@@ -21,23 +21,6 @@ constexpr uint32_t kGrowVertices = 128;
 constexpr uint32_t kPresetMask = 0xFFFF;
 constexpr uint32_t kDebugFactor = 0x20FFFFFF; // white at alpha 0x20
 
-void SetFilter(IRenderManagerContext& c, uint32_t filter)
-{
-    c.SetSamplerState(0, SampMagFilter, filter);
-    c.SetSamplerState(0, SampMinFilter, filter);
-    c.SetSamplerState(0, SampMipFilter, filter);
-}
-
-void SetStage0(IRenderManagerContext& c, uint32_t op, uint32_t arg1, uint32_t arg2)
-{
-    c.SetTextureStageState(0, TssColorOp, op);
-    c.SetTextureStageState(0, TssColorArg1, arg1);
-    c.SetTextureStageState(0, TssColorArg2, arg2);
-    c.SetTextureStageState(0, TssAlphaOp, op);
-    c.SetTextureStageState(0, TssAlphaArg1, arg1);
-    c.SetTextureStageState(0, TssAlphaArg2, arg2);
-}
-
 void SetBlend(IRenderManagerContext& c, bool alphaTest, bool blend, uint32_t src, uint32_t dest)
 {
     c.SetRenderState(RsAlphaTestEnable, alphaTest ? 1 : 0);

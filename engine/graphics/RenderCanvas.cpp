@@ -22,23 +22,6 @@ Vec2 RingPoint(const Vec2& centre, float radius, float turn)
     return Vec2{centre.x + p.x, centre.y + p.y};
 }
 
-void SetStage0(IRenderManagerContext& c, uint32_t op, uint32_t arg1, uint32_t arg2)
-{
-    c.SetTextureStageState(0, TssColorOp, op);
-    c.SetTextureStageState(0, TssColorArg1, arg1);
-    c.SetTextureStageState(0, TssColorArg2, arg2);
-    c.SetTextureStageState(0, TssAlphaOp, op);
-    c.SetTextureStageState(0, TssAlphaArg1, arg1);
-    c.SetTextureStageState(0, TssAlphaArg2, arg2);
-}
-
-void SetFilter(IRenderManagerContext& c, uint32_t filter)
-{
-    c.SetSamplerState(0, SampMagFilter, filter);
-    c.SetSamplerState(0, SampMinFilter, filter);
-    c.SetSamplerState(0, SampMipFilter, filter);
-}
-
 // The blend presets of the quad batcher, as a canvas batch uses them. An untextured batch takes
 // the vertex colour alone.
 void ApplyPreset(IRenderManagerContext& c, uint32_t mode, bool textured, bool filter)

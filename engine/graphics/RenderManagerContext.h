@@ -124,4 +124,25 @@ private:
     Transform2D transforms_[kTransformSlots];
 };
 
+// State groups the sprite-drawing code sets together.
+
+// Sampler 0's magnification, minification and mip filters.
+inline void SetFilter(IRenderManagerContext& c, uint32_t filter)
+{
+    c.SetSamplerState(0, QuillD3D::SampMagFilter, filter);
+    c.SetSamplerState(0, QuillD3D::SampMinFilter, filter);
+    c.SetSamplerState(0, QuillD3D::SampMipFilter, filter);
+}
+
+// Stage 0's colour and alpha combiners, set alike.
+inline void SetStage0(IRenderManagerContext& c, uint32_t op, uint32_t arg1, uint32_t arg2)
+{
+    c.SetTextureStageState(0, QuillD3D::TssColorOp, op);
+    c.SetTextureStageState(0, QuillD3D::TssColorArg1, arg1);
+    c.SetTextureStageState(0, QuillD3D::TssColorArg2, arg2);
+    c.SetTextureStageState(0, QuillD3D::TssAlphaOp, op);
+    c.SetTextureStageState(0, QuillD3D::TssAlphaArg1, arg1);
+    c.SetTextureStageState(0, QuillD3D::TssAlphaArg2, arg2);
+}
+
 } // namespace QuillEngine
