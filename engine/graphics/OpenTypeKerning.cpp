@@ -85,16 +85,18 @@ bool Adjusts(const ValueRecord& v1, const ValueRecord& v2)
            v2.yAdvance != 0;
 }
 
-std::unique_ptr<SOtfLookupList::ICoverageTable> ParseCoverage(OtfReader reader, OtfParseBudget& budget)
+// Coverage and class-definition tables come in formats 1 and 2, told apart by their first word.
+template <class Table, class Format1, class Format2>
+std::unique_ptr<Table> ParseFormat1Or2(OtfReader reader, OtfParseBudget& budget)
 {
     OtfReader peek = reader;
-    std::unique_ptr<SOtfLookupList::ICoverageTable> table;
+    std::unique_ptr<Table> table;
     switch (peek.ReadU16()) {
     case 1:
-        table = std::make_unique<SOtfLookupList::CCoverageTableFormat1>();
+        table = std::make_unique<Format1>();
         break;
     case 2:
-        table = std::make_unique<SOtfLookupList::CCoverageTableFormat2>();
+        table = std::make_unique<Format2>();
         break;
     default:
         return nullptr;
@@ -104,23 +106,16 @@ std::unique_ptr<SOtfLookupList::ICoverageTable> ParseCoverage(OtfReader reader, 
     return table;
 }
 
+std::unique_ptr<SOtfLookupList::ICoverageTable> ParseCoverage(OtfReader reader, OtfParseBudget& budget)
+{
+    return ParseFormat1Or2<SOtfLookupList::ICoverageTable, SOtfLookupList::CCoverageTableFormat1,
+                           SOtfLookupList::CCoverageTableFormat2>(reader, budget);
+}
+
 std::unique_ptr<SOtfLookupList::IClassDefTable> ParseClassDef(OtfReader reader, OtfParseBudget& budget)
 {
-    OtfReader peek = reader;
-    std::unique_ptr<SOtfLookupList::IClassDefTable> table;
-    switch (peek.ReadU16()) {
-    case 1:
-        table = std::make_unique<SOtfLookupList::CClassDefTableFormat1>();
-        break;
-    case 2:
-        table = std::make_unique<SOtfLookupList::CClassDefTableFormat2>();
-        break;
-    default:
-        return nullptr;
-    }
-    if (!table->Parse(reader, budget))
-        return nullptr;
-    return table;
+    return ParseFormat1Or2<SOtfLookupList::IClassDefTable, SOtfLookupList::CClassDefTableFormat1,
+                           SOtfLookupList::CClassDefTableFormat2>(reader, budget);
 }
 
 } // namespace
