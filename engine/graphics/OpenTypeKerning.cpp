@@ -151,19 +151,32 @@ bool SOtfLookupList::CCoverageTableFormat1::Contains(uint16_t glyph) const
     return false;
 }
 
-bool SOtfLookupList::CCoverageTableFormat2::Parse(OtfReader& reader, OtfParseBudget& budget)
+namespace {
+
+// The range records of a format-2 coverage or class table: a count, then (start, end, value)
+// triples; the value field is the record's third member whatever its name.
+template <class Range>
+bool ReadRangeRecords(OtfReader& reader, OtfParseBudget& budget, std::vector<Range>& ranges)
 {
     reader.ReadU16(); // format
     const uint16_t count = reader.ReadU16();
     if (!reader.Has(count, 6) || !budget.Take(count))
         return false;
-    ranges_.resize(count);
-    for (Range& r : ranges_) {
-        r.start = reader.ReadU16();
-        r.end = reader.ReadU16();
-        r.startCoverageIndex = reader.ReadU16();
+    ranges.resize(count);
+    for (Range& r : ranges) {
+        const uint16_t start = reader.ReadU16();
+        const uint16_t end = reader.ReadU16();
+        const uint16_t value = reader.ReadU16();
+        r = Range{start, end, value};
     }
     return !reader.Failed();
+}
+
+} // namespace
+
+bool SOtfLookupList::CCoverageTableFormat2::Parse(OtfReader& reader, OtfParseBudget& budget)
+{
+    return ReadRangeRecords(reader, budget, ranges_);
 }
 
 uint32_t SOtfLookupList::CCoverageTableFormat2::GetCount() const
@@ -222,17 +235,7 @@ uint16_t SOtfLookupList::CClassDefTableFormat1::GetClass(uint16_t glyph) const
 
 bool SOtfLookupList::CClassDefTableFormat2::Parse(OtfReader& reader, OtfParseBudget& budget)
 {
-    reader.ReadU16(); // format
-    const uint16_t count = reader.ReadU16();
-    if (!reader.Has(count, 6) || !budget.Take(count))
-        return false;
-    ranges_.resize(count);
-    for (Range& r : ranges_) {
-        r.start = reader.ReadU16();
-        r.end = reader.ReadU16();
-        r.cls = reader.ReadU16();
-    }
-    return !reader.Failed();
+    return ReadRangeRecords(reader, budget, ranges_);
 }
 
 uint16_t SOtfLookupList::CClassDefTableFormat2::GetClass(uint16_t glyph) const

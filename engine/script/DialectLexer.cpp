@@ -215,7 +215,7 @@ void DialectLexer::Next(Token& token)
             }
             continue;
         case '[':
-            if (pos_ + 1 < src_.size() && src_[pos_ + 1] == '[') {
+            if (NextIs('[')) {
                 ReadLongString(token, true);
                 token.type = Tok::String;
                 token.end = pos_;
@@ -223,9 +223,11 @@ void DialectLexer::Next(Token& token)
             }
             break;
         case '=':
-            if (pos_ + 1 < src_.size() && src_[pos_ + 1] == '=') {
+        case '~':
+            // "==" and "~="; a lone '=' is assignment below, a lone '~' an error.
+            if (NextIs('=')) {
                 pos_ += 2;
-                token.type = Tok::Eq;
+                token.type = c == '=' ? Tok::Eq : Tok::Ne;
                 token.end = pos_;
                 return;
             }
@@ -239,14 +241,6 @@ void DialectLexer::Next(Token& token)
                 return;
             }
             break;
-        case '~':
-            if (pos_ + 1 < src_.size() && src_[pos_ + 1] == '=') {
-                pos_ += 2;
-                token.type = Tok::Ne;
-                token.end = pos_;
-                return;
-            }
-            break;
         case '"':
         case '\'':
             ++pos_;
@@ -255,7 +249,7 @@ void DialectLexer::Next(Token& token)
             token.end = pos_;
             return;
         case '.':
-            if (pos_ + 1 < src_.size() && src_[pos_ + 1] == '.') {
+            if (NextIs('.')) {
                 if (pos_ + 2 < src_.size() && src_[pos_ + 2] == '.') {
                     pos_ += 3;
                     token.type = Tok::Dots;
@@ -324,7 +318,7 @@ void DialectLexer::ReadLongString(Token& token, bool keep)
                   keep ? SourceBytes(token.start, pos_) : "<eof>");
         }
         char16_t c = src_[pos_];
-        if (c == '[' && pos_ + 1 < src_.size() && src_[pos_ + 1] == '[') {
+        if (c == '[' && NextIs('[')) {
             ++level;
             pos_ += 2;
             if (keep) {
@@ -332,7 +326,7 @@ void DialectLexer::ReadLongString(Token& token, bool keep)
             }
             continue;
         }
-        if (c == ']' && pos_ + 1 < src_.size() && src_[pos_ + 1] == ']') {
+        if (c == ']' && NextIs(']')) {
             pos_ += 2;
             if (--level == 0) {
                 break;
@@ -474,7 +468,7 @@ void DialectLexer::ReadNumber(Token& token)
         return;
     }
     while (pos_ < src_.size() && (IsDigit(src_[pos_]) || src_[pos_] == '.')) {
-        if (src_[pos_] == '.' && pos_ + 1 < src_.size() && src_[pos_ + 1] == '.') {
+        if (src_[pos_] == '.' && NextIs('.')) {
             Error("ambiguous syntax (decimal point x string concatenation)", line_, SourceBytes(b, pos_ + 2));
         }
         ++pos_;

@@ -92,6 +92,8 @@ public:
 private:
     char16_t Cur() const { return pos_ < src_.size() ? src_[pos_] : char16_t(0xFFFF); }
     bool AtEnd() const { return pos_ >= src_.size(); }
+    // Whether the unit after the current one is `unit`.
+    bool NextIs(char16_t unit) const { return pos_ + 1 < src_.size() && src_[pos_ + 1] == unit; }
     void ReadLongString(Token& token, bool keep);
     void ReadString(Token& token, char16_t quote, bool wide);
     void ReadNumber(Token& token);

@@ -119,6 +119,9 @@ private:
     // Pushes table[name] when HasHandler holds; false (nothing pushed) otherwise.
     bool PushHandler(const QuillLua::LuaValueRef& table, const char* name) const;
     void RunHandler(int argumentCount);
+    template <class PushArguments>
+    void CallHandlerWith(const QuillLua::LuaValueRef& table, const char* name, int argumentCount,
+                         PushArguments pushArguments);
     bool LoadScriptFile(const std::string& name, std::string& bytes);
     Console* LinkedConsole() const;
     void UnregisterCommands();

@@ -106,7 +106,11 @@ void LuaMgr::RunHandler(int argumentCount)
     lua_pcall(L, argumentCount + 1, 0, -(argumentCount + 3));
 }
 
-void LuaMgr::CallHandler(const LuaValueRef& table, const char* name)
+// Calls the handler `name` of a script table with the table as self, then the arguments
+// `pushArguments` pushes; errors go to _ALERT and the stack is left as it was.
+template <class PushArguments>
+void LuaMgr::CallHandlerWith(const LuaValueRef& table, const char* name, int argumentCount,
+                             PushArguments pushArguments)
 {
     if (!state_) {
         return;
@@ -118,39 +122,23 @@ void LuaMgr::CallHandler(const LuaValueRef& table, const char* name)
         return;
     }
     table.Push();
-    RunHandler(0);
+    pushArguments(L);
+    RunHandler(argumentCount);
+}
+
+void LuaMgr::CallHandler(const LuaValueRef& table, const char* name)
+{
+    CallHandlerWith(table, name, 0, [](lua_State*) {});
 }
 
 void LuaMgr::CallHandlerArgs(const LuaValueRef& table, const char* name, std::string_view text)
 {
-    if (!state_) {
-        return;
-    }
-    lua_State* L = state_->GetCState();
-    LuaStackGuard guard(L);
-    lua_getglobal(L, "_ALERT");
-    if (!PushHandler(table, name)) {
-        return;
-    }
-    table.Push();
-    lua_pushlstring(L, text.data(), text.size());
-    RunHandler(1);
+    CallHandlerWith(table, name, 1, [text](lua_State* L) { lua_pushlstring(L, text.data(), text.size()); });
 }
 
 void LuaMgr::CallHandlerArgs(const LuaValueRef& table, const char* name, double number)
 {
-    if (!state_) {
-        return;
-    }
-    lua_State* L = state_->GetCState();
-    LuaStackGuard guard(L);
-    lua_getglobal(L, "_ALERT");
-    if (!PushHandler(table, name)) {
-        return;
-    }
-    table.Push();
-    lua_pushnumber(L, number);
-    RunHandler(1);
+    CallHandlerWith(table, name, 1, [number](lua_State* L) { lua_pushnumber(L, number); });
 }
 
 } // namespace QuillEngine
