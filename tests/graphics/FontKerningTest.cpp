@@ -21,21 +21,7 @@ class FontKerningTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        folder = QuillTest::MakeTempDir("kerning");
-        QuillTest::WriteFontFolder(folder, "<fonts><file src=\"DejaVuSans.ttf\"/><file src=\"DejaVuSansMono.ttf\"/>"
-                                           "</fonts>");
-        files = std::make_unique<FileManager>();
-        files->AddSource(std::make_unique<FSLooseFiles>(FromUtf8(folder.string() + "/"), u"System"));
-        xml = std::make_unique<XmlCache>(files.get());
-        manager = std::make_unique<FontManager>();
-        manager->LoadConfiguration();
         ASSERT_EQ(manager->Faces().size(), 2u);
-    }
-    void TearDown() override
-    {
-        manager.reset();
-        xml.reset();
-        files.reset();
     }
 
     // Positions of the glyphs of `text` laid out in a 0×0 box with raw metrics.
@@ -57,10 +43,8 @@ protected:
         return out;
     }
 
-    std::filesystem::path folder;
-    std::unique_ptr<FileManager> files;
-    std::unique_ptr<XmlCache> xml;
-    std::unique_ptr<FontManager> manager;
+    QuillTest::SansAndMonoFonts fonts{"kerning"};
+    std::unique_ptr<FontManager>& manager = fonts.manager;
     double advanceA = 0;
 };
 

@@ -3,8 +3,13 @@
 // the file manager reads, with the test's own "fonts\fonts.xml".
 
 #include <filesystem>
+#include <memory>
 #include <string>
 
+#include "engine/core/FSLooseFiles.h"
+#include "engine/core/FileManager.h"
+#include "engine/core/XmlCache.h"
+#include "engine/graphics/FontManager.h"
 #include "tests/support/TestEnvironment.h"
 
 namespace QuillTest {
@@ -26,5 +31,32 @@ inline void WriteFontFolder(const std::filesystem::path& folder, const std::stri
                                    std::filesystem::copy_options::overwrite_existing);
     WriteFile(fonts / "fonts.xml", config);
 }
+
+// A font folder with the regular sans and mono faces, mounted in a file manager, with a font
+// manager that has read its configuration. Destroyed in the reverse order of making.
+struct SansAndMonoFonts {
+    explicit SansAndMonoFonts(const std::string& stem)
+    {
+        folder = MakeTempDir(stem);
+        WriteFontFolder(folder, "<fonts><file src=\"DejaVuSans.ttf\"/><file src=\"DejaVuSansMono.ttf\"/></fonts>");
+        files = std::make_unique<QuillEngine::FileManager>();
+        files->AddSource(std::make_unique<QuillEngine::FSLooseFiles>(
+            QuillEngine::FromUtf8(folder.string() + "/"), u"System"));
+        xml = std::make_unique<QuillEngine::XmlCache>(files.get());
+        manager = std::make_unique<QuillEngine::FontManager>();
+        manager->LoadConfiguration();
+    }
+    ~SansAndMonoFonts()
+    {
+        manager.reset();
+        xml.reset();
+        files.reset();
+    }
+
+    std::filesystem::path folder;
+    std::unique_ptr<QuillEngine::FileManager> files;
+    std::unique_ptr<QuillEngine::XmlCache> xml;
+    std::unique_ptr<QuillEngine::FontManager> manager;
+};
 
 } // namespace QuillTest

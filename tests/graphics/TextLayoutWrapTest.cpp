@@ -22,24 +22,10 @@ class TextLayoutWrapTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        folder = QuillTest::MakeTempDir("layout");
-        QuillTest::WriteFontFolder(folder, "<fonts><file src=\"DejaVuSans.ttf\"/><file src=\"DejaVuSansMono.ttf\"/>"
-                                           "</fonts>");
-        files = std::make_unique<FileManager>();
-        files->AddSource(std::make_unique<FSLooseFiles>(FromUtf8(folder.string() + "/"), u"System"));
-        xml = std::make_unique<XmlCache>(files.get());
-        manager = std::make_unique<FontManager>();
-        manager->LoadConfiguration();
         resolved = manager->ResolveFont(FontKey(u"DejaVu Sans", 20), true);
         ASSERT_NE(resolved.face, nullptr);
         FT_Set_Char_Size(resolved.face, 0, 20 * 64, 0, 0);
         lineHeight = static_cast<int32_t>(resolved.face->size->metrics.height >> 6);
-    }
-    void TearDown() override
-    {
-        manager.reset();
-        xml.reset();
-        files.reset();
     }
 
     struct Placed {
@@ -59,10 +45,8 @@ protected:
         return p;
     }
 
-    std::filesystem::path folder;
-    std::unique_ptr<FileManager> files;
-    std::unique_ptr<XmlCache> xml;
-    std::unique_ptr<FontManager> manager;
+    QuillTest::SansAndMonoFonts fonts{"layout"};
+    std::unique_ptr<FontManager>& manager = fonts.manager;
     FontManager::Resolved resolved;
     int32_t lineHeight = 0;
 };
