@@ -3,10 +3,10 @@
 // the library (with its cycle check), image placement and pixel-copy rectangles. Nothing may read
 // out of bounds, loop for ever or leak, whatever the file holds.
 
-#include "engine/core/XmlNode.h"
-#include "engine/graphics/DefinitionLibrary.h"
-#include "engine/graphics/Definition_Image.h"
-#include "engine/graphics/Definition_Movie.h"
+#include "engine/core/xml/XmlNode.h"
+#include "engine/graphics/scene/DefinitionLibrary.h"
+#include "engine/graphics/scene/Definition_Image.h"
+#include "engine/graphics/scene/Definition_Movie.h"
 
 #include <cmath>
 #include <cstddef>

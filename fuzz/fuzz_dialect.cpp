@@ -1,7 +1,7 @@
 // Fuzzes the dialect front end. Beyond "no crash, no hang": whatever the front end accepts must
 // compile on Lua 5.1 (only 5.1's own size limits may still refuse it), in both source readings.
-#include "engine/script/DialectTranslator.h"
-#include "engine/script/LuaDialect.h"
+#include "engine/script/dialect/DialectTranslator.h"
+#include "engine/script/dialect/LuaDialect.h"
 
 #include <cstdint>
 #include <cstdio>

@@ -3,8 +3,8 @@
 // without bound or produce a non-finite colour, whatever the file holds.
 
 #include "engine/core/EngineRand.h"
-#include "engine/core/XmlNode.h"
-#include "engine/graphics/ParticleEmitter.h"
+#include "engine/core/xml/XmlNode.h"
+#include "engine/graphics/particles/ParticleEmitter.h"
 
 #include <cstddef>
 #include <cstdint>

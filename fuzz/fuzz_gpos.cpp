@@ -3,7 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "engine/graphics/OpenTypeKerning.h"
+#include "engine/graphics/text/OpenTypeKerning.h"
 
 using namespace QuillEngine;
 

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <cstdlib>
 
-#include "engine/graphics/ImageDecoders.h"
+#include "engine/graphics/image/ImageDecoders.h"
 
 using namespace QuillEngine;
 

@@ -2,7 +2,7 @@
 // writes the tree back out and parses the output again: the writer's output must always be
 // readable.
 
-#include "engine/core/XmlNode.h"
+#include "engine/core/xml/XmlNode.h"
 
 #include <cstddef>
 #include <cstdint>

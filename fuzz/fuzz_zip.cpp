@@ -8,7 +8,7 @@
 #include <sys/mman.h>
 #include <unistd.h>
 
-#include "engine/core/FSCompressedSource.h"
+#include "engine/core/files/FSCompressedSource.h"
 
 using namespace QuillEngine;
 

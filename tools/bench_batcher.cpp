@@ -28,15 +28,15 @@
 #include <jpeglib.h>
 
 #include "engine/core/EngineRand.h"
-#include "engine/core/FSLooseFiles.h"
-#include "engine/core/FileManager.h"
-#include "engine/core/ResourceCache.h"
-#include "engine/graphics/Geometry2D.h"
-#include "engine/graphics/PictureLoader.h"
-#include "engine/graphics/QuadBatcher.h"
-#include "engine/graphics/RenderManager.h"
-#include "engine/graphics/RenderManagerContext.h"
-#include "engine/graphics/TextureFactory.h"
+#include "engine/core/files/FSLooseFiles.h"
+#include "engine/core/files/FileManager.h"
+#include "engine/core/resources/ResourceCache.h"
+#include "engine/graphics/render/Geometry2D.h"
+#include "engine/graphics/image/PictureLoader.h"
+#include "engine/graphics/render/QuadBatcher.h"
+#include "engine/graphics/render/RenderManager.h"
+#include "engine/graphics/render/RenderManagerContext.h"
+#include "engine/graphics/render/TextureFactory.h"
 
 namespace fs = std::filesystem;
 using namespace QuillEngine;

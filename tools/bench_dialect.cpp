@@ -3,8 +3,8 @@
 //  (2) a compute-heavy script with no dialect feature, run through the front end vs given
 //      straight to Lua 5.1 (time ratio);
 //  (3) a loop using & and << vs the same loop in 5.1 calling plain C functions (time ratio).
-#include "engine/script/DialectTranslator.h"
-#include "engine/script/LuaDialect.h"
+#include "engine/script/dialect/DialectTranslator.h"
+#include "engine/script/dialect/LuaDialect.h"
 
 #include <algorithm>
 #include <chrono>

@@ -14,8 +14,8 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-#include "engine/core/FSCompressedSource.h"
-#include "engine/core/FileManager.h"
+#include "engine/core/files/FSCompressedSource.h"
+#include "engine/core/files/FileManager.h"
 #include "tools/ZipWriter.h"
 
 using namespace QuillEngine;

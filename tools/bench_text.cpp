@@ -18,12 +18,12 @@
 
 #include <unistd.h>
 
-#include "engine/core/FSLooseFiles.h"
-#include "engine/core/FileManager.h"
-#include "engine/core/ResourceCache.h"
-#include "engine/core/XmlCache.h"
-#include "engine/graphics/RenderManager.h"
-#include "engine/graphics/TextRenderer.h"
+#include "engine/core/files/FSLooseFiles.h"
+#include "engine/core/files/FileManager.h"
+#include "engine/core/resources/ResourceCache.h"
+#include "engine/core/xml/XmlCache.h"
+#include "engine/graphics/render/RenderManager.h"
+#include "engine/graphics/text/TextRenderer.h"
 
 namespace fs = std::filesystem;
 using namespace QuillEngine;

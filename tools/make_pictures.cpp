@@ -1,6 +1,6 @@
 // make_pictures <repository root>: draws the sample pictures and writes them to
 //   data/input/Pictures/     pictures the game can load, and a few it must refuse
-//   tests/graphics/pictures/ the picture set of the decoder tests
+//   tests/graphics/image/pictures/ the picture set of the decoder tests
 //   fuzz/corpus/pictures/    tiny seeds for the picture fuzz target
 // Everything is drawn here from formulas, so each run writes the same bytes.
 
@@ -379,7 +379,7 @@ int main(int argc, char** argv)
     }
     const fs::path root = argv[1];
     WriteGameSet(root / "data" / "input" / "Pictures");
-    WriteTestSet(root / "tests" / "graphics" / "pictures");
+    WriteTestSet(root / "tests" / "graphics" / "image" / "pictures");
     WriteFuzzSeeds(root / "fuzz" / "corpus" / "pictures");
     return failures == 0 ? 0 : 1;
 }

@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "engine/core/Format.h"
+#include "engine/core/strings/Format.h"
 #include "platform/system/CrashSignals.h"
 
 namespace QuillEngine {

@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "engine/core/EngineString.h"
+#include "engine/core/strings/EngineString.h"
 
 namespace QuillEngine {
 

@@ -2,7 +2,7 @@
 
 #include <cstdint>
 
-#include "engine/core/EngineString.h"
+#include "engine/core/strings/EngineString.h"
 
 namespace QuillEngine {
 

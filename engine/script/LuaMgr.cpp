@@ -1,9 +1,9 @@
 #include "engine/script/LuaMgr.h"
 
-#include "engine/core/Audio.h"
-#include "engine/core/FileManager.h"
-#include "engine/core/Format.h"
-#include "engine/core/StringUtil.h"
+#include "engine/core/audio/Audio.h"
+#include "engine/core/files/FileManager.h"
+#include "engine/core/strings/Format.h"
+#include "engine/core/strings/StringUtil.h"
 #include "engine/script/LuaStack.h"
 #include "engine/script/LuaState.h"
 #include "engine/script/LuaValueRef.h"

@@ -6,8 +6,8 @@
 // Script errors, and whatever scripts print through LOG and _ALERT, go nowhere: the engine
 // carries on after a failed script.
 
-#include "engine/core/Console.h"
-#include "engine/core/EngineString.h"
+#include "engine/core/console/Console.h"
+#include "engine/core/strings/EngineString.h"
 #include "engine/core/Singleton.h"
 
 #include <cstdint>

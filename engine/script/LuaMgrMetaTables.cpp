@@ -1,6 +1,6 @@
 // The global metatables and the sound script objects.
 
-#include "engine/core/Audio.h"
+#include "engine/core/audio/Audio.h"
 #include "engine/script/LuaMgr.h"
 #include "engine/script/LuaState.h"
 #include "engine/script/LuaValueRef.h"

@@ -1,7 +1,7 @@
 #include "engine/script/LuaState.h"
 
-#include "engine/core/EngineString.h"
-#include "engine/script/DialectRuntime.h"
+#include "engine/core/strings/EngineString.h"
+#include "engine/script/dialect/DialectRuntime.h"
 #include "engine/script/LuaOutFile.h"
 #include "engine/script/LuaValueRef.h"
 

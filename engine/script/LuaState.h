@@ -2,7 +2,7 @@
 // The engine's wrapper of one script state: libraries, the script print and panic functions,
 // the dump globals, and the list of value handles that keep script values alive.
 
-#include "engine/script/LuaDialect.h"
+#include "engine/script/dialect/LuaDialect.h"
 
 #include <functional>
 

@@ -7,7 +7,7 @@
 
 #include "platform/d3d/D3dFactory.h"
 #include "platform/d3d/DeviceResources.h"
-#include "platform/d3d/SoftRaster.h"
+#include "platform/d3d/soft/SoftRaster.h"
 
 namespace QuillD3D::Detail {
 

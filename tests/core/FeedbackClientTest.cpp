@@ -5,7 +5,7 @@
 
 #include <gtest/gtest.h>
 
-#include "engine/core/EngineString.h"
+#include "engine/core/strings/EngineString.h"
 #include "platform/system/DynamicLibrary.h"
 #include "platform/system/Process.h"
 #include "tests/support/TestEnvironment.h"

@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/d3d/SoftRaster.h"
+#include "platform/d3d/soft/SoftRaster.h"
 #include "tests/platform/D3dTestSupport.h"
 
 using namespace QuillD3D;

@@ -1,6 +1,6 @@
 #include "engine/script/ScriptBinding.h"
 
-#include "engine/core/EngineString.h"
+#include "engine/core/strings/EngineString.h"
 #include "engine/script/LuaStack.h"
 #include "engine/script/LuaState.h"
 #include "engine/script/LuaValueRef.h"

@@ -1,7 +1,7 @@
 #pragma once
 // A dialect state with every library open, and helpers to run snippets in it.
 
-#include "engine/script/LuaDialect.h"
+#include "engine/script/dialect/LuaDialect.h"
 
 #include <string>
 

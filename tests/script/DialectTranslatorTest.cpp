@@ -1,4 +1,4 @@
-#include "engine/script/DialectTranslator.h"
+#include "engine/script/dialect/DialectTranslator.h"
 #include "tests/script/DialectTestSupport.h"
 
 #include <gtest/gtest.h>

@@ -1,12 +1,12 @@
 #include "engine/script/LuaMgr.h"
 
-#include "engine/core/Audio.h"
-#include "engine/core/Console.h"
-#include "engine/core/FSCompressedSource.h"
-#include "engine/core/FSLooseFiles.h"
-#include "engine/core/FileManager.h"
-#include "engine/core/ResourceCache.h"
-#include "engine/core/XmlCache.h"
+#include "engine/core/audio/Audio.h"
+#include "engine/core/console/Console.h"
+#include "engine/core/files/FSCompressedSource.h"
+#include "engine/core/files/FSLooseFiles.h"
+#include "engine/core/files/FileManager.h"
+#include "engine/core/resources/ResourceCache.h"
+#include "engine/core/xml/XmlCache.h"
 #include "engine/script/LuaStack.h"
 #include "engine/script/LuaState.h"
 #include "engine/script/LuaValueRef.h"
@@ -326,7 +326,7 @@ TEST_F(LuaMgrFixture, CommandsLeaveTheConsoleWithTheManager)
 
 TEST_F(LuaMgrFixture, HelloSampleRunsFromTheDataFolder)
 {
-    const fs::path data = fs::path(__FILE__).parent_path().parent_path().parent_path() / "data" / "input";
+    const fs::path data = QuillTest::SourceRoot() / "data" / "input";
     ASSERT_TRUE(files.AddSource(new FSLooseFiles(FromUtf8(data.string() + "/"), u"data")));
     EXPECT_TRUE(manager->DoFile(u"Hello.lua"));
     EXPECT_TRUE(manager->DoFile(u"Hello.lua"));

@@ -1,5 +1,5 @@
 #include "engine/script/LuaState.h"
-#include "engine/core/EngineString.h"
+#include "engine/core/strings/EngineString.h"
 #include "engine/script/LuaOutFile.h"
 #include "engine/script/LuaStack.h"
 #include "engine/script/LuaValueRef.h"

@@ -1,4 +1,4 @@
-#include "engine/core/EngineString.h"
+#include "engine/core/strings/EngineString.h"
 #include "engine/script/LuaOutFile.h"
 #include "engine/script/LuaValueRef.h"
 #include "tests/support/TestEnvironment.h"

@@ -1,4 +1,4 @@
-#include "engine/script/LuaDialect.h"
+#include "engine/script/dialect/LuaDialect.h"
 #include "tests/script/DialectTestSupport.h"
 
 #include <gtest/gtest.h>

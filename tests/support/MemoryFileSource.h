@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-#include "engine/core/FileManager.h"
+#include "engine/core/files/FileManager.h"
 
 namespace QuillTest {
 

@@ -47,6 +47,11 @@ void CleanEnvironment()
     }
 }
 
+fs::path SourceRoot()
+{
+    return QUILL_SOURCE_ROOT;
+}
+
 const fs::path& SandboxRoot()
 {
     return g_root;

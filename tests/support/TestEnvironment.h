@@ -11,6 +11,9 @@ namespace QuillTest {
 void PrepareEnvironment();
 void CleanEnvironment();
 
+// The repository's root folder, for tests that read the committed data sources.
+std::filesystem::path SourceRoot();
+
 // The private folder that HOME and XDG_* point into.
 const std::filesystem::path& SandboxRoot();
 

@@ -1,0 +1,279 @@
+#include "engine/core/files/FSCompressedSource.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace QuillEngine {
+
+namespace {
+
+constexpr uint32_t EndRecordSignature = 0x06054B50;
+constexpr uint32_t LocalHeaderSignature = 0x04034B50;
+constexpr size_t EndRecordSize = 22;
+constexpr size_t CentralHeaderSize = 46;
+constexpr size_t LocalHeaderSize = 30;
+constexpr uint16_t MethodStored = 0;
+constexpr uint16_t MethodDeflated = 8;
+constexpr uint16_t FlagUtf8Name = 0x0800;
+// Deflate cannot expand a byte into more than 1032 output bytes; a larger claimed ratio is a lie
+// that would only make us allocate for nothing.
+constexpr uint64_t MaxDeflateRatio = 1032;
+// 65535 entries with the longest names and no extra fields take under 21 MB.
+constexpr uint64_t MaxDirectoryBytes = uint64_t(64) << 20;
+// Compressed input kept between reads up to this size; larger reads get their own buffer.
+constexpr size_t MaxKeptScratch = size_t(8) << 20;
+
+uint16_t Le16(const uint8_t* p)
+{
+    return uint16_t(p[0] | (p[1] << 8));
+}
+
+uint32_t Le32(const uint8_t* p)
+{
+    return uint32_t(p[0]) | (uint32_t(p[1]) << 8) | (uint32_t(p[2]) << 16) | (uint32_t(p[3]) << 24);
+}
+
+bool ReadAt(int fd, void* buffer, size_t count, uint64_t offset)
+{
+    auto* out = static_cast<uint8_t*>(buffer);
+    while (count > 0) {
+        ssize_t n = ::pread(fd, out, count, static_cast<off_t>(offset));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        out += n;
+        count -= static_cast<size_t>(n);
+        offset += static_cast<uint64_t>(n);
+    }
+    return true;
+}
+
+} // namespace
+
+FSCompressedSource::FSCompressedSource(const String& path, const String& group) : m_path(path), m_group(group) {}
+
+FSCompressedSource::~FSCompressedSource()
+{
+    Close();
+    if (m_zstreamReady)
+        inflateEnd(&m_zstream);
+}
+
+String FSCompressedSource::NormalizeName(StringView name)
+{
+    String out;
+    out.reserve(name.size());
+    for (char16_t c : name) {
+        if (c == u'\\')
+            c = u'/';
+        else if (c >= u'A' && c <= u'Z')
+            c = char16_t(c - u'A' + u'a');
+        if (c == u'/' && !out.empty() && out.back() == u'/')
+            continue;
+        out.push_back(c);
+    }
+    return out;
+}
+
+void FSCompressedSource::Close()
+{
+    if (m_fd >= 0) {
+        ::close(m_fd);
+        m_fd = -1;
+    }
+}
+
+bool FSCompressedSource::Open()
+{
+    Close();
+    m_directory.clear();
+
+    std::string path = ToUtf8(m_path);
+    for (char& c : path) {
+        if (c == '\\')
+            c = '/';
+    }
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    auto fail = [&] {
+        ::close(fd);
+        m_directory.clear();
+        return false;
+    };
+
+    struct stat st;
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size < off_t(EndRecordSize))
+        return fail();
+    const uint64_t fileSize = static_cast<uint64_t>(st.st_size);
+
+    uint8_t end[EndRecordSize];
+    if (!ReadAt(fd, end, sizeof end, fileSize - EndRecordSize))
+        return fail();
+    // The record must be the last 22 bytes: an archive comment is not supported.
+    if (Le32(end) != EndRecordSignature || Le16(end + 6) != 0 || Le16(end + 8) != Le16(end + 10))
+        return fail();
+    const uint16_t total = Le16(end + 10);
+    const uint64_t directoryOffset = Le32(end + 16);
+    const uint64_t directoryEnd = fileSize - EndRecordSize;
+    if (directoryOffset > directoryEnd)
+        return fail();
+
+    // The whole directory in one read. It lies between its offset and the end record; entries
+    // with long extra fields or comments beyond the cap make the directory come up short.
+    std::vector<uint8_t> directory(std::min<uint64_t>(directoryEnd - directoryOffset, MaxDirectoryBytes));
+    if (!directory.empty() && !ReadAt(fd, directory.data(), directory.size(), directoryOffset))
+        return fail();
+
+    size_t pos = 0;
+    for (uint32_t i = 0; i < total; ++i) {
+        if (directory.size() - std::min(pos, directory.size()) < CentralHeaderSize)
+            return fail();
+        const uint8_t* h = directory.data() + pos; // its signature is not checked
+        Entry entry;
+        const uint16_t flags = Le16(h + 8);
+        entry.method = Le16(h + 10);
+        entry.compressedSize = Le32(h + 20);
+        entry.uncompressedSize = Le32(h + 24);
+        entry.nameLength = Le16(h + 28);
+        const uint16_t extraLength = Le16(h + 30);
+        const uint16_t commentLength = Le16(h + 32);
+        entry.localHeaderOffset = Le32(h + 42);
+        if (entry.nameLength >= MaxNameLength)
+            return fail();
+        pos += CentralHeaderSize;
+        if (directory.size() - pos < entry.nameLength)
+            return fail();
+        std::string_view raw(reinterpret_cast<const char*>(directory.data() + pos), entry.nameLength);
+        String name = (flags & FlagUtf8Name) ? FromUtf8(raw) : FromCp1252(raw);
+        pos += size_t(entry.nameLength) + extraLength + commentLength;
+        // A repeated name replaces the earlier entry.
+        m_directory.insert_or_assign(NormalizeName(name), entry);
+    }
+
+    m_fd = fd;
+    m_dataLimit = directoryOffset;
+    MarkDamagedEntries();
+    return true;
+}
+
+void FSCompressedSource::MarkDamagedEntries()
+{
+    // The smallest span each entry's local header and data can take; two spans that overlap
+    // mean the archive reuses bytes for several entries (a decompression bomb), and a span
+    // that reaches the central directory means the sizes are false.
+    struct Span {
+        uint64_t begin, end;
+        Entry* entry;
+    };
+    std::vector<Span> spans;
+    spans.reserve(m_directory.size());
+    for (auto& [name, entry] : m_directory) {
+        uint64_t dataLength = entry.method == MethodStored ? entry.uncompressedSize : entry.compressedSize;
+        uint64_t begin = entry.localHeaderOffset;
+        uint64_t end = begin + LocalHeaderSize + entry.nameLength + dataLength;
+        // An entry whose claimed span does not fit is false by itself and must not condemn
+        // the honest entries its claim would cover.
+        if (end > m_dataLimit)
+            entry.damaged = true;
+        else
+            spans.push_back({begin, end, &entry});
+    }
+    std::sort(spans.begin(), spans.end(), [](const Span& a, const Span& b) { return a.begin < b.begin; });
+    uint64_t reach = 0;
+    Entry* reachOwner = nullptr;
+    for (const Span& span : spans) {
+        if (reachOwner && span.begin < reach) {
+            span.entry->damaged = true;
+            reachOwner->damaged = true;
+        }
+        if (span.end > reach) {
+            reach = span.end;
+            reachOwner = span.entry;
+        }
+    }
+}
+
+bool FSCompressedSource::Exists(const String& name)
+{
+    return m_directory.find(NormalizeName(name)) != m_directory.end();
+}
+
+bool FSCompressedSource::ReadFile(const String& name, std::unique_ptr<uint8_t[]>& data, size_t& size)
+{
+    if (m_fd < 0)
+        return false;
+    auto it = m_directory.find(NormalizeName(name));
+    if (it == m_directory.end())
+        return false;
+    const Entry& entry = it->second;
+    if (entry.damaged || (entry.method != MethodStored && entry.method != MethodDeflated))
+        return false;
+    if (entry.uncompressedSize > MaxEntrySize || entry.compressedSize > MaxEntrySize)
+        return false;
+    if (entry.method == MethodStored && entry.compressedSize != entry.uncompressedSize)
+        return false;
+    if (entry.method == MethodDeflated &&
+        entry.uncompressedSize > uint64_t(entry.compressedSize) * MaxDeflateRatio + 1024)
+        return false;
+
+    uint8_t local[LocalHeaderSize];
+    if (!ReadAt(m_fd, local, sizeof local, entry.localHeaderOffset) || Le32(local) != LocalHeaderSignature)
+        return false;
+    const uint64_t dataOffset =
+        uint64_t(entry.localHeaderOffset) + LocalHeaderSize + Le16(local + 26) + Le16(local + 28);
+    const uint32_t dataLength = entry.method == MethodStored ? entry.uncompressedSize : entry.compressedSize;
+    if (dataOffset + dataLength > m_dataLimit)
+        return false;
+
+    const uint32_t outSize = entry.uncompressedSize;
+    auto out = std::make_unique_for_overwrite<uint8_t[]>(outSize ? outSize : 1);
+    if (entry.method == MethodStored) {
+        if (!ReadAt(m_fd, out.get(), outSize, dataOffset))
+            return false;
+    } else {
+        std::vector<uint8_t> ownInput;
+        std::vector<uint8_t>& input = dataLength <= MaxKeptScratch ? m_scratch : ownInput;
+        if (input.size() < dataLength)
+            input.resize(dataLength);
+        if (!ReadAt(m_fd, input.data(), dataLength, dataOffset))
+            return false;
+        if (!Inflate(input.data(), dataLength, out.get(), outSize))
+            return false;
+    }
+    data = std::move(out);
+    size = outSize;
+    return true;
+}
+
+bool FSCompressedSource::Inflate(const uint8_t* in, uint32_t inSize, uint8_t* out, uint32_t outSize)
+{
+    if (!m_zstreamReady) {
+        m_zstream = z_stream{};
+        if (inflateInit2(&m_zstream, -MAX_WBITS) != Z_OK)
+            return false;
+        m_zstreamReady = true;
+    } else if (inflateReset(&m_zstream) != Z_OK) {
+        return false;
+    }
+    m_zstream.next_in = const_cast<Bytef*>(in);
+    m_zstream.avail_in = inSize;
+    m_zstream.next_out = out;
+    m_zstream.avail_out = outSize;
+    const int result = inflate(&m_zstream, Z_SYNC_FLUSH);
+    if (result != Z_OK && result != Z_STREAM_END)
+        return false;
+    // A stream that ended early leaves the rest of the buffer unwritten: deliver zeros there,
+    // never stale heap bytes.
+    if (m_zstream.avail_out > 0)
+        std::memset(m_zstream.next_out, 0, m_zstream.avail_out);
+    return true;
+}
+
+} // namespace QuillEngine

@@ -1,0 +1,65 @@
+#pragma once
+// File source over one ZIP archive: the plain single-volume subset (no archive comment, no
+// spanning, no ZIP64, no encryption), stored and deflated entries. The central directory is read
+// once when opened; the archive stays open and entries are read whole on demand.
+
+#include <map>
+#include <vector>
+
+#include <zlib.h>
+
+#include "engine/core/files/FileManager.h"
+
+namespace QuillEngine {
+
+class FSCompressedSource : public FileManager::IFSSource {
+  public:
+    // Neither size of an entry may exceed this.
+    static constexpr uint32_t MaxEntrySize = uint32_t(1) << 30;
+    // Entry names must be shorter than this.
+    static constexpr uint32_t MaxNameLength = 260;
+
+    FSCompressedSource(const String& path, const String& group);
+    ~FSCompressedSource() override;
+    FSCompressedSource(const FSCompressedSource&) = delete;
+    FSCompressedSource& operator=(const FSCompressedSource&) = delete;
+
+    bool Open() override;
+    void Close() override;
+    bool IsOpen() const override { return m_fd >= 0; }
+    bool ReadFile(const String& name, std::unique_ptr<uint8_t[]>& data, size_t& size) override;
+    bool Exists(const String& name) override;
+    String GetGroupName() const override { return m_group; }
+
+    size_t EntryCount() const { return m_directory.size(); }
+    // Lower-cases ASCII letters, turns '\' into '/' and collapses runs of '/'.
+    static String NormalizeName(StringView name);
+
+  private:
+    struct Entry {
+        uint32_t compressedSize = 0;
+        uint32_t uncompressedSize = 0;
+        uint32_t localHeaderOffset = 0;
+        uint16_t method = 0;
+        uint16_t nameLength = 0;
+        // Its data overlaps another entry's or runs into the central directory.
+        bool damaged = false;
+    };
+
+    void MarkDamagedEntries();
+    bool Inflate(const uint8_t* in, uint32_t inSize, uint8_t* out, uint32_t outSize);
+
+    String m_path;
+    String m_group;
+    int m_fd = -1;
+    // Everything at or after this offset is the central directory and end record.
+    uint64_t m_dataLimit = 0;
+    std::map<String, Entry> m_directory;
+
+    // Reused across reads so a read costs no set-up beyond its output buffer.
+    std::vector<uint8_t> m_scratch;
+    z_stream m_zstream{};
+    bool m_zstreamReady = false;
+};
+
+} // namespace QuillEngine

@@ -1,0 +1,164 @@
+#include "engine/core/files/FSLooseFiles.h"
+
+#include <cerrno>
+#include <vector>
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace QuillEngine {
+
+namespace {
+
+char AsciiLower(char c)
+{
+    return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c;
+}
+
+bool EqualsIgnoreAsciiCase(std::string_view a, std::string_view b)
+{
+    if (a.size() != b.size())
+        return false;
+    for (size_t i = 0; i < a.size(); ++i) {
+        if (AsciiLower(a[i]) != AsciiLower(b[i]))
+            return false;
+    }
+    return true;
+}
+
+bool IsRegularFile(const std::string& path)
+{
+    struct stat st;
+    return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+// Splits a data name into path components; false for an absolute name or a ".." component.
+bool SplitName(const String& name, std::vector<std::string>& parts)
+{
+    std::string utf8 = ToUtf8(name);
+    if (utf8.empty() || utf8[0] == '/' || utf8[0] == '\\')
+        return false;
+    // A drive letter ("C:...") is absolute on the platform the data was authored on.
+    if (utf8.size() >= 2 && utf8[1] == ':')
+        return false;
+    size_t start = 0;
+    while (start <= utf8.size()) {
+        size_t end = utf8.find_first_of("/\\", start);
+        if (end == std::string::npos)
+            end = utf8.size();
+        std::string part = utf8.substr(start, end - start);
+        if (part == "..")
+            return false;
+        if (part.find('\0') != std::string::npos)
+            return false;
+        if (!part.empty() && part != ".")
+            parts.push_back(std::move(part));
+        start = end + 1;
+    }
+    return !parts.empty();
+}
+
+// The entry of `dir` whose name equals `part` ignoring ASCII case; the smallest such name when
+// several do, so the choice does not depend on directory order.
+std::optional<std::string> FindIgnoringCase(const std::string& dir, const std::string& part)
+{
+    DIR* d = ::opendir(dir.empty() ? "." : dir.c_str());
+    if (!d)
+        return std::nullopt;
+    std::optional<std::string> best;
+    while (dirent* e = ::readdir(d)) {
+        std::string_view entry = e->d_name;
+        if (EqualsIgnoreAsciiCase(entry, part) && (!best || entry < *best))
+            best = std::string(entry);
+    }
+    ::closedir(d);
+    return best;
+}
+
+} // namespace
+
+FSLooseFiles::FSLooseFiles(const String& folder, const String& group) : m_group(group)
+{
+    m_folder = ToUtf8(folder);
+    for (char& c : m_folder) {
+        if (c == '\\')
+            c = '/';
+    }
+    if (!m_folder.empty() && m_folder.back() != '/')
+        m_folder.push_back('/');
+}
+
+std::optional<std::string> FSLooseFiles::Resolve(const String& name) const
+{
+    std::vector<std::string> parts;
+    if (!SplitName(name, parts))
+        return std::nullopt;
+
+    std::string exact = m_folder;
+    for (size_t i = 0; i < parts.size(); ++i) {
+        if (i)
+            exact.push_back('/');
+        exact += parts[i];
+    }
+    if (IsRegularFile(exact))
+        return exact;
+
+    // Walk component by component, keeping exact matches and falling back to a case-blind one.
+    std::string path = m_folder;
+    for (size_t i = 0; i < parts.size(); ++i) {
+        std::string candidate = path + parts[i];
+        struct stat st;
+        if (::stat(candidate.c_str(), &st) != 0) {
+            auto found = FindIgnoringCase(path, parts[i]);
+            if (!found)
+                return std::nullopt;
+            candidate = path + *found;
+        }
+        path = std::move(candidate);
+        if (i + 1 < parts.size())
+            path.push_back('/');
+    }
+    return IsRegularFile(path) ? std::optional<std::string>(path) : std::nullopt;
+}
+
+bool FSLooseFiles::Exists(const String& name)
+{
+    return Resolve(name).has_value();
+}
+
+bool FSLooseFiles::ReadFile(const String& name, std::unique_ptr<uint8_t[]>& data, size_t& size)
+{
+    auto path = Resolve(name);
+    if (!path)
+        return false;
+    int fd = ::open(path->c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0)
+        return false;
+    struct stat st;
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size < 0 ||
+        static_cast<uint64_t>(st.st_size) > MaxFileSize) {
+        ::close(fd);
+        return false;
+    }
+    size_t total = static_cast<size_t>(st.st_size);
+    auto buffer = std::make_unique_for_overwrite<uint8_t[]>(total ? total : 1);
+    size_t done = 0;
+    while (done < total) {
+        ssize_t n = ::read(fd, buffer.get() + done, total - done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            break;
+        done += static_cast<size_t>(n);
+    }
+    ::close(fd);
+    if (done != total)
+        return false;
+    data = std::move(buffer);
+    size = total;
+    return true;
+}
+
+} // namespace QuillEngine

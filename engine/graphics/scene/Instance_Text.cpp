@@ -1,0 +1,109 @@
+#include "engine/graphics/scene/Instance_Text.h"
+
+#include <algorithm>
+
+#include "engine/core/strings/StringUtil.h"
+#include "engine/graphics/text/FontKey.h"
+#include "engine/graphics/render/QuadBatcher.h"
+#include "engine/graphics/text/TextRenderer.h"
+
+namespace QuillEngine {
+
+Instance_Text::Instance_Text(UserInterface* userInterface, const String& name)
+    : Instance_Base(userInterface, name, Type_Text)
+{
+}
+
+Instance_Text::~Instance_Text()
+{
+    if (m_font != -1)
+        if (TextRenderer* text = TextRenderer::Instance())
+            text->ReleaseFont(m_font);
+}
+
+bool Instance_Text::SetFont(const String& face, int32_t size, bool bold, bool italic)
+{
+    TextRenderer* text = TextRenderer::Instance();
+    if (!text)
+        return false;
+    // The new use is taken before the old one is given back, so setting the same font again never
+    // deletes it in between.
+    const int32_t index = text->AcquireFont(FontKey(face, size, bold, italic), false);
+    if (index == -1)
+        return false;
+    if (m_font != -1)
+        text->ReleaseFont(m_font);
+    m_font = index;
+    MarkRedraw();
+    return true;
+}
+
+void Instance_Text::SetText(const String& text)
+{
+    if (text == m_text)
+        return;
+    m_text = LocalizeString(text, false);
+    MarkRedraw();
+}
+
+void Instance_Text::SetColor(uint32_t color)
+{
+    m_color = color & 0xFFFFFF;
+    MarkRedraw();
+}
+
+void Instance_Text::SetAlignment(int32_t flags)
+{
+    m_align = flags;
+    MarkRedraw();
+}
+
+void Instance_Text::SetBox(int32_t width, int32_t height)
+{
+    m_boxWidth = std::max(width, 0);
+    m_boxHeight = std::max(height, 0);
+    InvalidateTransform();
+}
+
+void Instance_Text::ComputeContentQuad(Vec2 corners[4])
+{
+    const float w = static_cast<float>(m_boxWidth), h = static_cast<float>(m_boxHeight);
+    corners[0] = {0, 0};
+    corners[1] = {0, h};
+    corners[2] = {w, 0};
+    corners[3] = {w, h};
+}
+
+void Instance_Text::Draw(QuadBatcher& batcher, const Transform2D& matrix, float alpha, const uint32_t* shadowColor)
+{
+    // Without a font, or when the string cannot be rendered, the quad goes out with no texture and
+    // the batcher shows its missing-texture rectangle over the box.
+    TextQuad rendered;
+    if (m_font != -1)
+        if (TextRenderer* text = TextRenderer::Instance())
+            rendered = text->GetString(m_font, m_text, m_boxWidth, m_boxHeight, m_align);
+
+    const float opacity = GetOpacity() * alpha;
+    const uint32_t color = VertexColor(m_color, opacity, shadowColor);
+
+    const float w = static_cast<float>(m_boxWidth), h = static_cast<float>(m_boxHeight);
+    Transform2D box, quad;
+    MultiplyTransform(box, Transform2D::Scale(w, h), Transform2D::Translation(w / 2, h / 2));
+    MultiplyTransform(quad, box, matrix);
+    const bool filter = GetAllowFiltering() && !IsIdentityLinear(matrix);
+    batcher.DrawQuad(quad, QuadTexRect{rendered.leftU, rendered.topV, rendered.rightU, rendered.bottomV},
+                     rendered.texture, color, GetMaterial(), filter, true);
+}
+
+namespace HandleEx {
+
+Instance_Text* ResolveText(const Handle& handle)
+{
+    Instance_Base* instance = ResolveInstance(handle);
+    return instance && instance->GetType() == Instance_Base::Type_Text ? static_cast<Instance_Text*>(instance)
+                                                                       : nullptr;
+}
+
+} // namespace HandleEx
+
+} // namespace QuillEngine

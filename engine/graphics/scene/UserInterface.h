@@ -1,0 +1,204 @@
+#pragma once
+// The instance tree's owner and the router of keyboard and mouse input.
+//
+// The UserInterface owns the instance tree's root movie "root" and the handle table that names
+// every instance, registers and releases instances, steps the tree once per fixed step and once
+// more per rendered frame before drawing it. It owns the definition library that instances are
+// made from.
+//
+// Input: button presses and releases and key events go first to the registered IEventListener
+// objects, then to the movies under the pointer (presses and releases) or to the global key
+// handlers (keys). Pointer moves only update the hover state: which movies are under the pointer,
+// topmost first, with enter / leave / over calls to their handlers. Every list here holds
+// handles, re-resolved at each use, so an instance deleted by any handler is simply skipped.
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "engine/core/HandleTable.h"
+#include "engine/core/Singleton.h"
+#include "engine/graphics/scene/DefinitionLibrary.h"
+#include "engine/graphics/scene/InputEvents.h"
+#include "engine/graphics/scene/InstanceTree.h"
+
+namespace QuillEngine {
+
+class Instance_Base;
+class Instance_Movie;
+
+class UserInterface : public Singleton<UserInterface> {
+public:
+    UserInterface();
+    ~UserInterface();
+
+    // Makes the definition library and the root movie "root". False when a root already exists.
+    bool CreateRoot();
+    DefinitionLibrary* GetDefinitionLibrary() const { return library_.get(); }
+    Instance_Movie* GetRoot() const { return root_.get(); }
+    InstanceHandle GetRootHandle() const;
+
+    void SetScreenSize(int32_t width, int32_t height)
+    {
+        screenWidth_ = width;
+        screenHeight_ = height;
+    }
+    int32_t ScreenWidth() const { return screenWidth_; }
+    int32_t ScreenHeight() const { return screenHeight_; }
+
+    // Issues the instance's own handle (for a movie also its handler handle) and counts it.
+    InstanceHandle RegisterInstance(Instance_Base* instance);
+    // Releases the instance's own handle when it still names this instance; every instance gets
+    // here once (a movie when it is marked for deletion, any other from its destructor), later
+    // calls change nothing.
+    void ReleaseInstance(Instance_Base* instance);
+    int32_t GetInstanceCount() const { return instanceCount_; }
+    HandleTable& GetHandleTable() { return handles_; }
+
+    // One fixed step: the root's update.
+    void Update();
+    // Once per rendered frame, inside the scene: the cursor instance follows the pointer, one more
+    // update of the root, then the tree is drawn through the quad batcher.
+    void Render();
+    uint64_t Renders() const { return renders_; }
+
+    // --- input entry points (window thread, engine lock held) ---
+    // Client coordinates of the pointer.
+    void OnMouseMove(int32_t x, int32_t y);
+    int32_t MouseX() const { return mouseX_; }
+    int32_t MouseY() const { return mouseY_; }
+    // Button 0 left, 1 right, 2 middle; `keyFlags` carries the message's MK_ bits. A press of a
+    // button already down and a release of a button not down are ignored.
+    void OnMouseDown(int32_t button, uint64_t keyFlags);
+    void OnMouseUp(int32_t button, uint64_t keyFlags);
+    void OnKeyDown(uint64_t key);
+    void OnKeyUp(uint64_t key);
+    void OnChar(uint64_t ch);
+    // Mouse capture is lost (deactivation, minimising): releases the buttons still down, left,
+    // right, middle in that order.
+    void ReleaseButtons();
+    // The pointer left the window: every hovered movie is left, the system cursor comes back.
+    void ShowSystemCursor();
+
+    uint32_t ButtonsDown() const { return buttons_; }
+    // Button 0 left, 1 right, 2 middle.
+    bool ButtonDown(int32_t button) const { return button >= 0 && button < 32 && ((buttons_ >> button) & 1u) != 0; }
+
+    // Listeners are not owned; no duplicates. Either call may come from inside HandleEvent: a
+    // listener removed there gets no further event, one added there gets the next event.
+    void AddEventListener(IEventListener* listener);
+    void RemoveEventListener(IEventListener* listener);
+    // Movies that receive every key event; no duplicates. Handles that stop resolving are dropped
+    // at the next key event.
+    void AddGlobalHandler(const InstanceHandle& handle);
+    void RemoveGlobalHandler(const InstanceHandle& handle);
+    const std::vector<InstanceHandle>& GlobalHandlers() const { return globalHandlers_; }
+
+    // Movies under the pointer, topmost first, as of the last pointer event.
+    const std::vector<InstanceHandle>& HoverList() const { return hoverList_; }
+    // Movies that were pressed with that button and then left by the pointer.
+    const std::vector<InstanceHandle>& OutsideList(int32_t button) const { return outside_[ClampButton(button)]; }
+    // Recomputes the hover state; `noHitTest` treats the pointer as over nothing.
+    void UpdateHover(bool noHitTest);
+
+    // The instance drawn as the pointer; an empty handle goes back to the system cursor.
+    void SetCursorInstance(const InstanceHandle& handle)
+    {
+        cursorInstance_ = handle;
+        customCursor_ = !handle.IsEmpty();
+    }
+    const InstanceHandle& GetCursorInstance() const { return cursorInstance_; }
+    // Whether the engine configuration allows a custom cursor (its "HasCustomCursor" element).
+    void SetCustomCursorAllowed(bool allowed) { customCursorAllowed_ = allowed; }
+    bool PointerInside() const { return pointerInside_; }
+    int32_t SystemCursorCount() const { return systemCursorCount_; }
+    // The platform's cursor display counter; replaceable for tests.
+    using ShowCursorFunction = int32_t (*)(bool show);
+    void SetShowCursorFunction(ShowCursorFunction function) { showCursor_ = function; }
+
+    // Seam: the console overlay sees every press first and may take it, until the instance-tree
+    // console overlay lands. Without one, nothing takes presses.
+    class IPressFilter {
+    public:
+        virtual ~IPressFilter() = default;
+        virtual bool TakesPress(int32_t button, int32_t x, int32_t y) = 0;
+    };
+    void SetPressFilter(IPressFilter* filter) { pressFilter_ = filter; }
+
+    // Seam: Ctrl+right-click inspects each hovered, input-enabled movie instead of pressing it;
+    // the instance console commands install the printer when they land.
+    void SetInspector(std::function<void(const InstanceHandle&)> inspector) { inspector_ = std::move(inspector); }
+
+    // The script side of the instances, installed by the engine object: the handlers of a movie's
+    // own script table ("OnMouseEnter", "OnLeftMouseDown", "OnKeyDown"...), and each instance's
+    // script table, made when the instance is registered and unhooked when it is released.
+    // Without one no script handler runs. Calls are made only for handles that resolve.
+    class IScriptHandlers {
+    public:
+        virtual ~IScriptHandlers() = default;
+        // The instance has its name, parent and own handle; its parent was registered before it.
+        virtual void OnInstanceRegistered(Instance_Base& /*instance*/) {}
+        // The instance's handle no longer resolves; it may be partly destroyed (only the
+        // Instance_Base part is safe to use).
+        virtual void OnInstanceReleased(Instance_Base& /*instance*/) {}
+        virtual void Call(const InstanceHandle& movie, const char* handler) = 0;
+        // `text` is in the ANSI code page.
+        virtual void Call(const InstanceHandle& movie, const char* handler, const std::string& text) = 0;
+        virtual void Call(const InstanceHandle& movie, const char* handler, double number) = 0;
+    };
+    void SetScriptHandlers(IScriptHandlers* scripts) { scripts_ = scripts; }
+    IScriptHandlers* GetScriptHandlers() const { return scripts_; }
+
+    uint64_t Updates() const { return updates_; }
+
+private:
+    // Declared first, so that it outlives every instance that holds a handle into it.
+    HandleTable handles_;
+    std::unique_ptr<DefinitionLibrary> library_;
+    std::unique_ptr<Instance_Movie> root_;
+    int32_t instanceCount_ = 0;
+    int32_t screenWidth_ = 0, screenHeight_ = 0;
+    static constexpr int32_t kButtons = 3;
+    static int32_t ClampButton(int32_t button) { return button < 0 || button >= kButtons ? 0 : button; }
+
+    void NotifyListeners(Event_Base& event);
+    void FillMouseEvent(Event_Mouse& event, int32_t button, uint64_t keyFlags) const;
+    // Runs the handler of a movie's script table when the handle still resolves.
+    template <typename... Args> void CallScript(const InstanceHandle& movie, const char* handler, const Args&... args);
+    void UpdateSystemCursor();
+    void PruneGlobalHandlers();
+
+    int32_t mouseX_ = 0, mouseY_ = 0;
+    uint32_t buttons_ = 0;
+
+    std::vector<IEventListener*> listeners_;
+    std::vector<InstanceHandle> globalHandlers_;
+    // The last hit test, topmost first; scratch reused from event to event.
+    std::vector<InstanceHandle> hitList_;
+    std::vector<InstanceHandle> hoverList_;
+    // Spare storage swapped with the hover list while it is rebuilt.
+    std::vector<InstanceHandle> hoverSpare_;
+    // Per button: the movies that received its press, and those of them the pointer has left.
+    std::array<std::vector<InstanceHandle>, kButtons> pressed_;
+    std::array<std::vector<InstanceHandle>, kButtons> outside_;
+    bool updatingHover_ = false;
+
+    InstanceHandle cursorInstance_;
+    bool pointerInside_ = false;
+    bool pointerGone_ = false;
+    bool customCursor_ = false;
+    bool customCursorAllowed_ = false;
+    int32_t systemCursorCount_ = 0;
+    ShowCursorFunction showCursor_;
+
+    IPressFilter* pressFilter_ = nullptr;
+    std::function<void(const InstanceHandle&)> inspector_;
+    IScriptHandlers* scripts_ = nullptr;
+    uint64_t updates_ = 0;
+    uint64_t renders_ = 0;
+};
+
+} // namespace QuillEngine

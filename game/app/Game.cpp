@@ -1,0 +1,283 @@
+#include "game/app/Game.h"
+
+#include "engine/core/EngineRand.h"
+#include "engine/app/ScriptBridge.h"
+#include "engine/graphics/scene/Instance_Movie.h"
+#include "engine/graphics/scene/UserInterface.h"
+#include "engine/script/LuaValueRef.h"
+#include "game/profile/Profile.h"
+#include "game/profile/ProfileMgr.h"
+#include "game/screens/UIScreenMgr.h"
+
+using namespace QuillEngine;
+
+namespace {
+
+constexpr uint32_t kKeyEscape = 27;
+constexpr uint32_t kKeySpace = 32;
+
+InstanceHandle RootHandle()
+{
+    UserInterface* ui = UserInterface::Instance();
+    return ui ? ui->GetRootHandle() : InstanceHandle();
+}
+
+} // namespace
+
+Game::Game() : Game(EngineLinks{}) {}
+
+Game::Game(EngineLinks links) : m_links(std::move(links))
+{
+    const InstanceHandle root = RootHandle();
+    if (Instance_Movie* movie = HandleEx::ResolveMovie(root)) {
+        movie->SetEventHandler(this);
+        UserInterface::Instance()->AddGlobalHandler(root);
+    }
+    m_screenMgr = std::make_unique<UIScreenMgr>(this, m_links.console);
+    m_profileMgr = std::make_unique<ProfileMgr>(this, m_links.console);
+    m_profileMgr->Load();
+    // Seam: the card game and the story game are stand-ins until they land.
+    m_conBoard = std::make_unique<GameStateSeam>();
+    m_storyGame = std::make_unique<GameStateSeam>();
+    if (Audio* audio = Audio::Instance())
+        audio->SetCallbackHandler(this);
+    PlayNextMusic();
+    SetState(GameState_Intro);
+}
+
+Game::~Game()
+{
+    m_profileMgr->Save();
+    if (Audio* audio = Audio::Instance())
+        audio->SetCallbackHandler(nullptr);
+    // The root outlives the game: it must not keep calling a deleted handler.
+    const InstanceHandle root = RootHandle();
+    if (Instance_Movie* movie = HandleEx::ResolveMovie(root)) {
+        if (movie->GetEventHandler() == this)
+            movie->SetEventHandler(nullptr);
+        UserInterface::Instance()->RemoveGlobalHandler(root);
+    }
+    m_book.reset();
+    m_conBoard.reset();
+    m_storyGame.reset();
+    m_screenMgr.reset();
+    m_profileMgr.reset();
+    m_intro.reset();
+    if (HandleEx::ResolveMovie(m_pauseOverlay))
+        m_pauseOverlay.Delete(true);
+}
+
+void Game::OnEnter(int32_t state)
+{
+    const InstanceHandle root = RootHandle();
+    switch (state) {
+    case GameState_Intro:
+        // Seam: the intro is a stand-in until it lands.
+        if (m_intro) {
+            m_intro->SetActive(true);
+        } else {
+            m_intro = std::make_unique<GameStateSeam>();
+            m_intro->Start(root);
+        }
+        break;
+    case GameState_Book:
+        // Seam: the book is a stand-in until it lands.
+        if (m_book) {
+            m_book->SetActive(true);
+        } else {
+            m_book = std::make_unique<GameStateSeam>();
+            m_book->Start(root);
+        }
+        break;
+    case GameState_Board:
+        if (m_board)
+            m_board->SetActive(true);
+        break;
+    case GameState_Concentration:
+        m_conBoard->Start(root);
+        break;
+    case GameState_StoryGame:
+        m_storyGame->Start(root);
+        break;
+    default:
+        break;
+    }
+}
+
+void Game::OnExit(int32_t state)
+{
+    switch (state) {
+    case GameState_Intro:
+        if (m_intro)
+            m_intro->SetActive(false);
+        break;
+    case GameState_Book:
+        if (m_book)
+            m_book->SetActive(false);
+        break;
+    case GameState_Board:
+        if (m_board)
+            m_board->SetActive(false);
+        break;
+    case GameState_Concentration:
+        // Seam: a card game under way is saved into the current profile
+        // (Profile::SetConcentrationState) here once the card game lands.
+        m_conBoard->Reset();
+        break;
+    case GameState_StoryGame:
+        // Seam: a story game under way is saved into the current profile (Profile::SetStoryState)
+        // here once the story game lands.
+        m_storyGame->Reset();
+        break;
+    default:
+        break;
+    }
+}
+
+void Game::OnUpdate(int32_t state)
+{
+    if (m_paused)
+        return;
+    switch (state) {
+    case GameState_Intro:
+        if (m_intro) {
+            m_intro->Update();
+            m_intro->shownTime += 1.0f;
+        }
+        break;
+    case GameState_Book:
+        if (m_book)
+            m_book->Update();
+        break;
+    case GameState_Board:
+        if (m_board && !m_board->IsInactive())
+            m_board->Tick();
+        break;
+    case GameState_Concentration:
+        // Seam: the cards are updated after the board once the card game lands.
+        if (!m_conBoard->IsInactive())
+            m_conBoard->Update();
+        break;
+    case GameState_StoryGame:
+        m_storyGame->Update();
+        break;
+    default:
+        break;
+    }
+}
+
+bool Game::ShowsPauseOverlay() const
+{
+    // Only a board or the card game in play is covered. (The card game's state says nothing about
+    // a scene board being played, so only the board itself is asked.)
+    if (GetState() == GameState_Board)
+        return m_board && !m_board->IsInactive();
+    return GetState() == GameState_Concentration;
+}
+
+void Game::Pause()
+{
+    if (m_paused)
+        return;
+    m_paused = true;
+    if (Audio* audio = Audio::Instance())
+        audio->PauseAll(true);
+
+    const InstanceHandle root = RootHandle();
+    Instance_Movie* rootMovie = HandleEx::ResolveMovie(root);
+    m_pausedInputs.clear();
+    if (rootMovie) {
+        std::vector<InstanceHandle> children;
+        rootMovie->CollectChildren(children, false);
+        for (const InstanceHandle& child : children) {
+            Instance_Base* movie = HandleEx::ResolveMovie(child);
+            if (!movie)
+                continue;
+            const bool wasEnabled = movie->GetInputEnabled();
+            QuillLua::LuaValueRef table = ScriptBridge::TableOf(child);
+            if (table.IsTable())
+                table.SetBoolean("wasEnabled", wasEnabled);
+            if (wasEnabled) {
+                movie->SetInputEnabled(false);
+                m_pausedInputs.push_back(child);
+            }
+        }
+    }
+
+    if (rootMovie && ShowsPauseOverlay()) {
+        m_pauseOverlay = root.CreateChild(u"Pause_Overlay", u"Pause_Overlay");
+        if (Instance_Movie* overlay = HandleEx::ResolveMovie(m_pauseOverlay)) {
+            overlay->SetEventHandler(this);
+            overlay->SetPlaying(true);
+        }
+    }
+}
+
+void Game::Resume()
+{
+    if (!m_paused)
+        return;
+    m_paused = false;
+    if (Audio* audio = Audio::Instance())
+        audio->PauseAll(false);
+    // Only movies whose input the pause switched off get it back; a movie deleted meanwhile is
+    // skipped.
+    for (const InstanceHandle& handle : m_pausedInputs)
+        handle.SetInputEnabled(true);
+    m_pausedInputs.clear();
+    if (HandleEx::ResolveMovie(m_pauseOverlay))
+        m_pauseOverlay.Delete(true);
+    m_pauseOverlay = {};
+}
+
+void Game::OnKeyDown(const InstanceHandle&, uint32_t key)
+{
+    if (key != kKeyEscape && key != kKeySpace)
+        return;
+    if (m_paused)
+        Resume();
+    else
+        Pause();
+}
+
+void Game::OnMouseDown(const InstanceHandle&, bool)
+{
+    if (m_paused)
+        Resume();
+}
+
+void Game::OnSoundEnded(const Handle& handle)
+{
+    if (!m_music.handle.IsEmpty() && handle == m_music.handle)
+        PlayNextMusic();
+}
+
+void Game::PlayNextMusic()
+{
+    const Profile* profile = m_profileMgr ? m_profileMgr->CurrentProfile() : nullptr;
+    int32_t track = kFirstTrack;
+    if (profile && profile->IsDone(0)) {
+        do {
+            track = Rand() % 4;
+        } while (track == m_lastTrack);
+    }
+    m_lastTrack = track;
+    Audio* audio = Audio::Instance();
+    if (!audio) {
+        m_music = {};
+        return;
+    }
+    m_music = audio->PlaySound(kMusicTracks[track], false);
+    const double volume = profile ? profile->musicVolume : 0.0;
+    m_music.SetVolume(static_cast<float>(volume * 0.1));
+}
+
+bool Game::MountPackageOnce(const String& name)
+{
+    if (m_mountedPackages.count(name))
+        return true;
+    if (!m_links.mountPackage || !m_links.mountPackage(name, name))
+        return false;
+    m_mountedPackages.emplace(name, true);
+    return true;
+}

@@ -1,0 +1,100 @@
+#pragma once
+// The game's top-level state machine: owns the screen manager, the profile manager and the
+// sub-games, switches between the five game states, pauses and resumes the whole game, and plays
+// the background music rotation.
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <vector>
+
+#include "engine/core/audio/Audio.h"
+#include "engine/core/strings/EngineString.h"
+#include "engine/core/Singleton.h"
+#include "engine/graphics/scene/InstanceTree.h"
+#include "game/states/GameState.h"
+#include "game/states/StateMachine.h"
+
+namespace QuillEngine {
+class Console;
+}
+
+class ProfileMgr;
+class UIScreenMgr;
+
+class Game : public StateMachine,
+             public QuillEngine::IInstanceEventHandler,
+             public QuillEngine::IAudioCallbackHandler,
+             public QuillEngine::Singleton<Game> {
+public:
+    // What the game reaches in the engine object; a missing link reads as nothing.
+    struct EngineLinks {
+        QuillEngine::Console* console = nullptr;
+        // Mounts a data package (package name, loose-file folder).
+        std::function<bool(const QuillEngine::String&, const QuillEngine::String&)> mountPackage;
+    };
+
+    static constexpr const char16_t* kMusicTracks[4] = {u"BackgroundSerenade", u"BackgroundRondeau",
+                                                         u"BackgroundCantilena", u"BackgroundNocturne"};
+    // The track played until the current profile has seen the intro.
+    static constexpr int32_t kFirstTrack = 2;
+
+    Game();
+    explicit Game(EngineLinks links);
+    ~Game() override;
+
+    void Pause();
+    void Resume();
+    bool Paused() const { return m_paused; }
+
+    void PlayNextMusic();
+    int32_t LastMusicTrack() const { return m_lastTrack; }
+    const QuillEngine::SoundPlayResult& CurrentMusic() const { return m_music; }
+
+    // Mounts the package `name` (package and folder both `name`) unless it was mounted before.
+    bool MountPackageOnce(const QuillEngine::String& name);
+
+    UIScreenMgr* GetScreenMgr() const { return m_screenMgr.get(); }
+    ProfileMgr* GetProfileMgr() const { return m_profileMgr.get(); }
+
+    // The scene board to play in the board state; the book sets it before asking for that state.
+    void SetBoard(GameStateSeam* board) { m_board = board; }
+    GameStateSeam* GetBoard() const { return m_board; }
+    GameStateSeam* GetIntro() const { return m_intro.get(); }
+    GameStateSeam* GetBook() const { return m_book.get(); }
+    GameStateSeam* GetConBoard() const { return m_conBoard.get(); }
+    GameStateSeam* GetStoryGame() const { return m_storyGame.get(); }
+    const QuillEngine::InstanceHandle& PauseOverlay() const { return m_pauseOverlay; }
+
+    // IInstanceEventHandler (its per-step OnUpdate is not the state hook of that name)
+    using QuillEngine::IInstanceEventHandler::OnUpdate;
+    void OnKeyDown(const QuillEngine::InstanceHandle& handle, uint32_t key) override;
+    void OnMouseDown(const QuillEngine::InstanceHandle& handle, bool notLeft) override;
+    // IAudioCallbackHandler
+    void OnSoundEnded(const QuillEngine::Handle& handle) override;
+
+protected:
+    void OnEnter(int32_t state) override;
+    void OnExit(int32_t state) override;
+    void OnUpdate(int32_t state) override;
+
+private:
+    bool ShowsPauseOverlay() const;
+
+    EngineLinks m_links;
+    std::map<QuillEngine::String, bool> m_mountedPackages;
+    GameStateSeam* m_board = nullptr;
+    std::unique_ptr<GameStateSeam> m_book;
+    std::unique_ptr<GameStateSeam> m_intro;
+    std::unique_ptr<GameStateSeam> m_conBoard;
+    std::unique_ptr<GameStateSeam> m_storyGame;
+    std::unique_ptr<UIScreenMgr> m_screenMgr;
+    std::unique_ptr<ProfileMgr> m_profileMgr;
+    bool m_paused = false;
+    QuillEngine::InstanceHandle m_pauseOverlay;
+    // Movies under the root whose input the pause switched off.
+    std::vector<QuillEngine::InstanceHandle> m_pausedInputs;
+    int32_t m_lastTrack = -1;
+    QuillEngine::SoundPlayResult m_music;
+};

@@ -1,0 +1,152 @@
+#include "game/app/SimpleGame.h"
+
+#include <ctime>
+
+#include "engine/core/EngineRand.h"
+#include "engine/graphics/particles/ParticleManager.h"
+#include "engine/graphics/render/RenderManager.h"
+#include "game/app/FeedbackReporter.h"
+#include "game/app/Game.h"
+#include "game/screens/UIScreenMgr.h"
+
+using namespace QuillEngine;
+
+const char16_t* const SimpleGame::kEffectFiles[12] = {
+    u"hinthint.xml", u"introEffect.xml", u"hinttrail.xml", u"bouquet.xml", u"pinkFlower.xml", u"yellowFlower.xml",
+    u"collect.xml",  u"match.xml",       u"explode.xml",   u"perfectcollect.xml", u"sparkle.xml", u"foundsparkle.xml",
+};
+
+SimpleGame::SimpleGame(EngineManager* engine) : engine_(engine) {}
+
+SimpleGame::~SimpleGame() = default;
+
+int64_t SimpleGame::FilterMessage(uint32_t, uint64_t, int64_t, uint32_t, bool& handled)
+{
+    handled = false;
+    return 0;
+}
+
+bool SimpleGame::Init()
+{
+    if (CRenderManager* renderer = engine_->Renderer()) {
+        renderer->SetClearColor(0xFF606060);
+        renderer->SetClearEnabled(true);
+    }
+    static const std::pair<const char16_t*, const char16_t*> kPackages[] = {
+        {u"data", u"input"}, {u"ui", u"ui"}, {u"concentration", u"concentration"}};
+    for (const auto& [group, folder] : kPackages) {
+        if (!engine_->MountDataPackage(group, folder))
+            return false;
+    }
+    if (ParticleManager* particles = engine_->GetParticleManager()) {
+        for (const char16_t* file : kEffectFiles)
+            particles->LoadEmitter(file);
+    }
+    Srand(static_cast<uint32_t>(std::time(nullptr)));
+    Game::EngineLinks links;
+    links.console = engine_->GetConsole();
+    links.mountPackage = [engine = engine_](const String& group, const String& folder) {
+        return engine->MountDataPackage(group, folder);
+    };
+    game_ = std::make_unique<Game>(std::move(links));
+    FeedbackReporter::ReportGameEvent();
+    return true;
+}
+
+bool SimpleGame::InitErrorReporting()
+{
+    // False (no client, or the client declined) makes the engine install its own crash handler.
+    return FeedbackReporter::Start();
+}
+
+void SimpleGame::OnActivate()
+{
+    if (game_)
+        game_->Resume();
+}
+
+void SimpleGame::OnDeactivate()
+{
+    if (game_)
+        game_->Pause();
+}
+
+void SimpleGame::Shutdown()
+{
+    FeedbackReporter::ReportGameClosed();
+    game_.reset();
+}
+
+void SimpleGame::OnTeardown()
+{
+    FeedbackReporter::ReportTeardown();
+}
+
+void SimpleGame::Update()
+{
+    if (!game_)
+        return;
+    if (UIScreenMgr* screens = game_->GetScreenMgr())
+        screens->Update();
+    game_->Update();
+}
+
+namespace VelvetAisle {
+
+String BuildCommandLine(int argc, const char* const* argv)
+{
+    String line;
+    for (int i = 1; i < argc; ++i) {
+        const String piece = FromUtf8(argv[i]);
+        if (i > 1)
+            line += u' ';
+        const bool quote = piece.empty() || piece.find_first_of(u" \t") != String::npos;
+        if (!quote) {
+            line += piece;
+            continue;
+        }
+        line += u'"';
+        for (char16_t c : piece) {
+            if (c == u'"')
+                line += u'\\';
+            line += c;
+        }
+        line += u'"';
+    }
+    return line;
+}
+
+GameSettings MakeSettings(int argc, const char* const* argv)
+{
+    GameSettings s;
+    s.Title = u"Velvet Aisle";
+    s.IconId = 101;
+    s.CommandLine = BuildCommandLine(argc, argv);
+    s.HostWindow = 0;
+    s.Width = 800;
+    s.Height = 600;
+    s.AllowFullscreen = 1;
+    return s;
+}
+
+int RunGame(int argc, const char* const* argv)
+{
+    const GameSettings settings = MakeSettings(argc, argv);
+    EngineManager::RunResult result;
+    {
+        auto engine = std::make_unique<EngineManager>();
+        SimpleGame game(engine.get());
+        result = engine->Run(settings, &game);
+        engine.reset();   // the engine goes first, then the game object
+    }
+    switch (result) {
+    case EngineManager::RunResult::QuitNormally:
+    case EngineManager::RunResult::SecondCopy:
+        return 0;
+    case EngineManager::RunResult::StartFailed:
+    default:
+        return 1;
+    }
+}
+
+} // namespace VelvetAisle

@@ -1,0 +1,299 @@
+#include "game/profile/ProfileMgr.h"
+
+#include "engine/core/files/MemoryStream.h"
+#include "engine/core/strings/StringUtil.h"
+#include "engine/core/prefs/UserData.h"
+#include "engine/core/xml/XmlNode.h"
+
+using namespace QuillEngine;
+
+namespace {
+
+struct ProfileCommand {
+    const char16_t* path;
+    int32_t params;
+};
+const ProfileCommand kCommands[] = {
+    {u"profile.unlockbook", 0},
+    {u"profile.new", 1},
+    {u"profile.switch", 1},
+};
+
+const XmlNode* FirstChildNamed(const XmlNode& parent, StringView name)
+{
+    for (const auto& child : parent.Children()) {
+        if (child->GetName() == name)
+            return child.get();
+    }
+    return nullptr;
+}
+
+} // namespace
+
+ProfileMgr::ProfileMgr(Game* owner, Console* console) : m_owner(owner)
+{
+    if (console) {
+        for (const ProfileCommand& c : kCommands)
+            console->RegisterCommand(c.path, c.params, this);
+        m_console = console;
+    }
+}
+
+ProfileMgr::~ProfileMgr()
+{
+    if (m_console) {
+        for (const ProfileCommand& c : kCommands)
+            m_console->UnregisterCommand(c.path);
+    }
+}
+
+bool ProfileMgr::Load()
+{
+    m_profiles.clear();
+    m_current = nullptr;
+
+    UserDataFolders* store = UserDataFolders::Instance();
+    MemoryStream original;
+    const bool fileExists = store && store->ReadFile(kSaveFileName, false, original) && original.Size() > 0;
+    std::unique_ptr<XmlNode> document = fileExists ? store->LoadXml(kSaveFileName, false) : nullptr;
+
+    m_highScores.Load(document ? FirstChildNamed(*document, u"highscores") : nullptr);
+
+    bool somethingLost = fileExists && !document;
+    if (document) {
+        std::vector<const XmlNode*> elements;
+        for (const auto& child : document->Children()) {
+            if (child->GetName() == u"profile")
+                elements.push_back(child.get());
+        }
+        String version;
+        const bool versionOk = document->GetAttribute(u"version", version) && ParseUInt32(version, 10) == kVersion;
+        if (!elements.empty() && !versionOk)
+            somethingLost = true;
+        if (!elements.empty() && versionOk) {
+            const String currentName = document->GetStringAttribute(u"currentprofile", String());
+            for (const XmlNode* element : elements) {
+                if (m_profiles.size() >= kMaxProfiles) {
+                    somethingLost = true;
+                    break;
+                }
+                auto profile = std::make_unique<Profile>(u"NewProfile");
+                // A name already taken could never be switched to: the first profile keeps it.
+                if (!profile->Load(element) || FindProfile(profile->name)) {
+                    somethingLost = true;
+                    continue;
+                }
+                if (!m_current && profile->name == currentName)
+                    m_current = profile.get();
+                m_profiles.push_back(std::move(profile));
+            }
+            if (!m_profiles.empty() && !m_current)
+                m_current = m_profiles.front().get();
+        }
+    }
+    if (somethingLost) {
+        original.Seek(0, 0);
+        store->SafeWrite(kDamagedFileName, false, original);
+    }
+    if (m_profiles.empty())
+        AddDefaultProfile();
+    for (const auto& profile : m_profiles)
+        FillFromTemplates(*profile);
+    return true;
+}
+
+void ProfileMgr::AddDefaultProfile()
+{
+    String name = GetCurrentUserName();
+    if (name.empty())
+        name = u"Player";
+    m_profiles.push_back(std::make_unique<Profile>(std::move(name)));
+    m_current = m_profiles.back().get();
+}
+
+bool ProfileMgr::Save()
+{
+    if (m_saving) {
+        m_savePending = true;
+        return false;
+    }
+    m_saving = true;
+    bool written = WriteFile();
+    m_saving = false;
+    // One more save for anything that asked while the first was being written.
+    if (m_savePending && m_updateDepth == 0) {
+        m_savePending = false;
+        m_saving = true;
+        written = WriteFile();
+        m_saving = false;
+        m_savePending = false;
+    }
+    return written;
+}
+
+bool ProfileMgr::WriteFile()
+{
+    UserDataFolders* store = UserDataFolders::Instance();
+    if (!store)
+        return false;
+    XmlNode root(u"root");
+    root.SetAttribute(u"currentprofile", m_current ? m_current->name : String());
+    root.SetAttribute(u"version", Format(u"%d", {kVersion}));
+    m_highScores.Save(&root);
+    if (m_book && m_current)
+        m_book->StoreRunningGames(*m_current);
+    for (const auto& profile : m_profiles)
+        profile->Save(&root);
+    return store->SaveXml(kSaveFileName, false, &root);
+}
+
+void ProfileMgr::RequestSave()
+{
+    if (m_updateDepth > 0 || m_saving) {
+        m_savePending = true;
+        return;
+    }
+    Save();
+}
+
+void ProfileMgr::EndUpdate()
+{
+    if (m_updateDepth > 0)
+        --m_updateDepth;
+    if (m_updateDepth == 0 && m_savePending && !m_saving) {
+        m_savePending = false;
+        Save();
+    }
+}
+
+Profile* ProfileMgr::FindProfile(StringView name) const
+{
+    for (const auto& profile : m_profiles) {
+        if (profile->name == name)
+            return profile.get();
+    }
+    return nullptr;
+}
+
+void ProfileMgr::FillFromTemplates(Profile& profile) const
+{
+    for (const auto& level : m_levelTemplates) {
+        if (!profile.FindLevel(level->number))
+            profile.AddLevelRecord(level->MakeFromTemplate());
+    }
+    for (const auto& scene : m_sceneTemplates) {
+        if (!profile.FindScene(scene->number))
+            profile.AddSceneRecord(scene->Clone());
+    }
+}
+
+bool ProfileMgr::NewProfile(const String& name)
+{
+    if (name.empty() || FindProfile(name) || m_profiles.size() >= kMaxProfiles)
+        return false;
+    if (!Save())
+        return false;
+    if (m_book)
+        m_book->ResetBoards();
+    auto profile = std::make_unique<Profile>(name);
+    FillFromTemplates(*profile);
+    m_current = profile.get();
+    m_profiles.push_back(std::move(profile));
+    if (m_book)
+        m_book->OnProfileChanged(true);
+    return true;
+}
+
+bool ProfileMgr::SwitchProfile(const String& name)
+{
+    Profile* profile = FindProfile(name);
+    if (!profile || !Save())
+        return false;
+    if (m_book)
+        m_book->ResetBoards();
+    m_current = profile;
+    if (m_book)
+        m_book->OnProfileChanged(false);
+    return true;
+}
+
+bool ProfileMgr::DeleteProfile(const String& name)
+{
+    for (auto it = m_profiles.begin(); it != m_profiles.end(); ++it) {
+        if ((*it)->name != name)
+            continue;
+        if (it->get() == m_current)
+            return false;
+        m_profiles.erase(it);
+        return true;
+    }
+    return false;
+}
+
+std::vector<Profile*> ProfileMgr::GetProfiles() const
+{
+    std::vector<Profile*> out;
+    out.reserve(m_profiles.size());
+    for (const auto& profile : m_profiles)
+        out.push_back(profile.get());
+    return out;
+}
+
+void ProfileMgr::AddSceneTemplate(int32_t number, int32_t level, const String& title, int32_t items, float difficulty)
+{
+    for (const auto& scene : m_sceneTemplates) {
+        if (scene->number == number)
+            return;
+    }
+    if (m_sceneTemplates.size() >= kMaxTemplates)
+        return;
+    const int32_t status = level == 1 ? SceneRecord::Open : SceneRecord::Locked;
+    m_sceneTemplates.push_back(std::make_unique<SceneRecord>(status, number, level, title, items, difficulty));
+    for (const auto& profile : m_profiles) {
+        if (!profile->FindScene(number))
+            profile->AddSceneRecord(m_sceneTemplates.back()->Clone());
+    }
+}
+
+void ProfileMgr::AddLevelTemplate(const String& key, float time, float bonusTime, int32_t maxItems, int32_t number,
+                                  bool crisis)
+{
+    if (FindLevelTemplate(number) || m_levelTemplates.size() >= kMaxTemplates)
+        return;
+    m_levelTemplates.push_back(std::make_unique<LevelRecord>(key, time, bonusTime, maxItems, number, crisis));
+    for (const auto& profile : m_profiles) {
+        if (!profile->FindLevel(number))
+            profile->AddLevelRecord(m_levelTemplates.back()->MakeFromTemplate());
+    }
+}
+
+LevelRecord* ProfileMgr::FindLevelTemplate(int32_t number) const
+{
+    for (const auto& level : m_levelTemplates) {
+        if (level->number == number)
+            return level.get();
+    }
+    return nullptr;
+}
+
+void ProfileMgr::OpenNextLevel()
+{
+    if (m_current)
+        m_current->OpenNextLevel();
+}
+
+void ProfileMgr::OnConsoleCommand(const std::vector<String>& arguments, const Handle&)
+{
+    if (arguments.empty())
+        return;
+    const String& command = arguments[0];
+    const String argument = arguments.size() > 1 ? arguments[1] : String();
+    if (EqualsNoCase(command, u"profile.unlockbook")) {
+        if (m_current)
+            m_current->UnlockBook();
+    } else if (EqualsNoCase(command, u"profile.new")) {
+        NewProfile(argument);
+    } else if (EqualsNoCase(command, u"profile.switch")) {
+        SwitchProfile(argument);
+    }
+}

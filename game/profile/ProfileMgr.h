@@ -1,0 +1,118 @@
+#pragma once
+// Every player profile of the installation, the current one, the level and scene templates the
+// book registers, and the high-score table, all kept in the save file "velv.save" in the Saved
+// Games folder.
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "engine/core/console/Console.h"
+#include "engine/core/strings/EngineString.h"
+#include "engine/core/Singleton.h"
+#include "game/profile/HighScores.h"
+#include "game/profile/LevelRecord.h"
+#include "game/profile/Profile.h"
+#include "game/profile/SceneRecord.h"
+
+class Game;
+
+// Seam: what the profiles ask of the story book and the running sub-games, until the book, the
+// card game and the story game land. Without a link these steps are skipped.
+class IProfileBookLink {
+public:
+    virtual ~IProfileBookLink() = default;
+    virtual void ResetBoards() = 0;
+    // The current profile changed: the book sets up its pages again. A new profile also sends
+    // the book back to browsing.
+    virtual void OnProfileChanged(bool newProfile) = 0;
+    virtual void UpdatePageControls() = 0;
+    // Before a save: a card or story game in progress stores its state into the profile.
+    virtual void StoreRunningGames(Profile& current) = 0;
+};
+
+class ProfileMgr : public QuillEngine::IConsoleHandler, public QuillEngine::Singleton<ProfileMgr> {
+public:
+    static constexpr const char16_t* kSaveFileName = u"velv.save";
+    // Where a save file that could not be read in full is kept before it is written over.
+    static constexpr const char16_t* kDamagedFileName = u"velv.save.damaged";
+    static constexpr uint32_t kVersion = 26;
+    static constexpr size_t kMaxProfiles = 64;
+    static constexpr size_t kMaxTemplates = Profile::kMaxRecords;
+
+    // Registers "profile.unlockbook", "profile.new" and "profile.switch" when given a console.
+    explicit ProfileMgr(Game* owner, QuillEngine::Console* console = nullptr);
+    ~ProfileMgr() override;
+
+    // Reads the save file. Whatever it holds, afterwards there is a current profile. When the
+    // file exists but some of it could not be taken in (damaged, another version, a profile that
+    // fails), the file as it was is copied to kDamagedFileName first, so the next save cannot
+    // lose it.
+    bool Load();
+    // Writes every profile and the high scores; true when the file was written. A save asked for
+    // while one is being written runs once the first is done (this call gives false).
+    bool Save();
+    // Saves now, or at the end of the open update scope.
+    void RequestSave();
+
+    // While a scope is open (the game's step), RequestSave waits for its end so the file never
+    // holds a half-finished step.
+    void BeginUpdate() { ++m_updateDepth; }
+    void EndUpdate();
+    class UpdateScope {
+    public:
+        explicit UpdateScope(ProfileMgr& mgr) : m_mgr(mgr) { m_mgr.BeginUpdate(); }
+        ~UpdateScope() { m_mgr.EndUpdate(); }
+        UpdateScope(const UpdateScope&) = delete;
+        UpdateScope& operator=(const UpdateScope&) = delete;
+
+    private:
+        ProfileMgr& m_mgr;
+    };
+    bool SavePending() const { return m_savePending; }
+
+    // False, changing nothing, for an empty name, a name a profile has already, a full profile
+    // list or a failed save.
+    bool NewProfile(const QuillEngine::String& name);
+    // False when no profile has the name or the save fails.
+    bool SwitchProfile(const QuillEngine::String& name);
+    // The current profile is never deleted.
+    bool DeleteProfile(const QuillEngine::String& name);
+    std::vector<Profile*> GetProfiles() const;
+
+    void AddSceneTemplate(int32_t number, int32_t level, const QuillEngine::String& title, int32_t items,
+                          float difficulty);
+    void AddLevelTemplate(const QuillEngine::String& key, float time, float bonusTime, int32_t maxItems, int32_t number,
+                          bool crisis);
+    LevelRecord* FindLevelTemplate(int32_t number) const;
+    void OpenNextLevel();
+
+    Profile* CurrentProfile() const { return m_current; }
+    HighScores& GetHighScores() { return m_highScores; }
+    const HighScores& GetHighScores() const { return m_highScores; }
+    Game* Owner() const { return m_owner; }
+
+    void SetBookLink(IProfileBookLink* link) { m_book = link; }
+    IProfileBookLink* BookLink() const { return m_book; }
+
+    void OnConsoleCommand(const std::vector<QuillEngine::String>& arguments,
+                          const QuillEngine::Handle& instance) override;
+
+private:
+    void AddDefaultProfile();
+    void FillFromTemplates(Profile& profile) const;
+    Profile* FindProfile(QuillEngine::StringView name) const;
+    bool WriteFile();
+
+    Game* m_owner;
+    std::vector<std::unique_ptr<Profile>> m_profiles;
+    Profile* m_current = nullptr;
+    std::vector<std::unique_ptr<SceneRecord>> m_sceneTemplates;
+    std::vector<std::unique_ptr<LevelRecord>> m_levelTemplates;
+    HighScores m_highScores;
+    IProfileBookLink* m_book = nullptr;
+    QuillEngine::Console* m_console = nullptr;
+    int m_updateDepth = 0;
+    bool m_saving = false;
+    bool m_savePending = false;
+};

@@ -1,0 +1,65 @@
+#pragma once
+// A dialog or panel: a state machine bound to one movie instance of the same name, made under the
+// screen manager's dialogs layer and driven by a script of the same name. State 0 until the
+// instance has loaded, then 1 (derived screens add states of their own).
+//
+// Only the screen manager deletes a screen that it lists (after a Close, at its next update), so a
+// script handler that closes its own screen finishes on a live object.
+
+#include <cstdint>
+
+#include "engine/core/strings/EngineString.h"
+#include "engine/graphics/scene/InstanceTree.h"
+#include "game/states/StateMachine.h"
+
+class UIScreen : public StateMachine, public QuillEngine::IInstanceEventHandler {
+public:
+    UIScreen(QuillEngine::String name, bool modal);
+    ~UIScreen() override;
+    UIScreen(const UIScreen&) = delete;
+    UIScreen& operator=(const UIScreen&) = delete;
+
+    virtual void Update() { StateMachine::Update(); }
+    virtual void Close(bool /*save*/) {}
+    virtual void Init() { CallLuaEvent(u"Init"); }
+    virtual void OnScreenEvent(const QuillEngine::String& /*event*/, const QuillEngine::String& /*argument*/) {}
+
+    // Runs the handler of that name in the instance's own script table; nothing when it has none.
+    void CallLuaEvent(QuillEngine::StringView name);
+
+    const QuillEngine::String& GetName() const { return m_name; }
+    bool IsModal() const { return m_modal; }
+    // Empty until the instance has loaded.
+    const QuillEngine::InstanceHandle& GetInstance() const { return m_instance; }
+    const QuillEngine::InstanceHandle& GetModalBackground() const { return m_modalBackground; }
+    // The instance made at construction (before it has loaded); empty when none could be made, in
+    // which case the screen is never listed.
+    const QuillEngine::InstanceHandle& GetCreatedInstance() const { return m_created; }
+
+    // IInstanceEventHandler (its per-step OnUpdate is not the state hook of that name)
+    using QuillEngine::IInstanceEventHandler::OnUpdate;
+    bool ConsumesMouse(const QuillEngine::InstanceHandle&) override { return m_modal; }
+    void OnFrameChanged(const QuillEngine::InstanceHandle& handle) override;
+    void OnLoad(const QuillEngine::InstanceHandle& handle) override;
+    void OnMouseDown(const QuillEngine::InstanceHandle& handle, bool notLeft) override;
+    void OnMouseEnter(const QuillEngine::InstanceHandle& handle) override;
+    void OnMouseLeave(const QuillEngine::InstanceHandle& handle) override;
+    void OnMouseUp(const QuillEngine::InstanceHandle& handle, bool notLeft) override;
+    void OnMouseUpOutside(const QuillEngine::InstanceHandle& handle, bool notLeft) override;
+    void OnTimelineStop(const QuillEngine::InstanceHandle& handle) override;
+
+protected:
+    void OnEnter(int32_t state) override;
+    void OnExit(int32_t) override {}
+    void OnUpdate(int32_t) override {}
+
+private:
+    bool IsOwnInstance(const QuillEngine::InstanceHandle& handle) const;
+    void Forward(const QuillEngine::InstanceHandle& handle, const char16_t* event);
+
+    bool m_modal;
+    QuillEngine::String m_name;
+    QuillEngine::InstanceHandle m_instance;
+    QuillEngine::InstanceHandle m_modalBackground;
+    QuillEngine::InstanceHandle m_created;
+};

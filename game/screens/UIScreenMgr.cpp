@@ -1,0 +1,174 @@
+#include "game/screens/UIScreenMgr.h"
+
+#include "engine/graphics/scene/Instance_Movie.h"
+#include "engine/graphics/scene/UserInterface.h"
+#include "engine/script/LuaMgr.h"
+#include "engine/script/LuaState.h"
+#include "engine/script/ScriptBinding.h"
+#include "game/screens/UIScreen.h"
+
+using namespace QuillEngine;
+
+namespace {
+
+constexpr const char16_t* kShowCommand = u"screenmgr.show";
+constexpr const char16_t* kHideCommand = u"screenmgr.hide";
+constexpr const char* kScriptGlobals[] = {"CloseAndSave", "CloseAndCancel", "ScreenEvent"};
+
+} // namespace
+
+UIScreenMgr::UIScreenMgr(Game* owner, Console* console) : m_owner(owner), m_console(console)
+{
+    if (m_console) {
+        m_console->RegisterCommand(kShowCommand, 1, this);
+        m_console->RegisterCommand(kHideCommand, 1, this);
+    }
+    UserInterface* ui = UserInterface::Instance();
+    if (Instance_Movie* root = ui ? ui->GetRoot() : nullptr) {
+        m_dialogsCreated = root->CreateEmptyChild(u"dialogs");
+        if (Instance_Movie* dialogs = HandleEx::ResolveMovie(m_dialogsCreated))
+            dialogs->SetEventHandler(this);
+    }
+    RegisterScriptGlobals();
+}
+
+UIScreenMgr::~UIScreenMgr()
+{
+    if (m_console) {
+        m_console->UnregisterCommand(kShowCommand);
+        m_console->UnregisterCommand(kHideCommand);
+    }
+    // Scripts outlive the manager: their globals must not reach a deleted one.
+    UnregisterScriptGlobals();
+    m_open.clear();
+    m_closing.clear();
+    if (UserInterface* ui = UserInterface::Instance())
+        ui->RemoveGlobalHandler(m_dialogs);
+    if (HandleEx::ResolveMovie(m_dialogsCreated))
+        m_dialogsCreated.Delete(true);
+}
+
+void UIScreenMgr::RegisterScriptGlobals()
+{
+    LuaMgr* lua = LuaMgr::Instance();
+    if (!lua || !lua->GetState())
+        return;
+    using QuillLua::MakeBoundCallee;
+    const QuillLua::LuaValueRef globals = lua->GetState()->GetGlobals();
+    QuillLua::RegisterDirect(globals, "CloseAndSave", MakeBoundCallee(this, &UIScreenMgr::ScriptCloseAndSave));
+    QuillLua::RegisterDirect(globals, "CloseAndCancel", MakeBoundCallee(this, &UIScreenMgr::ScriptCloseAndCancel));
+    QuillLua::RegisterDirect(globals, "ScreenEvent", MakeBoundCallee(this, &UIScreenMgr::ScriptScreenEvent));
+    m_globalsRegistered = true;
+}
+
+void UIScreenMgr::UnregisterScriptGlobals()
+{
+    LuaMgr* lua = LuaMgr::Instance();
+    if (!m_globalsRegistered || !lua || !lua->GetState())
+        return;
+    QuillLua::LuaValueRef globals = lua->GetState()->GetGlobals();
+    for (const char* name : kScriptGlobals)
+        globals.SetNil(name);
+    m_globalsRegistered = false;
+}
+
+void UIScreenMgr::ScriptCloseAndSave(std::string_view name) { Close(FromUtf8(name), true); }
+void UIScreenMgr::ScriptCloseAndCancel(std::string_view name) { Close(FromUtf8(name), false); }
+void UIScreenMgr::ScriptScreenEvent(std::string_view event, std::string_view argument)
+{
+    ScreenEvent(FromUtf8(event), FromUtf8(argument));
+}
+
+void UIScreenMgr::OnLoad(const InstanceHandle& handle)
+{
+    const Instance_Base* instance = handle.Resolve();
+    if (!instance || instance->GetName() != u"dialogs")
+        return;
+    m_dialogs = handle;
+    handle.SetVisible(true);
+    if (UserInterface* ui = UserInterface::Instance())
+        ui->AddGlobalHandler(handle);
+}
+
+void UIScreenMgr::OnKeyDown(const InstanceHandle&, uint32_t key)
+{
+    if (key != kKeyMainMenu || IsOpen(u"MainMenuDialog"))
+        return;
+    // Seam: a plain screen stands in for the main menu dialog until it lands.
+    Open(std::make_unique<UIScreen>(u"MainMenuDialog", false));
+}
+
+void UIScreenMgr::OnConsoleCommand(const std::vector<String>& arguments, const Handle&)
+{
+    if (arguments.size() < 2)
+        return;
+    if (arguments[0] == kShowCommand)
+        Show(arguments[1], false);
+    else if (arguments[0] == kHideCommand)
+        Close(arguments[1], false);
+}
+
+bool UIScreenMgr::Show(const String& name, bool modal)
+{
+    Instance_Base* layer = m_dialogs.Resolve();
+    if (!layer)
+        return false;
+    layer->MoveToFront();
+    // Seam: the options dialog opens as a plain screen until it lands.
+    return Open(std::make_unique<UIScreen>(name, modal));
+}
+
+bool UIScreenMgr::Open(std::unique_ptr<UIScreen> screen)
+{
+    if (!screen || screen->GetCreatedInstance().IsEmpty())
+        return false;
+    m_open.push_back(std::move(screen));
+    return true;
+}
+
+bool UIScreenMgr::Close(const String& name, bool save)
+{
+    for (size_t i = 0; i < m_open.size(); ++i) {
+        if (m_open[i]->GetName() != name)
+            continue;
+        m_closing.push_back(std::move(m_open[i]));
+        m_open.erase(m_open.begin() + static_cast<ptrdiff_t>(i));
+        if (m_updating >= static_cast<ptrdiff_t>(i))
+            --m_updating;
+        m_closing.back()->Close(save);
+        return true;
+    }
+    return false;
+}
+
+void UIScreenMgr::ScreenEvent(const String& event, const String& argument)
+{
+    // By index: a screen may open or close screens from its event.
+    for (size_t i = 0; i < m_open.size(); ++i)
+        m_open[i]->OnScreenEvent(event, argument);
+}
+
+void UIScreenMgr::CallInScreen(const String& screen, const String& handler)
+{
+    if (UIScreen* target = FindScreen(screen))
+        target->CallLuaEvent(handler);
+}
+
+UIScreen* UIScreenMgr::FindScreen(const String& name) const
+{
+    for (const auto& screen : m_open) {
+        if (screen->GetName() == name)
+            return screen.get();
+    }
+    return nullptr;
+}
+
+bool UIScreenMgr::IsOpen(const String& name) const { return FindScreen(name) != nullptr; }
+
+void UIScreenMgr::Update()
+{
+    m_closing.clear();
+    for (m_updating = 0; m_updating < static_cast<ptrdiff_t>(m_open.size()); ++m_updating)
+        m_open[static_cast<size_t>(m_updating)]->Update();
+    m_updating = -1;
+}

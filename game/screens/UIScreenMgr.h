@@ -1,0 +1,77 @@
+#pragma once
+// The one screen manager: owns the "dialogs" layer, the open screens (in opening order) and the
+// screens waiting to be deleted; opens and closes screens by name and broadcasts screen events.
+// Scripts reach it through the globals "CloseAndSave", "CloseAndCancel" and "ScreenEvent", the
+// console through "screenmgr.show" and "screenmgr.hide".
+
+#include <cstdint>
+#include <memory>
+#include <string_view>
+#include <vector>
+
+#include "engine/core/console/Console.h"
+#include "engine/core/strings/EngineString.h"
+#include "engine/core/Singleton.h"
+#include "engine/graphics/scene/InstanceTree.h"
+
+class Game;
+class UIScreen;
+
+class UIScreenMgr : public QuillEngine::IInstanceEventHandler,
+                    public QuillEngine::IConsoleHandler,
+                    public QuillEngine::Singleton<UIScreenMgr> {
+public:
+    static constexpr uint32_t kKeyMainMenu = 77; // M
+
+    explicit UIScreenMgr(Game* owner, QuillEngine::Console* console = nullptr);
+    ~UIScreenMgr() override;
+    UIScreenMgr(const UIScreenMgr&) = delete;
+    UIScreenMgr& operator=(const UIScreenMgr&) = delete;
+
+    // Opens a screen; false without a dialogs layer, or when its instance could not be made
+    // (no such movie definition, or an instance of that name already under the layer).
+    bool Show(const QuillEngine::String& name, bool modal);
+    // Lists a screen made elsewhere (a derived dialog); false, and the screen is freed, when it
+    // got no instance.
+    bool Open(std::unique_ptr<UIScreen> screen);
+    // Closes the first open screen of that name; it is deleted at the next Update.
+    bool Close(const QuillEngine::String& name, bool save);
+    bool CloseAndSave(const QuillEngine::String& name) { return Close(name, true); }
+    bool CloseAndCancel(const QuillEngine::String& name) { return Close(name, false); }
+    void ScreenEvent(const QuillEngine::String& event, const QuillEngine::String& argument);
+    void CallInScreen(const QuillEngine::String& screen, const QuillEngine::String& handler);
+    bool IsOpen(const QuillEngine::String& name) const;
+    UIScreen* FindScreen(const QuillEngine::String& name) const;
+
+    // Deletes the closed screens, then updates every open one (screens opened meanwhile included).
+    void Update();
+
+    Game* Owner() const { return m_owner; }
+    const QuillEngine::InstanceHandle& DialogsLayer() const { return m_dialogs; }
+    size_t OpenCount() const { return m_open.size(); }
+    size_t ClosingCount() const { return m_closing.size(); }
+
+    // IInstanceEventHandler
+    void OnLoad(const QuillEngine::InstanceHandle& handle) override;
+    void OnKeyDown(const QuillEngine::InstanceHandle& handle, uint32_t key) override;
+    // IConsoleHandler
+    void OnConsoleCommand(const std::vector<QuillEngine::String>& arguments,
+                          const QuillEngine::Handle& instance) override;
+
+private:
+    void RegisterScriptGlobals();
+    void UnregisterScriptGlobals();
+    void ScriptCloseAndSave(std::string_view name);
+    void ScriptCloseAndCancel(std::string_view name);
+    void ScriptScreenEvent(std::string_view event, std::string_view argument);
+
+    Game* m_owner;
+    QuillEngine::Console* m_console;
+    QuillEngine::InstanceHandle m_dialogs;
+    QuillEngine::InstanceHandle m_dialogsCreated;
+    std::vector<std::unique_ptr<UIScreen>> m_open;
+    std::vector<std::unique_ptr<UIScreen>> m_closing;
+    // Index of the screen being updated, so that closes during the pass keep it on track.
+    ptrdiff_t m_updating = -1;
+    bool m_globalsRegistered = false;
+};

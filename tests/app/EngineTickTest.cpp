@@ -1,0 +1,109 @@
+// The main loop's tick against a fake clock: fixed steps, the catch-up limit, pauses.
+
+#include <gtest/gtest.h>
+
+#include "tests/app/EngineTestAccess.h"
+
+using namespace QuillEngine;
+
+namespace {
+
+uint64_t g_now = 0;
+uint64_t FakeCounter() { return g_now; }
+constexpr uint64_t kFreq = 600000;
+constexpr uint64_t kStep = kFreq / 60;
+int g_sleeps = 0;
+void FakeSleep(uint32_t) { ++g_sleeps; }
+
+class EngineTickTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        g_now = 5000000;
+        g_sleeps = 0;
+        engine.SetSleepFunction(&FakeSleep);
+        EngineManagerTestAccess::Wire(engine, &game, &FakeCounter, kFreq);
+        game.frames = 0;   // the renderer presents once when it starts
+    }
+    CountingGame game;
+    EngineManager engine;
+};
+
+TEST_F(EngineTickTest, AStallOfFiveSecondsRunsTenStepsAndDrawsOneFrame)
+{
+    g_now += 5 * kFreq;
+    engine.Tick(true);
+    EXPECT_EQ(game.updates, 10);
+    EXPECT_EQ(game.frames, 1);
+    EXPECT_EQ(g_sleeps, 0);
+    EXPECT_EQ(engine.GetUserInterface()->Updates(), 10u);
+
+    engine.Tick(true);   // the following ticks keep catching up, ten steps at most each
+    EXPECT_EQ(game.updates, 20);
+    EXPECT_EQ(game.frames, 2);
+}
+
+TEST_F(EngineTickTest, NoStepDueSleepsAndDrawsNothing)
+{
+    g_now += kStep / 2;
+    engine.Tick(true);
+    EXPECT_EQ(game.updates, 0);
+    EXPECT_EQ(game.frames, 0);
+    EXPECT_EQ(g_sleeps, 1);
+}
+
+TEST_F(EngineTickTest, AStallPastSixHundredStepsResyncsWithoutCatchUp)
+{
+    g_now += 601 * kStep;
+    engine.Tick(true);
+    EXPECT_EQ(game.updates, 0);
+    EXPECT_EQ(game.frames, 0);
+    g_now += kStep + 1;
+    engine.Tick(true);
+    EXPECT_EQ(game.updates, 1);
+}
+
+TEST_F(EngineTickTest, GameUpdateIsSkippedWhenNotAllowed)
+{
+    g_now += 3 * kStep + 1;
+    engine.Tick(false);
+    EXPECT_EQ(game.updates, 0);
+    EXPECT_EQ(engine.GetUserInterface()->Updates(), 3u);
+    EXPECT_EQ(game.frames, 1);
+}
+
+TEST_F(EngineTickTest, PausedEngineOnlySleeps)
+{
+    engine.SetPaused(true);
+    g_now += kFreq;
+    engine.Tick(true);
+    EXPECT_EQ(game.updates, 0);
+    EXPECT_EQ(g_sleeps, 1);
+}
+
+TEST_F(EngineTickTest, LostFocusMutesAndStopsTheClockThenResumesWithoutBurst)
+{
+    EngineManagerTestAccess::SetPauseOnLostFocus(engine, true);
+    engine.OnDeactivate();
+    g_now += 2 * kFreq;
+    engine.Tick(true);
+    EXPECT_TRUE(engine.GetAudio()->IsMuted());
+    EXPECT_EQ(game.updates, 0);
+
+    engine.OnActivate();   // resynchronises the timer
+    EXPECT_EQ(game.activations, 1);
+    g_now += kStep + 1;
+    engine.Tick(true);
+    EXPECT_FALSE(engine.GetAudio()->IsMuted());
+    EXPECT_EQ(game.updates, 1);
+}
+
+TEST_F(EngineTickTest, LostDeviceStopsSteps)
+{
+    engine.Renderer()->SetDeviceState(CRenderManager::kStateReady | CRenderManager::kStateLost);
+    g_now += 5 * kStep;
+    engine.Tick(true);
+    EXPECT_EQ(game.updates, 0);
+}
+
+} // namespace

@@ -1,0 +1,265 @@
+#include <cstring>
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include "engine/core/files/FSCompressedSource.h"
+#include "tests/support/TestEnvironment.h"
+#include "tools/ZipWriter.h"
+
+using namespace QuillEngine;
+using QuillTools::ZipEntry;
+using QuillTools::ZipWriter;
+
+namespace {
+
+std::string Sample(size_t size, uint32_t seed = 1)
+{
+    // Compressible but not trivial: words drawn by a small LCG.
+    static const char* words[] = {"movie ", "image ", "label ", "frame ", "<Node a=\"1\"/>\n", "sparkle "};
+    std::string out;
+    while (out.size() < size) {
+        seed = seed * 214013u + 2531011u;
+        out += words[(seed >> 16) % 6];
+    }
+    out.resize(size);
+    return out;
+}
+
+struct Archive {
+    std::filesystem::path path;
+    std::unique_ptr<FSCompressedSource> source;
+
+    Archive(const std::string& stem, const ZipWriter& zip) : Archive(stem, zip.Build()) {}
+    Archive(const std::string& stem, const std::string& bytes)
+    {
+        path = QuillTest::MakeTempDir(stem) / "test.dat";
+        QuillTest::WriteFile(path, bytes);
+        source = std::make_unique<FSCompressedSource>(FromUtf8(path.string()), u"System");
+    }
+    bool Open() { return source->Open(); }
+    std::string Read(const String& name)
+    {
+        std::unique_ptr<uint8_t[]> data;
+        size_t size = 0;
+        if (!source->ReadFile(name, data, size))
+            return "<fail>";
+        EXPECT_NE(data, nullptr);
+        return std::string(reinterpret_cast<const char*>(data.get()), size);
+    }
+};
+
+} // namespace
+
+TEST(ZipArchive, ReadsStoredAndDeflatedEntriesByAnySpelling)
+{
+    const std::string text = Sample(50000);
+    ZipWriter zip;
+    zip.Add("scripts/intro.lua", text, ZipEntry::Deflated);
+    zip.Add("Pictures/Book.PNG", text.substr(0, 777), ZipEntry::Stored);
+    zip.Add("empty-stored", "", ZipEntry::Stored);
+    zip.Add("empty-deflated", "", ZipEntry::Deflated);
+    Archive a("zip-read", zip);
+    ASSERT_TRUE(a.Open());
+    EXPECT_TRUE(a.source->IsOpen());
+    EXPECT_EQ(a.source->EntryCount(), 4u);
+    EXPECT_EQ(a.Read(u"scripts/intro.lua"), text);
+    EXPECT_EQ(a.Read(u"SCRIPTS\\\\Intro.Lua"), text);
+    EXPECT_EQ(a.Read(u"pictures\\book.png"), text.substr(0, 777));
+    EXPECT_EQ(a.Read(u"empty-stored"), "");
+    EXPECT_EQ(a.Read(u"empty-deflated"), "");
+    EXPECT_TRUE(a.source->Exists(u"Scripts\\\\INTRO.lua"));
+    EXPECT_FALSE(a.source->Exists(u"scripts"));
+    EXPECT_EQ(a.Read(u"scripts/intro.lu"), "<fail>");
+    // Reading again after other reads gives the same bytes (the inflater is reused).
+    EXPECT_EQ(a.Read(u"scripts/intro.lua"), text);
+
+    a.source->Close();
+    EXPECT_FALSE(a.source->IsOpen());
+    EXPECT_EQ(a.Read(u"scripts/intro.lua"), "<fail>");
+    ASSERT_TRUE(a.Open());
+    EXPECT_EQ(a.Read(u"pictures/book.png"), text.substr(0, 777));
+}
+
+TEST(ZipArchive, NamesWidenFromTheirCodePage)
+{
+    ZipWriter zip;
+    zip.Add("caf\xE9.txt", "ansi", ZipEntry::Stored);
+    zip.Add("na\xC3\xAFve.txt", "utf8", ZipEntry::Stored).flags = 0x0800;
+    zip.Add("Later.txt", "first", ZipEntry::Stored);
+    zip.Add("later.TXT", "second", ZipEntry::Stored);
+    Archive a("zip-names", zip);
+    ASSERT_TRUE(a.Open());
+    EXPECT_EQ(a.Read(u"CAF\u00E9.txt"), "ansi");
+    EXPECT_EQ(a.Read(u"na\u00EFve.txt"), "utf8");
+    // A repeated name (ignoring case) replaces the earlier entry.
+    EXPECT_EQ(a.source->EntryCount(), 3u);
+    EXPECT_EQ(a.Read(u"later.txt"), "second");
+}
+
+TEST(ZipArchive, EndRecordMustDescribeOnePlainVolume)
+{
+    auto opens = [](const char* stem, auto change) {
+        ZipWriter zip;
+        zip.Add("a.txt", "alpha");
+        zip.Add("b.txt", "beta");
+        change(zip);
+        Archive a(stem, zip);
+        return a.Open();
+    };
+    EXPECT_TRUE(opens("zip-plain", [](ZipWriter&) {}));
+    EXPECT_FALSE(opens("zip-comment", [](ZipWriter& z) { z.comment = "made by hand"; }));
+    EXPECT_FALSE(opens("zip-disk", [](ZipWriter& z) { z.directoryDisk = 1; }));
+    EXPECT_FALSE(opens("zip-count", [](ZipWriter& z) { z.entriesOnDisk = 1; }));
+    // The number of this disk is not looked at.
+    EXPECT_TRUE(opens("zip-thisdisk", [](ZipWriter& z) { z.thisDisk = 3; }));
+    // More entries announced than the directory holds.
+    EXPECT_FALSE(opens("zip-short", [](ZipWriter& z) {
+        z.entriesOnDisk = 3;
+        z.totalEntries = 3;
+    }));
+
+    EXPECT_FALSE(Archive("zip-tiny", std::string("PK\x05\x06", 4)).Open());
+    EXPECT_FALSE(Archive("zip-garbage", std::string(100, 'x')).Open());
+    FSCompressedSource missing(u"/nonexistent/folder/data.dat", u"System");
+    EXPECT_FALSE(missing.Open());
+    EXPECT_FALSE(missing.IsOpen());
+
+    // An archive with no entries is valid.
+    Archive empty("zip-empty", ZipWriter());
+    EXPECT_TRUE(empty.Open());
+    EXPECT_EQ(empty.source->EntryCount(), 0u);
+}
+
+TEST(ZipArchive, NameLengthLimit)
+{
+    ZipWriter ok;
+    ok.Add(std::string(259, 'n'), "long", ZipEntry::Stored);
+    Archive a("zip-259", ok);
+    ASSERT_TRUE(a.Open());
+    EXPECT_EQ(a.Read(Widen(std::string(259, 'N'))), "long");
+
+    ZipWriter tooLong;
+    tooLong.Add("short.txt", "s");
+    tooLong.Add(std::string(260, 'n'), "long", ZipEntry::Stored);
+    EXPECT_FALSE(Archive("zip-260", tooLong).Open());
+}
+
+TEST(ZipArchive, UnsupportedMethodExistsButDoesNotRead)
+{
+    ZipWriter zip;
+    zip.Add("bzip.bin", "BZh91AY&SY", ZipEntry::Stored).method = 12;
+    zip.Add("lzma.bin", "xxxx", ZipEntry::Stored).method = 14;
+    Archive a("zip-method", zip);
+    ASSERT_TRUE(a.Open());
+    EXPECT_TRUE(a.source->Exists(u"bzip.bin"));
+    EXPECT_EQ(a.Read(u"bzip.bin"), "<fail>");
+    EXPECT_EQ(a.Read(u"lzma.bin"), "<fail>");
+}
+
+TEST(ZipArchive, StreamCutShortIsDeliveredZeroPadded)
+{
+    const std::string text = Sample(20000, 7);
+    ZipWriter zip;
+    ZipEntry& e = zip.Add("cut.xml", text, ZipEntry::Deflated);
+    e.payload.resize(e.payload.size() / 2);
+    Archive a("zip-cut", zip);
+    ASSERT_TRUE(a.Open());
+    {
+        // Leave a dirty block of the same size for the allocator to hand out again.
+        auto dirty = std::make_unique_for_overwrite<uint8_t[]>(text.size());
+        std::memset(dirty.get(), 0xAA, text.size());
+        asm volatile("" : : "r"(dirty.get()) : "memory"); // keep the stores
+    }
+    const std::string got = a.Read(u"cut.xml");
+    ASSERT_EQ(got.size(), text.size());
+    // Some prefix came out intact; everything after it is zero.
+    size_t good = 0;
+    while (good < got.size() && got[good] == text[good])
+        ++good;
+    EXPECT_GT(good, 1000u);
+    EXPECT_LT(good, text.size());
+    EXPECT_EQ(got.find_first_not_of('\0', good), std::string::npos);
+
+    // Corrupt deflate data is a failure, not a delivery.
+    ZipWriter bad;
+    bad.Add("bad.xml", "whatever", ZipEntry::Deflated).payload = std::string("\xFF\xFF\xFF\xFF", 4);
+    Archive b("zip-corrupt", bad);
+    ASSERT_TRUE(b.Open());
+    EXPECT_EQ(b.Read(u"bad.xml"), "<fail>");
+}
+
+TEST(ZipArchive, DishonestSizesAreRefused)
+{
+    const std::string text = Sample(5000, 3);
+    ZipWriter zip;
+    zip.Add("good.txt", text, ZipEntry::Deflated);
+    zip.Add("stored-mismatch", "12345678", ZipEntry::Stored).compressedSize = 4;
+    zip.Add("huge-stored", "x", ZipEntry::Stored).uncompressedSize = FSCompressedSource::MaxEntrySize + 1;
+    // A few bytes claiming 100 MB: more than deflate can ever produce from them.
+    zip.Add("bomb", "tiny", ZipEntry::Deflated).uncompressedSize = 100u << 20;
+    ZipEntry& big = zip.Add("big-deflate", "y", ZipEntry::Deflated);
+    big.compressedSize = FSCompressedSource::MaxEntrySize + 1;
+    zip.Add("after.txt", "after", ZipEntry::Stored);
+    Archive a("zip-sizes", zip);
+    ASSERT_TRUE(a.Open());
+    EXPECT_EQ(a.Read(u"good.txt"), text);
+    EXPECT_EQ(a.Read(u"stored-mismatch"), "<fail>");
+    EXPECT_EQ(a.Read(u"huge-stored"), "<fail>");
+    EXPECT_EQ(a.Read(u"bomb"), "<fail>");
+    EXPECT_EQ(a.Read(u"big-deflate"), "<fail>");
+    EXPECT_EQ(a.Read(u"after.txt"), "after");
+}
+
+TEST(ZipArchive, EntriesRunningPastTheirRoomAreRefused)
+{
+    ZipWriter zip;
+    zip.Add("first.txt", "first entry", ZipEntry::Stored);
+    // The last entry claims more data than lies before the central directory.
+    ZipEntry& last = zip.Add("last.txt", Sample(300), ZipEntry::Deflated);
+    last.compressedSize = static_cast<uint32_t>(last.payload.size()) + 40;
+    Archive a("zip-past-end", zip);
+    ASSERT_TRUE(a.Open());
+    EXPECT_EQ(a.Read(u"first.txt"), "first entry");
+    EXPECT_EQ(a.Read(u"last.txt"), "<fail>");
+
+    // A local header offset past the end of the file.
+    ZipWriter far;
+    far.Add("far.txt", "far", ZipEntry::Stored).localHeaderOffset = 0x7FFFFFF0;
+    Archive b("zip-far", far);
+    ASSERT_TRUE(b.Open());
+    EXPECT_TRUE(b.source->Exists(u"far.txt"));
+    EXPECT_EQ(b.Read(u"far.txt"), "<fail>");
+
+    // A local header that is not one.
+    ZipWriter wrong;
+    wrong.Add("a.txt", "aaaa", ZipEntry::Stored);
+    wrong.Add("b.txt", "bbbb", ZipEntry::Stored).localHeaderOffset = 1;
+    Archive c("zip-wrong-local", wrong);
+    ASSERT_TRUE(c.Open());
+    EXPECT_EQ(c.Read(u"b.txt"), "<fail>");
+}
+
+TEST(ZipArchive, OverlappingEntriesAreRefused)
+{
+    const std::string text = Sample(4000, 9);
+    ZipWriter zip;
+    zip.Add("shared.txt", text, ZipEntry::Deflated);
+    zip.Add("own.txt", "own", ZipEntry::Stored);
+    // Two more directory entries that point at the first entry's bytes, the way a
+    // decompression bomb reuses one stream many times.
+    for (const char* name : {"copy1.txt", "copy2.txt"}) {
+        ZipEntry& copy = zip.Add(name, text, ZipEntry::Deflated);
+        copy.localHeaderOffset = 0;
+        copy.payload.clear();
+        copy.compressedSize = static_cast<uint32_t>(zip.Entries()[0].payload.size());
+    }
+    Archive a("zip-overlap", zip);
+    ASSERT_TRUE(a.Open());
+    EXPECT_EQ(a.source->EntryCount(), 4u);
+    EXPECT_TRUE(a.source->Exists(u"copy1.txt"));
+    EXPECT_EQ(a.Read(u"own.txt"), "own");
+    EXPECT_EQ(a.Read(u"shared.txt"), "<fail>");
+    EXPECT_EQ(a.Read(u"copy1.txt"), "<fail>");
+    EXPECT_EQ(a.Read(u"copy2.txt"), "<fail>");
+}

@@ -1,0 +1,283 @@
+#include "engine/core/prefs/UserData.h"
+
+#include <algorithm>
+#include <chrono>
+#include <csignal>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <optional>
+#include <random>
+
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <zlib.h>
+
+#include "engine/core/xml/XmlNode.h"
+#include "platform/system/SafeFile.h"
+#include "tests/support/TestEnvironment.h"
+
+using namespace QuillEngine;
+namespace fs = std::filesystem;
+
+namespace {
+
+class ScopedEnv {
+public:
+    ScopedEnv(const char* name, const std::string& value) : m_name(name)
+    {
+        if (const char* old = std::getenv(name))
+            m_old = old;
+        setenv(name, value.c_str(), 1);
+    }
+    ~ScopedEnv()
+    {
+        if (m_old)
+            setenv(m_name, m_old->c_str(), 1);
+        else
+            unsetenv(m_name);
+    }
+
+private:
+    const char* m_name;
+    std::optional<std::string> m_old;
+};
+
+fs::path LocalFolder(const std::string& windowName)
+{
+    return fs::path(QuillPlatform::XdgConfigHome()) / "Quillon Games" / windowName;
+}
+
+std::unique_ptr<XmlNode> Document(const char* root, int children)
+{
+    auto doc = std::make_unique<XmlNode>(Widen(root));
+    for (int i = 0; i < children; ++i)
+        doc->AddChild(u"Item")->SetText(Widen("value number " + std::to_string(i)));
+    return doc;
+}
+
+} // namespace
+
+TEST(UserData, KeyRuleIsFixed)
+{
+    uint8_t key[16];
+    UserDataFolders::BuildKey(u"Velvet Aisle", key);
+    EXPECT_EQ(std::string(reinterpret_cast<char*>(key), 16), "Velvet AisleVelv");
+
+    // Zero bytes of the UTF-16LE form are skipped; both bytes of a wide character count.
+    UserDataFolders::BuildKey(u"\u4E2Dx", key);
+    const uint8_t wide[16] = {0x2D, 0x4E, 'x',  0x2D, 0x4E, 'x',  0x2D, 0x4E,
+                              'x',  0x2D, 0x4E, 'x',  0x2D, 0x4E, 'x',  0x2D};
+    EXPECT_EQ(std::memcmp(key, wide, 16), 0);
+
+    UserDataFolders::BuildKey(u"", key);
+    EXPECT_EQ(std::string(reinterpret_cast<char*>(key), 16), "Quillon-UserData");
+}
+
+TEST(UserData, ContainerIsChecksumThenEncipheredUtf16)
+{
+    uint8_t key[16];
+    UserDataFolders::BuildKey(u"Velvet Aisle", key);
+    // FF FE + 7 characters = 16 bytes: no padding. 8 characters = 18 bytes: 2 padding bytes.
+    for (const char16_t* text : {u"<a>é</a", u"<a>é</a>"}) {
+        const size_t plainSize = 2 + 2 * std::char_traits<char16_t>::length(text);
+        MemoryStream file = UserDataFolders::EncodeContainer(text, key);
+        ASSERT_EQ(file.Size(), 4 + (plainSize + 3) / 4 * 4);
+        const uint8_t* d = file.Data();
+        const uint32_t stored = d[0] | d[1] << 8 | d[2] << 16 | uint32_t(d[3]) << 24;
+        EXPECT_EQ(stored, crc32(0, d + 4, file.Size() - 4));
+
+        MemoryStream body(d + 4, file.Size() - 4);
+        body.Decipher(key);
+        EXPECT_EQ(body.Data()[0], 0xFF);
+        EXPECT_EQ(body.Data()[1], 0xFE);
+        EXPECT_EQ(UserDataFolders::UserTextToUtf8(body.Data(), body.Size()), ToUtf8(text));
+        for (size_t i = plainSize; i < body.Size(); ++i)
+            EXPECT_EQ(body.Data()[i], 0);
+    }
+    // Even the shortest text fills the two words the cipher needs.
+    EXPECT_EQ(UserDataFolders::EncodeContainer(u"", key).Size(), 12u);
+}
+
+TEST(UserData, UserTextIsBoundedByItsLength)
+{
+    // An odd-length UTF-16LE file without any zero character: the last odd byte is dropped.
+    const uint8_t odd[] = {0xFF, 0xFE, '<', 0, 'r', 0, '/', 0, '>', 0, 'x'};
+    EXPECT_EQ(UserDataFolders::UserTextToUtf8(odd, sizeof(odd)), "<r/>");
+    const uint8_t stops[] = {0xFF, 0xFE, 'a', 0, 0, 0, 'b', 0};
+    EXPECT_EQ(UserDataFolders::UserTextToUtf8(stops, sizeof(stops)), "a");
+    const uint8_t utf8[] = {'<', 'r', '/', '>'};
+    EXPECT_EQ(UserDataFolders::UserTextToUtf8(utf8, sizeof(utf8)), "<r/>");
+    EXPECT_EQ(UserDataFolders::UserTextToUtf8(nullptr, 0), "");
+}
+
+TEST(UserData, SaveCreatesTheWholePathAndLoadsBack)
+{
+    const fs::path base = QuillTest::MakeTempDir("xdg") / "deep" / "config";
+    ScopedEnv config("XDG_CONFIG_HOME", base.string());
+    UserDataFolders store(u"Velvet/Aisle", u"Velvet Aisle");
+    auto doc = Document("Settings", 3);
+    ASSERT_TRUE(store.SaveXml(u"System.prefs", true, doc.get()));
+    const fs::path folder = base / "Quillon Games" / "Velvet_Aisle";
+    EXPECT_TRUE(fs::is_regular_file(folder / "System.prefs"));
+    EXPECT_FALSE(fs::exists(folder / "System.prefs.sxs"));
+    EXPECT_EQ(store.LocalDataFolder(), FromUtf8(folder.string() + "/"));
+
+    auto loaded = store.LoadXml(u"System.prefs", true);
+    ASSERT_TRUE(loaded);
+    EXPECT_EQ(loaded->ToString(), doc->ToString());
+
+    // Another title makes another key: the file no longer deciphers, and is no plain XML.
+    UserDataFolders otherKey(u"Velvet/Aisle", u"Another Title");
+    EXPECT_FALSE(otherKey.LoadXml(u"System.prefs", true));
+}
+
+TEST(UserData, LoadingFromAMissingFolderCreatesNothing)
+{
+    UserDataFolders store(u"Never Saved", u"Never Saved");
+    EXPECT_FALSE(store.LoadXml(u"System.prefs", true));
+    EXPECT_FALSE(store.LoadXml(u"velv.save", false));
+    store.DeleteFile(u"System.prefs", true);
+    EXPECT_FALSE(fs::exists(LocalFolder("Never Saved")));
+    EXPECT_FALSE(fs::exists(fs::path(QuillPlatform::XdgDataHome()) / "Quillon Games" / "Never Saved"));
+    EXPECT_TRUE(store.LocalDataFolder().empty());
+}
+
+TEST(UserData, SavedGamesLiveInTheDataFolder)
+{
+    UserDataFolders store(u"Saver", u"Saver");
+    auto doc = Document("Profiles", 2);
+    ASSERT_TRUE(store.SaveXml(u"velv.save", false, doc.get()));
+    EXPECT_TRUE(fs::is_regular_file(fs::path(QuillPlatform::XdgDataHome()) / "Quillon Games" / "Saver" / "velv.save"));
+    EXPECT_TRUE(store.LoadXml(u"velv.save", false));
+    store.DeleteFile(u"velv.save", false);
+    EXPECT_FALSE(store.LoadXml(u"velv.save", false));
+}
+
+TEST(UserData, DamagedFileFallsBackToPlainXmlAndFailsThere)
+{
+    UserDataFolders store(u"Damaged", u"Damaged");
+    auto doc = Document("Settings", 2);
+    ASSERT_TRUE(store.SaveXml(u"System.prefs", true, doc.get()));
+    const fs::path file = LocalFolder("Damaged") / "System.prefs";
+    std::string bytes = QuillTest::ReadFile(file);
+    bytes[0] = static_cast<char>(bytes[0] ^ 0x5A);
+    QuillTest::WriteFile(file, bytes);
+    EXPECT_FALSE(store.LoadXml(u"System.prefs", true));
+
+    // A flipped bit inside the enciphered part fails the checksum too.
+    bytes[0] = static_cast<char>(bytes[0] ^ 0x5A);
+    bytes[9] = static_cast<char>(bytes[9] ^ 1);
+    QuillTest::WriteFile(file, bytes);
+    EXPECT_FALSE(store.LoadXml(u"System.prefs", true));
+
+    QuillTest::WriteFile(file, "abcd");
+    EXPECT_FALSE(store.LoadXml(u"System.prefs", true));
+}
+
+TEST(UserData, HandWrittenPlainFilesAreAccepted)
+{
+    UserDataFolders store(u"Plain", u"Plain");
+    const fs::path folder = LocalFolder("Plain");
+    QuillTest::WriteFile(folder / "System.prefs", "<Settings><Version>2</Version><Name>Zoë</Name></Settings>");
+    auto utf8 = store.LoadXml(u"System.prefs", true);
+    ASSERT_TRUE(utf8);
+    EXPECT_EQ(utf8->GetName(), u"Settings");
+    EXPECT_EQ(utf8->FindChild(u"Name")->GetText(), u"Zoë");
+
+    // UTF-16LE with its signature, and an odd last byte.
+    const String text = u"<Root><WindowX>12</WindowX></Root>";
+    std::string utf16 = "\xFF\xFE";
+    for (char16_t ch : text) {
+        utf16.push_back(static_cast<char>(ch & 0xFF));
+        utf16.push_back(static_cast<char>(ch >> 8));
+    }
+    utf16.push_back('\x7F');
+    QuillTest::WriteFile(folder / "Window.prefs", utf16);
+    auto wide = store.LoadXml(u"Window.prefs", true);
+    ASSERT_TRUE(wide);
+    EXPECT_EQ(wide->FindChild(u"WindowX")->GetText(), u"12");
+}
+
+TEST(UserData, UnsafeNamesAreRefused)
+{
+    UserDataFolders store(u"Names", u"Names");
+    auto doc = Document("Root", 1);
+    for (const char16_t* name :
+         {u".hidden", u"/etc/passwd", u"\\x.prefs", u"a:b", u"sub/../../x", u"sub\\..\\x", u""}) {
+        EXPECT_FALSE(store.SaveXml(name, true, doc.get())) << ToUtf8(name);
+        EXPECT_FALSE(store.OpenFile(name, true, true).IsOpen()) << ToUtf8(name);
+    }
+    EXPECT_TRUE(store.SaveXml(u"sub\\ok.prefs", true, doc.get()));
+    EXPECT_TRUE(fs::is_regular_file(LocalFolder("Names") / "sub" / "ok.prefs"));
+    EXPECT_FALSE(store.SaveXml(u"null.prefs", true, nullptr));
+}
+
+TEST(UserData, FailedWriteLeavesTheOldFile)
+{
+    UserDataFolders store(u"Blocked", u"Blocked");
+    auto oldDoc = Document("Old", 1);
+    ASSERT_TRUE(store.SaveXml(u"System.prefs", true, oldDoc.get()));
+    const fs::path folder = LocalFolder("Blocked");
+    // The temporary cannot be created: a folder is in its way.
+    fs::create_directory(folder / "System.prefs.sxs");
+    auto newDoc = Document("New", 1);
+    EXPECT_FALSE(store.SaveXml(u"System.prefs", true, newDoc.get()));
+    auto loaded = store.LoadXml(u"System.prefs", true);
+    ASSERT_TRUE(loaded);
+    EXPECT_EQ(loaded->GetName(), u"Old");
+}
+
+TEST(UserData, OversizedFilesAreNotRead)
+{
+    UserDataFolders store(u"Huge", u"Huge");
+    const fs::path folder = LocalFolder("Huge");
+    QuillTest::WriteFile(folder / "big.prefs", "");
+    fs::resize_file(folder / "big.prefs", UserDataFolders::kMaxFileSize + 1); // sparse
+    MemoryStream stream;
+    EXPECT_FALSE(store.ReadFile(u"big.prefs", true, stream));
+    EXPECT_EQ(stream.Size(), 0u);
+}
+
+// A process saving in a loop is killed at random moments; every time, the file that remains
+// loads as one of the two complete documents.
+TEST(UserData, KilledWhileSavingLeavesTheOldOrTheNewDocument)
+{
+    UserDataFolders store(u"Kill Test", u"Kill Test");
+    const auto first = Document("Settings", 400);
+    const auto second = Document("Settings", 700);
+    const String firstText = first->ToString();
+    const String secondText = second->ToString();
+    const auto saveStart = std::chrono::steady_clock::now();
+    ASSERT_TRUE(store.SaveXml(u"System.prefs", true, first.get()));
+    const auto saveUs = std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() -
+                                                                              saveStart).count();
+
+    // Kills land anywhere within a few saves, however slow the disk's fsync is here.
+    std::mt19937 random(20261208);
+    std::uniform_int_distribution<int> delayUs(0, static_cast<int>(std::max<long long>(4000, 4 * saveUs)));
+    int sawFirst = 0, sawSecond = 0;
+    for (int round = 0; round < 200; ++round) {
+        const pid_t child = fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            for (unsigned i = 0;; ++i)
+                store.SaveXml(u"System.prefs", true, (i % 2 ? first : second).get());
+        }
+        usleep(static_cast<useconds_t>(delayUs(random)));
+        kill(child, SIGKILL);
+        int status = 0;
+        ASSERT_EQ(waitpid(child, &status, 0), child);
+        ASSERT_TRUE(WIFSIGNALED(status));
+
+        auto loaded = store.LoadXml(u"System.prefs", true);
+        ASSERT_TRUE(loaded) << "round " << round;
+        const String text = loaded->ToString();
+        ASSERT_TRUE(text == firstText || text == secondText) << "round " << round;
+        (text == firstText ? sawFirst : sawSecond)++;
+    }
+    // Both documents were seen, so the kills really landed amid the saves.
+    EXPECT_GT(sawFirst, 0);
+    EXPECT_GT(sawSecond, 0);
+}

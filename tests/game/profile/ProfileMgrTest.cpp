@@ -1,0 +1,373 @@
+// The profile manager over the save file: loading with its fall-backs, saving, profile
+// creation and switching, the level templates and the console commands.
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "engine/core/console/Console.h"
+#include "engine/core/strings/StringUtil.h"
+#include "engine/core/prefs/UserData.h"
+#include "engine/core/xml/XmlNode.h"
+#include "game/profile/ProfileMgr.h"
+#include "tests/support/TestEnvironment.h"
+
+using namespace QuillEngine;
+namespace fs = std::filesystem;
+
+namespace {
+
+class CountingBook : public IProfileBookLink {
+public:
+    void ResetBoards() override { ++resets; }
+    void OnProfileChanged(bool newProfile) override { ++(newProfile ? created : switched); }
+    void UpdatePageControls() override { ++pageUpdates; }
+    void StoreRunningGames(Profile& current) override
+    {
+        ++stores;
+        if (onStore)
+            onStore(current);
+    }
+    int resets = 0, created = 0, switched = 0, pageUpdates = 0, stores = 0;
+    std::function<void(Profile&)> onStore;
+};
+
+class ProfileMgrTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        const String window =
+            FromUtf8(std::string("Profiles ") + ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        store = std::make_unique<UserDataFolders>(window, u"Velvet Aisle");
+        ASSERT_TRUE(store->GetSavedGamesFolder(false));
+        folder = fs::path(ToUtf8(store->SavedGamesFolder()));
+        fs::remove(folder / "velv.save");
+        fs::remove(folder / "velv.save.damaged");
+    }
+
+    fs::path SavePath() const { return folder / "velv.save"; }
+    fs::path DamagedPath() const { return folder / "velv.save.damaged"; }
+
+    String DefaultName() const
+    {
+        const String name = GetCurrentUserName();
+        return name.empty() ? String(u"Player") : name;
+    }
+
+    // A save file as the game would write it, from a hand-built document.
+    void StoreDocument(const XmlNode& root) { ASSERT_TRUE(store->SaveXml(u"velv.save", false, &root)); }
+
+    // A manager with `names` as its profiles, saved; the last one is current.
+    void StoreProfiles(std::initializer_list<const char16_t*> names)
+    {
+        ProfileMgr mgr(nullptr);
+        mgr.Load();
+        for (const char16_t* name : names)
+            ASSERT_TRUE(mgr.NewProfile(name));
+        ASSERT_TRUE(mgr.DeleteProfile(DefaultName()));
+        ASSERT_TRUE(mgr.Save());
+    }
+
+    std::unique_ptr<XmlNode> StoredDocument() { return store->LoadXml(u"velv.save", false); }
+
+    std::unique_ptr<UserDataFolders> store;
+    fs::path folder;
+};
+
+std::vector<String> Names(const ProfileMgr& mgr)
+{
+    std::vector<String> out;
+    for (const Profile* p : mgr.GetProfiles())
+        out.push_back(p->name);
+    return out;
+}
+
+TEST_F(ProfileMgrTest, FirstRunMakesOneProfileAfterTheUser)
+{
+    ProfileMgr mgr(nullptr);
+    EXPECT_EQ(ProfileMgr::Instance(), &mgr);
+    EXPECT_TRUE(mgr.Load());
+    ASSERT_NE(mgr.CurrentProfile(), nullptr);
+    EXPECT_EQ(Names(mgr), std::vector<String>{DefaultName()});
+    EXPECT_EQ(mgr.GetHighScores().Count(), 10u);
+    EXPECT_FALSE(fs::exists(DamagedPath()));
+}
+
+TEST_F(ProfileMgrTest, SavedProfilesAndScoresReadBack)
+{
+    {
+        ProfileMgr mgr(nullptr);
+        mgr.Load();
+        mgr.AddLevelTemplate(u"One", 300.0f, 60.0f, 10, 1, false);
+        mgr.AddSceneTemplate(1, 1, u"Hall", 10, 1.0f);
+        ASSERT_TRUE(mgr.NewProfile(u"Ann"));
+        ASSERT_TRUE(mgr.NewProfile(u"Bo"));
+        ASSERT_TRUE(mgr.SwitchProfile(u"Ann"));
+        mgr.CurrentProfile()->bluebirds = 9;
+        mgr.CurrentProfile()->FindLevel(1)->items = 4;
+        mgr.GetHighScores().Insert(u"Ann", 1234);
+        ASSERT_TRUE(mgr.Save());
+    }
+    // The file is the enciphered container, not plain text.
+    const std::string bytes = QuillTest::ReadFile(SavePath());
+    EXPECT_EQ(bytes.find("profile"), std::string::npos);
+    auto doc = StoredDocument();
+    ASSERT_TRUE(doc);
+    EXPECT_EQ(doc->GetStringAttribute(u"version", u""), u"26");
+    EXPECT_EQ(doc->GetStringAttribute(u"currentprofile", u""), u"Ann");
+
+    ProfileMgr mgr(nullptr);
+    mgr.Load();
+    EXPECT_EQ(Names(mgr), (std::vector<String>{DefaultName(), u"Ann", u"Bo"}));
+    EXPECT_EQ(mgr.CurrentProfile()->name, u"Ann");
+    EXPECT_EQ(mgr.CurrentProfile()->bluebirds, 9);
+    ASSERT_NE(mgr.CurrentProfile()->FindLevel(1), nullptr);
+    EXPECT_EQ(mgr.CurrentProfile()->FindLevel(1)->items, 4);
+    EXPECT_EQ(mgr.GetHighScores().Entries().front().time, 1234u);
+    EXPECT_FALSE(fs::exists(DamagedPath()));
+}
+
+TEST_F(ProfileMgrTest, UnknownCurrentNameMakesTheFirstCurrent)
+{
+    StoreProfiles({u"Ann", u"Bo"});
+    auto doc = StoredDocument();
+    doc->SetAttribute(u"currentprofile", u"Nobody");
+    StoreDocument(*doc);
+    ProfileMgr mgr(nullptr);
+    mgr.Load();
+    EXPECT_EQ(mgr.CurrentProfile()->name, u"Ann");
+}
+
+TEST_F(ProfileMgrTest, OtherVersionStartsAfreshKeepingScoresAndTheOldFile)
+{
+    StoreProfiles({u"Ann"});
+    auto doc = StoredDocument();
+    doc->SetAttribute(u"version", u"25");
+    XmlNode* scores = doc->FindChild(u"highscores");
+    scores->Clear();
+    scores->SetName(u"highscores");
+    XmlNode* score = scores->AddChild(u"score");
+    score->SetAttribute(u"name", u"Old");
+    score->SetAttribute(u"time", u"99");
+    StoreDocument(*doc);
+    const std::string before = QuillTest::ReadFile(SavePath());
+
+    ProfileMgr mgr(nullptr);
+    mgr.Load();
+    EXPECT_EQ(Names(mgr), std::vector<String>{DefaultName()});
+    ASSERT_EQ(mgr.GetHighScores().Count(), 1u);
+    EXPECT_EQ(mgr.GetHighScores().Entries()[0].name, u"Old");
+    // Saving the fresh profile cannot lose the old players: their file was kept aside.
+    ASSERT_TRUE(mgr.Save());
+    EXPECT_EQ(QuillTest::ReadFile(DamagedPath()), before);
+}
+
+TEST_F(ProfileMgrTest, DamagedFileIsKeptAsideBeforeItIsOverwritten)
+{
+    StoreProfiles({u"Ann"});
+    std::string bytes = QuillTest::ReadFile(SavePath());
+    bytes[0] = static_cast<char>(bytes[0] ^ 0x5A);
+    QuillTest::WriteFile(SavePath(), bytes);
+
+    ProfileMgr mgr(nullptr);
+    mgr.Load();
+    EXPECT_EQ(Names(mgr), std::vector<String>{DefaultName()});
+    EXPECT_EQ(mgr.GetHighScores().Count(), 10u);
+    ASSERT_TRUE(mgr.Save());
+    EXPECT_EQ(QuillTest::ReadFile(DamagedPath()), bytes);
+}
+
+TEST_F(ProfileMgrTest, BrokenOrDuplicateProfilesAreDroppedAndTheRestLoad)
+{
+    StoreProfiles({u"Ann", u"Bo", u"Cy"});
+    auto doc = StoredDocument();
+    std::vector<XmlNode*> profiles;
+    doc->SelectNodes(u"profile", profiles);
+    ASSERT_EQ(profiles.size(), 3u);
+    profiles[1]->RemoveAttribute(u"relaxed");   // Bo cannot load
+    profiles[2]->SetAttribute(u"name", u"Ann"); // a second "Ann"
+    StoreDocument(*doc);
+
+    ProfileMgr mgr(nullptr);
+    mgr.Load();
+    EXPECT_EQ(Names(mgr), std::vector<String>{u"Ann"});
+    EXPECT_TRUE(fs::exists(DamagedPath()));
+}
+
+TEST_F(ProfileMgrTest, ProfileCountFromTheFileIsBounded)
+{
+    StoreProfiles({u"Ann"});
+    auto doc = StoredDocument();
+    const String text = doc->FindChild(u"profile")->ToString();
+    for (size_t i = 0; i < ProfileMgr::kMaxProfiles + 5; ++i) {
+        auto copy = XmlNode::ParseDocument(ToUtf8(text), false);
+        copy->SetAttribute(u"name", Format(u"P%d", {static_cast<int>(i)}));
+        doc->InsertChild(std::move(copy));
+    }
+    StoreDocument(*doc);
+    ProfileMgr mgr(nullptr);
+    mgr.Load();
+    EXPECT_EQ(mgr.GetProfiles().size(), ProfileMgr::kMaxProfiles);
+    EXPECT_FALSE(mgr.NewProfile(u"OneTooMany"));
+}
+
+TEST_F(ProfileMgrTest, NamesStayUniqueAndTheCurrentProfileStays)
+{
+    CountingBook book;
+    ProfileMgr mgr(nullptr);
+    mgr.SetBookLink(&book);
+    mgr.Load();
+    ASSERT_TRUE(mgr.NewProfile(u"Ann"));
+    EXPECT_EQ(book.resets, 1);
+    EXPECT_EQ(book.created, 1);
+    EXPECT_FALSE(mgr.NewProfile(u"Ann"));
+    EXPECT_FALSE(mgr.NewProfile(u""));
+    ASSERT_TRUE(mgr.NewProfile(u"Bo"));
+    EXPECT_EQ(Names(mgr), (std::vector<String>{DefaultName(), u"Ann", u"Bo"}));
+
+    EXPECT_FALSE(mgr.SwitchProfile(u"Nobody"));
+    EXPECT_EQ(mgr.CurrentProfile()->name, u"Bo");
+    EXPECT_EQ(book.switched, 0);
+    ASSERT_TRUE(mgr.SwitchProfile(u"Ann"));
+    EXPECT_EQ(book.switched, 1);
+    EXPECT_EQ(mgr.CurrentProfile()->name, u"Ann");
+
+    EXPECT_FALSE(mgr.DeleteProfile(u"Ann"));
+    EXPECT_TRUE(mgr.DeleteProfile(DefaultName()));
+    EXPECT_FALSE(mgr.DeleteProfile(u"Nobody"));
+    EXPECT_EQ(Names(mgr), (std::vector<String>{u"Ann", u"Bo"}));
+    EXPECT_EQ(mgr.CurrentProfile()->name, u"Ann");
+}
+
+TEST_F(ProfileMgrTest, FailedSaveBlocksNewAndSwitch)
+{
+    ProfileMgr mgr(nullptr);
+    mgr.Load();
+    ASSERT_TRUE(mgr.NewProfile(u"Ann"));
+    store.reset(); // no user-data store: nothing can be written
+    EXPECT_FALSE(mgr.Save());
+    EXPECT_FALSE(mgr.NewProfile(u"Bo"));
+    EXPECT_FALSE(mgr.SwitchProfile(DefaultName()));
+    EXPECT_EQ(mgr.CurrentProfile()->name, u"Ann");
+    EXPECT_EQ(mgr.GetProfiles().size(), 2u);
+}
+
+TEST_F(ProfileMgrTest, TemplatesReachEveryProfileOnce)
+{
+    ProfileMgr mgr(nullptr);
+    mgr.Load();
+    mgr.AddLevelTemplate(u"One", 300.0f, 60.0f, 10, 1, false);
+    mgr.AddLevelTemplate(u"Two", 400.0f, 60.0f, 12, 2, true);
+    mgr.AddLevelTemplate(u"Again", 1.0f, 1.0f, 1, 2, false); // number taken: ignored
+    mgr.AddSceneTemplate(1, 1, u"Hall", 10, 1.0f);
+    mgr.AddSceneTemplate(2, 2, u"Parlour", 12, 2.0f);
+    mgr.AddSceneTemplate(2, 2, u"Twice", 1, 1.0f);
+    const Profile* first = mgr.CurrentProfile();
+    ASSERT_EQ(first->levels.size(), 2u);
+    ASSERT_EQ(first->scenes.size(), 2u);
+    EXPECT_EQ(first->FindScene(1)->status, SceneRecord::Open);
+    EXPECT_EQ(first->FindScene(2)->status, SceneRecord::Locked);
+    EXPECT_EQ(first->FindScene(2)->title, u"Parlour");
+    EXPECT_EQ(mgr.FindLevelTemplate(2)->key, u"Two");
+    EXPECT_EQ(mgr.FindLevelTemplate(3), nullptr);
+
+    first->FindScene(1)->status = SceneRecord::Complete;
+    ASSERT_TRUE(mgr.NewProfile(u"Ann"));
+    const Profile* ann = mgr.CurrentProfile();
+    ASSERT_EQ(ann->scenes.size(), 2u);
+    EXPECT_EQ(ann->FindScene(1)->status, SceneRecord::Open); // from the template, not a profile
+    EXPECT_FLOAT_EQ(ann->FindLevel(2)->timeLeft, 400.0f);
+    EXPECT_TRUE(ann->FindLevel(2)->crisis);
+}
+
+TEST_F(ProfileMgrTest, OpeningTheNextLevelSavesOnce)
+{
+    CountingBook book;
+    ProfileMgr mgr(nullptr);
+    mgr.SetBookLink(&book);
+    mgr.Load();
+    mgr.AddLevelTemplate(u"One", 300.0f, 60.0f, 10, 1, false);
+    mgr.AddLevelTemplate(u"Two", 300.0f, 60.0f, 10, 2, false);
+    mgr.AddSceneTemplate(1, 1, u"A", 10, 1.0f);
+    mgr.AddSceneTemplate(2, 2, u"B", 10, 1.0f);
+    mgr.AddSceneTemplate(3, 2, u"C", 10, 1.0f);
+    Profile* p = mgr.CurrentProfile();
+    p->page = 2;
+    p->SetStoryState(std::make_unique<XmlNode>(u"storygame"));
+    mgr.OpenNextLevel();
+    EXPECT_EQ(p->FindScene(2)->status, SceneRecord::Open);
+    EXPECT_EQ(p->FindScene(3)->status, SceneRecord::Open);
+    EXPECT_EQ(p->StoryState(), nullptr);
+    EXPECT_EQ(book.pageUpdates, 1);
+    EXPECT_EQ(book.stores, 1);
+    EXPECT_TRUE(fs::exists(SavePath()));
+
+    mgr.OpenNextLevel(); // already open: nothing more
+    EXPECT_EQ(book.pageUpdates, 1);
+    EXPECT_EQ(book.stores, 1);
+
+    const LevelRecord* one = p->FindLevel(1);
+    const_cast<LevelRecord*>(one)->SpendTime(10.0f);
+    EXPECT_FLOAT_EQ(one->timeLeft, 290.0f);
+    p->relaxed = true;
+    const_cast<LevelRecord*>(one)->SpendTime(10.0f);
+    EXPECT_FLOAT_EQ(one->timeLeft, 290.0f);
+}
+
+TEST_F(ProfileMgrTest, NoSaveInTheMiddleOfAStepOrOfAnotherSave)
+{
+    CountingBook book;
+    ProfileMgr mgr(nullptr);
+    mgr.SetBookLink(&book);
+    mgr.Load();
+    mgr.AddSceneTemplate(2, 2, u"B", 10, 1.0f);
+    Profile* p = mgr.CurrentProfile();
+    p->page = 2;
+    {
+        ProfileMgr::UpdateScope step(mgr);
+        mgr.OpenNextLevel();
+        EXPECT_FALSE(fs::exists(SavePath()));
+        EXPECT_TRUE(mgr.SavePending());
+        p->bluebirds = 5; // the rest of the step's changes still go into the file
+    }
+    EXPECT_FALSE(mgr.SavePending());
+    auto doc = StoredDocument();
+    ASSERT_TRUE(doc);
+    EXPECT_EQ(doc->FindChild(u"profile")->GetStringAttribute(u"bluebirds", u""), u"5");
+
+    // A save asked for while one is being written runs after it, once, instead of inside it.
+    int depth = 0;
+    book.stores = 0;
+    book.onStore = [&](Profile& current) {
+        ++depth;
+        EXPECT_EQ(depth, 1);
+        EXPECT_FALSE(mgr.Save());
+        current.bluebirds = 6;
+        --depth;
+    };
+    EXPECT_TRUE(mgr.Save());
+    EXPECT_EQ(book.stores, 2);
+    EXPECT_FALSE(mgr.SavePending());
+}
+
+TEST_F(ProfileMgrTest, ConsoleCommands)
+{
+    Console console;
+    {
+        ProfileMgr mgr(nullptr, &console);
+        mgr.Load();
+        mgr.AddSceneTemplate(5, 3, u"Locked", 4, 1.0f);
+        console.Execute(u"profile.new Mary Ann", false);
+        EXPECT_EQ(mgr.CurrentProfile()->name, u"Mary Ann");
+        console.Execute(u"profile.unlockbook", false);
+        EXPECT_TRUE(mgr.CurrentProfile()->bookUnlocked);
+        EXPECT_EQ(mgr.CurrentProfile()->FindScene(5)->status, SceneRecord::Open);
+        console.Execute(Format(u"profile.switch %s", {DefaultName()}), false);
+        EXPECT_EQ(mgr.CurrentProfile()->name, DefaultName());
+        EXPECT_FALSE(mgr.CurrentProfile()->bookUnlocked);
+    }
+    // Gone with the manager: the name is free again, so the console no longer reaches it.
+    EXPECT_TRUE(console.RegisterCommand(u"profile.new", 1, &console));
+}
+
+} // namespace

@@ -1,0 +1,221 @@
+// The game's top-level state machine: its five states entered and left, pause and resume with
+// the overlay and the input of the movies under the root, the music rotation and the packages.
+
+#include <gtest/gtest.h>
+
+#include <set>
+
+#include "game/app/Game.h"
+#include "game/profile/Profile.h"
+#include "game/profile/ProfileMgr.h"
+#include "game/screens/UIScreen.h"
+#include "game/screens/UIScreenMgr.h"
+#include "tests/game/screens/UIScreenTestSupport.h"
+
+using namespace QuillEngine;
+
+namespace {
+
+class GameTest : public ScreenTesting::SceneFixture {
+protected:
+    void SetUp() override
+    {
+        Game::EngineLinks links;
+        links.mountPackage = [this](const String& group, const String& folder) {
+            mounts.push_back(group + u"|" + folder);
+            return group != u"broken";
+        };
+        game = std::make_unique<Game>(std::move(links));
+        ui->Update(); // the dialogs layer loads
+    }
+    void TearDown() override { game.reset(); }
+
+    // What SimpleGame does once per step.
+    void Step()
+    {
+        game->GetScreenMgr()->Update();
+        game->Update();
+    }
+    InstanceHandle MakeScene(const String& name)
+    {
+        return ui->GetRootHandle().CreateChild(u"Scene", name);
+    }
+
+    std::vector<String> mounts;
+    std::unique_ptr<Game> game;
+};
+
+TEST_F(GameTest, StartsInTheIntroAndOwnsItsManagers)
+{
+    EXPECT_EQ(Game::Instance(), game.get());
+    EXPECT_EQ(game->GetState(), GameState_Intro);
+    ASSERT_NE(game->GetIntro(), nullptr);
+    EXPECT_EQ(game->GetIntro()->starts, 1);
+    EXPECT_EQ(game->GetBook(), nullptr);
+    EXPECT_EQ(UIScreenMgr::Instance(), game->GetScreenMgr());
+    EXPECT_NE(game->GetProfileMgr()->CurrentProfile(), nullptr);
+    EXPECT_TRUE(HandleEx::ResolveMovie(game->GetScreenMgr()->DialogsLayer()));
+    EXPECT_EQ(ui->GetRoot()->GetEventHandler(), game.get());
+
+    Step();
+    Step();
+    EXPECT_EQ(game->GetIntro()->updates, 2);
+    EXPECT_EQ(game->GetIntro()->shownTime, 2.0f);
+
+    // The root outlives the game and must forget it.
+    game.reset();
+    EXPECT_EQ(Game::Instance(), nullptr);
+    EXPECT_EQ(ui->GetRoot()->GetEventHandler(), nullptr);
+    ui->OnKeyDown(27);
+}
+
+TEST_F(GameTest, StatesEnterAndLeaveTheirContent)
+{
+    game->SetState(GameState_Book);
+    GameStateSeam* book = game->GetBook();
+    ASSERT_NE(book, nullptr);
+    EXPECT_FALSE(game->GetIntro()->active);
+    EXPECT_TRUE(book->active);
+
+    GameStateSeam board;
+    game->SetBoard(&board);
+    game->SetState(GameState_Board);
+    EXPECT_FALSE(book->active);
+    EXPECT_TRUE(board.active);
+    Step();
+    EXPECT_EQ(board.ticks, 1);
+    board.SetInactive();
+    Step();
+    EXPECT_EQ(board.ticks, 1);
+
+    // The book is kept and re-activated; the intro likewise.
+    game->SetState(GameState_Book);
+    EXPECT_EQ(game->GetBook(), book);
+    EXPECT_EQ(book->starts, 1);
+    EXPECT_TRUE(book->active);
+    EXPECT_FALSE(board.active);
+
+    // The card game and the story game start on every entry and reset on every exit.
+    for (int round = 1; round <= 2; ++round) {
+        game->SetState(GameState_Concentration);
+        EXPECT_EQ(game->GetConBoard()->starts, round);
+        game->SetState(GameState_StoryGame);
+        EXPECT_EQ(game->GetConBoard()->resets, round);
+        EXPECT_EQ(game->GetStoryGame()->starts, round);
+        Step();
+        game->SetState(GameState_Book);
+        EXPECT_EQ(game->GetStoryGame()->resets, round);
+    }
+    EXPECT_EQ(game->GetStoryGame()->updates, 2);
+    game->SetBoard(nullptr);
+}
+
+TEST_F(GameTest, EscapePausesAndResumesInputAndShowsTheOverlayOnlyOverPlay)
+{
+    const InstanceHandle live = MakeScene(u"live");
+    const InstanceHandle dead = MakeScene(u"dead");
+    dead.SetInputEnabled(false);
+
+    ui->OnKeyDown(27);
+    EXPECT_TRUE(game->Paused());
+    EXPECT_FALSE(live.Resolve()->GetInputEnabled());
+    EXPECT_TRUE(game->PauseOverlay().IsEmpty()); // the intro gets no overlay
+    Run("wl = root.live.wasEnabled; wd = root.dead.wasEnabled");
+    EXPECT_TRUE(Bool("wl"));
+    EXPECT_FALSE(Bool("wd"));
+    // The paused game does not advance its state.
+    Step();
+    EXPECT_EQ(game->GetIntro()->updates, 0);
+
+    ui->OnKeyDown(27);
+    EXPECT_FALSE(game->Paused());
+    EXPECT_TRUE(live.Resolve()->GetInputEnabled());
+    EXPECT_FALSE(dead.Resolve()->GetInputEnabled()); // was off before the pause: stays off
+
+    // A scene board in play is covered; a click on the overlay ends the pause.
+    GameStateSeam board;
+    board.SetState(1);
+    game->SetBoard(&board);
+    game->SetState(GameState_Board);
+    // The card game sits inactive while a board is played; that does not hide the overlay.
+    game->GetConBoard()->SetInactive();
+    ui->OnKeyDown(32);
+    ASSERT_TRUE(game->Paused());
+    Instance_Movie* overlay = HandleEx::ResolveMovie(game->PauseOverlay());
+    ASSERT_NE(overlay, nullptr);
+    EXPECT_EQ(overlay->GetName(), u"Pause_Overlay");
+    EXPECT_TRUE(overlay->GetPlaying());
+    const InstanceHandle overlayHandle = game->PauseOverlay();
+    game->OnMouseDown(overlayHandle, false);
+    EXPECT_FALSE(game->Paused());
+    EXPECT_FALSE(overlayHandle.AsLive().Resolve());
+
+    // An inactive board is not covered; the card game always is.
+    board.SetInactive();
+    game->Pause();
+    EXPECT_TRUE(game->PauseOverlay().IsEmpty());
+    game->Resume();
+    game->SetState(GameState_Concentration);
+    game->Pause();
+    game->Pause(); // already paused: nothing more
+    EXPECT_TRUE(HandleEx::ResolveMovie(game->PauseOverlay()));
+    game->Resume();
+    ui->Update();
+    EXPECT_EQ(ui->GetRoot()->FindChild(u"Pause_Overlay").Resolve(), nullptr);
+    // Other keys do nothing.
+    ui->OnKeyDown('A');
+    EXPECT_FALSE(game->Paused());
+    game->SetBoard(nullptr);
+}
+
+TEST_F(GameTest, MusicStaysOnOneTrackUntilTheIntroIsSeenThenNeverRepeats)
+{
+    Profile* profile = game->GetProfileMgr()->CurrentProfile();
+    ASSERT_NE(profile, nullptr);
+    EXPECT_EQ(game->LastMusicTrack(), Game::kFirstTrack);
+    profile->introSeen = false;
+    for (int i = 0; i < 5; ++i) {
+        game->PlayNextMusic();
+        EXPECT_EQ(game->LastMusicTrack(), Game::kFirstTrack);
+    }
+    profile->introSeen = true;
+    std::set<int32_t> seen;
+    int32_t last = game->LastMusicTrack();
+    for (int i = 0; i < 200; ++i) {
+        game->PlayNextMusic();
+        const int32_t track = game->LastMusicTrack();
+        EXPECT_NE(track, last);
+        EXPECT_GE(track, 0);
+        EXPECT_LT(track, 4);
+        seen.insert(track);
+        last = track;
+    }
+    EXPECT_EQ(seen.size(), 4u);
+    EXPECT_EQ(String(Game::kMusicTracks[Game::kFirstTrack]), u"BackgroundCantilena");
+}
+
+TEST_F(GameTest, PackagesAreMountedOnceAndFailuresAreNotRemembered)
+{
+    EXPECT_TRUE(game->MountPackageOnce(u"scene01"));
+    EXPECT_TRUE(game->MountPackageOnce(u"scene01"));
+    EXPECT_FALSE(game->MountPackageOnce(u"broken"));
+    EXPECT_FALSE(game->MountPackageOnce(u"broken"));
+    EXPECT_EQ(mounts, (std::vector<String>{u"scene01|scene01", u"broken|broken", u"broken|broken"}));
+}
+
+TEST_F(GameTest, ScreensSeeWhetherAGameIsInPlay)
+{
+    game->SetState(GameState_Concentration);
+    ASSERT_TRUE(game->GetScreenMgr()->Show(u"Menu", false));
+    ui->Update();
+    Run("ingame = root.dialogs.Menu.inGame");
+    EXPECT_TRUE(Bool("ingame"));
+    game->GetScreenMgr()->CloseAndCancel(u"Menu");
+    game->SetState(GameState_Book);
+    ASSERT_TRUE(game->GetScreenMgr()->Show(u"Other", false));
+    ui->Update();
+    Run("notingame = root.dialogs.Other.inGame");
+    EXPECT_FALSE(Bool("notingame"));
+}
+
+} // namespace
