@@ -367,7 +367,7 @@ bool BenchLoading(const fs::path& dataDir, double& oursMedian, double& directMed
 int main(int argc, char** argv)
 {
     const fs::path dataDir =
-        argc > 1 ? fs::path(argv[1]) : fs::path(__FILE__).parent_path().parent_path() / "data" / "input";
+        argc > 1 ? fs::path(argv[1]) : fs::path(QUILL_SOURCE_ROOT) / "data" / "input";
 
     // Loading is measured first, in a fresh heap: the speed of the JPEG path depends on where the
     // heap places the decode buffer (cache aliasing with the library's own buffers), and the

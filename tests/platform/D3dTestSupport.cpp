@@ -1,4 +1,5 @@
 #include "tests/platform/D3dTestSupport.h"
+#include "tests/support/TestEnvironment.h"
 
 #include <png.h>
 
@@ -18,7 +19,7 @@ constexpr uint32_t kQuadCapacity = kVertexCapacity / 4;
 
 std::filesystem::path GoldenFolder()
 {
-    return std::filesystem::path(__FILE__).parent_path() / "golden";
+    return QuillTest::SourceRoot() / "tests" / "platform" / "golden";
 }
 
 } // namespace

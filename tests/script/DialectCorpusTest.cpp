@@ -13,7 +13,7 @@ namespace {
 
 std::filesystem::path CorpusDir()
 {
-    return std::filesystem::path(__FILE__).parent_path() / "corpus";
+    return QuillTest::SourceRoot() / "tests" / "script" / "corpus";
 }
 
 std::vector<std::filesystem::path> CorpusFiles()

@@ -13,7 +13,7 @@ namespace PictureTest {
 
 inline std::filesystem::path PictureDir()
 {
-    return std::filesystem::path(__FILE__).parent_path() / "pictures";
+    return QuillTest::SourceRoot() / "tests" / "graphics" / "image" / "pictures";
 }
 
 inline std::vector<uint8_t> ReadPicture(const std::string& name)
