@@ -1,0 +1,19 @@
+-- A scene is won. The game fills: complete (1 when the level has all it needs), bonusType,
+-- totalTime (on the last level), crisis and profile.
+dofile("UiKit.lua")
+local dialog = root.dialogs.Game_WinDialog
+
+function dialog:Init()
+    local name = self.profile or ""
+    local text
+    if self.totalTime ~= nil then
+        text = "Everything is ready for the big day, " .. name .. "! You planned the whole wedding in "
+            .. UiKit.Duration(self.totalTime) .. "."
+    elseif self.complete == 1 then
+        text = "Well done, " .. name .. "! This page of the album is complete."
+    else
+        text = "Well found, " .. name .. "! There is more to find for this page of the album."
+    end
+    UiKit.SetText(self.body, text)
+    UiKit.CloseButton(self.okButton, "Continue", "Game_WinDialog")
+end

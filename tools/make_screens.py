@@ -1,0 +1,178 @@
+#!/usr/bin/env python3
+"""make_screens.py <data/ui folder>: writes the interface's definition files (Definitions/Controls.xml and
+Definitions/BoardScreens.xml): the layout of every panel and dialog, kept here so that positions
+are computed rather than typed by hand."""
+import os, sys
+root = sys.argv[1]
+INK = "0x3b2f2f"; ROSE = "0xc9416b"; GOLD = "0x8a6a3a"; IVORY = "0xfffaf3"
+
+class Movie:
+    def __init__(self, name, length=1, comment=None, stops=()):
+        self.name, self.length, self.comment, self.items, self.stops = name, length, comment, [], stops
+    def image(self, defn, inst, x, y, regx=0, regy=0, alpha=100, sx=1, sy=1, create=0, death=None):
+        self.items.append(["library", dict(definition=defn, instancename=inst, regx=regx, regy=regy,
+                           create=create, death=self.length if death is None else death), (sx, sy, x, y, alpha)])
+    def child(self, defn, inst, x, y, sx=1, sy=1, alpha=100):
+        self.image(defn, inst, x, y, 0, 0, alpha, sx, sy)
+    def text(self, inst, x, y, w, h, text="", size=16, color=INK, align="center", face="Velvet Body", bold=0):
+        self.items.append(["text", dict(instancename=inst, regx=0, regy=0, create=0, death=self.length,
+                           text=text, face=face, size=size, color=color, align=align, width=w, height=h, bold=bold),
+                           (1, 1, x, y, 100)])
+    def xml(self):
+        out = []
+        if self.comment:
+            out.append(f"    <!-- {self.comment} -->")
+        out.append(f'    <Definition type="movie" name="{self.name}" length="{self.length}" fps="60">')
+        for f in self.stops:
+            out.append(f'        <Event frame="{f}" type="stop"/>')
+        for depth, (kind, attrs, (sx, sy, x, y, alpha)) in enumerate(self.items, 1):
+            a = dict(attrs)
+            head = f'type="{kind}"'
+            if kind == "library":
+                head += f' definition="{a.pop("definition")}"'
+            inst = a.pop("instancename")
+            rest = " ".join(f'{k}="{esc(v)}"' for k, v in a.items())
+            out.append(f'        <Instance {head} instancename="{inst}" depth="{depth}" {rest}>')
+            out.append(f'            <Frame alpha="{alpha}" transform="{fmt(sx)} 0 0 {fmt(sy)} {fmt(x)} {fmt(y)}"/>')
+            out.append('        </Instance>')
+        out.append('    </Definition>')
+        return "\n".join(out)
+
+def fmt(v):
+    return ("%.3f" % v).rstrip("0").rstrip(".")
+def esc(v):
+    return str(v).replace("&", "&amp;").replace('"', "&quot;").replace("<", "&lt;")
+
+def write(name, header, movies, images=()):
+    path = os.path.join(root, "Definitions", name)
+    with open(path, "w", encoding="utf-8") as f:
+        f.write(f"<Library>\n    <!-- {header} -->\n")
+        for defn, src in images:
+            f.write(f'    <Definition type="image" name="{defn}" src="Pictures\\{src}"/>\n')
+        for m in movies:
+            f.write(m.xml() + "\n")
+        f.write("</Library>\n")
+
+# --- pictures ------------------------------------------------------------------------------
+pictures = [("UI_Panel", "Panel.png"), ("UI_DialogSmall", "DialogSmall.png"), ("UI_DialogLarge", "DialogLarge.png"),
+            ("UI_ModalBkg", "ModalBkg.png"), ("UI_PauseOverlay", "PauseOverlay.png"), ("UI_HintArrow", "HintArrow.png"),
+            ("UI_Bluebird", "Bluebird.png"), ("UI_Clock", "Clock.png"), ("UI_Checkmark", "Checkmark.png"),
+            ("UI_FoundStrike", "FoundStrike.png")]
+for base in ("ButtonRose", "ButtonSage", "HintButton", "MenuButton"):
+    for i in range(3):
+        pictures.append((f"UI_{base}{i}", f"{base}_{i}.png"))
+
+controls = []
+m = Movie("ModalBkg", comment="Behind a modal screen: scaled up to cover the screen and catch the pointer.")
+m.image("UI_ModalBkg", "shade", 0, 0, alpha=55)
+controls.append(m)
+m = Movie("Pause_Overlay", comment="Covers the game while it is paused; a click anywhere resumes.")
+m.image("UI_PauseOverlay", "shade", 0, 0, sx=100, sy=75)
+m.text("title", 150, 250, 500, 60, "Paused", 40, IVORY, face="Velvet Title")
+m.text("hint", 150, 320, 500, 30, "Click anywhere to carry on", 18, IVORY)
+controls.append(m)
+m = Movie("HintArrowSprite", comment="The arrow that flies to a hidden item.")
+m.image("UI_HintArrow", "arrow", 0, 0, regx=32, regy=32)
+controls.append(m)
+for base, w, h, labelled in (("ButtonRose", 170, 46, True), ("ButtonSage", 170, 46, True),
+                             ("HintButton", 64, 64, False), ("MenuButton", 64, 64, False)):
+    m = Movie(base, length=3, stops=(0, 1, 2),
+              comment="Frames: 0 normal, 1 under the pointer, 2 pressed." if base == "ButtonRose" else None)
+    for i in range(3):
+        m.image(f"UI_{base}{i}", f"face{i}", 0, 0, create=i, death=i + 1)
+    if labelled:
+        m.text("label", 0, 12, w, 26, "", 18, INK, bold=1)
+    controls.append(m)
+write("Controls.xml", "Pictures, buttons and overlays shared by every screen.", controls, pictures)
+
+# --- board screens ------------------------------------------------------------------------
+def dialog(name, large, title, body_lines=1, comment=None):
+    m = Movie(name, comment=comment)
+    if large:
+        x, y, w, h = 140, 110, 520, 380
+        m.image("UI_DialogLarge", "card", x, y)
+    else:
+        x, y, w, h = 200, 180, 400, 240
+        m.image("UI_DialogSmall", "card", x, y)
+    m.text("title", x + 20, y + 22, w - 40, 44, title, 30 if large else 26, ROSE, face="Velvet Title")
+    m.text("body", x + 36, y + (76 if large else 70), w - 72, (h - 150) if large else 80, "", 17, INK)
+    m.geom = (x, y, w, h)
+    return m
+
+def buttons(m, specs):
+    """specs: list of (instance, kind); laid out in a row along the card's foot."""
+    x, y, w, h = m.geom
+    n = len(specs)
+    gap = 14
+    bw = 170
+    total = n * bw + (n - 1) * gap
+    scale = 1.0
+    if total > w - 40:
+        scale = (w - 40 - (n - 1) * gap) / (n * bw)
+        bw = bw * scale
+        total = n * bw + (n - 1) * gap
+    left = x + (w - total) / 2
+    for i, (inst, kind) in enumerate(specs):
+        m.child(kind, inst, left + i * (bw + gap), y + h - 70, scale, scale)
+
+screens = []
+# The board's side panel.
+p = Movie("ISpyPanel", comment="The board's side panel: clock, the list of things to find, hint, menu, pause and album.")
+p.image("UI_Panel", "card", 0, 0)
+p.image("UI_Clock", "clockIcon", 12, 16)
+p.text("clock", 54, 22, 80, 28, "", 22, INK, align="left", bold=1)
+p.text("heading", 8, 62, 128, 24, "Find these", 18, ROSE, face="Velvet Title")
+for i in range(12):
+    y = 94 + i * 28
+    p.text(f"item{i}", 8, y, 128, 24, "", 15, INK)
+    p.image("UI_FoundStrike", f"strike{i}", 12, y + 12, sx=1.0, sy=1.0)
+p.child("HintButton", "hintButton", 8, 426)
+p.child("MenuButton", "menuButton", 72, 426)
+p.text("hintCount", 8, 492, 64, 20, "", 14, INK)
+p.text("menuLabel", 72, 492, 64, 20, "Menu", 14, INK)
+p.child("ButtonSage", "pauseButton", 12, 518, 0.7, 0.7)
+p.child("ButtonRose", "albumButton", 12, 556, 0.7, 0.7)
+screens.append(p)
+
+m = dialog("GameMenuDialog", True, "Game Menu")
+for i, inst in enumerate(("resumeButton", "optionsButton", "helpButton", "creditsButton", "quitButton")):
+    m.child("ButtonRose" if inst != "quitButton" else "ButtonSage", inst, 315, 176 + i * 56)
+m.items = [it for it in m.items if it[1]["instancename"] != "body"]
+screens.append(m)
+
+m = dialog("Menu_ConfirmInGameQuitDialog", False, "Leave the game?")
+buttons(m, [("quitButton", "ButtonSage"), ("stayButton", "ButtonRose")])
+screens.append(m)
+
+m = dialog("Game_BluebirdDialog", False, "A bluebird!")
+m.image("UI_Bluebird", "bird", 228, 246, sx=0.7, sy=0.7)
+m.items[1][1]["width"] = 280; m.items[1][2] = (1, 1, 300, 250, 100)  # body beside the bird
+buttons(m, [("okButton", "ButtonRose")])
+screens.append(m)
+
+m = dialog("Game_SecretBluebirdDialog", False, "Every bluebird!")
+m.image("UI_Bluebird", "bird", 228, 246, sx=0.7, sy=0.7)
+m.items[1][1]["width"] = 280; m.items[1][2] = (1, 1, 300, 250, 100)
+buttons(m, [("okButton", "ButtonRose")])
+screens.append(m)
+
+for name, title in (("Game_WinDialog", "Scene complete!"), ("Game_LoseDialog", "Out of time"),
+                    ("Game_OverDialog", "Just married!")):
+    m = dialog(name, True, title)
+    buttons(m, [("okButton", "ButtonRose")])
+    screens.append(m)
+
+m = dialog("Book_CrisisWonDialog", True, "Crisis averted!")
+m.items[1][1]["height"] = 120
+for i in range(3):
+    m.child("ButtonRose", f"button{i + 1}", 315, 300 + i * 56)
+screens.append(m)
+
+tutorials = ["Game_RegistryIntroDialog", "Game_BadClickDialog", "Game_TutorialBluebirdDialog",
+             "Book_TutorialCrisisDialog", "Book_TutorialIntroDialog", "Book_TutorialDialog",
+             "Con_TutorialDialog", "Story_TutorialDialog"]
+for name in tutorials:
+    m = dialog(name, True, "")
+    buttons(m, [("okButton", "ButtonRose")])
+    screens.append(m)
+write("BoardScreens.xml", "The board's panel, its menu, tutorial and end-of-scene dialogs.", screens)
