@@ -1,10 +1,13 @@
 #include "launcher/Launcher.h"
 
 #include <cstring>
+#include <filesystem>
+#include <system_error>
 #include <thread>
 
 #include "platform/ini/IniFile.h"
 #include "platform/process/ProcessList.h"
+#include "platform/system/Process.h"
 #include "platform/system/ProcessSignals.h"
 
 namespace Kickoff {
@@ -22,6 +25,7 @@ LauncherServices LauncherServices::System()
     s.reap = [](pid_t pid) { QuillPlatform::ReapIfEnded(pid); };
     s.pause = [](std::chrono::milliseconds ms) { std::this_thread::sleep_for(ms); };
     s.closeRequested = [] { return QuillPlatform::ConsumeCloseRequest(); };
+    s.selfPath = [] { return QuillPlatform::ProgramPath(); };
     return s;
 }
 
@@ -39,6 +43,21 @@ std::string ProgramPath(const std::string& folder, const std::string& runValue)
             c = '/';
     }
     return path;
+}
+
+bool IsSameProgram(const std::string& path, const std::string& self)
+{
+    if (path.empty() || self.empty())
+        return false;
+    std::error_code error;
+    if (std::filesystem::equivalent(path, self, error))
+        return true;
+    // A path that does not exist (yet) is compared by its resolved spelling.
+    const auto a = std::filesystem::weakly_canonical(path, error);
+    if (error)
+        return false;
+    const auto b = std::filesystem::weakly_canonical(self, error);
+    return !error && a == b;
 }
 
 bool IsChildRunning(const std::vector<std::string>& processNames, const std::string& runValue)
@@ -59,6 +78,11 @@ LaunchResult RunLauncher(const std::string& folder, const LauncherServices& serv
         return LaunchResult::StartFailed;
     }
     const std::string path = ProgramPath(folder, runValue);
+    if (services.selfPath && IsSameProgram(path, services.selfPath())) {
+        if (message)
+            *message = "run.ini in " + folder + " names the launcher itself (" + path + "); refusing to start it";
+        return LaunchResult::StartFailed;
+    }
     int error = 0;
     const pid_t child = services.spawn(path, &error);
     if (child <= 0) {

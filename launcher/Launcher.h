@@ -20,6 +20,9 @@ struct LauncherServices {
     std::function<void(std::chrono::milliseconds)> pause;
     // True when the launcher was asked to close (SIGINT/SIGTERM).
     std::function<bool()> closeRequested;
+    // The launcher's own program file; a run value that resolves to it is refused, or the
+    // launcher would start copies of itself without end.
+    std::function<std::string()> selfPath;
     std::chrono::milliseconds pollInterval{1000};
 
     static LauncherServices System();
@@ -42,8 +45,12 @@ std::string ProgramPath(const std::string& folder, const std::string& runValue);
 // run value is compared as it stands: "bin\game" never matches the process "game".
 bool IsChildRunning(const std::vector<std::string>& processNames, const std::string& runValue);
 
+// True when `path` names the same file as `self` once links, "." and ".." are resolved.
+bool IsSameProgram(const std::string& path, const std::string& self);
+
 // Starts the program and waits, one check per poll interval, until no process of its name
-// runs. An empty run value or a failed start ends the launcher at once.
+// runs. An empty run value, a run value naming the launcher itself or a failed start ends the
+// launcher at once.
 LaunchResult RunLauncher(const std::string& folder, const LauncherServices& services, std::string* message = nullptr);
 
 } // namespace Kickoff

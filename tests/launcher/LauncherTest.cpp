@@ -136,6 +136,35 @@ TEST(Launcher, EndsAtOnceWhenNothingCanBeStarted)
     EXPECT_EQ(ticks, 0);
 }
 
+// A run.ini naming the launcher (by any spelling that reaches its file) would start copies of
+// it without end: nothing is started.
+TEST(Launcher, RefusesToStartItself)
+{
+    const fs::path dir = QuillTest::MakeTempDir("kickoff-self");
+    const fs::path launcher = MakeChildProgram(dir, "kickoff");
+    fs::create_directories(dir / "sub");
+    fs::create_symlink(launcher, dir / "alias");
+    int ticks = 0;
+    LauncherServices s = FastServices(&ticks);
+    int spawned = 0;
+    s.spawn = [&](const std::string&, int*) {
+        ++spawned;
+        return pid_t(-1);
+    };
+    s.selfPath = [&] { return launcher.string(); };
+    for (const char* run : {"kickoff", "sub\\..\\kickoff", "./kickoff", "alias"}) {
+        QuillTest::WriteFile(dir / "run.ini", std::string("[Run]\nrun=") + run + "\n");
+        std::string message;
+        EXPECT_EQ(RunLauncher(FolderOf(dir), s, &message), LaunchResult::StartFailed) << run;
+        EXPECT_NE(message.find("launcher itself"), std::string::npos) << run;
+    }
+    EXPECT_EQ(spawned, 0);
+    // Another program in the same folder still starts.
+    QuillTest::WriteFile(dir / "run.ini", "[Run]\nrun=game\n");
+    EXPECT_EQ(RunLauncher(FolderOf(dir), s), LaunchResult::StartFailed);
+    EXPECT_EQ(spawned, 1);
+}
+
 TEST(Launcher, StartsTheProgramAndEndsAfterItExits)
 {
     const fs::path dir = QuillTest::MakeTempDir("kickoff-real");
