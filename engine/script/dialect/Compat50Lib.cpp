@@ -246,6 +246,36 @@ int Base_unpack(lua_State* L)
     return n;
 }
 
+// Calls the replacement function (upvalue 1) with the captures; a nil or false result stands
+// for an empty replacement, as it did in 5.0 (5.1 keeps the match instead).
+int String_gsubReplacement(lua_State* L)
+{
+    const int n = lua_gettop(L);
+    lua_pushvalue(L, lua_upvalueindex(1));
+    lua_insert(L, 1);
+    lua_call(L, n, 1);
+    if (!lua_toboolean(L, -1)) {
+        lua_pop(L, 1);
+        lua_pushliteral(L, "");
+    }
+    return 1;
+}
+
+// string.gsub through 5.1's (upvalue 1), with a replacement function wrapped for 5.0's rule.
+int String_gsub(lua_State* L)
+{
+    if (lua_isfunction(L, 3)) {
+        lua_pushvalue(L, 3);
+        lua_pushcclosure(L, String_gsubReplacement, 1);
+        lua_replace(L, 3);
+    }
+    const int n = lua_gettop(L);
+    lua_pushvalue(L, lua_upvalueindex(1));
+    lua_insert(L, 1);
+    lua_call(L, n, LUA_MULTRET);
+    return lua_gettop(L);
+}
+
 void SetFunction(lua_State* L, int table, const char* name, lua_CFunction f)
 {
     lua_pushcfunction(L, f);
@@ -301,6 +331,9 @@ void OpenStringLib(lua_State* L)
     CallOpen(L, luaopen_string, LUA_STRLIBNAME);
     lua_getglobal(L, LUA_STRLIBNAME);
     SetFunction(L, lua_gettop(L), "lualex", StringLualex);
+    lua_getfield(L, -1, "gsub");
+    lua_pushcclosure(L, String_gsub, 1);
+    lua_setfield(L, -2, "gsub");
     lua_setdefaultmetatable(L, LUA_TSTRING);
 }
 

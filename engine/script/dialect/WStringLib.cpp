@@ -253,6 +253,11 @@ void AddReplacement(lua_State* L, WidePattern& m, const char16_t* s, const char1
         lua_pushvalue(L, 3);
         int n = PushCaptures(L, m, s, e);
         lua_call(L, n, 1);
+        // A function's nil or false means "replace with nothing", as in 5.0's string library.
+        if (!lua_toboolean(L, -1)) {
+            lua_pop(L, 1);
+            return;
+        }
     } else if (lua_istable(L, 3)) {
         PushCapture(L, m, 0, s, e);
         lua_gettable(L, 3);

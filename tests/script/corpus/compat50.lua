@@ -47,3 +47,11 @@ local g = loadstring("return 6 ^ 3, L'w', 0x20")
 local a, b, c = g()
 assert(a == 5 and b == L"w" and c == 32)
 assert(loadstring("x = = 1") == nil)
+-- gsub: a replacement function's nil or false stands for nothing (5.1 would keep the match);
+-- a table's missing key still keeps it
+assert(string.gsub("a-b-c", "-", function() return nil end) == "abc")
+assert(string.gsub("a1b2", "%d", function(d) if d == "1" then return false end return "<" .. d .. ">" end) == "ab<2>")
+local kept, count = string.gsub("$x $y", "%$(%w)", {x = "X"})
+assert(kept == "X $y" and count == 2)
+assert(wstring.gsub(L"a-b", L"-", function() return nil end) == L"ab")
+assert(wstring.gsub(L"a-b", L"-", function() return false end) == L"ab")
