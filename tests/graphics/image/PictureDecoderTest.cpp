@@ -115,6 +115,43 @@ TEST(PictureTgaTest, DecodesOnlyThirtyTwoBitPowerOfTwoFiles)
     EXPECT_FALSE(DecodeTga(shortFile.data(), 17, kMax, image));
 }
 
+// Run-length encoded pictures decode to the same pixels as plain ones; other kinds of TGA and
+// packets that overrun the picture or the file are refused rather than read as raw pixels.
+TEST(PictureTgaTest, RunLengthPicturesDecodeAndOtherKindsAreRefused)
+{
+    const std::vector<uint8_t> plain = MakeTga(4, 2, 32);
+    std::vector<uint8_t> rle(plain.begin(), plain.begin() + 18);
+    rle[2] = 10;
+    // Pixel 0 repeated three times, then five raw pixels.
+    const uint8_t first[4] = {plain[18], plain[19], plain[20], plain[21]};
+    rle.push_back(0x80 | 2);
+    rle.insert(rle.end(), first, first + 4);
+    rle.push_back(4);
+    rle.insert(rle.end(), plain.begin() + 18 + 12, plain.end());
+    Image image;
+    ASSERT_TRUE(Decode(DecodeTga, rle, image));
+    const auto* p = reinterpret_cast<const uint8_t*>(image.Pixels());
+    for (int i = 0; i < 3; ++i)
+        EXPECT_EQ(std::memcmp(p + i * 4, first, 4), 0) << "pixel " << i;
+    EXPECT_EQ(std::memcmp(p + 12, plain.data() + 18 + 12, 20), 0);
+
+    std::vector<uint8_t> overrun = rle;
+    overrun[23] = 5; // three copies, then six raw pixels: past the picture's eight
+    EXPECT_FALSE(Decode(DecodeTga, overrun, image));
+    std::vector<uint8_t> cut = rle;
+    cut.resize(cut.size() - 3);
+    EXPECT_FALSE(Decode(DecodeTga, cut, image));
+
+    for (uint8_t type : {1, 3, 9, 11}) {
+        std::vector<uint8_t> other = plain;
+        other[2] = type;
+        EXPECT_FALSE(Decode(DecodeTga, other, image)) << "type " << int(type);
+    }
+    std::vector<uint8_t> mapped = plain;
+    mapped[1] = 1;
+    EXPECT_FALSE(Decode(DecodeTga, mapped, image)) << "colour-mapped";
+}
+
 TEST(PicturePngTest, DecodesEightBitRgbaIncludingInterlaced)
 {
     Image image;
