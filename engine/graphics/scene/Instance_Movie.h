@@ -10,6 +10,7 @@
 // that walks the tree while handlers run therefore never meets a destroyed instance, and a handler
 // may delete its own movie.
 
+#include <cmath>
 #include <cstdint>
 #include <deque>
 #include <memory>
@@ -104,7 +105,11 @@ public:
     int32_t GetNumFrames() const override;
     void SetFrame(int32_t frame) override;
     int32_t GetFrame() const override { return m_targetFrame; }
-    void SetFrameMultiplier(float multiplier) override { m_frameMultiplier = multiplier; }
+    // A multiplier that is not a finite number would freeze the timeline: it counts as 1.
+    void SetFrameMultiplier(float multiplier) override
+    {
+        m_frameMultiplier = std::isfinite(multiplier) ? multiplier : 1.0f;
+    }
     void SetPlaying(bool playing) override { m_playing = playing; }
     void SetPlayingRecursive(bool playing) override;
     void SetPaused(bool paused) override { m_paused = paused; }

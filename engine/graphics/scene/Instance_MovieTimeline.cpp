@@ -134,8 +134,11 @@ void Instance_Movie::ApplyFrame()
 
     if (const FrameEvent* event = definition->FindFrameEvent(static_cast<uint32_t>(m_currentFrame))) {
         // Jumps may chain through frames; a chain longer than the timeline has come back on
-        // itself and is cut there instead of recursing without end.
-        const bool canJump = m_gotoDepth <= static_cast<int32_t>(definition->GetLength());
+        // itself, and no sensible timeline chains more than a few: cut it there instead of
+        // recursing until the stack runs out.
+        constexpr int32_t kMaxJumpChain = 64;
+        const bool canJump =
+            m_gotoDepth < kMaxJumpChain && m_gotoDepth <= static_cast<int32_t>(definition->GetLength());
         switch (event->type) {
         case FrameEvent::Stop:
             QueueEvent(Event_TimelineStop);

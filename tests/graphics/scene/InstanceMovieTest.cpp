@@ -3,7 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <functional>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -38,6 +40,10 @@ const char* const kLibrary = R"(<Library>
     <Event frame="5" type="gotoAndPlay" targetframe="3"/>
   </Definition>
   <Definition type="movie" name="Plain" length="4" fps="60"/>
+  <Definition type="movie" name="LongJumps" length="200000" fps="60">
+    <Event frame="1" type="gotoAndPlay" targetframe="2"/>
+    <Event frame="2" type="gotoAndPlay" targetframe="1"/>
+  </Definition>
 </Library>)";
 
 // Records the events it hears as short words, and runs an optional action on each.
@@ -239,6 +245,26 @@ TEST_F(InstanceMovieTest, JumpsThatComeBackOnThemselvesEnd)
     ui.Update(); // 5 jumps back to 3 and plays on
     EXPECT_EQ(movie->GetCurrentFrame(), 3);
     EXPECT_TRUE(movie->GetPlaying());
+}
+
+TEST_F(InstanceMovieTest, JumpChainsOnLongTimelinesAndBadMultipliersCannotStopTheGame)
+{
+    // Two jumps pointing at each other on a long timeline: cut short, not a stack overflow.
+    Instance_Movie* movie = Make(u"LongJumps", u"m");
+    ASSERT_NE(movie, nullptr);
+    movie->SetFrame(1);
+    EXPECT_TRUE(movie->GetCurrentFrame() == 1 || movie->GetCurrentFrame() == 2);
+
+    // A multiplier that is not a number plays at the normal speed instead of freezing.
+    Instance_Movie* plain = Make(u"Plain", u"p");
+    plain->SetPlaying(true);
+    plain->SetFrameMultiplier(std::nanf(""));
+    plain->Update();
+    plain->Update();
+    EXPECT_EQ(plain->GetCurrentFrame(), 2);
+    plain->SetFrameMultiplier(-std::numeric_limits<float>::infinity());
+    plain->Update();
+    EXPECT_EQ(plain->GetCurrentFrame(), 3);
 }
 
 TEST_F(InstanceMovieTest, APausedMovieNeitherAdvancesNorUpdatesItsChildrenNorFreesRemovedOnes)
