@@ -8,8 +8,8 @@ namespace QuillEngine {
 
 namespace {
 
-// Names and attribute values: UTF-8 when they are valid UTF-8 (what the engine's own writer
-// produces), else the ANSI code page of older hand-made files.
+// Names and attribute values. The parser is given valid UTF-8 only, so this falls back to the
+// ANSI code page only for bytes that a caller built by hand.
 String DecodeName(const char* bytes)
 {
     const std::string_view s(bytes ? bytes : "");
@@ -188,11 +188,16 @@ bool XmlNode::Parse(std::string_view utf8, bool keepWhiteSpace)
     // sequence cut short by the end would carry it past the terminator: the padding keeps every
     // such step inside the buffer and on a NUL.
     std::string text(utf8.substr(0, utf8.find('\0')));
+    // The parser reads UTF-8, so character references such as "&#233;" become whole characters.
+    // A document that is not valid UTF-8 is a hand-made file in the ANSI code page: it is
+    // converted as a whole, so its element texts and attribute values decode alike.
+    if (!IsValidUtf8(text))
+        text = ToUtf8(FromCp1252(text));
     if (NestsTooDeep(text, kMaxNesting))
         return false;
     text.append(kUtf8MaxSequence, '\0');
     TiXmlDocument document;
-    document.Parse(text.c_str(), nullptr, TIXML_ENCODING_UNKNOWN);
+    document.Parse(text.c_str(), nullptr, TIXML_ENCODING_UTF8);
     const TiXmlElement* root = document.Error() ? nullptr : document.RootElement();
     if (!root || !Build(*this, *root)) {
         Clear();

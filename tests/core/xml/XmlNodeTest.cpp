@@ -101,6 +101,25 @@ TEST(XmlNodeParse, AttributesDecodeAsUtf8OrAnsi)
     EXPECT_EQ(ansi->GetStringAttribute(u"t", u""), u"\u20AC");
 }
 
+// Numeric character references are whole characters in every encoding the files come in, and
+// element text decodes from the ANSI code page the same way attribute values do.
+TEST(XmlNodeParse, CharacterReferencesAndAnsiTextDecodeInEveryEncoding)
+{
+    const std::u16string doc = u"<r v=\"Jos&#233; &#x20AC;\">caf&#233; &#x100;bc &#x4E2D;</r>";
+    std::string plain;
+    for (char16_t c : doc)
+        plain += static_cast<char>(c);
+    for (const std::string& bytes : {plain, Utf16Le(doc), std::string("\xEF\xBB\xBF") + plain}) {
+        auto node = FromBytes(bytes);
+        ASSERT_NE(node, nullptr);
+        EXPECT_EQ(node->GetStringAttribute(u"v", u""), u"Jos\u00E9 \u20AC");
+        EXPECT_EQ(node->GetText(), u"caf\u00E9 \u0100bc \u4E2D") << "a reference whose low byte is 0 cuts nothing";
+    }
+    auto ansi = ParseOk("<p name=\"Jos\xE9\">Jos\xE9 \x80</p>");
+    EXPECT_EQ(ansi->GetStringAttribute(u"name", u""), u"Jos\u00E9");
+    EXPECT_EQ(ansi->GetText(), u"Jos\u00E9 \u20AC");
+}
+
 TEST(XmlNodeFind, FindChildIgnoresCaseFindPathDoesNot)
 {
     auto root = ParseOk("<r><a><B>1</B></a><A>2</A></r>");
