@@ -51,6 +51,8 @@ public:
     // While kept, the resource is neither unloaded for idleness nor deleted at zero uses.
     bool IsKept() const { return keep_; }
     void SetKeep(bool keep) { keep_ = keep; }
+    // How many holders pinned the resource through the cache (ResourceCache::Pin).
+    uint32_t GetPinCount() const { return pins_; }
     ResourceCache* GetCache() const { return cache_; }
     // True when the last lazy load failed and the cache has not been told to retry since.
     bool LoadFailed() const;
@@ -62,6 +64,7 @@ private:
     uint32_t id_ = 0;
     uint32_t lastUsedFrame_ = 0;
     bool keep_ = false;
+    uint32_t pins_ = 0;
     uint32_t type_;
     String name_;
     ResourceCache* cache_ = nullptr;

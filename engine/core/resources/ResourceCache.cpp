@@ -103,11 +103,22 @@ void ResourceCache::Release(uint32_t id)
     owned.reset();
 }
 
+void ResourceCache::Pin(uint32_t id)
+{
+    auto it = byId_.find(id);
+    if (it == byId_.end())
+        return;
+    ++it->second->pins_;
+    it->second->keep_ = true;
+}
+
 void ResourceCache::Unpin(uint32_t id)
 {
     auto it = byId_.find(id);
     if (it == byId_.end())
         return;
+    if (it->second->pins_ > 0 && --it->second->pins_ > 0)
+        return; // another holder still draws with it
     it->second->keep_ = false;
     if (it->second->useCount_ == 0) {
         // Release would count the use down once more; the count is already 0.

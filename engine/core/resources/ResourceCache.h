@@ -45,7 +45,9 @@ public:
     ResourceBase* Acquire(uint32_t id, bool peek = false);
     // Gives back one use; at zero uses an unkept resource is deleted.
     void Release(uint32_t id);
-    // Clears the keep pin and deletes the resource when nobody uses it.
+    // Pins keep the resource; each holder pins once and unpins once. Unpin gives back one pin;
+    // when none is left the keep flag is cleared and the resource is deleted when nobody uses it.
+    void Pin(uint32_t id);
     void Unpin(uint32_t id);
     bool Exists(const String& name) const { return byName_.count(name) != 0; }
     // The id registered under `name`, or 0.

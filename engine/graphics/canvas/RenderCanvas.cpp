@@ -1,5 +1,7 @@
 #include "engine/graphics/canvas/RenderCanvas.h"
 
+#include <algorithm>
+
 #include <cmath>
 
 #include "engine/core/resources/ResourceCache.h"
@@ -91,9 +93,11 @@ void CRenderCanvas::Pin(uint32_t texture)
 {
     ResourceCache* cache = ResourceCache::Instance();
     ResourceBase* resource = cache ? cache->Acquire(texture, true) : nullptr;
-    if (!resource || resource->IsKept())
+    // One pin per canvas; a texture its owner keeps by other means is not the canvas's to pin.
+    if (!resource || std::find(pinned_.begin(), pinned_.end(), texture) != pinned_.end() ||
+        (resource->IsKept() && resource->GetPinCount() == 0))
         return;
-    resource->SetKeep(true);
+    cache->Pin(texture);
     pinned_.push_back(texture);
 }
 
@@ -335,6 +339,10 @@ bool CRenderCanvas::HitTest(const Vec2& point, uint32_t first[2], uint32_t secon
         return true;
     };
     for (const HitTriangle& t : hitTriangles_) {
+        // A triangle without area (equal or collinear corners) covers nothing.
+        const float area = (t.p[1].x - t.p[0].x) * (t.p[2].y - t.p[0].y) - (t.p[2].x - t.p[0].x) * (t.p[1].y - t.p[0].y);
+        if (!(std::fabs(area) > 1e-6f))
+            continue;
         const int s1 = SideOfLine(t.p[0], t.p[1], point);
         if (s1 == SideOfLine(t.p[1], t.p[2], point) && s1 == SideOfLine(t.p[2], t.p[0], point))
             return report(t.values);

@@ -157,6 +157,12 @@ TEST_F(RenderCanvasTest, HitAreasTestTrianglesThenCirclesThenRectanglesFirstAdde
 
     canvas->Clear();
     EXPECT_FALSE(canvas->HitTest({5, 5}, a, b));
+
+    // Triangles without area cover nothing, wherever the point is.
+    canvas->AddHitTriangle({4, 4}, {4, 4}, {4, 4}, tri);
+    canvas->AddHitTriangle({0, 0}, {5, 5}, {10, 10}, tri);
+    EXPECT_FALSE(canvas->HitTest({100, -40}, a, b));
+    EXPECT_FALSE(canvas->HitTest({4, 4}, a, b));
 }
 
 TEST_F(RenderCanvasTest, TexturesArePinnedOnceAndReleasedByClear)
@@ -185,6 +191,27 @@ TEST_F(RenderCanvasTest, TexturesArePinnedOnceAndReleasedByClear)
     }
     ASSERT_NE(cache.Acquire(kept, true), nullptr);
     EXPECT_TRUE(cache.Acquire(kept, true)->IsKept());
+}
+
+// Two canvases drawing one texture: the first to let go must not unpin what the other draws.
+TEST_F(RenderCanvasTest, ATextureSharedByTwoCanvasesStaysPinnedUntilBothLetGo)
+{
+    ResourceCache cache;
+    ASSERT_TRUE(cache.Init());
+    uint32_t id = 0;
+    ASSERT_TRUE(cache.Register(std::make_unique<CountingTexture>(u"shared-tex"), id));
+    auto other = manager.CreateCanvas();
+    canvas->DrawTexturedRect(0, 0, 8, 8, kRed, id, nullptr);
+    other->DrawTexturedRect(0, 0, 8, 8, kRed, id, nullptr);
+    EXPECT_EQ(other->PinnedTextures().size(), 1u);
+
+    canvas->Clear();
+    ASSERT_NE(cache.Acquire(id, true), nullptr);
+    EXPECT_TRUE(cache.Acquire(id, true)->IsKept()) << "the second canvas still draws it";
+    other->Clear();
+    if (ResourceBase* texture = cache.Acquire(id, true)) {
+        EXPECT_FALSE(texture->IsKept());
+    }
 }
 
 TEST_F(RenderCanvasTest, ClearAfterRenderKeepsShapesForOneRenderAndTheManagerClearsEveryCanvas)
