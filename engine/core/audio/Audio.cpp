@@ -192,9 +192,11 @@ SoundPlayResult Audio::PlaySound(const String& name, bool loop)
     channel.SetLoopCount(loop ? -1 : 0);
     channel.SetPosition(0);
     channel.SetEndCallback(&Audio::OnChannelEndThunk, this);
-    channel.SetPaused(false);
+    // The mixer runs on its own thread: volume and class first, so the first samples it mixes
+    // are already at the sound's own level.
     channel.SetVolume(def.defaultVolume);
     channel.SetChannelGroup(def.group);
+    channel.SetPaused(false);
     result.handle = channelHandles_.Create(channel.ToOpaque(), kChannelHandleValue);
     // Channels that died are dropped by Update after their ends have been reported, so a
     // channel that lost its voice to this one is reported too.
