@@ -1,5 +1,7 @@
 #include "game/screens/UIScreen.h"
 
+#include "game/app/FeedbackReporter.h"
+
 #include "engine/app/ScriptBridge.h"
 #include "engine/graphics/scene/Instance_Movie.h"
 #include "engine/script/LuaMgr.h"
@@ -23,8 +25,7 @@ UIScreen::UIScreen(String name, bool modal) : m_modal(modal), m_name(std::move(n
     }
     movie->SetVisible(false);
     movie->SetEventHandler(this);
-    // Seam: the screen's opening is reported to the feedback client here once event reporting
-    // lands.
+    FeedbackReporter::ReportScreenOpened(m_name);
     if (Instance_Base* layer = dialogs.Resolve())
         layer->MoveToFront();
     SetState(0);

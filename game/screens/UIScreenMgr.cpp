@@ -1,5 +1,7 @@
 #include "game/screens/UIScreenMgr.h"
 
+#include <algorithm>
+
 #include "engine/graphics/scene/Instance_Movie.h"
 #include "engine/graphics/scene/UserInterface.h"
 #include "engine/script/LuaMgr.h"
@@ -143,9 +145,19 @@ bool UIScreenMgr::Close(const String& name, bool save)
 
 void UIScreenMgr::ScreenEvent(const String& event, const String& argument)
 {
-    // By index: a screen may open or close screens from its event.
-    for (size_t i = 0; i < m_open.size(); ++i)
-        m_open[i]->OnScreenEvent(event, argument);
+    // A screen may open or close screens, itself included, from its event: walk the screens open
+    // now and skip those closed on the way. A closed screen lives on in the closing list until the
+    // next Update, so the snapshot's pointers stay valid.
+    std::vector<UIScreen*> snapshot;
+    snapshot.reserve(m_open.size());
+    for (const auto& screen : m_open)
+        snapshot.push_back(screen.get());
+    for (UIScreen* screen : snapshot) {
+        const bool stillOpen = std::any_of(m_open.begin(), m_open.end(),
+                                           [screen](const auto& open) { return open.get() == screen; });
+        if (stillOpen)
+            screen->OnScreenEvent(event, argument);
+    }
 }
 
 void UIScreenMgr::CallInScreen(const String& screen, const String& handler)

@@ -3,7 +3,11 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
+
+#include "engine/core/FeedbackClient.h"
 #include "engine/core/console/Console.h"
+#include "game/app/FeedbackReporter.h"
 #include "game/screens/UIScreen.h"
 #include "game/screens/UIScreenMgr.h"
 #include "tests/game/screens/UIScreenTestSupport.h"
@@ -195,6 +199,59 @@ TEST_F(UIScreenTest, EventsAndHandlerCallsReachOpenScreensInOrder)
     mgr->CallInScreen(u"Other", u"Ping");
     mgr->CallInScreen(u"Missing", u"Ping");
     EXPECT_STREQ(lua.GetGlobalString("pinged"), "other");
+}
+
+// A screen that closes itself or another from an event: the screens after it still hear the
+// event, and a screen closed before its turn does not.
+TEST_F(UIScreenTest, ClosingScreensFromAnEventNeitherSkipsNorReachesTheWrongOnes)
+{
+    struct Closer : UIScreen {
+        using UIScreen::UIScreen;
+        void OnScreenEvent(const String& e, const String&) override
+        {
+            heard.push_back(e);
+            if (auto it = closes.find(e); it != closes.end())
+                UIScreenMgr::Instance()->CloseAndCancel(it->second);
+        }
+        std::vector<String> heard;
+        std::map<String, String> closes; // event → screen to close
+    };
+    auto a = std::make_unique<Closer>(u"Menu", false);
+    auto b = std::make_unique<Closer>(u"Other", false);
+    auto c = std::make_unique<Closer>(u"CreditsDialog", false);
+    Closer* ra = a.get();
+    Closer* rb = b.get();
+    Closer* rc = c.get();
+    ra->closes[u"one"] = u"Menu";           // closes itself
+    rb->closes[u"two"] = u"CreditsDialog"; // closes a later one
+    ASSERT_TRUE(mgr->Open(std::move(a)));
+    ASSERT_TRUE(mgr->Open(std::move(b)));
+    ASSERT_TRUE(mgr->Open(std::move(c)));
+    ui->Update();
+
+    mgr->ScreenEvent(u"one", u"");
+    EXPECT_EQ(ra->heard, std::vector<String>{u"one"});
+    EXPECT_EQ(rb->heard, std::vector<String>{u"one"});
+    EXPECT_EQ(rc->heard, std::vector<String>{u"one"}) << "the screen after a closed one missed it";
+    mgr->ScreenEvent(u"two", u"");
+    EXPECT_EQ(rb->heard, (std::vector<String>{u"one", u"two"}));
+    EXPECT_EQ(rc->heard, std::vector<String>{u"one"}) << "closed before its turn";
+    mgr->Update();
+}
+
+// Each screen that opens is reported to the feedback client with its name.
+TEST_F(UIScreenTest, OpeningAScreenIsReported)
+{
+    static std::vector<String> opened;
+    opened.clear();
+    FeedbackTable table = FeedbackClient::Entries();
+    table.e9 = [](double, const char16_t* name) { opened.emplace_back(name ? name : u""); };
+    FeedbackReporter::UseEntries(&table);
+    FeedbackReporter::ResetSession();
+    EXPECT_TRUE(mgr->Show(u"Menu", false));
+    EXPECT_FALSE(mgr->Show(u"NoSuchDefinition", false));
+    FeedbackReporter::UseEntries(nullptr);
+    EXPECT_EQ(opened, std::vector<String>{u"Menu"});
 }
 
 TEST_F(UIScreenTest, ScriptGlobalsRefuseBadArgumentsAndGoWithTheManager)
