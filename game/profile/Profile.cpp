@@ -84,12 +84,6 @@ bool Profile::Load(const XmlNode* element)
             return false;
         *volumes[i] = SaneVolume(v);
     }
-    if (Audio* audio = Audio::Instance()) {
-        audio->SetClassVolume(u"Music", static_cast<float>(musicVolume));
-        audio->SetClassVolume(u"Effects", static_cast<float>(effectsVolume));
-        audio->SetClassVolume(u"Ambient", static_cast<float>(ambientVolume));
-    }
-
     scenes.clear();
     levels.clear();
     for (const auto& child : element->Children()) {
@@ -117,6 +111,15 @@ bool Profile::Load(const XmlNode* element)
     if (const XmlNode* flags = FirstChildNamed(*element, u"tutorial"))
         tutorial.Load(flags);
     return true;
+}
+
+void Profile::ApplyVolumes() const
+{
+    if (Audio* audio = Audio::Instance()) {
+        audio->SetClassVolume(u"Music", static_cast<float>(musicVolume));
+        audio->SetClassVolume(u"Effects", static_cast<float>(effectsVolume));
+        audio->SetClassVolume(u"Ambient", static_cast<float>(ambientVolume));
+    }
 }
 
 void Profile::Save(XmlNode* parent) const

@@ -34,6 +34,8 @@ public:
     bool Load(const QuillEngine::XmlNode* element);
     // Appends a "profile" element.
     void Save(QuillEngine::XmlNode* parent) const;
+    // Sets the audio classes to this profile's music, ambient and effects volumes.
+    void ApplyVolumes() const;
 
     SceneRecord* FindScene(int32_t number) const;
     LevelRecord* FindLevel(int32_t number) const;

@@ -99,6 +99,8 @@ bool ProfileMgr::Load()
         AddDefaultProfile();
     for (const auto& profile : m_profiles)
         FillFromTemplates(*profile);
+    // Only the current profile's volumes are heard.
+    m_current->ApplyVolumes();
     return true;
 }
 
@@ -199,6 +201,7 @@ bool ProfileMgr::NewProfile(const String& name)
     FillFromTemplates(*profile);
     m_current = profile.get();
     m_profiles.push_back(std::move(profile));
+    m_current->ApplyVolumes();
     if (m_book)
         m_book->OnProfileChanged(true);
     return true;
@@ -212,6 +215,7 @@ bool ProfileMgr::SwitchProfile(const String& name)
     if (m_book)
         m_book->ResetBoards();
     m_current = profile;
+    m_current->ApplyVolumes();
     if (m_book)
         m_book->OnProfileChanged(false);
     return true;

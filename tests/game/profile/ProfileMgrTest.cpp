@@ -5,9 +5,14 @@
 
 #include <filesystem>
 
+#include "engine/core/audio/Audio.h"
 #include "engine/core/console/Console.h"
+#include "engine/core/files/FSLooseFiles.h"
+#include "engine/core/files/FileManager.h"
+#include "engine/core/resources/ResourceCache.h"
 #include "engine/core/strings/StringUtil.h"
 #include "engine/core/prefs/UserData.h"
+#include "engine/core/xml/XmlCache.h"
 #include "engine/core/xml/XmlNode.h"
 #include "game/profile/ProfileMgr.h"
 #include "tests/support/TestEnvironment.h"
@@ -371,3 +376,45 @@ TEST_F(ProfileMgrTest, ConsoleCommands)
 }
 
 } // namespace
+
+// The volumes heard are the current profile's: after loading (whatever order the profiles were
+// read in), after switching, and for a new profile.
+TEST_F(ProfileMgrTest, TheCurrentProfilesVolumesAreTheOnesApplied)
+{
+    const fs::path data = QuillTest::MakeTempDir("profile-audio");
+    QuillTest::WriteFile(data / "Audio/Audio.xml",
+                         "<Audio><ClassDef name=\"Music\"/><ClassDef name=\"Ambient\"/><ClassDef name=\"Effects\"/></Audio>");
+    FileManager files;
+    ASSERT_TRUE(files.AddSource(new FSLooseFiles(FromUtf8(data.string() + "/"), u"input")));
+    XmlCache xml(&files);
+    ResourceCache cache;
+    ASSERT_TRUE(cache.Init());
+    Audio audio(&cache);
+    ASSERT_TRUE(audio.Init(4));
+    ASSERT_TRUE(audio.LoadDefinitions());
+    auto music = [&] {
+        float volume = -1;
+        EXPECT_TRUE(audio.GetClassVolume(u"Music", volume));
+        return volume;
+    };
+    {
+        ProfileMgr mgr(nullptr);
+        mgr.Load();
+        ASSERT_TRUE(mgr.NewProfile(u"Quiet"));
+        mgr.CurrentProfile()->musicVolume = 0.2;
+        ASSERT_TRUE(mgr.NewProfile(u"Loud")); // the last one read back from the file
+        mgr.CurrentProfile()->musicVolume = 0.9;
+        ASSERT_TRUE(mgr.SwitchProfile(u"Quiet"));
+        EXPECT_FLOAT_EQ(music(), 0.2f);
+        ASSERT_TRUE(mgr.Save());
+    }
+    audio.SetClassVolume(u"Music", 0.5f);
+    ProfileMgr mgr(nullptr);
+    mgr.Load();
+    EXPECT_EQ(mgr.CurrentProfile()->name, u"Quiet");
+    EXPECT_FLOAT_EQ(music(), 0.2f) << "the current profile's volume, not the last one loaded";
+    ASSERT_TRUE(mgr.SwitchProfile(u"Loud"));
+    EXPECT_FLOAT_EQ(music(), 0.9f);
+    ASSERT_TRUE(mgr.NewProfile(u"Fresh"));
+    EXPECT_FLOAT_EQ(music(), static_cast<float>(mgr.CurrentProfile()->musicVolume));
+}
