@@ -2,12 +2,15 @@
 // QuillonSplash: shows the splash screens listed in "Splash.ini" (beside the library) inside a
 // window that the caller owns, and returns when they are done.
 //
-// The caller passes its SDL window. The splashes are drawn through the window's framebuffer
-// surface (SDL_GetWindowSurface); a host that draws with OpenGL or an SDL renderer calls
-// ShowSplash before it sets those up. The call runs its own SDL event loop on the caller's
-// thread: the host's events that arrive during the call are consumed by it (window size changes
-// are followed, a left-button release skips to the fade-out, SDL_QUIT ends the call and is not
-// put back). SDL's video subsystem must be initialised. The call is not re-entrant.
+// The caller passes its native window: the X11 window id, as a pointer-sized unsigned integer
+// (the way a window handle is passed), so a host written with any toolkit can call it; the
+// library needs none of the host's libraries. The window is wrapped for the length of the call
+// (SDL_CreateWindowFrom) and the splashes are painted into it; a host that draws with OpenGL
+// calls ShowSplash before it sets that up. The call brings up SDL's video subsystem itself (or
+// shares the host's, when the host uses SDL) and runs its own event loop on the caller's thread:
+// events for the window that arrive during the call are consumed by it (size changes are
+// followed, a left-button release skips to the fade-out, a quit request ends the call). The call
+// is not re-entrant. A window id of 0, or one that cannot be wrapped, shows nothing (result 1).
 //
 // Results:
 //   0  every section was shown (also when Splash.ini is missing or names no section);
@@ -21,9 +24,9 @@
 extern "C" {
 #endif
 
-struct SDL_Window;
+#include <stdint.h>
 
-__attribute__((visibility("default"))) int ShowSplash(struct SDL_Window* parent);
+__attribute__((visibility("default"))) int ShowSplash(uintptr_t hostWindow);
 
 #ifdef __cplusplus
 }

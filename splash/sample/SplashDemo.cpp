@@ -3,6 +3,7 @@
 //   splash_demo --write-picture FILE    write the sample picture (a BMP) and end
 
 #include <SDL.h>
+#include <SDL_syswm.h>
 #include <cstdio>
 #include <cstring>
 
@@ -48,7 +49,15 @@ int main(int argc, char** argv)
         SDL_Quit();
         return 1;
     }
-    const int result = ShowSplash(window);
+    // The library takes the native window, as a host written with any toolkit would pass it.
+    SDL_SysWMinfo info;
+    SDL_VERSION(&info.version);
+    uintptr_t native = 0;
+    if (SDL_GetWindowWMInfo(window, &info) && info.subsystem == SDL_SYSWM_X11)
+        native = static_cast<uintptr_t>(info.info.x11.window);
+    else
+        std::fprintf(stderr, "splash_demo: the window is not an X11 window; nothing can be shown\n");
+    const int result = ShowSplash(native);
     std::printf("ShowSplash returned %d\n", result);
     SDL_DestroyWindow(window);
     SDL_Quit();

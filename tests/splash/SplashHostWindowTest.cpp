@@ -1,0 +1,180 @@
+// The exported entry as a host written without SDL calls it: a window made with plain Xlib on
+// an X server of the test's own (Xvfb), passed by its window id, gets the splash painted in.
+
+#include <dlfcn.h>
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <SDL.h>
+#include <atomic>
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <thread>
+
+#include <gtest/gtest.h>
+
+// After the test framework: Xlib defines macros (None, Bool, Status) that its headers use.
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+
+#include "platform/system/Process.h"
+#include "tests/splash/SplashTestSupport.h"
+#include "tests/support/TestEnvironment.h"
+
+extern char** environ;
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// An X server on a free display number, ended with the test.
+class XvfbServer {
+public:
+    bool Start(std::string* why)
+    {
+        for (int n = 90 + getpid() % 50; n < 200; ++n) {
+            if (fs::exists("/tmp/.X11-unix/X" + std::to_string(n)) || fs::exists("/tmp/.X" + std::to_string(n) + "-lock"))
+                continue;
+            m_display = ":" + std::to_string(n);
+            const std::string name = "Xvfb";
+            char* argv[] = {const_cast<char*>(name.c_str()), const_cast<char*>(m_display.c_str()),
+                            const_cast<char*>("-screen"), const_cast<char*>("0"),
+                            const_cast<char*>("320x240x24"), const_cast<char*>("-nolisten"),
+                            const_cast<char*>("tcp"), nullptr};
+            posix_spawn_file_actions_t actions;
+            posix_spawn_file_actions_init(&actions);
+            posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+            const int rc = posix_spawnp(&m_pid, "Xvfb", &actions, nullptr, argv, environ);
+            posix_spawn_file_actions_destroy(&actions);
+            if (rc != 0) {
+                *why = "Xvfb cannot be started (is the xvfb package installed?)";
+                m_pid = 0;
+                return false;
+            }
+            for (int i = 0; i < 100; ++i) {
+                if (Display* d = XOpenDisplay(m_display.c_str())) {
+                    XCloseDisplay(d);
+                    return true;
+                }
+                std::this_thread::sleep_for(std::chrono::milliseconds(50));
+            }
+            *why = "Xvfb did not accept connections on " + m_display;
+            return false;
+        }
+        *why = "no free display number";
+        return false;
+    }
+    ~XvfbServer()
+    {
+        if (m_pid > 0) {
+            kill(m_pid, SIGTERM);
+            waitpid(m_pid, nullptr, 0);
+        }
+    }
+    const std::string& Name() const { return m_display; }
+
+private:
+    pid_t m_pid = 0;
+    std::string m_display;
+};
+
+class ScopedEnv {
+public:
+    ScopedEnv(const char* name, const std::string& value) : m_name(name)
+    {
+        if (const char* old = std::getenv(name))
+            m_old = old;
+        setenv(name, value.c_str(), 1);
+    }
+    ~ScopedEnv()
+    {
+        if (m_old)
+            setenv(m_name, m_old->c_str(), 1);
+        else
+            unsetenv(m_name);
+    }
+
+private:
+    const char* m_name;
+    std::optional<std::string> m_old;
+};
+
+} // namespace
+
+TEST(SplashHostWindow, AnXlibWindowPassedByItsIdGetsThePicturePainted)
+{
+    if (SDL_WasInit(SDL_INIT_VIDEO))
+        GTEST_SKIP() << "SDL video is already up in this process with another driver";
+    XInitThreads();
+    XvfbServer server;
+    std::string why;
+    if (!server.Start(&why))
+        GTEST_SKIP() << why;
+
+    // The library, a short Splash.ini and a red picture in a folder of their own.
+    const fs::path dir = QuillTest::MakeTempDir("splash-host");
+    const fs::path bin = fs::path(QuillPlatform::ProgramPath()).parent_path();
+    ASSERT_TRUE(fs::exists(bin / "libQuillonSplash.so"));
+    fs::copy_file(bin / "libQuillonSplash.so", dir / "libQuillonSplash.so");
+    QuillTest::WriteFile(dir / "red.bmp", SplashTest::SolidBmp(32, 24, 0xFF0000));
+    QuillTest::WriteFile(dir / "Splash.ini", "[Red]\nStaticPath=red.bmp\nFadeTime=100\nStaticTime=600\n");
+    void* library = dlopen((dir / "libQuillonSplash.so").c_str(), RTLD_NOW | RTLD_LOCAL);
+    ASSERT_NE(library, nullptr) << dlerror();
+    using ShowSplashFn = int (*)(uintptr_t);
+    auto show = reinterpret_cast<ShowSplashFn>(dlsym(library, "ShowSplash"));
+    ASSERT_NE(show, nullptr);
+
+    // The host: a plain Xlib window with a green background.
+    Display* host = XOpenDisplay(server.Name().c_str());
+    ASSERT_NE(host, nullptr);
+    const int screen = DefaultScreen(host);
+    const Window window = XCreateSimpleWindow(host, RootWindow(host, screen), 0, 0, 160, 120, 0, 0, 0x00FF00);
+    XMapWindow(host, window);
+    XSync(host, False);
+
+    // A second connection watches the window's centre while the call runs.
+    std::atomic<bool> done{false};
+    std::atomic<bool> sawRed{false};
+    std::thread watcher([&] {
+        Display* eye = XOpenDisplay(server.Name().c_str());
+        while (eye && !done) {
+            if (XImage* image = XGetImage(eye, window, 80, 60, 1, 1, AllPlanes, ZPixmap)) {
+                const unsigned long pixel = XGetPixel(image, 0, 0);
+                XDestroyImage(image);
+                if ((pixel & 0xFFFFFF) == 0xFF0000)
+                    sawRed = true;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+        if (eye)
+            XCloseDisplay(eye);
+    });
+
+    int result = -1;
+    {
+        ScopedEnv display("DISPLAY", server.Name());
+        ScopedEnv driver("SDL_VIDEODRIVER", "x11");
+        const fs::path before = fs::current_path(); // the log goes to the current folder
+        fs::current_path(dir);
+        result = show(static_cast<uintptr_t>(window));
+        fs::current_path(before);
+    }
+    done = true;
+    watcher.join();
+
+    EXPECT_EQ(result, 0);
+    EXPECT_TRUE(sawRed) << "the picture never reached the host's window";
+    // The host's window outlives the call.
+    XWindowAttributes attributes;
+    EXPECT_NE(XGetWindowAttributes(host, window, &attributes), 0);
+    EXPECT_EQ(show(0), 1) << "no window, nothing shown";
+    XDestroyWindow(host, window);
+    XCloseDisplay(host);
+    dlclose(library);
+}
