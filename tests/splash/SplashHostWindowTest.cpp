@@ -2,11 +2,6 @@
 // an X server of the test's own (Xvfb), passed by its window id, gets the splash painted in.
 
 #include <dlfcn.h>
-#include <fcntl.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <SDL.h>
 #include <atomic>
@@ -23,66 +18,14 @@
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 
+#include "platform/process/VirtualDisplay.h"
 #include "platform/system/Process.h"
 #include "tests/splash/SplashTestSupport.h"
 #include "tests/support/TestEnvironment.h"
 
-extern char** environ;
-
 namespace fs = std::filesystem;
 
 namespace {
-
-// An X server on a free display number, ended with the test.
-class XvfbServer {
-public:
-    bool Start(std::string* why)
-    {
-        for (int n = 90 + getpid() % 50; n < 200; ++n) {
-            if (fs::exists("/tmp/.X11-unix/X" + std::to_string(n)) || fs::exists("/tmp/.X" + std::to_string(n) + "-lock"))
-                continue;
-            m_display = ":" + std::to_string(n);
-            const std::string name = "Xvfb";
-            char* argv[] = {const_cast<char*>(name.c_str()), const_cast<char*>(m_display.c_str()),
-                            const_cast<char*>("-screen"), const_cast<char*>("0"),
-                            const_cast<char*>("320x240x24"), const_cast<char*>("-nolisten"),
-                            const_cast<char*>("tcp"), nullptr};
-            posix_spawn_file_actions_t actions;
-            posix_spawn_file_actions_init(&actions);
-            posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-            const int rc = posix_spawnp(&m_pid, "Xvfb", &actions, nullptr, argv, environ);
-            posix_spawn_file_actions_destroy(&actions);
-            if (rc != 0) {
-                *why = "Xvfb cannot be started (is the xvfb package installed?)";
-                m_pid = 0;
-                return false;
-            }
-            for (int i = 0; i < 100; ++i) {
-                if (Display* d = XOpenDisplay(m_display.c_str())) {
-                    XCloseDisplay(d);
-                    return true;
-                }
-                std::this_thread::sleep_for(std::chrono::milliseconds(50));
-            }
-            *why = "Xvfb did not accept connections on " + m_display;
-            return false;
-        }
-        *why = "no free display number";
-        return false;
-    }
-    ~XvfbServer()
-    {
-        if (m_pid > 0) {
-            kill(m_pid, SIGTERM);
-            waitpid(m_pid, nullptr, 0);
-        }
-    }
-    const std::string& Name() const { return m_display; }
-
-private:
-    pid_t m_pid = 0;
-    std::string m_display;
-};
 
 class ScopedEnv {
 public:
@@ -112,9 +55,9 @@ TEST(SplashHostWindow, AnXlibWindowPassedByItsIdGetsThePicturePainted)
     if (SDL_WasInit(SDL_INIT_VIDEO))
         GTEST_SKIP() << "SDL video is already up in this process with another driver";
     XInitThreads();
-    XvfbServer server;
+    QuillPlatform::VirtualDisplay server;
     std::string why;
-    if (!server.Start(&why))
+    if (!server.Start(320, 240, &why))
         GTEST_SKIP() << why;
 
     // The library, a short Splash.ini and a red picture in a folder of their own.
