@@ -1,5 +1,7 @@
 #include "engine/graphics/scene/Instance_Text.h"
 
+#include <cmath>
+
 #include <algorithm>
 
 #include "engine/core/strings/StringUtil.h"
@@ -89,8 +91,15 @@ void Instance_Text::Draw(QuadBatcher& batcher, const Transform2D& matrix, float 
     const float w = static_cast<float>(m_boxWidth), h = static_cast<float>(m_boxHeight);
     Transform2D box, quad;
     MultiplyTransform(box, Transform2D::Scale(w, h), Transform2D::Translation(w / 2, h / 2));
-    MultiplyTransform(quad, box, matrix);
     const bool filter = GetAllowFiltering() && !IsIdentityLinear(matrix);
+    // Unfiltered glyphs sit on whole pixels: at a fractional position the point sampling would
+    // double or drop glyph columns where texel and pixel edges nearly meet.
+    Transform2D placed = matrix;
+    if (!filter) {
+        placed.m31 = std::floor(placed.m31 + 0.5f);
+        placed.m32 = std::floor(placed.m32 + 0.5f);
+    }
+    MultiplyTransform(quad, box, placed);
     batcher.DrawQuad(quad, QuadTexRect{rendered.leftU, rendered.topV, rendered.rightU, rendered.bottomV},
                      rendered.texture, color, GetMaterial(), filter, true);
 }

@@ -176,6 +176,26 @@ TEST_F(InstanceTextTest, ATextTrackMakesATextThatDrawsItsLocalisedStringInItsBox
     EXPECT_TRUE(root->HitTestGlobal(302, 135, false, true, nullptr).IsEmpty());
 }
 
+// Unfiltered text at a fractional position draws exactly as at the nearest whole pixel.
+TEST_F(InstanceTextTest, UnfilteredTextSitsOnWholePixels)
+{
+    Instance_Text* text = Caption(u"Caption", u"m");
+    ASSERT_NE(text, nullptr);
+    Instance_Base* movie = root->FindChild(u"m").Resolve();
+    ASSERT_NE(movie, nullptr);
+    auto pictureAt = [&](float x, float y) {
+        movie->SetPosition(x, y);
+        Frame();
+        return screen;
+    };
+    const auto whole = pictureAt(0, 0);
+    const auto right = pictureAt(1, 1);
+    ASSERT_FALSE(whole.empty());
+    EXPECT_EQ(pictureAt(0.3f, 0.2f), whole);
+    EXPECT_EQ(pictureAt(0.5f, 0.5f), right) << "halves round up, both ways alike";
+    EXPECT_EQ(pictureAt(0.7f, 0.9f), right);
+}
+
 TEST_F(InstanceTextTest, WithoutAFontTheBoxShowsTheMissingTextureRectangleUntilOneIsSet)
 {
     Instance_Text* text = Caption(u"Faceless", u"m");
