@@ -2,6 +2,10 @@
 
 #include "engine/core/audio/Audio.h"
 #include "engine/core/console/Console.h"
+#include "engine/graphics/canvas/RenderCanvas.h"
+#include "engine/graphics/canvas/RenderCanvasManager.h"
+#include "engine/graphics/console/ConsoleOverlay.h"
+#include "engine/graphics/console/InstanceTreeOverlay.h"
 #include "engine/core/CrashHandler.h"
 #include "engine/core/EventScheduler.h"
 #include "engine/core/files/FSCompressedSource.h"
@@ -202,6 +206,15 @@ EngineManager::InitOutcome EngineManager::InitInternal(const GameSettings& setti
     resourceCache_->SetFrameSource([this] { return renderer_ ? renderer_->FramesPresented() : 0u; });
     if (!renderer_->Init(&window_->Native(), prefs_.Fullscreen != 0))
         return fail();
+
+    // The console overlay draws into a canvas of the renderer's.
+    consoleOverlay_ = std::make_unique<ConsoleOverlay>(
+        *console_, *userInterface_,
+        renderer_->GetCanvasManager() ? renderer_->GetCanvasManager()->CreateCanvas() : nullptr,
+        static_cast<float>(settings_.Width), static_cast<float>(settings_.Height));
+    consoleOverlay_->AddPage(std::make_unique<ConsoleLogPage>(*console_));
+    consoleOverlay_->AddPage(std::make_unique<InstanceTreeOverlay>(
+        *userInterface_, [this] { return frameTimer_ ? frameTimer_->GetTime() : 0.0f; }));
 
     window_->Native().Show();
     active_ = true;
@@ -412,6 +425,7 @@ void EngineManager::Shutdown()
 
     stringTable_.reset();
     instanceCommands_.reset();
+    consoleOverlay_.reset(); // its canvas goes before the renderer, its filters before the scene
     userInterface_.reset();
     scriptBridge_.reset();
     luaMgr_.reset();

@@ -16,6 +16,7 @@ namespace QuillEngine {
 class Audio;
 class Console;
 class CInstanceCommands;
+class ConsoleOverlay;
 class CRenderManager;
 class EventScheduler;
 class FileManager;
@@ -136,6 +137,7 @@ private:
     std::unique_ptr<RenderWindow> window_;
     std::unique_ptr<Console> console_;
     std::unique_ptr<CInstanceCommands> instanceCommands_;
+    std::unique_ptr<ConsoleOverlay> consoleOverlay_;
     QuillPlatform::SingleInstanceLock singleInstance_;
 
     bool pauseOnLostFocus_ = false;

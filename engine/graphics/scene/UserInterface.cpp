@@ -104,7 +104,8 @@ void UserInterface::Render()
         return;
     root_->Update();
     root_->Render(Transform2D::Identity(), 1.0f);
-    // Seam: the console overlay's quads are drawn here, after the tree, once the overlay lands.
+    if (overlayDrawer_)
+        overlayDrawer_->DrawOverlay();
 }
 
 // --- listeners and global handlers ---
@@ -376,6 +377,8 @@ void UserInterface::ShowSystemCursor()
 
 void UserInterface::OnKeyDown(uint64_t key)
 {
+    if (keyFilter_ && keyFilter_->TakesKey(static_cast<uint32_t>(key), true))
+        return;
     Event_Key event(Event_Base::Type_KeyDown, static_cast<uint16_t>(key));
     NotifyListeners(event);
 
@@ -396,6 +399,8 @@ void UserInterface::OnKeyDown(uint64_t key)
 
 void UserInterface::OnKeyUp(uint64_t key)
 {
+    if (keyFilter_ && keyFilter_->TakesKey(static_cast<uint32_t>(key), false))
+        return;
     Event_Key event(Event_Base::Type_KeyUp, static_cast<uint16_t>(key));
     NotifyListeners(event);
 
@@ -414,6 +419,8 @@ void UserInterface::OnKeyUp(uint64_t key)
 
 void UserInterface::OnChar(uint64_t ch)
 {
+    if (keyFilter_ && keyFilter_->TakesChar(static_cast<uint32_t>(ch)))
+        return;
     const std::vector<InstanceHandle> handlers = globalHandlers_;
     for (const InstanceHandle& movie : handlers) {
         if (movie.AsLiveMovie().IsEmpty())

@@ -119,14 +119,27 @@ public:
     using ShowCursorFunction = int32_t (*)(bool show);
     void SetShowCursorFunction(ShowCursorFunction function) { showCursor_ = function; }
 
-    // Seam: the console overlay sees every press first and may take it, until the instance-tree
-    // console overlay lands. Without one, nothing takes presses.
+    // The console overlay sees every press, key and character first and may take it; it draws
+    // after the scene. Without one, nothing is taken.
     class IPressFilter {
     public:
         virtual ~IPressFilter() = default;
         virtual bool TakesPress(int32_t button, int32_t x, int32_t y) = 0;
     };
     void SetPressFilter(IPressFilter* filter) { pressFilter_ = filter; }
+    class IKeyFilter {
+    public:
+        virtual ~IKeyFilter() = default;
+        virtual bool TakesKey(uint32_t key, bool down) = 0;
+        virtual bool TakesChar(uint32_t ch) = 0;
+    };
+    void SetKeyFilter(IKeyFilter* filter) { keyFilter_ = filter; }
+    class IOverlayDrawer {
+    public:
+        virtual ~IOverlayDrawer() = default;
+        virtual void DrawOverlay() = 0;
+    };
+    void SetOverlayDrawer(IOverlayDrawer* drawer) { overlayDrawer_ = drawer; }
 
     // Seam: Ctrl+right-click inspects each hovered, input-enabled movie instead of pressing it;
     // the instance console commands install the printer when they land.
@@ -195,6 +208,8 @@ private:
     ShowCursorFunction showCursor_;
 
     IPressFilter* pressFilter_ = nullptr;
+    IKeyFilter* keyFilter_ = nullptr;
+    IOverlayDrawer* overlayDrawer_ = nullptr;
     std::function<void(const InstanceHandle&)> inspector_;
     IScriptHandlers* scripts_ = nullptr;
     uint64_t updates_ = 0;
