@@ -358,6 +358,16 @@ bool CRenderCanvas::HitTest(const Vec2& point, uint32_t first[2], uint32_t secon
     return false;
 }
 
+void CRenderCanvas::RenderInOrder(const Transform2D& transform, uint32_t list)
+{
+    CRenderManager* renderer = manager_ ? manager_->GetRenderer() : nullptr;
+    if (visible_ && !IsListEmpty(list) && renderer) {
+        if (QuadBatcher* batcher = renderer->GetBatcher())
+            batcher->Flush();
+    }
+    Render(transform, list);
+}
+
 void CRenderCanvas::Render(const Transform2D& transform, uint32_t list)
 {
     CRenderManager* renderer = manager_ ? manager_->GetRenderer() : nullptr;

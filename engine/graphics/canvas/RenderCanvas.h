@@ -101,6 +101,9 @@ public:
     bool GetVisible() const override { return visible_; }
     void SetTargetList(uint32_t list) override { targetList_ = list; }
     uint32_t GetTargetList() const override { return targetList_; }
+    // Render after the quads the batcher still holds (flushing them first when this list has
+    // anything to draw), so the canvas lands in the scene's drawing order.
+    void RenderInOrder(const Transform2D& transform, uint32_t list);
     void Render(const Transform2D& transform, uint32_t list) override;
     // The same through a given device-state cache (tools and tests that watch the calls).
     void Render(IRenderManagerContext& context, const Transform2D& transform, uint32_t list);

@@ -173,8 +173,8 @@ void ConsoleOverlay::DrawOverlay()
     if (!m_open || !m_canvas)
         return;
     Layout();
-    m_canvas->Render(Transform2D::Identity(), 0);
-    m_canvas->Render(Transform2D::Identity(), 1);
+    m_canvas->RenderInOrder(Transform2D::Identity(), 0);
+    m_canvas->RenderInOrder(Transform2D::Identity(), 1);
 }
 
 // --- the log page ---

@@ -1,5 +1,9 @@
 #include "engine/graphics/scene/Instance_Base.h"
 
+#include "engine/graphics/canvas/RenderCanvas.h"
+#include "engine/graphics/canvas/RenderCanvasManager.h"
+#include "engine/graphics/render/RenderManager.h"
+
 #include <algorithm>
 
 #include "engine/graphics/scene/Instance_Movie.h"
@@ -425,6 +429,16 @@ InstanceHandle Instance_Base::HitTest(float x, float y, bool /*solid*/, bool nee
         parent->m_hitMarker = true;
     }
     return m_parent;
+}
+
+CRenderCanvas* Instance_Base::GetCanvas(bool create)
+{
+    if (!m_canvas && create) {
+        CRenderManager* renderer = CRenderManager::Instance();
+        if (CRenderCanvasManager* manager = renderer ? renderer->GetCanvasManager() : nullptr)
+            m_canvas = manager->CreateCanvas();
+    }
+    return m_canvas.get();
 }
 
 } // namespace QuillEngine

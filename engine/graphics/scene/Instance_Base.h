@@ -22,6 +22,8 @@
 
 namespace QuillEngine {
 
+class CRenderCanvas;
+
 class QuadBatcher;
 class UserInterface;
 
@@ -74,7 +76,6 @@ public:
     virtual void GetScale(float& sx, float& sy) const = 0;
     virtual void SetVisible(bool visible) = 0;
     virtual bool GetVisible() const = 0;
-    // Seam: the drawing canvas is added here when render canvases land.
 
 protected:
     ~IInstanceDeck() = default;
@@ -180,6 +181,9 @@ public:
     void GetScale(float& sx, float& sy) const override;
     void SetVisible(bool visible) override;
     bool GetVisible() const override { return m_visible; }
+    // The instance's drawing canvas, drawn under its transform before it (list 0) and after it
+    // (list 1); made on first use when `create` is set (null when no renderer makes canvases).
+    CRenderCanvas* GetCanvas(bool create);
 
     // The base keeps no colour; images and texts keep the low 24 bits, movies pass it on.
     virtual void SetColor(uint32_t /*color*/) {}
@@ -284,6 +288,7 @@ private:
     UserInterface* m_userInterface;
     float m_posX = 0, m_posY = 0;
     bool m_visible = true;
+    std::unique_ptr<CRenderCanvas> m_canvas;
     float m_shadowDx = 0, m_shadowDy = 0;
     uint32_t m_shadowColor = kDefaultShadowColor;
     std::unique_ptr<IInstanceScriptObject> m_scriptObject;

@@ -1,5 +1,7 @@
 #include "engine/graphics/scene/Instance_Movie.h"
 
+#include "engine/graphics/canvas/RenderCanvas.h"
+
 #include <algorithm>
 
 #include "engine/graphics/scene/DefinitionLibrary.h"
@@ -420,11 +422,7 @@ void Instance_Movie::Render(const Transform2D& matrix, float parentAlpha)
     uint32_t shadowColor;
     const bool shadow = GetDropShadow(shadowDx, shadowDy, shadowColor);
 
-    for (Instance_Base* child : m_drawList) {
-        if (!child->GetVisible())
-            continue;
-        Transform2D childMatrix;
-        MultiplyTransform(childMatrix, child->GetLocalMatrix(), matrix);
+    auto drawChild = [&](Instance_Base* child, const Transform2D& childMatrix) {
         if (child->GetType() != Type_Movie) {
             if (shadow) {
                 Transform2D shifted = childMatrix;
@@ -433,7 +431,7 @@ void Instance_Movie::Render(const Transform2D& matrix, float parentAlpha)
                 child->Draw(*batcher, shifted, alpha, &shadowColor);
             }
             child->Draw(*batcher, childMatrix, alpha, nullptr);
-            continue;
+            return;
         }
         // A movie wholly off the screen is skipped (only when the screen size is known).
         if (screenW > 0 && screenH > 0) {
@@ -450,9 +448,23 @@ void Instance_Movie::Render(const Transform2D& matrix, float parentAlpha)
             }
             if (!static_cast<Instance_Movie*>(child)->HasEmitters() &&
                 (right < 0 || bottom < 0 || left > float(screenW) || top > float(screenH)))
-                continue;
+                return;
         }
         static_cast<Instance_Movie*>(child)->Render(childMatrix, alpha);
+    };
+
+    for (Instance_Base* child : m_drawList) {
+        if (!child->GetVisible())
+            continue;
+        Transform2D childMatrix;
+        MultiplyTransform(childMatrix, child->GetLocalMatrix(), matrix);
+        // A child's canvas draws under it (list 0) and over it (list 1).
+        CRenderCanvas* canvas = child->GetCanvas(false);
+        if (canvas)
+            canvas->RenderInOrder(childMatrix, 0);
+        drawChild(child, childMatrix);
+        if (canvas)
+            canvas->RenderInOrder(childMatrix, 1);
     }
     DrawEmitters(matrix, alpha);
 }

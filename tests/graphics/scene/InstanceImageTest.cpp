@@ -12,6 +12,7 @@
 #include "engine/graphics/scene/Instance_Image.h"
 #include "engine/graphics/scene/Instance_Movie.h"
 #include "engine/graphics/scene/UserInterface.h"
+#include "engine/graphics/canvas/RenderCanvas.h"
 #include "tests/graphics/render/RenderTestFixture.h"
 
 using namespace QuillEngine;
@@ -200,6 +201,31 @@ TEST_F(InstanceImageTest, AMovieDropShadowDrawsEachImageOnceMoreOffsetUnderneath
     EXPECT_EQ(Pixel(145, 145), 0xFF000000u); // the shadow
     EXPECT_EQ(Pixel(135, 135), kWhite);      // the image over its shadow
     EXPECT_EQ(Pixel(103, 145), kGrey);
+}
+
+// A child's canvas draws under the child (list 0) and over it (list 1), under its transform.
+TEST_F(InstanceImageTest, ACanvasDrawsUnderAndOverItsInstance)
+{
+    Instance_Movie* movie = HandleEx::ResolveMovie(root->CreateEmptyChild(u"m"));
+    ASSERT_NE(movie, nullptr);
+    movie->SetPosition(100, 100);
+    ASSERT_NE(Image(u"White", *movie, u"w", 0, 0, 10), nullptr); // 100..140
+    Image(u"White", *root, u"later", 300, 300, 1);                // quads after the canvas: order kept
+    CRenderCanvas* canvas = movie->GetCanvas(true);
+    ASSERT_NE(canvas, nullptr);
+    EXPECT_EQ(movie->GetCanvas(false), canvas);
+    canvas->SetTargetList(0);
+    canvas->DrawRect(-10, -10, 60, 60, 0xFF00FF00u, true);
+    canvas->SetTargetList(1);
+    canvas->DrawRect(0, 0, 20, 20, kBlue, true);
+    Frame();
+    EXPECT_EQ(Pixel(95, 95), 0xFF00FF00u) << "under the movie, around its picture";
+    EXPECT_EQ(Pixel(130, 130), kWhite) << "the picture over list 0";
+    EXPECT_EQ(Pixel(110, 110), kBlue) << "list 1 over the picture";
+    EXPECT_EQ(Pixel(301, 301), kWhite);
+    movie->SetVisible(false);
+    Frame();
+    EXPECT_EQ(Pixel(95, 95), kGrey) << "a hidden instance hides its canvas";
 }
 
 TEST_F(InstanceImageTest, MoviesWhollyOffTheScreenAreSkippedAndOthersDrawn)
