@@ -125,4 +125,22 @@ InstanceHandle InstanceHandle::CreateChild(const String& definitionName, const S
     return movie ? movie->CreateChild(definitionName, instanceName) : InstanceHandle();
 }
 
+void InstanceHandle::SetFrame(int32_t frame) const
+{
+    if (Instance_Movie* movie = HandleEx::ResolveMovie(*this))
+        movie->SetFrame(frame);
+}
+
+void InstanceHandle::SetEventHandler(IInstanceEventHandler* handler) const
+{
+    if (Instance_Movie* movie = HandleEx::ResolveMovie(*this))
+        movie->SetEventHandler(handler);
+}
+
+void InstanceHandle::SetPlaying(bool playing) const
+{
+    if (Instance_Movie* movie = HandleEx::ResolveMovie(*this))
+        movie->SetPlaying(playing);
+}
+
 } // namespace QuillEngine

@@ -41,6 +41,10 @@ struct InstanceHandle : Handle {
     void SetVisible(bool visible) const;
     // A child of a movie made from a library definition; empty when the handle names no movie.
     InstanceHandle CreateChild(const String& definitionName, const String& instanceName) const;
+    // Movie operations; nothing when the handle names no movie.
+    void SetFrame(int32_t frame) const;
+    void SetEventHandler(class IInstanceEventHandler* handler) const;
+    void SetPlaying(bool playing) const;
 };
 
 // Receives a movie's events (implemented by game objects). Every call names the movie by its

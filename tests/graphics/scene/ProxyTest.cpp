@@ -147,6 +147,33 @@ TEST_F(ProxyTest, KindSpecificLeavesAnswerOnlyForTheirKind)
     EXPECT_EQ(picture.AsImage(), picture);
 }
 
+// The movie calls that game code makes on bare handles reach the movie, and a handle of anything
+// else (or of nothing) makes them do nothing.
+TEST_F(ProxyTest, MovieCallsOnAHandleReachOnlyMovies)
+{
+    struct Handler : IInstanceEventHandler {};
+    Handler handler;
+    Instance_Movie* movie = ResolveMovie(first);
+    ASSERT_NE(movie, nullptr);
+    first.SetEventHandler(&handler);
+    EXPECT_EQ(movie->GetEventHandler(), &handler);
+    first.SetPlaying(true);
+    EXPECT_TRUE(movie->GetPlaying());
+    first.SetPlaying(false);
+    EXPECT_FALSE(movie->GetPlaying());
+    first.SetEventHandler(nullptr);
+    EXPECT_EQ(movie->GetEventHandler(), nullptr);
+
+    for (const InstanceHandle& other : {picture, InstanceHandle()}) {
+        other.SetEventHandler(&handler);
+        other.SetPlaying(true);
+        other.SetFrame(3);
+    }
+    root->RemoveChild(u"second");
+    second.SetEventHandler(&handler); // a deleted movie: nothing
+    EXPECT_EQ(movie->GetEventHandler(), nullptr);
+}
+
 TEST_F(ProxyTest, DeleteWithDetachThroughAProxySparesTheHandlersBelow)
 {
     struct Handler : IInstanceEventHandler {
