@@ -12,7 +12,7 @@ shift || true
 PACKAGES=(
   g++ cmake ninja-build pkg-config git
   libgtest-dev libgmock-dev
-  zlib1g-dev libpng-dev libjpeg62-turbo-dev libfreetype-dev libtinyxml-dev liblua5.1-0-dev
+  zlib1g-dev libisal-dev libpng-dev libjpeg62-turbo-dev libfreetype-dev libtinyxml-dev liblua5.1-0-dev
   libsdl2-dev libx11-dev libgl-dev libegl-dev libgl1-mesa-dri libegl-mesa0
   libsndfile1-dev libunibreak-dev fonts-dejavu-core
   clang libclang-rt-14-dev

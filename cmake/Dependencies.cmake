@@ -13,6 +13,7 @@ pkg_check_modules(UNIBREAK REQUIRED IMPORTED_TARGET libunibreak)
 pkg_check_modules(GL REQUIRED IMPORTED_TARGET gl)
 pkg_check_modules(EGL REQUIRED IMPORTED_TARGET egl)
 pkg_check_modules(X11 REQUIRED IMPORTED_TARGET x11)
+pkg_check_modules(ISAL REQUIRED IMPORTED_TARGET libisal)
 
 # Debian builds TinyXML 1 with STL support; our side must agree or the class layouts differ.
 pkg_check_modules(TINYXML REQUIRED IMPORTED_TARGET tinyxml)

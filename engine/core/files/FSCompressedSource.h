@@ -1,7 +1,8 @@
 #pragma once
-// File source over one ZIP archive: the plain single-volume subset (no archive comment, no
-// spanning, no ZIP64, no encryption), stored and deflated entries. The central directory is read
-// once when opened; the archive stays open and entries are read whole on demand.
+// File source over one ZIP archive: the plain single-volume subset (no spanning, no ZIP64, no
+// encryption), stored and deflated entries; an archive comment is allowed. The central directory
+// is read once when opened; the archive stays open and entries are read whole on demand, each
+// checked against its CRC-32.
 
 #include <map>
 #include <vector>
@@ -16,7 +17,7 @@ class FSCompressedSource : public FileManager::IFSSource {
   public:
     // Neither size of an entry may exceed this.
     static constexpr uint32_t MaxEntrySize = uint32_t(1) << 30;
-    // Entry names must be shorter than this.
+    // Entries whose names are this long or longer are left out (and named on stderr).
     static constexpr uint32_t MaxNameLength = 260;
 
     FSCompressedSource(const String& path, const String& group);
@@ -32,6 +33,8 @@ class FSCompressedSource : public FileManager::IFSSource {
     String GetGroupName() const override { return m_group; }
 
     size_t EntryCount() const { return m_directory.size(); }
+    // Entries left out when the archive was opened (names too long).
+    size_t SkippedCount() const { return m_skipped; }
     // Lower-cases ASCII letters, turns '\' into '/' and collapses runs of '/'.
     static String NormalizeName(StringView name);
 
@@ -40,6 +43,7 @@ class FSCompressedSource : public FileManager::IFSSource {
         uint32_t compressedSize = 0;
         uint32_t uncompressedSize = 0;
         uint32_t localHeaderOffset = 0;
+        uint32_t crc = 0;
         uint16_t method = 0;
         uint16_t nameLength = 0;
         // Its data overlaps another entry's or runs into the central directory.
@@ -47,6 +51,7 @@ class FSCompressedSource : public FileManager::IFSSource {
     };
 
     void MarkDamagedEntries();
+    bool FindEndRecord(int fd, uint64_t fileSize, uint8_t* record, uint64_t& recordOffset);
     bool Inflate(const uint8_t* in, uint32_t inSize, uint8_t* out, uint32_t outSize);
 
     String m_path;
@@ -55,6 +60,7 @@ class FSCompressedSource : public FileManager::IFSSource {
     // Everything at or after this offset is the central directory and end record.
     uint64_t m_dataLimit = 0;
     std::map<String, Entry> m_directory;
+    size_t m_skipped = 0;
 
     // Reused across reads so a read costs no set-up beyond its output buffer.
     std::vector<uint8_t> m_scratch;
