@@ -176,3 +176,85 @@ for name in tutorials:
     buttons(m, [("okButton", "ButtonRose")])
     screens.append(m)
 write("BoardScreens.xml", "The board's panel, its menu, tutorial and end-of-scene dialogs.", screens)
+
+# --- menus -------------------------------------------------------------------------------
+menus = []
+m = Movie("ProfileRow", length=3, stops=(0, 1, 2), comment="One player in the profile list: frames as a button's.")
+for i in range(3):
+    m.image(f"UI_ButtonSage{i}", f"face{i}", 0, 0, sx=1.7, sy=0.72, create=i, death=i + 1)
+m.text("profileName", 14, 7, 262, 22, "", 17, INK, align="left")
+menus.append(m)
+m = Movie("CheckBox", length=3, stops=(0, 1, 2), comment="A check box; its script shows the tick.")
+for i in range(3):
+    m.image(f"UI_ButtonSage{i}", f"face{i}", 0, 0, sx=0.2, sy=0.6, create=i, death=i + 1)
+m.image("UI_Checkmark", "tick", 5, 2)
+menus.append(m)
+m = Movie("Slider", comment="A volume slider: the track and its knob.")
+m.image("UI_FoundStrike", "track", 0, 12, sx=2.0, sy=2.0)
+m.child("HintButton", "knob", -13, 0, 0.45, 0.45)
+menus.append(m)
+
+m = dialog("MainMenuDialog", True, "Velvet Aisle")
+m.items = [it for it in m.items if it[1]["instancename"] != "body"]
+for i, inst in enumerate(("backButton", "profileButton", "optionsButton")):
+    m.child("ButtonRose", inst, 175, 190 + i * 60)
+for i, inst in enumerate(("scoresButton", "helpButton", "creditsButton")):
+    m.child("ButtonRose", inst, 455, 190 + i * 60)
+m.child("ButtonSage", "quitButton", 315, 396)
+menus.append(m)
+
+m = dialog("Menu_ConfirmQuitDialog", False, "Leave Velvet Aisle?")
+buttons(m, [("quitButton", "ButtonSage"), ("stayButton", "ButtonRose")])
+menus.append(m)
+
+for name, title in (("HelpDialog", "How to play"), ("CreditsDialog", "Credits")):
+    m = dialog(name, True, title)
+    m.items[1][1]["height"] = 230
+    m.items[1][1]["size"] = 15
+    m.items[1][1]["align"] = "left"
+    buttons(m, [("closeButton", "ButtonRose")])
+    menus.append(m)
+
+m = dialog("Menu_HighScoresDialog", True, "Best weddings")
+m.items = [it for it in m.items if it[1]["instancename"] != "body"]
+for i in range(10):
+    y = 178 + i * 22
+    m.text(f"name{i + 1}", 190, y, 260, 22, "", 16, INK, align="left")
+    m.text(f"time{i + 1}", 460, y, 150, 22, "", 16, INK, align="right")
+buttons(m, [("closeButton", "ButtonRose")])
+menus.append(m)
+
+m = dialog("Menu_ProfileDialog", True, "Who is planning?")
+m.items = [it for it in m.items if it[1]["instancename"] != "body"]
+for i in range(6):
+    m.child("ProfileRow", f"profile{i + 1}", 255, 166 + i * 36)
+m.image("UI_FoundStrike", "caret", 0, 0, sx=0.02, sy=5)
+m.child("ButtonRose", "playButton", 155, 396, 0.72, 0.72)
+m.child("ButtonRose", "addButton", 285, 396, 0.72, 0.72)
+m.child("ButtonSage", "deleteButton", 415, 396, 0.72, 0.72)
+m.child("ButtonSage", "backButton", 545, 396, 0.58, 0.72)
+menus.append(m)
+
+m = dialog("Menu_ConfirmDeleteDialog", False, "Delete this player?")
+buttons(m, [("deleteButton", "ButtonSage"), ("keepButton", "ButtonRose")])
+menus.append(m)
+
+m = dialog("Menu_RefuseDeleteDialog", False, "Not this one")
+buttons(m, [("okButton", "ButtonRose")])
+menus.append(m)
+
+m = dialog("OptionsDialog", True, "Options")
+m.items = [it for it in m.items if it[1]["instancename"] != "body"]
+for i, (inst, label) in enumerate((("music", "Music"), ("effects", "Sounds"), ("ambient", "Ambience"))):
+    y = 178 + i * 44
+    m.text(f"{inst}Label", 170, y, 130, 24, label, 18, INK, align="left")
+    m.child("Slider", f"{inst}Slider", 330, y - 4)
+for i, (inst, label) in enumerate((("fullScreen", "Full screen"), ("software", "Software drawing"), ("relaxed", "Relaxed play (no clock)"))):
+    y = 318 + i * 30
+    m.child("CheckBox", f"{inst}Box", 170, y)
+    m.text(f"{inst}Label", 214, y + 2, 300, 24, label, 17, INK, align="left")
+m.child("ButtonRose", "saveButton", 455, 330)
+m.child("ButtonSage", "cancelButton", 455, 384)
+menus.append(m)
+write("MenuScreens.xml", "The main menu, its player, option, score, help and credit screens.", menus)
+

@@ -33,6 +33,10 @@ public:
         QuillEngine::Console* console = nullptr;
         // Mounts a data package (package name, loose-file folder).
         std::function<bool(const QuillEngine::String&, const QuillEngine::String&)> mountPackage;
+        // The window's full-screen state, and the request to end the program.
+        std::function<bool()> isFullscreen;
+        std::function<void(bool)> setFullscreen;
+        std::function<void()> quit;
     };
 
     static constexpr const char16_t* kMusicTracks[4] = {u"BackgroundSerenade", u"BackgroundRondeau",
@@ -56,6 +60,7 @@ public:
     bool MountPackageOnce(const QuillEngine::String& name);
 
     UIScreenMgr* GetScreenMgr() const { return m_screenMgr.get(); }
+    const EngineLinks& Links() const { return m_links; }
     ProfileMgr* GetProfileMgr() const { return m_profileMgr.get(); }
 
     // The scene board to play in the board state; the book sets it before asking for that state.

@@ -48,6 +48,9 @@ bool SimpleGame::Init()
     links.mountPackage = [engine = engine_](const String& group, const String& folder) {
         return engine->MountDataPackage(group, folder);
     };
+    links.isFullscreen = [engine = engine_] { return engine->IsFullscreen(); };
+    links.setFullscreen = [engine = engine_](bool on) { engine->SetFullscreen(on); };
+    links.quit = [engine = engine_] { engine->Quit(); };
     game_ = std::make_unique<Game>(std::move(links));
     FeedbackReporter::ReportGameEvent();
     return true;

@@ -1,5 +1,8 @@
 #include "game/screens/UIScreenMgr.h"
 
+#include "game/screens/UIOptionsDialog.h"
+#include "game/screens/menus/MenuDialogs.h"
+
 #include <algorithm>
 
 #include "engine/graphics/scene/Instance_Movie.h"
@@ -96,8 +99,7 @@ void UIScreenMgr::OnKeyDown(const InstanceHandle&, uint32_t key)
 {
     if (key != kKeyMainMenu || IsOpen(u"MainMenuDialog"))
         return;
-    // Seam: a plain screen stands in for the main menu dialog until it lands.
-    Open(std::make_unique<UIScreen>(u"MainMenuDialog", false));
+    Open(std::make_unique<UIMainMenuDialog>());
 }
 
 void UIScreenMgr::OnConsoleCommand(const std::vector<String>& arguments, const Handle&)
@@ -116,7 +118,8 @@ bool UIScreenMgr::Show(const String& name, bool modal)
     if (!layer)
         return false;
     layer->MoveToFront();
-    // Seam: the options dialog opens as a plain screen until it lands.
+    if (name == u"OptionsDialog")
+        return Open(std::make_unique<UIOptionsDialog>(name, modal));
     return Open(std::make_unique<UIScreen>(name, modal));
 }
 

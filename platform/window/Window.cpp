@@ -394,6 +394,11 @@ bool IsKeyDown(uint32_t vk)
     return false;
 }
 
+bool IsCapsLockOn()
+{
+    return Q().videoRefs != 0 && (SDL_GetModState() & KMOD_CAPS) != 0;
+}
+
 std::vector<DisplayInfo> EnumerateDisplays()
 {
     std::vector<DisplayInfo> out;

@@ -115,6 +115,8 @@ int32_t ShowCursor(bool show);
 
 // Whether a virtual key is held now (VK_SHIFT, VK_CONTROL, VK_MENU, letters...).
 bool IsKeyDown(uint32_t virtualKey);
+// Whether Caps Lock is on.
+bool IsCapsLockOn();
 
 // Displays in the order the system lists them.
 std::vector<DisplayInfo> EnumerateDisplays();

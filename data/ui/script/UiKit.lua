@@ -29,6 +29,14 @@ function UiKit.CloseButton(button, label, screenName)
     UiKit.Button(button, label, function() CloseAndSave(screenName) end)
 end
 
+-- Shows the shade a modal screen gets behind it, so the pointer cannot reach what lies below.
+function UiKit.Modal(screenName)
+    local shade = root.dialogs[screenName .. "_ModalBkg"]
+    if shade ~= nil then
+        shade:SetVisible(true)
+    end
+end
+
 function UiKit.SetText(text, value)
     if text ~= nil then
         text:SetText(value)

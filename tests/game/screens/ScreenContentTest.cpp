@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <map>
 #include <memory>
 
 #include "engine/core/files/FSCompressedSource.h"
@@ -23,7 +24,9 @@ const char16_t* const kDialogs[] = {
     u"Game_WinDialog", u"Game_LoseDialog", u"Game_OverDialog", u"Book_CrisisWonDialog",
     u"Game_RegistryIntroDialog", u"Game_BadClickDialog", u"Game_TutorialBluebirdDialog",
     u"Book_TutorialCrisisDialog", u"Book_TutorialIntroDialog", u"Book_TutorialDialog", u"Con_TutorialDialog",
-    u"Story_TutorialDialog",
+    u"Story_TutorialDialog", u"MainMenuDialog", u"Menu_ConfirmQuitDialog", u"HelpDialog", u"CreditsDialog",
+    u"Menu_HighScoresDialog", u"Menu_ProfileDialog", u"Menu_ConfirmDeleteDialog", u"Menu_RefuseDeleteDialog",
+    u"OptionsDialog",
 };
 
 class ScreenContentTest : public ScreenTesting::SceneFixture {
@@ -70,10 +73,15 @@ TEST_F(ScreenContentTest, EveryDialogOpensRunsItsScriptAndClosesFromItsButton)
         EXPECT_EQ(screen->GetState(), 1) << "did not load";
         EXPECT_EQ(Alerts(), "");
         // The first button of each dialog leaves it (the in-game menu's first button resumes play).
-        const char* button = utf8 == "GameMenuDialog" ? "resumeButton"
-                             : utf8 == "Book_CrisisWonDialog" ? "button2"
-                             : utf8 == "Menu_ConfirmInGameQuitDialog" ? "stayButton"
-                                                                       : "okButton";
+        static const std::map<std::string, const char*> kLeave = {
+            {"GameMenuDialog", "resumeButton"},     {"Book_CrisisWonDialog", "button2"},
+            {"Menu_ConfirmInGameQuitDialog", "stayButton"}, {"MainMenuDialog", "backButton"},
+            {"Menu_ConfirmQuitDialog", "stayButton"}, {"HelpDialog", "closeButton"},
+            {"CreditsDialog", "closeButton"},       {"Menu_HighScoresDialog", "closeButton"},
+            {"Menu_ProfileDialog", "backButton"},   {"Menu_ConfirmDeleteDialog", "keepButton"},
+            {"OptionsDialog", "cancelButton"}};
+        const auto leave = kLeave.find(utf8);
+        const char* button = leave != kLeave.end() ? leave->second : "okButton";
         Run("root.dialogs." + utf8 + "." + button + ":OnLeftMouseUp()");
         EXPECT_EQ(Alerts(), "");
         EXPECT_FALSE(mgr->IsOpen(name)) << button << " did not close it";

@@ -1,0 +1,100 @@
+#include "game/screens/menus/MenuDialogs.h"
+
+#include "engine/app/ScriptBridge.h"
+#include "engine/core/strings/Format.h"
+#include "engine/core/strings/StringUtil.h"
+#include "engine/script/LuaValueRef.h"
+#include "game/app/Game.h"
+#include "game/profile/ProfileMgr.h"
+#include "game/screens/UIOptionsDialog.h"
+#include "game/screens/UIScreenMgr.h"
+#include "game/screens/menus/UIMenuProfileDialog.h"
+
+using namespace QuillEngine;
+
+bool ShowModalScreen(const String& name)
+{
+    UIScreenMgr* mgr = UIScreenMgr::Instance();
+    return mgr && mgr->Show(name, true);
+}
+
+// --- main menu ---
+
+UIMainMenuDialog::UIMainMenuDialog(String name) : UIScreen(std::move(name), true) {}
+
+void UIMainMenuDialog::Close(bool save)
+{
+    if (save)
+        return;
+    const Game* game = Game::Instance();
+    if (game && game->Links().quit)
+        game->Links().quit();
+}
+
+void UIMainMenuDialog::OnScreenEvent(const String& event, const String& argument)
+{
+    UIScreenMgr* screens = UIScreenMgr::Instance();
+    ProfileMgr* profiles = ProfileMgr::Instance();
+    if (!screens)
+        return;
+    if (event == u"Switch Profile") {
+        screens->Open(std::make_unique<UIMenuProfileDialog>());
+    } else if (event == u"Options") {
+        screens->Open(std::make_unique<UIOptionsDialog>(u"OptionsDialog", true));
+    } else if (event == u"High Scores") {
+        screens->Open(std::make_unique<UIMenuHighScoresDialog>());
+    } else if (event == u"Confirm Quit") {
+        ShowModalScreen(u"Menu_ConfirmQuitDialog");
+    } else if (event == u"Profile Selection") {
+        if (profiles)
+            profiles->SwitchProfile(argument);
+    } else if (event == u"New Profile Created") {
+        if (profiles)
+            profiles->NewProfile(argument);
+        screens->CloseAndSave(u"MainMenuDialog");
+    } else if (event == u"Quit Game") {
+        screens->CloseAndCancel(u"MainMenuDialog");
+    } else if (event == u"Help" && GetName() == u"MainMenuDialog") {
+        ShowModalScreen(u"HelpDialog");
+    } else if (event == u"Credits" && GetName() == u"MainMenuDialog") {
+        ShowModalScreen(u"CreditsDialog");
+    }
+}
+
+// --- confirm delete ---
+
+UIMenuConfirmDeleteDialog::UIMenuConfirmDeleteDialog(String profileName)
+    : UIScreen(u"Menu_ConfirmDeleteDialog", true), m_profileName(std::move(profileName))
+{
+}
+
+void UIMenuConfirmDeleteDialog::Init()
+{
+    QuillLua::LuaValueRef table = ScriptBridge::TableOf(GetInstance());
+    if (table.IsTable())
+        table.SetString("profileName", ToUtf8(m_profileName).c_str());
+    UIScreen::Init();
+}
+
+// --- high scores ---
+
+UIMenuHighScoresDialog::UIMenuHighScoresDialog() : UIScreen(u"Menu_HighScoresDialog", true) {}
+
+void UIMenuHighScoresDialog::Init()
+{
+    QuillLua::LuaValueRef table = ScriptBridge::TableOf(GetInstance());
+    const ProfileMgr* profiles = ProfileMgr::Instance();
+    if (table.IsTable() && profiles) {
+        int32_t number = 1;
+        for (const HighScoreEntry& entry : profiles->GetHighScores().Entries()) {
+            const std::string key = "entry" + std::to_string(number);
+            const std::string timeKey = "entryTime" + std::to_string(number);
+            table.SetString(key.c_str(), ToUtf8(Format(u"%d - %s", {number, entry.name})).c_str());
+            const uint32_t t = entry.time;
+            table.SetString(timeKey.c_str(),
+                            ToUtf8(Format(u"%dhrs %dmins", {int32_t(t / 3600), int32_t((t % 3600) / 60)})).c_str());
+            ++number;
+        }
+    }
+    UIScreen::Init();
+}

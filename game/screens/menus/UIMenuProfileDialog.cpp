@@ -1,0 +1,211 @@
+#include "game/screens/menus/UIMenuProfileDialog.h"
+
+#include <algorithm>
+#include <cctype>
+
+#include "engine/app/ScriptBridge.h"
+#include "engine/core/strings/Format.h"
+#include "engine/core/strings/StringUtil.h"
+#include "engine/graphics/scene/Instance_Movie.h"
+#include "engine/graphics/scene/Instance_Text.h"
+#include "engine/graphics/scene/UserInterface.h"
+#include "engine/graphics/text/TextRenderer.h"
+#include "engine/script/LuaValueRef.h"
+#include "game/profile/ProfileMgr.h"
+#include "game/screens/UIScreenMgr.h"
+#include "game/screens/menus/MenuDialogs.h"
+#include "platform/window/VirtualKeys.h"
+#include "platform/window/Window.h"
+
+using namespace QuillEngine;
+
+namespace {
+
+constexpr uint32_t kCurrentProfileColour = 0xFF0000;
+constexpr const char16_t* kNewProfile = u"New Profile";
+
+String Trimmed(const String& text)
+{
+    size_t begin = 0, end = text.size();
+    while (begin < end && text[begin] == u' ')
+        ++begin;
+    while (end > begin && text[end - 1] == u' ')
+        --end;
+    return text.substr(begin, end - begin);
+}
+
+bool SameIgnoringCase(const String& a, const String& b)
+{
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char16_t x, char16_t y) {
+               auto lower = [](char16_t c) { return c >= u'A' && c <= u'Z' ? char16_t(c + 32) : c; };
+               return lower(x) == lower(y);
+           });
+}
+
+} // namespace
+
+UIMenuProfileDialog::UIMenuProfileDialog() : UIScreen(u"Menu_ProfileDialog", true) {}
+
+InstanceHandle UIMenuProfileDialog::RowText(int32_t row) const
+{
+    Instance_Movie* dialog = HandleEx::ResolveMovie(GetInstance());
+    if (!dialog)
+        return {};
+    Instance_Movie* rowMovie = HandleEx::ResolveMovie(dialog->FindChild(Format(u"profile%d", {row + 1})));
+    return rowMovie ? rowMovie->FindChild(u"profileName").AsText() : InstanceHandle();
+}
+
+void UIMenuProfileDialog::Init()
+{
+    if (UserInterface* ui = UserInterface::Instance())
+        ui->AddGlobalHandler(GetInstance());
+    QuillLua::LuaValueRef table = ScriptBridge::TableOf(GetInstance());
+    const ProfileMgr* mgr = ProfileMgr::Instance();
+    const std::vector<Profile*> profiles = mgr ? mgr->GetProfiles() : std::vector<Profile*>{};
+    const Profile* current = mgr ? mgr->CurrentProfile() : nullptr;
+    for (int32_t row = 0; row < kRows; ++row) {
+        const Profile* profile = row < static_cast<int32_t>(profiles.size()) ? profiles[static_cast<size_t>(row)] : nullptr;
+        if (profile && profile == current) {
+            if (Instance_Text* text = HandleEx::ResolveText(RowText(row)))
+                text->SetColor(kCurrentProfileColour);
+            m_selected = row;
+            m_openingRow = row;
+            if (table.IsTable())
+                table.SetNumber("selectedIndex", row + 1);
+        }
+        if (table.IsTable()) {
+            const std::string n = std::to_string(row + 1);
+            table.SetNumber(("profileStatus" + n).c_str(), profile ? 1 : 0);
+            table.SetString(("text" + n).c_str(), ToUtf8(profile ? profile->name : String(kNewProfile)).c_str());
+        }
+    }
+    RefreshSelection();
+    UIScreen::Init();
+}
+
+void UIMenuProfileDialog::RefreshSelection()
+{
+    m_selectedText = RowText(m_selected);
+    const Instance_Text* text = HandleEx::ResolveText(m_selectedText);
+    m_selectedName = text ? text->GetText() : String();
+}
+
+void UIMenuProfileDialog::ShowEntered()
+{
+    if (Instance_Text* text = HandleEx::ResolveText(m_selectedText))
+        text->SetText(m_entered);
+}
+
+void UIMenuProfileDialog::Close(bool save)
+{
+    if (UserInterface* ui = UserInterface::Instance())
+        ui->RemoveGlobalHandler(GetInstance());
+    if (save && m_selected != m_openingRow) {
+        if (ProfileMgr* mgr = ProfileMgr::Instance())
+            mgr->SwitchProfile(m_selectedName);
+    }
+}
+
+void UIMenuProfileDialog::OnScreenEvent(const String& event, const String& argument)
+{
+    const int32_t row = ToInt(argument) - 1;
+    if (event == u"Profile Switch") {
+        if (row < 0 || row >= kRows)
+            return;
+        m_notEditing = true;
+        m_selected = row;
+        RefreshSelection();
+    } else if (event == u"New Entry Profile Entry") {
+        if (row < 0 || row >= kRows)
+            return;
+        QuillLua::LuaValueRef table = ScriptBridge::TableOf(GetInstance());
+        if (table.IsTable())
+            table.SetNumber("cursorX", 0);
+        m_cursor = 0;
+        m_entered.clear();
+        m_selected = row;
+        m_notEditing = false;
+        RefreshSelection();
+        ShowEntered();
+    } else if (event == u"ClearInputProfile") {
+        m_notEditing = true;
+        m_entered = kNewProfile;
+        ShowEntered();
+    } else if (event == u"AddNewProfile") {
+        const Instance_Text* text = HandleEx::ResolveText(m_selectedText);
+        m_selectedName = Trimmed(text ? text->GetText() : String());
+        ProfileMgr* mgr = ProfileMgr::Instance();
+        bool taken = false;
+        if (mgr)
+            for (const Profile* profile : mgr->GetProfiles())
+                taken = taken || SameIgnoringCase(profile->name, m_selectedName);
+        if (mgr && !m_selectedName.empty() && !taken) {
+            mgr->NewProfile(m_selectedName);
+            if (UIScreenMgr* screens = UIScreenMgr::Instance())
+                screens->Close(u"MainMenuDialog", true);
+        } else {
+            m_selected = m_openingRow;
+        }
+    } else if (event == u"Confirm Delete Prompt") {
+        const ProfileMgr* mgr = ProfileMgr::Instance();
+        const std::vector<Profile*> profiles = mgr ? mgr->GetProfiles() : std::vector<Profile*>{};
+        const bool current = m_selected < static_cast<int32_t>(profiles.size()) &&
+                             profiles[static_cast<size_t>(m_selected)] == mgr->CurrentProfile();
+        if (current)
+            ShowModalScreen(u"Menu_RefuseDeleteDialog");
+        else if (UIScreenMgr* screens = UIScreenMgr::Instance())
+            screens->Open(std::make_unique<UIMenuConfirmDeleteDialog>(argument));
+    } else if (event == u"Delete Profile") {
+        const Instance_Text* text = HandleEx::ResolveText(m_selectedText);
+        if (ProfileMgr* mgr = ProfileMgr::Instance(); mgr && text)
+            mgr->DeleteProfile(text->GetText());
+        if (UIScreenMgr* screens = UIScreenMgr::Instance())
+            screens->Close(u"Menu_ProfileDialog", false);
+    }
+}
+
+void UIMenuProfileDialog::OnKeyDown(const InstanceHandle&, uint32_t key)
+{
+    if (m_notEditing)
+        return;
+    using namespace QuillPlatform;
+    const bool upper = IsCapsLockOn() != IsKeyDown(VK_SHIFT);
+    const int32_t length = static_cast<int32_t>(m_entered.size());
+    if (key < 128 && std::isalnum(static_cast<int>(key))) {
+        if (length > kMaxNameLength)
+            return;
+        char16_t c = static_cast<char16_t>(key);
+        if (c >= u'A' && c <= u'Z' && !upper)
+            c = static_cast<char16_t>(c + 32);
+        if (m_entered.empty())
+            m_entered.push_back(c);
+        else
+            m_entered.insert(static_cast<size_t>(std::min(m_cursor, length)), 1, c);
+        m_cursor = std::min(m_cursor + 1, static_cast<int32_t>(m_entered.size()));
+    } else if (key == VK_BACK) {
+        if (m_cursor <= 0)
+            return;
+        m_entered.erase(static_cast<size_t>(m_cursor - 1), 1);
+        --m_cursor;
+    } else if (key == VK_LEFT) {
+        m_cursor = std::max(m_cursor - 1, 0);
+    } else if (key == VK_RIGHT) {
+        m_cursor = std::min(m_cursor + 1, length);
+    } else if (key == VK_SPACE) {
+        if (m_entered.empty())
+            return;
+        m_entered.push_back(u' ');
+        m_cursor = std::min(m_cursor + 1, static_cast<int32_t>(m_entered.size()));
+    } else {
+        return;
+    }
+    ShowEntered();
+    int32_t width = 0, height = 0;
+    const Instance_Text* text = HandleEx::ResolveText(m_selectedText);
+    if (TextRenderer* renderer = TextRenderer::Instance(); renderer && text && text->GetFontIndex() != -1)
+        renderer->MeasureText(text->GetFontIndex(), StringView(m_entered).substr(0, static_cast<size_t>(m_cursor)), width,
+                              height);
+    QuillLua::LuaValueRef table = ScriptBridge::TableOf(GetInstance());
+    if (table.IsTable())
+        table.SetInteger("cursorX", width);
+}

@@ -1,0 +1,37 @@
+#pragma once
+// "Menu_ProfileDialog": six rows of profiles ("profile1".."profile6", each with a text child
+// "profileName"); the player picks one, types a new name into an empty row, or asks to delete
+// one. Name entry takes letters, digits and spaces from the keyboard while a row is being edited.
+
+#include "game/screens/UIScreen.h"
+
+class UIMenuProfileDialog : public UIScreen {
+public:
+    static constexpr int32_t kRows = 6;
+    static constexpr int32_t kMaxNameLength = 15;
+
+    UIMenuProfileDialog();
+
+    void Init() override;
+    void Close(bool save) override;
+    void OnScreenEvent(const QuillEngine::String& event, const QuillEngine::String& argument) override;
+    void OnKeyDown(const QuillEngine::InstanceHandle& handle, uint32_t key) override;
+
+    int32_t SelectedRow() const { return m_selected; }
+    bool Editing() const { return !m_notEditing; }
+    const QuillEngine::String& EnteredName() const { return m_entered; }
+    int32_t Cursor() const { return m_cursor; }
+
+private:
+    QuillEngine::InstanceHandle RowText(int32_t row) const; // row from 0
+    void RefreshSelection();
+    void ShowEntered();
+
+    int32_t m_selected = 0;
+    bool m_notEditing = true;
+    QuillEngine::String m_entered;
+    int32_t m_cursor = 0;
+    QuillEngine::InstanceHandle m_selectedText;
+    QuillEngine::String m_selectedName;
+    int32_t m_openingRow = 0;
+};
