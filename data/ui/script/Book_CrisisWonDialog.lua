@@ -11,6 +11,7 @@ local kChoices = {
 }
 
 function dialog:Init()
+    UiKit.Modal("Book_CrisisWonDialog")
     local choice = kChoices[self.tileset or 1] or kChoices[1]
     UiKit.SetText(self.body, choice[1])
     for i = 1, 3 do

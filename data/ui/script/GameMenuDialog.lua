@@ -3,6 +3,7 @@ dofile("UiKit.lua")
 local menu = root.dialogs.GameMenuDialog
 
 function menu:Init()
+    UiKit.Modal("GameMenuDialog")
     UiKit.CloseButton(self.resumeButton, "Back to the game", "GameMenuDialog")
     UiKit.Button(self.optionsButton, "Options", function() ScreenEvent("Options", "GameMenuDialog") end)
     UiKit.Button(self.helpButton, "How to play", function() ScreenEvent("Help", "GameMenuDialog") end)

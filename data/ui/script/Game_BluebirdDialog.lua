@@ -3,6 +3,7 @@ dofile("UiKit.lua")
 local dialog = root.dialogs.Game_BluebirdDialog
 
 function dialog:Init()
+    UiKit.Modal("Game_BluebirdDialog")
     local count = self.bluebirds or 1
     if count == 1 then
         UiKit.SetText(self.body, "You spotted a bluebird! They hide in every scene. Find them all for a surprise.")

@@ -3,6 +3,7 @@ dofile("UiKit.lua")
 local dialog = root.dialogs.Game_LoseDialog
 
 function dialog:Init()
+    UiKit.Modal("Game_LoseDialog")
     if (self.crisis or -1) >= 0 then
         UiKit.SetText(self.body, "The clock beat you this time, and the crisis is still waiting. Take a breath and try again.")
     else

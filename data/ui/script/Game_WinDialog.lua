@@ -4,6 +4,7 @@ dofile("UiKit.lua")
 local dialog = root.dialogs.Game_WinDialog
 
 function dialog:Init()
+    UiKit.Modal("Game_WinDialog")
     local name = self.profile or ""
     local text
     if self.totalTime ~= nil then
