@@ -91,30 +91,36 @@ bool RenderWindow::RestorePlacement()
     return true;
 }
 
-void RenderWindow::OnMouseButton(int32_t button, bool down, uint64_t keyFlags)
+void RenderWindow::OnMouseButton(int32_t button, bool down, const WindowMessage& msg)
 {
     UserInterface* ui = engine_ ? engine_->GetUserInterface() : nullptr;
+    // The record carries the message's own point and modifiers: a press that no move preceded
+    // (touch, tablet, an injected click) is tested where it happened.
+    bool ctrl = (msg.wParam & MK_CONTROL) != 0;
+    const bool shift = (msg.wParam & MK_SHIFT) != 0;
+    const int32_t x = GetXParam(msg.lParam);
+    const int32_t y = GetYParam(msg.lParam);
     if (down) {
         if (captureCount_ == 0)
             window_.SetCapture();
         ++captureCount_;
-        if (button == 0 && (keyFlags & MK_CONTROL)) {
+        if (button == Event_Mouse::Button_Left && ctrl) {
             ctrlClickAsRight_ = true;
-            button = 1;
-            keyFlags &= ~MK_CONTROL;
+            button = Event_Mouse::Button_Right;
+            ctrl = false;
         }
         if (ui)
-            ui->OnMouseDown(button, keyFlags);
+            ui->OnMouseDown(Event_Mouse(Event_Base::Type_ButtonDown, button, x, y, ctrl, shift));
     } else {
         if (captureCount_ > 0 && --captureCount_ == 0)
             window_.ReleaseCapture();
-        if (ctrlClickAsRight_ && button == 0) {
+        if (ctrlClickAsRight_ && button == Event_Mouse::Button_Left) {
             ctrlClickAsRight_ = false;
-            button = 1;
-            keyFlags &= ~MK_CONTROL;
+            button = Event_Mouse::Button_Right;
+            ctrl = false;
         }
         if (ui)
-            ui->OnMouseUp(button, keyFlags);
+            ui->OnMouseUp(Event_Mouse(Event_Base::Type_ButtonUp, button, x, y, ctrl, shift));
     }
 }
 
@@ -221,16 +227,14 @@ bool RenderWindow::HandleMessage(const WindowMessage& msg, int64_t& result)
             renderer->CheckMonitorChange();
         return true;
     case WM_KEYDOWN:
-        if (ui)
-            ui->OnKeyDown(msg.wParam);
-        return true;
     case WM_KEYUP:
         if (ui)
-            ui->OnKeyUp(msg.wParam);
+            ui->OnKey(Event_Key(msg.message == WM_KEYDOWN ? Event_Base::Type_KeyDown : Event_Base::Type_KeyUp,
+                                static_cast<uint16_t>(msg.wParam)));
         return true;
     case WM_CHAR:
         if (ui)
-            ui->OnChar(msg.wParam);
+            ui->OnChar(static_cast<uint32_t>(msg.wParam));
         return true;
     case WM_SYSCOMMAND:
         if ((msg.wParam & 0xFFF0) == SC_KEYMENU && msg.lParam == 13) {
@@ -252,12 +256,24 @@ bool RenderWindow::HandleMessage(const WindowMessage& msg, int64_t& result)
         if (ui)
             ui->ShowSystemCursor();
         return true;
-    case WM_LBUTTONDOWN: OnMouseButton(0, true, msg.wParam); return true;
-    case WM_RBUTTONDOWN: OnMouseButton(1, true, msg.wParam); return true;
-    case WM_MBUTTONDOWN: OnMouseButton(2, true, msg.wParam); return true;
-    case WM_LBUTTONUP: OnMouseButton(0, false, msg.wParam); return true;
-    case WM_RBUTTONUP: OnMouseButton(1, false, msg.wParam); return true;
-    case WM_MBUTTONUP: OnMouseButton(2, false, msg.wParam); return true;
+    case WM_LBUTTONDOWN:
+        OnMouseButton(Event_Mouse::Button_Left, true, msg);
+        return true;
+    case WM_RBUTTONDOWN:
+        OnMouseButton(Event_Mouse::Button_Right, true, msg);
+        return true;
+    case WM_MBUTTONDOWN:
+        OnMouseButton(Event_Mouse::Button_Middle, true, msg);
+        return true;
+    case WM_LBUTTONUP:
+        OnMouseButton(Event_Mouse::Button_Left, false, msg);
+        return true;
+    case WM_RBUTTONUP:
+        OnMouseButton(Event_Mouse::Button_Right, false, msg);
+        return true;
+    case WM_MBUTTONUP:
+        OnMouseButton(Event_Mouse::Button_Middle, false, msg);
+        return true;
     case WM_WTSSESSION_CHANGE:
         if (msg.wParam == WTS_CONSOLE_CONNECT || msg.wParam == WTS_SESSION_UNLOCK) {
             if (engine_)

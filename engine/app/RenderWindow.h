@@ -1,8 +1,9 @@
 #pragma once
 // The game program's one window: turns window messages into engine calls (activation, input
-// for the dispatcher, painting and display changes for the renderer, the close request that
-// asks the game and keeps the window position). Every handled message runs under the engine
-// lock.
+// records for the dispatcher, painting and display changes for the renderer, the close request
+// that asks the game and keeps the window position). Every handled message runs under the engine
+// lock. Input is translated here, at the edge: the dispatcher gets press, release and key records
+// with their own point and modifiers, never a message's flags or packing.
 
 #include <cstdint>
 #include <vector>
@@ -50,7 +51,8 @@ public:
     void SetDisplaysForTesting(std::vector<QuillPlatform::DisplayInfo> displays) { testDisplays_ = std::move(displays); }
 
 private:
-    void OnMouseButton(int32_t button, bool down, uint64_t keyFlags);
+    // Makes the press or release record from a button message and hands it to the dispatcher.
+    void OnMouseButton(int32_t button, bool down, const QuillPlatform::WindowMessage& msg);
     bool OnClose();
     std::vector<QuillPlatform::DisplayInfo> Displays() const;
 

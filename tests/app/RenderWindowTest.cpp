@@ -2,7 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+#include <vector>
+
 #include "engine/app/RenderWindow.h"
+#include "engine/graphics/scene/Instance_Movie.h"
 #include "tests/app/EngineTestAccess.h"
 
 using namespace QuillEngine;
@@ -66,6 +70,53 @@ TEST_F(RenderWindowTest, CaptureIsKeptUntilTheLastButtonIsReleased)
     EXPECT_EQ(window.CaptureCount(), 0);
     Send(WM_RBUTTONUP, 0);   // a stray release never goes negative
     EXPECT_EQ(window.CaptureCount(), 0);
+}
+
+// Records presses and releases as "<down|up> <x>,<y>[ ctrl][ shift]" (listener) and the movies
+// that took a press (instance handler).
+struct ClickLog : IEventListener, IInstanceEventHandler {
+    std::vector<std::string> lines;
+    void HandleEvent(Event_Base& event) override
+    {
+        if (event.type > Event_Base::Type_ButtonUp)
+            return;
+        const auto& m = static_cast<Event_Mouse&>(event);
+        lines.push_back(std::string(event.type == Event_Base::Type_ButtonDown ? "down " : "up ") + std::to_string(m.x) +
+                        "," + std::to_string(m.y) + (m.ctrl ? " ctrl" : "") + (m.shift ? " shift" : ""));
+    }
+    void OnMouseDown(const InstanceHandle& h, bool) override
+    {
+        lines.push_back("pressed " + ToUtf8(h.Resolve()->GetName()));
+    }
+};
+
+TEST_F(RenderWindowTest, AClickIsHitTestedWhereItHappensNotWhereThePointerLastMoved)
+{
+    UserInterface* ui = engine.GetUserInterface();
+    ASSERT_TRUE(ui->CreateRoot());
+    ClickLog log;
+    ui->AddEventListener(&log);
+    Instance_Movie* box = HandleEx::ResolveMovie(ui->GetRoot()->CreateEmptyChild(u"box"));
+    box->SetPosition(50, 50);
+    box->SetExplicitBounds(0, 0, 100, 100);
+    box->SetEventHandler(&log);
+
+    // A tap with no move before it (touch, tablet, an injected click) lands on the box.
+    Send(WM_LBUTTONDOWN, MK_LBUTTON | MK_SHIFT, MakeLParam(75, 80));
+    Send(WM_LBUTTONUP, 0, MakeLParam(75, 80));
+    EXPECT_EQ(log.lines, (std::vector<std::string>{"down 75,80 shift", "pressed box", "up 75,80"}));
+
+    // After a move elsewhere, a press reported at a new point is tested there as well.
+    log.lines.clear();
+    Send(WM_ACTIVATEAPP, 1);
+    Send(WM_MOUSEMOVE, 0, MakeLParam(400, 400));
+    Send(WM_RBUTTONDOWN, MK_RBUTTON, MakeLParam(120, 60));
+    Send(WM_RBUTTONUP, 0, MakeLParam(500, 10));
+    Send(WM_LBUTTONDOWN, MK_LBUTTON | MK_CONTROL, MakeLParam(10, 10)); // Ctrl+left: right, off the box
+    EXPECT_EQ(log.lines, (std::vector<std::string>{"down 120,60", "pressed box", "up 500,10", "down 10,10"}));
+    EXPECT_EQ(ui->MouseX(), 10);
+    EXPECT_EQ(ui->MouseY(), 10);
+    ui->RemoveEventListener(&log);
 }
 
 TEST_F(RenderWindowTest, MinimisingDropsCaptureAndDeactivates)

@@ -1,6 +1,8 @@
 #pragma once
-// The input records that listeners receive: button presses and releases and key events. Pointer
-// moves are not events here; they only change which movies are hovered.
+// The input records: the window makes one for each button press or release and each key, and the
+// dispatcher hands it to the listeners. A record carries everything about its own moment (where
+// the pointer was, which modifiers were held), so nothing is read back from an earlier message.
+// Pointer moves are not events here; they only change which movies are hovered.
 
 #include <cstdint>
 
@@ -21,10 +23,14 @@ public:
     enum Button : int32_t { Button_Left = 0, Button_Right = 1, Button_Middle = 2 };
 
     explicit Event_Mouse(int32_t type) : Event_Base(type) {}
+    Event_Mouse(int32_t type, int32_t button, int32_t x, int32_t y, bool ctrl = false, bool shift = false)
+        : Event_Base(type), x(x), y(y), ctrl(ctrl ? 1 : 0), shift(shift ? 1 : 0), button(button)
+    {
+    }
 
-    // Button states after this event.
+    // Button states after this event; the dispatcher sets them from its own button state.
     uint8_t left = 0, right = 0, middle = 0;
-    // Client pixels.
+    // Client pixels where the button went down or up.
     int32_t x = 0, y = 0;
     uint8_t ctrl = 0, shift = 0;
     int32_t button = Button_Left;

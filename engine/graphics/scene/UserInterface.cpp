@@ -4,7 +4,6 @@
 
 #include "engine/graphics/scene/Instance_Movie.h"
 #include "platform/window/Window.h"
-#include "platform/window/WindowMessage.h"
 
 namespace QuillEngine {
 
@@ -231,34 +230,46 @@ void UserInterface::UpdateHover(bool noHitTest)
     }
 }
 
-void UserInterface::FillMouseEvent(Event_Mouse& event, int32_t button, uint64_t keyFlags) const
+void UserInterface::MoveToEvent(const Event_Mouse& event, bool press)
+{
+    mouseX_ = event.x;
+    mouseY_ = event.y;
+    // After the pointer left the window, a press or release still counts as over nothing until
+    // the pointer is seen inside again: a move, or a button event on the screen (a captured
+    // release off the window is not). Without a known screen size only a press says so.
+    const bool onScreen = screenWidth_ > 0 && screenHeight_ > 0
+                              ? event.x >= 0 && event.y >= 0 && event.x < screenWidth_ && event.y < screenHeight_
+                              : press;
+    if (onScreen)
+        pointerGone_ = false;
+    UpdateHover(pointerGone_);
+}
+
+void UserInterface::FillButtonStates(Event_Mouse& event) const
 {
     event.left = ButtonDown(Event_Mouse::Button_Left) ? 1 : 0;
     event.right = ButtonDown(Event_Mouse::Button_Right) ? 1 : 0;
     event.middle = ButtonDown(Event_Mouse::Button_Middle) ? 1 : 0;
-    event.x = mouseX_;
-    event.y = mouseY_;
-    event.ctrl = (keyFlags & QuillPlatform::MK_CONTROL) ? 1 : 0;
-    event.shift = (keyFlags & QuillPlatform::MK_SHIFT) ? 1 : 0;
-    event.button = button;
 }
 
-void UserInterface::OnMouseDown(int32_t button, uint64_t keyFlags)
+void UserInterface::OnMouseDown(const Event_Mouse& input)
 {
+    const int32_t button = input.button;
     if (button < 0 || button >= kButtons)
         return;
-    if (pressFilter_ && pressFilter_->TakesPress(button, mouseX_, mouseY_))
+    if (pressFilter_ && pressFilter_->TakesPress(button, input.x, input.y))
         return;
-    UpdateHover(pointerGone_);
+    MoveToEvent(input, true);
     if (ButtonDown(button))
         return;
     buttons_ |= 1u << button;
 
-    Event_Mouse event(Event_Base::Type_ButtonDown);
-    FillMouseEvent(event, button, keyFlags);
+    Event_Mouse event = input;
+    event.type = Event_Base::Type_ButtonDown;
+    FillButtonStates(event);
     NotifyListeners(event);
 
-    const bool inspect = button == Event_Mouse::Button_Right && (keyFlags & QuillPlatform::MK_CONTROL) != 0;
+    const bool inspect = button == Event_Mouse::Button_Right && input.ctrl;
     const bool left = ButtonDown(Event_Mouse::Button_Left);
     const bool right = ButtonDown(Event_Mouse::Button_Right);
     const std::vector<InstanceHandle> hovered = hoverList_;
@@ -281,24 +292,26 @@ void UserInterface::OnMouseDown(int32_t button, uint64_t keyFlags)
     }
 }
 
-void UserInterface::OnMouseUp(int32_t button, uint64_t keyFlags)
+void UserInterface::OnMouseUp(const Event_Mouse& input)
 {
+    const int32_t button = input.button;
     if (button < 0 || button >= kButtons)
         return;
-    UpdateHover(pointerGone_);
+    MoveToEvent(input, false);
     if (!ButtonDown(button))
         return;
     buttons_ &= ~(1u << button);
 
-    Event_Mouse event(Event_Base::Type_ButtonUp);
-    FillMouseEvent(event, button, keyFlags);
+    Event_Mouse event = input;
+    event.type = Event_Base::Type_ButtonUp;
+    FillButtonStates(event);
     NotifyListeners(event);
 
     // Taken before any handler runs: a press from inside a handler starts afresh.
     std::vector<InstanceHandle> outside = std::move(outside_[button]);
     outside_[button].clear();
     pressed_[button].clear();
-    if (button == Event_Mouse::Button_Right && (keyFlags & QuillPlatform::MK_CONTROL) != 0)
+    if (button == Event_Mouse::Button_Right && input.ctrl)
         return;
 
     const bool notLeft = button != Event_Mouse::Button_Left;
@@ -333,7 +346,7 @@ void UserInterface::ReleaseButtons()
 {
     for (int32_t button = 0; button < kButtons; ++button)
         if (ButtonDown(button))
-            OnMouseUp(button, 0);
+            OnMouseUp(Event_Mouse(Event_Base::Type_ButtonUp, button, mouseX_, mouseY_));
 }
 
 void UserInterface::OnMouseMove(int32_t x, int32_t y)
@@ -375,14 +388,22 @@ void UserInterface::ShowSystemCursor()
 
 // --- keys ---
 
-void UserInterface::OnKeyDown(uint64_t key)
+void UserInterface::OnKey(const Event_Key& input)
 {
-    if (keyFilter_ && keyFilter_->TakesKey(static_cast<uint32_t>(key), true))
+    if (keyFilter_ && keyFilter_->TakesKey(input.key, input.type == Event_Base::Type_KeyDown))
         return;
-    Event_Key event(Event_Base::Type_KeyDown, static_cast<uint16_t>(key));
+    Event_Key event = input;
+    if (event.type == Event_Base::Type_KeyDown)
+        KeyDown(event);
+    else if (event.type == Event_Base::Type_KeyUp)
+        KeyUp(event);
+}
+
+void UserInterface::KeyDown(Event_Key& event)
+{
     NotifyListeners(event);
 
-    const uint32_t code = static_cast<uint32_t>(key);
+    const uint32_t code = event.key;
     const std::vector<InstanceHandle> handlers = globalHandlers_;
     for (const InstanceHandle& movie : handlers) {
         if (movie.AsLiveMovie().IsEmpty())
@@ -397,14 +418,11 @@ void UserInterface::OnKeyDown(uint64_t key)
     PruneGlobalHandlers();
 }
 
-void UserInterface::OnKeyUp(uint64_t key)
+void UserInterface::KeyUp(Event_Key& event)
 {
-    if (keyFilter_ && keyFilter_->TakesKey(static_cast<uint32_t>(key), false))
-        return;
-    Event_Key event(Event_Base::Type_KeyUp, static_cast<uint16_t>(key));
     NotifyListeners(event);
 
-    const uint32_t code = static_cast<uint32_t>(key);
+    const uint32_t code = event.key;
     const std::string text = ToCp1252(String(1, static_cast<char16_t>(code)));
     const std::vector<InstanceHandle> handlers = globalHandlers_;
     for (const InstanceHandle& movie : handlers) {
@@ -417,7 +435,7 @@ void UserInterface::OnKeyUp(uint64_t key)
     PruneGlobalHandlers();
 }
 
-void UserInterface::OnChar(uint64_t ch)
+void UserInterface::OnChar(uint32_t ch)
 {
     if (keyFilter_ && keyFilter_->TakesChar(static_cast<uint32_t>(ch)))
         return;
@@ -426,7 +444,7 @@ void UserInterface::OnChar(uint64_t ch)
         if (movie.AsLiveMovie().IsEmpty())
             continue;
         if (IInstanceEventHandler* handler = HandlerOf(movie))
-            handler->OnChar(movie, static_cast<uint32_t>(ch));
+            handler->OnChar(movie, ch);
     }
     PruneGlobalHandlers();
 }

@@ -70,13 +70,18 @@ public:
     void OnMouseMove(int32_t x, int32_t y);
     int32_t MouseX() const { return mouseX_; }
     int32_t MouseY() const { return mouseY_; }
-    // Button 0 left, 1 right, 2 middle; `keyFlags` carries the message's MK_ bits. A press of a
+    // A press or release of `event.button` (0 left, 1 right, 2 middle) at the event's own point,
+    // which becomes the pointer position: the hit test is made there, whatever moves came before.
+    // The listeners get a copy with the button states after the event filled in. A press of a
     // button already down and a release of a button not down are ignored.
-    void OnMouseDown(int32_t button, uint64_t keyFlags);
-    void OnMouseUp(int32_t button, uint64_t keyFlags);
-    void OnKeyDown(uint64_t key);
-    void OnKeyUp(uint64_t key);
-    void OnChar(uint64_t ch);
+    void OnMouseDown(const Event_Mouse& event);
+    void OnMouseUp(const Event_Mouse& event);
+    // A key record: Type_KeyDown or Type_KeyUp with its virtual-key code.
+    void OnKey(const Event_Key& event);
+    void OnKeyDown(uint16_t key) { OnKey(Event_Key(Event_Base::Type_KeyDown, key)); }
+    void OnKeyUp(uint16_t key) { OnKey(Event_Key(Event_Base::Type_KeyUp, key)); }
+    // A character typed (UTF-16 code unit or code point), for the global handlers only.
+    void OnChar(uint32_t ch);
     // Mouse capture is lost (deactivation, minimising): releases the buttons still down, left,
     // right, middle in that order.
     void ReleaseButtons();
@@ -178,7 +183,11 @@ private:
     static int32_t ClampButton(int32_t button) { return button < 0 || button >= kButtons ? 0 : button; }
 
     void NotifyListeners(Event_Base& event);
-    void FillMouseEvent(Event_Mouse& event, int32_t button, uint64_t keyFlags) const;
+    // Takes the event's point as the pointer position and runs the hover update for it.
+    void MoveToEvent(const Event_Mouse& event, bool press);
+    void FillButtonStates(Event_Mouse& event) const;
+    void KeyDown(Event_Key& event);
+    void KeyUp(Event_Key& event);
     // Runs the handler of a movie's script table when the handle still resolves.
     template <typename... Args> void CallScript(const InstanceHandle& movie, const char* handler, const Args&... args);
     void UpdateSystemCursor();

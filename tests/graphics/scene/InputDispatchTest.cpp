@@ -11,13 +11,13 @@
 #include "engine/graphics/scene/Instance_Image.h"
 #include "engine/graphics/scene/Instance_Movie.h"
 #include "engine/graphics/scene/UserInterface.h"
-#include "platform/window/WindowMessage.h"
 
 using namespace QuillEngine;
-using QuillPlatform::MK_CONTROL;
-using QuillPlatform::MK_SHIFT;
 
 namespace {
+
+// Modifiers of a test press or release.
+constexpr uint32_t kCtrl = 1, kShift = 2;
 
 std::vector<std::string>* g_log = nullptr;
 
@@ -169,6 +169,18 @@ protected:
         return parent.AdoptChild(std::move(image), true) ? raw->GetHandle() : InstanceHandle();
     }
 
+    // A press or release where the pointer last moved to.
+    void Down(int32_t button, uint32_t mods = 0)
+    {
+        ui.OnMouseDown(
+            Event_Mouse(Event_Base::Type_ButtonDown, button, ui.MouseX(), ui.MouseY(), mods & kCtrl, mods & kShift));
+    }
+    void Up(int32_t button, uint32_t mods = 0)
+    {
+        ui.OnMouseUp(
+            Event_Mouse(Event_Base::Type_ButtonUp, button, ui.MouseX(), ui.MouseY(), mods & kCtrl, mods & kShift));
+    }
+
     std::vector<std::string> Take()
     {
         std::vector<std::string> out;
@@ -202,18 +214,18 @@ TEST_F(InputDispatchTest, APressGoesToListenersThenToTheHoveredMoviesTopmostFirs
     ui.OnMouseMove(75, 80);
     Take();
 
-    ui.OnMouseDown(0, MK_SHIFT);
+    Down(0, kShift);
     EXPECT_EQ(Take(), (Lines{"event a 0 b0 lrm100 @75,80 shift", "event b 0 b0 lrm100 @75,80 shift", "down front",
                              "script OnLeftMouseDown front", "down back", "script OnLeftMouseDown back"}));
     EXPECT_EQ(HoverNames(), (Lines{"front", "back", "root"}));
 
-    ui.OnMouseUp(0, MK_CONTROL);
+    Up(0, kCtrl);
     EXPECT_EQ(Take(), (Lines{"event a 1 b0 lrm000 @75,80 ctrl", "event b 1 b0 lrm000 @75,80 ctrl", "up front",
                              "script OnLeftMouseUp front", "up back", "script OnLeftMouseUp back"}));
 
     ui.RemoveEventListener(&first);
-    ui.OnMouseDown(2, 0);
-    ui.OnMouseUp(2, 0); // the middle button has no script handlers
+    Down(2);
+    Up(2); // the middle button has no script handlers
     EXPECT_EQ(Take(), (Lines{"event b 0 b2 lrm001 @75,80", "down front notLeft", "down back notLeft",
                              "event b 1 b2 lrm000 @75,80", "up front notLeft", "up back notLeft"}));
 }
@@ -225,8 +237,8 @@ TEST_F(InputDispatchTest, AConsumingHandlerHidesTheMoviesUnderItFromHoverPressAn
     HandleEx::ResolveMovie(front)->SetEventHandler(&consuming);
     ui.OnMouseMove(75, 75);
     EXPECT_EQ(HoverNames(), Lines{"front"});
-    ui.OnMouseDown(0, 0);
-    ui.OnMouseUp(0, 0);
+    Down(0);
+    Up(0);
     EXPECT_EQ(Take(), (Lines{"enter front", "script OnMouseEnter front", "down front", "script OnLeftMouseDown front",
                              "up front", "script OnLeftMouseUp front"}));
 
@@ -242,7 +254,7 @@ TEST_F(InputDispatchTest, AHitOnAnImageCountsForItsParentMovie)
     const InstanceHandle picture = AddImage(*holder, u"picture", 20, 20, 300, 300);
     ui.OnMouseMove(310, 310);
     EXPECT_EQ(HoverNames(), (Lines{"holder", "root"}));
-    ui.OnMouseDown(1, 0);
+    Down(1);
     EXPECT_EQ(Take(), (Lines{"enter holder", "script OnMouseEnter holder", "down holder notLeft",
                              "script OnRightMouseDown holder"}));
     for (const InstanceHandle& h : ui.HoverList())
@@ -280,23 +292,23 @@ TEST_F(InputDispatchTest, MovesUpdateHoverWithoutEventsToListeners)
 TEST_F(InputDispatchTest, ReleasingAfterDraggingOutOfAPressedMovieIsAReleaseOutside)
 {
     ui.OnMouseMove(125, 125);
-    ui.OnMouseDown(0, 0);
+    Down(0);
     ui.OnMouseMove(400, 400);
     Take();
     ASSERT_FALSE(ui.OutsideList(0).empty());
     EXPECT_EQ(ui.OutsideList(0)[0], front);
-    ui.OnMouseUp(0, 0);
+    Up(0);
     EXPECT_EQ(Take(), (Lines{"upOutside front", "script OnLeftMouseUpOutside front"}));
     EXPECT_TRUE(ui.OutsideList(0).empty());
 
     // Coming back before the release makes it an ordinary release.
     ui.OnMouseMove(125, 125);
-    ui.OnMouseDown(1, 0);
+    Down(1);
     ui.OnMouseMove(400, 400);
     ui.OnMouseMove(125, 125);
     EXPECT_TRUE(ui.OutsideList(1).empty());
     Take();
-    ui.OnMouseUp(1, 0);
+    Up(1);
     EXPECT_EQ(Take(), (Lines{"up front notLeft", "script OnRightMouseUp front"}));
 }
 
@@ -304,23 +316,39 @@ TEST_F(InputDispatchTest, OnlyAMovieThatTookThePressHearsOfAReleaseOutsideIt)
 {
     // Pressed over nothing, dragged across "front" and away: "front" never saw the press.
     ui.OnMouseMove(400, 400);
-    ui.OnMouseDown(0, 0);
+    Down(0);
     ui.OnMouseMove(125, 125);
     ui.OnMouseMove(400, 400);
     EXPECT_TRUE(ui.OutsideList(0).empty());
     Take();
-    ui.OnMouseUp(0, 0);
+    Up(0);
     EXPECT_EQ(Take(), Lines{});
 
     // A press held while the pointer leaves the window is still released outside the movie.
     ui.OnMouseMove(125, 125);
-    ui.OnMouseDown(0, 0);
+    Down(0);
     ui.ShowSystemCursor();
     EXPECT_FALSE(ui.PointerInside());
     EXPECT_EQ(HoverNames(), Lines{});
     Take();
-    ui.OnMouseUp(0, 0);
+    Up(0);
     EXPECT_EQ(Take(), (Lines{"upOutside front", "script OnLeftMouseUpOutside front"}));
+}
+
+TEST_F(InputDispatchTest, AfterThePointerLeftOnlyAButtonEventOnTheScreenBringsItBack)
+{
+    ui.SetScreenSize(100, 100);
+    ui.OnMouseMove(125, 125);
+    Down(0);
+    ui.ShowSystemCursor();
+    Take();
+    // A captured release off the screen is over nothing, even where a movie would be hit.
+    ui.OnMouseUp(Event_Mouse(Event_Base::Type_ButtonUp, 0, 125, 125));
+    EXPECT_EQ(Take(), (Lines{"upOutside front", "script OnLeftMouseUpOutside front"}));
+    // A tap back on the screen with no move first is tested where it lands.
+    ui.OnMouseDown(Event_Mouse(Event_Base::Type_ButtonDown, 0, 25, 25));
+    EXPECT_EQ(Take(), (Lines{"enter back", "script OnMouseEnter back", "down back", "script OnLeftMouseDown back"}));
+    EXPECT_EQ(ui.MouseX(), 25);
 }
 
 TEST_F(InputDispatchTest, PressingRightWhileLeftIsHeldRunsBothScriptsAndRepeatsAreIgnored)
@@ -328,17 +356,17 @@ TEST_F(InputDispatchTest, PressingRightWhileLeftIsHeldRunsBothScriptsAndRepeatsA
     RecordingListener listener("l");
     ui.AddEventListener(&listener);
     ui.OnMouseMove(125, 125);
-    ui.OnMouseDown(0, 0);
+    Down(0);
     Take();
-    ui.OnMouseDown(0, 0); // already down
+    Down(0); // already down
     EXPECT_EQ(Take(), Lines{});
-    ui.OnMouseDown(1, 0);
+    Down(1);
     EXPECT_EQ(Take(), (Lines{"event l 0 b1 lrm110 @125,125", "down front", "script OnLeftMouseDown front",
                              "script OnRightMouseDown front"}));
-    ui.OnMouseUp(1, 0);
-    ui.OnMouseUp(0, 0);
+    Up(1);
+    Up(0);
     Take();
-    ui.OnMouseUp(0, 0); // not down
+    Up(0); // not down
     EXPECT_EQ(Take(), Lines{});
     EXPECT_EQ(ui.ButtonsDown(), 0u);
 }
@@ -350,8 +378,8 @@ TEST_F(InputDispatchTest, CtrlRightClickInspectsInsteadOfPressing)
     back.SetInputEnabled(false);
     ui.OnMouseMove(75, 75);
     Take();
-    ui.OnMouseDown(1, MK_CONTROL);
-    ui.OnMouseUp(1, MK_CONTROL);
+    Down(1, kCtrl);
+    Up(1, kCtrl);
     EXPECT_EQ(inspected, (Lines{"front", "root"}));
     EXPECT_EQ(Take(), Lines{});
     EXPECT_EQ(ui.ButtonsDown(), 0u);
@@ -362,9 +390,9 @@ TEST_F(InputDispatchTest, ReleaseButtonsReleasesLeftThenRightThenMiddle)
     RecordingListener listener("l");
     ui.AddEventListener(&listener);
     ui.OnMouseMove(125, 125);
-    ui.OnMouseDown(2, 0);
-    ui.OnMouseDown(1, 0);
-    ui.OnMouseDown(0, 0);
+    Down(2);
+    Down(1);
+    Down(0);
     Take();
     ui.ReleaseButtons();
     EXPECT_EQ(Take(), (Lines{"event l 1 b0 lrm011 @125,125", "up front", "script OnLeftMouseUp front",
@@ -459,12 +487,12 @@ TEST_F(InputDispatchTest, AMovieDeletedByItsOwnPressHandlerGetsNothingMore)
     };
     ui.OnMouseMove(75, 75);
     Take();
-    ui.OnMouseDown(0, 0);
+    Down(0);
     // Its script is not run after its handler deleted it; the movie below is still pressed.
     EXPECT_EQ(Take(), (Lines{"down front", "down back", "script OnLeftMouseDown back"}));
     ui.OnMouseMove(400, 400); // "back" is left and held for a release outside; "front" is gone
     EXPECT_EQ(Take(), (Lines{"leave back", "script OnMouseLeave back"}));
-    ui.OnMouseUp(0, 0);
+    Up(0);
     EXPECT_EQ(Take(), (Lines{"upOutside back", "script OnLeftMouseUpOutside back"}));
     root->Update(); // the deleted movie is destroyed
     ui.OnMouseMove(75, 75);
@@ -474,13 +502,13 @@ TEST_F(InputDispatchTest, AMovieDeletedByItsOwnPressHandlerGetsNothingMore)
 TEST_F(InputDispatchTest, AHoveredMovieDeletedBetweenEventsIsDroppedWithoutALeave)
 {
     ui.OnMouseMove(75, 75);
-    ui.OnMouseDown(0, 0);
+    Down(0);
     front.Delete(false);
     root->Update();
     Take();
     ui.OnMouseMove(400, 400);
     EXPECT_EQ(Take(), (Lines{"leave back", "script OnMouseLeave back"}));
-    ui.OnMouseUp(0, 0);
+    Up(0);
     EXPECT_EQ(Take(), (Lines{"upOutside back", "script OnLeftMouseUpOutside back"}));
     EXPECT_EQ(HoverNames(), Lines{});
 
@@ -493,7 +521,7 @@ TEST_F(InputDispatchTest, AHoveredMovieDeletedBetweenEventsIsDroppedWithoutALeav
     AddBoxMovie(u"top", 50, 50);
     ui.OnMouseMove(75, 75);
     Take();
-    ui.OnMouseDown(0, 0);
+    Down(0);
     EXPECT_EQ(Take(), (Lines{"down top", "script OnLeftMouseDown top"}));
 }
 
@@ -508,11 +536,11 @@ TEST_F(InputDispatchTest, AConsoleOverlayThatTakesAPressStopsIt)
     ui.SetPressFilter(&filter);
     ui.OnMouseMove(75, 75);
     Take();
-    ui.OnMouseDown(0, 0);
+    Down(0);
     EXPECT_EQ(Take(), Lines{});
     EXPECT_EQ(ui.ButtonsDown(), 0u);
     filter.take = false;
-    ui.OnMouseDown(0, 0);
+    Down(0);
     EXPECT_EQ(Take().size(), 5u);
 }
 
