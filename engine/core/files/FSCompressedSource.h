@@ -9,6 +9,7 @@
 #include <zlib.h>
 
 #include "engine/core/files/FileManager.h"
+#include "platform/system/FileIO.h"
 
 namespace QuillEngine {
 
@@ -26,7 +27,7 @@ class FSCompressedSource : public FileManager::IFSSource {
 
     bool Open() override;
     void Close() override;
-    bool IsOpen() const override { return m_fd >= 0; }
+    bool IsOpen() const override { return m_file.IsOpen(); }
     bool ReadFile(const String& name, std::unique_ptr<uint8_t[]>& data, size_t& size) override;
     bool Exists(const String& name) override;
     String GetGroupName() const override { return m_group; }
@@ -51,7 +52,7 @@ class FSCompressedSource : public FileManager::IFSSource {
 
     String m_path;
     String m_group;
-    int m_fd = -1;
+    QuillPlatform::ReadOnlyFile m_file;
     // Everything at or after this offset is the central directory and end record.
     uint64_t m_dataLimit = 0;
     std::map<String, Entry> m_directory;

@@ -181,7 +181,7 @@ private:
     uint64_t AvoidKey(const QuillD3D::AdapterIdentifier& id) const;
     std::vector<std::pair<uint32_t, uint32_t>> ReadAvoidList() const;
     bool HardwareRuntimeAvailable() const;
-    SDL_Window* NativeWindow() const;
+    QuillD3D::DeviceWindow* NativeWindow() const;
 
     IQuillGame* game_;
     QuillPlatform::Window* window_ = nullptr;

@@ -73,9 +73,9 @@ bool CRenderManager::HardwareRuntimeAvailable() const
     return hardwareBackend_ != Backend::Gl || !window_ || window_->IsOpenGLCapable();
 }
 
-SDL_Window* CRenderManager::NativeWindow() const
+QuillD3D::DeviceWindow* CRenderManager::NativeWindow() const
 {
-    return window_ ? static_cast<SDL_Window*>(window_->NativeHandle()) : nullptr;
+    return window_ ? static_cast<QuillD3D::DeviceWindow*>(window_->NativeHandle()) : nullptr;
 }
 
 bool CRenderManager::SelectAdapter(bool software, const std::vector<AdapterIdentifier>& failed, AdapterChoice& out)
