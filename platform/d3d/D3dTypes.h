@@ -10,6 +10,10 @@ struct SDL_Window;
 
 namespace QuillD3D {
 
+// The window a device presents into: the window layer's native handle
+// (QuillPlatform::Window::NativeHandle). Callers only pass it along.
+using DeviceWindow = SDL_Window;
+
 using Result = int32_t;
 
 constexpr Result kOk = 0;

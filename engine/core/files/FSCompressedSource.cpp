@@ -1,15 +1,12 @@
 #include "engine/core/files/FSCompressedSource.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <utility>
 
-#include <fcntl.h>
 #include <isa-l/crc.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace QuillEngine {
 
@@ -42,22 +39,6 @@ uint32_t Le32(const uint8_t* p)
     return uint32_t(p[0]) | (uint32_t(p[1]) << 8) | (uint32_t(p[2]) << 16) | (uint32_t(p[3]) << 24);
 }
 
-bool ReadAt(int fd, void* buffer, size_t count, uint64_t offset)
-{
-    auto* out = static_cast<uint8_t*>(buffer);
-    while (count > 0) {
-        ssize_t n = ::pread(fd, out, count, static_cast<off_t>(offset));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        out += n;
-        count -= static_cast<size_t>(n);
-        offset += static_cast<uint64_t>(n);
-    }
-    return true;
-}
-
 } // namespace
 
 FSCompressedSource::FSCompressedSource(const String& path, const String& group) : m_path(path), m_group(group) {}
@@ -87,19 +68,16 @@ String FSCompressedSource::NormalizeName(StringView name)
 
 void FSCompressedSource::Close()
 {
-    if (m_fd >= 0) {
-        ::close(m_fd);
-        m_fd = -1;
-    }
+    m_file.Close();
 }
 
 // The end record closes the archive, followed only by the archive comment whose length it gives:
 // the last candidate from the end whose comment reaches exactly to the end of the file.
-bool FSCompressedSource::FindEndRecord(int fd, uint64_t fileSize, uint8_t* record, uint64_t& recordOffset)
+bool FSCompressedSource::FindEndRecord(const QuillPlatform::ReadOnlyFile& file, uint64_t fileSize, uint8_t* record, uint64_t& recordOffset)
 {
     const uint64_t tail = std::min<uint64_t>(fileSize, EndRecordSize + MaxCommentLength);
     std::vector<uint8_t> bytes(tail);
-    if (!ReadAt(fd, bytes.data(), bytes.size(), fileSize - tail))
+    if (!file.ReadAt(bytes.data(), bytes.size(), fileSize - tail))
         return false;
     for (size_t at = bytes.size() - EndRecordSize + 1; at-- > 0;) {
         const uint8_t* p = bytes.data() + at;
@@ -123,23 +101,21 @@ bool FSCompressedSource::Open()
         if (c == '\\')
             c = '/';
     }
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
+    QuillPlatform::ReadOnlyFile file;
+    if (!file.Open(path))
         return false;
     auto fail = [&] {
-        ::close(fd);
         m_directory.clear();
         return false;
     };
 
-    struct stat st;
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size < off_t(EndRecordSize))
+    const uint64_t fileSize = file.Size();
+    if (fileSize < EndRecordSize)
         return fail();
-    const uint64_t fileSize = static_cast<uint64_t>(st.st_size);
 
     uint8_t end[EndRecordSize];
     uint64_t endOffset = 0;
-    if (!FindEndRecord(fd, fileSize, end, endOffset))
+    if (!FindEndRecord(file, fileSize, end, endOffset))
         return fail();
     if (Le16(end + 6) != 0 || Le16(end + 8) != Le16(end + 10))
         return fail();
@@ -152,7 +128,7 @@ bool FSCompressedSource::Open()
     // The whole directory in one read. It lies between its offset and the end record; entries
     // with long extra fields or comments beyond the cap make the directory come up short.
     std::vector<uint8_t> directory(std::min<uint64_t>(directoryEnd - directoryOffset, MaxDirectoryBytes));
-    if (!directory.empty() && !ReadAt(fd, directory.data(), directory.size(), directoryOffset))
+    if (!directory.empty() && !file.ReadAt(directory.data(), directory.size(), directoryOffset))
         return fail();
 
     size_t pos = 0;
@@ -189,7 +165,7 @@ bool FSCompressedSource::Open()
         m_directory.insert_or_assign(NormalizeName(name), entry);
     }
 
-    m_fd = fd;
+    m_file = std::move(file);
     m_dataLimit = directoryOffset;
     MarkDamagedEntries();
     return true;
@@ -239,7 +215,7 @@ bool FSCompressedSource::Exists(const String& name)
 
 bool FSCompressedSource::ReadFile(const String& name, std::unique_ptr<uint8_t[]>& data, size_t& size)
 {
-    if (m_fd < 0)
+    if (!m_file.IsOpen())
         return false;
     auto it = m_directory.find(NormalizeName(name));
     if (it == m_directory.end())
@@ -256,7 +232,7 @@ bool FSCompressedSource::ReadFile(const String& name, std::unique_ptr<uint8_t[]>
         return false;
 
     uint8_t local[LocalHeaderSize];
-    if (!ReadAt(m_fd, local, sizeof local, entry.localHeaderOffset) || Le32(local) != LocalHeaderSignature)
+    if (!m_file.ReadAt(local, sizeof local, entry.localHeaderOffset) || Le32(local) != LocalHeaderSignature)
         return false;
     const uint64_t dataOffset =
         uint64_t(entry.localHeaderOffset) + LocalHeaderSize + Le16(local + 26) + Le16(local + 28);
@@ -267,14 +243,14 @@ bool FSCompressedSource::ReadFile(const String& name, std::unique_ptr<uint8_t[]>
     const uint32_t outSize = entry.uncompressedSize;
     auto out = std::make_unique_for_overwrite<uint8_t[]>(outSize ? outSize : 1);
     if (entry.method == MethodStored) {
-        if (!ReadAt(m_fd, out.get(), outSize, dataOffset))
+        if (!m_file.ReadAt(out.get(), outSize, dataOffset))
             return false;
     } else {
         std::vector<uint8_t> ownInput;
         std::vector<uint8_t>& input = dataLength <= MaxKeptScratch ? m_scratch : ownInput;
         if (input.size() < dataLength)
             input.resize(dataLength);
-        if (!ReadAt(m_fd, input.data(), dataLength, dataOffset))
+        if (!m_file.ReadAt(input.data(), dataLength, dataOffset))
             return false;
         if (!Inflate(input.data(), dataLength, out.get(), outSize))
             return false;

@@ -10,6 +10,7 @@
 #include <zlib.h>
 
 #include "engine/core/files/FileManager.h"
+#include "platform/system/FileIO.h"
 
 namespace QuillEngine {
 
@@ -27,7 +28,7 @@ class FSCompressedSource : public FileManager::IFSSource {
 
     bool Open() override;
     void Close() override;
-    bool IsOpen() const override { return m_fd >= 0; }
+    bool IsOpen() const override { return m_file.IsOpen(); }
     bool ReadFile(const String& name, std::unique_ptr<uint8_t[]>& data, size_t& size) override;
     bool Exists(const String& name) override;
     String GetGroupName() const override { return m_group; }
@@ -51,12 +52,12 @@ class FSCompressedSource : public FileManager::IFSSource {
     };
 
     void MarkDamagedEntries();
-    bool FindEndRecord(int fd, uint64_t fileSize, uint8_t* record, uint64_t& recordOffset);
+    static bool FindEndRecord(const QuillPlatform::ReadOnlyFile& file, uint64_t fileSize, uint8_t* record, uint64_t& recordOffset);
     bool Inflate(const uint8_t* in, uint32_t inSize, uint8_t* out, uint32_t outSize);
 
     String m_path;
     String m_group;
-    int m_fd = -1;
+    QuillPlatform::ReadOnlyFile m_file;
     // Everything at or after this offset is the central directory and end record.
     uint64_t m_dataLimit = 0;
     std::map<String, Entry> m_directory;

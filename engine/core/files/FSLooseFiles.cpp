@@ -1,12 +1,8 @@
 #include "engine/core/files/FSLooseFiles.h"
 
-#include <cerrno>
 #include <vector>
 
-#include <dirent.h>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
+#include "platform/system/FileIO.h"
 
 namespace QuillEngine {
 
@@ -30,8 +26,7 @@ bool EqualsIgnoreAsciiCase(std::string_view a, std::string_view b)
 
 bool IsRegularFile(const std::string& path)
 {
-    struct stat st;
-    return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+    return QuillPlatform::GetFileKind(path) == QuillPlatform::FileKind::File;
 }
 
 // Splits a data name into path components; false for an absolute name or a ".." component.
@@ -64,16 +59,14 @@ bool SplitName(const String& name, std::vector<std::string>& parts)
 // several do, so the choice does not depend on directory order.
 std::optional<std::string> FindIgnoringCase(const std::string& dir, const std::string& part)
 {
-    DIR* d = ::opendir(dir.empty() ? "." : dir.c_str());
-    if (!d)
+    std::vector<std::string> entries;
+    if (!QuillPlatform::ListFolder(dir, entries))
         return std::nullopt;
     std::optional<std::string> best;
-    while (dirent* e = ::readdir(d)) {
-        std::string_view entry = e->d_name;
+    for (std::string& entry : entries) {
         if (EqualsIgnoreAsciiCase(entry, part) && (!best || entry < *best))
-            best = std::string(entry);
+            best = std::move(entry);
     }
-    ::closedir(d);
     return best;
 }
 
@@ -109,8 +102,7 @@ std::optional<std::string> FSLooseFiles::Resolve(const String& name) const
     std::string path = m_folder;
     for (size_t i = 0; i < parts.size(); ++i) {
         std::string candidate = path + parts[i];
-        struct stat st;
-        if (::stat(candidate.c_str(), &st) != 0) {
+        if (QuillPlatform::GetFileKind(candidate) == QuillPlatform::FileKind::Missing) {
             auto found = FindIgnoringCase(path, parts[i]);
             if (!found)
                 return std::nullopt;
@@ -133,28 +125,13 @@ bool FSLooseFiles::ReadFile(const String& name, std::unique_ptr<uint8_t[]>& data
     auto path = Resolve(name);
     if (!path)
         return false;
-    int fd = ::open(path->c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0)
+    QuillPlatform::ReadOnlyFile file;
+    if (!file.Open(*path) || file.Size() > MaxFileSize)
         return false;
-    struct stat st;
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size < 0 ||
-        static_cast<uint64_t>(st.st_size) > MaxFileSize) {
-        ::close(fd);
-        return false;
-    }
-    size_t total = static_cast<size_t>(st.st_size);
+    const size_t total = static_cast<size_t>(file.Size());
     auto buffer = std::make_unique_for_overwrite<uint8_t[]>(total ? total : 1);
-    size_t done = 0;
-    while (done < total) {
-        ssize_t n = ::read(fd, buffer.get() + done, total - done);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            break;
-        done += static_cast<size_t>(n);
-    }
-    ::close(fd);
-    if (done != total)
+    // A file that shrank since it was opened comes up short and is refused.
+    if (total && !file.ReadAt(buffer.get(), total, 0))
         return false;
     data = std::move(buffer);
     size = total;

@@ -1,15 +1,12 @@
 #include "engine/core/strings/StringUtil.h"
 
-#include "engine/core/EngineRand.h"
-#include "engine/core/strings/StringTable.h"
-
-#include <cerrno>
 #include <climits>
 #include <cstdlib>
-#include <memory>
-#include <locale.h>
-#include <pwd.h>
-#include <unistd.h>
+
+#include "engine/core/EngineRand.h"
+#include "engine/core/strings/StringTable.h"
+#include "platform/system/CLocaleNumber.h"
+#include "platform/system/UserAccount.h"
 
 namespace QuillEngine {
 
@@ -79,12 +76,6 @@ ParsedNumber ParseMagnitude(StringView text, int base)
     return p;
 }
 
-locale_t CLocale()
-{
-    static const locale_t c = newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(nullptr));
-    return c;
-}
-
 bool IsTrimBlank(char16_t c)
 {
     return c == u' ' || c == u'\t' || c == u'\n' || c == u'\r' || c == u'\v';
@@ -150,7 +141,7 @@ double ToDouble(StringView text, size_t* endIndex)
     for (; i < text.size() && text[i] > 0x20 && text[i] < 0x7F; ++i)
         narrow += static_cast<char>(text[i]);
     char* end = nullptr;
-    const double v = strtod_l(narrow.c_str(), &end, CLocale());
+    const double v = QuillPlatform::ParseDoubleC(narrow.c_str(), &end);
     if (endIndex)
         *endIndex = end == narrow.c_str() ? 0 : static_cast<size_t>(end - narrow.c_str());
     return v;
@@ -363,26 +354,6 @@ String AddDefaultExtension(StringView name)
     return out;
 }
 
-String GetModulePath()
-{
-    for (size_t size = 512; size <= (1u << 20); size *= 2) {
-        std::string buffer(size, '\0');
-        const ssize_t len = readlink("/proc/self/exe", buffer.data(), size);
-        if (len < 0)
-            return String();
-        if (static_cast<size_t>(len) < size) {
-            buffer.resize(static_cast<size_t>(len));
-            return FromUtf8(buffer);
-        }
-    }
-    return String();
-}
-
-String GetModuleFolder(bool keepSeparators)
-{
-    return StripFileName(GetModulePath(), keepSeparators);
-}
-
 String PickUserName(const char* gecos, const char* login, const char* envUser)
 {
     if (gecos) {
@@ -400,21 +371,11 @@ String PickUserName(const char* gecos, const char* login, const char* envUser)
 
 String GetCurrentUserName()
 {
-    long hint = sysconf(_SC_GETPW_R_SIZE_MAX);
-    size_t size = hint > 0 ? static_cast<size_t>(hint) : 4096;
     const char* envUser = std::getenv("USER");
-    for (; size <= (1u << 20); size *= 2) {
-        std::unique_ptr<char[]> buffer(new char[size]);
-        passwd entry{};
-        passwd* found = nullptr;
-        const int rc = getpwuid_r(getuid(), &entry, buffer.get(), size, &found);
-        if (rc == ERANGE)
-            continue;
-        if (rc != 0 || !found)
-            break;
-        return PickUserName(found->pw_gecos, found->pw_name, envUser);
-    }
-    return PickUserName(nullptr, nullptr, envUser);
+    QuillPlatform::UserAccount account;
+    if (!QuillPlatform::ReadCurrentUserAccount(account))
+        return PickUserName(nullptr, nullptr, envUser);
+    return PickUserName(account.comment.c_str(), account.login.c_str(), envUser);
 }
 
 } // namespace QuillEngine

@@ -83,10 +83,6 @@ String StripFileName(StringView path, bool keepSeparators);
 // `name` + ".dat" when it holds no '.'.
 String AddDefaultExtension(StringView name);
 
-// Full path of the running program (from /proc/self/exe); empty on failure.
-String GetModulePath();
-String GetModuleFolder(bool keepSeparators = false);
-
 // The user's display name: the first GECOS field of the account, else the login name, else
 // $USER, else "Player".
 String GetCurrentUserName();

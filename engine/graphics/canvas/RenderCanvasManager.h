@@ -6,8 +6,9 @@
 #include <cstdint>
 #include <memory>
 
-#include "engine/graphics/render/DynamicBuffers.h"
 #include "engine/graphics/canvas/RenderCanvas.h"
+#include "engine/graphics/render/DeviceResetListener.h"
+#include "engine/graphics/render/DynamicBuffers.h"
 
 namespace QuillEngine {
 
@@ -31,7 +32,7 @@ public:
     virtual void ReleaseDeviceObjects() = 0;
 };
 
-class CRenderCanvasManager final : public IRenderCanvasManager {
+class CRenderCanvasManager final : public IRenderCanvasManager, public IDeviceResetListener {
 public:
     static constexpr uint32_t kVertexCapacity = 16384;
     static constexpr uint32_t kIndexCapacity = 16384;
@@ -55,6 +56,9 @@ public:
     bool RestoreDeviceObjects() override { return true; }
     // Clears every live canvas: what they hold may name textures that go with the device.
     void ReleaseDeviceObjects() override;
+    // The renderer's notifications: the two calls above.
+    void OnDeviceLost() override { ReleaseDeviceObjects(); }
+    bool OnDeviceRestored() override { return RestoreDeviceObjects(); }
 
     size_t CanvasCount() const;
 

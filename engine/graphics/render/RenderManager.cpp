@@ -86,8 +86,10 @@ CRenderManager::~CRenderManager()
 {
     if (frameTexture_)
         std::exchange(frameTexture_, nullptr)->Release();
+    RemoveDeviceResetListener(canvasManager_.get());
     canvasManager_.reset();
     batcher_.reset();
+    RemoveDeviceResetListener(textRenderer_.get());
     textRenderer_.reset();
     ReleaseDeviceObjects();
     if (paceCopy_)
@@ -164,8 +166,10 @@ bool CRenderManager::Init(QuillPlatform::Window* window, bool fullscreen)
     params_.autoDepthStencilFormat = FmtD16;
     params_.presentationInterval = fullscreen ? PresentIntervalOne : PresentIntervalDefault;
 
-    if (!textRenderer_)
+    if (!textRenderer_) {
         textRenderer_ = std::make_unique<TextRenderer>();
+        AddDeviceResetListener(textRenderer_.get());
+    }
     if (CreateDevice() != CreateResult::Created)
         return false;
     device_->Clear(0, nullptr, ClearTarget, clearColor_, 0.0f, 0);

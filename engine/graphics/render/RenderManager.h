@@ -10,8 +10,9 @@
 #include <memory>
 #include <vector>
 
-#include "engine/core/strings/EngineString.h"
 #include "engine/core/Singleton.h"
+#include "engine/core/strings/EngineString.h"
+#include "engine/graphics/render/DeviceResetListener.h"
 #include "engine/graphics/render/DynamicBuffers.h"
 #include "platform/d3d/D3dFactory.h"
 
@@ -135,6 +136,12 @@ public:
     void OnTextureOutOfVideoMemory();
     bool SkipSceneFlush() const { return skipSceneFlush_; }
 
+    // Listeners are not owned and are told of every release and restore of the device objects
+    // until removed; no duplicates. Either call may come from inside a notification: a listener
+    // removed there hears nothing more of it.
+    void AddDeviceResetListener(IDeviceResetListener* listener);
+    void RemoveDeviceResetListener(IDeviceResetListener* listener);
+
     // --- accessors: each is none while no device exists; callers test ---
     QuillD3D::IDevice* GetDevice() const { return device_; }
     CRenderManagerContext* GetContext() const { return context_.get(); }
@@ -167,6 +174,9 @@ private:
     void ApplyDefaultRenderStates();
     bool RestoreDeviceObjects();
     void ReleaseDeviceObjects();
+    bool IsDeviceResetListener(IDeviceResetListener* listener) const;
+    void NotifyDeviceLost();
+    bool NotifyDeviceRestored();
     void ReleaseDevice();
     bool ResetDevice();
     bool CreateFrameTexture();
@@ -181,7 +191,7 @@ private:
     uint64_t AvoidKey(const QuillD3D::AdapterIdentifier& id) const;
     std::vector<std::pair<uint32_t, uint32_t>> ReadAvoidList() const;
     bool HardwareRuntimeAvailable() const;
-    SDL_Window* NativeWindow() const;
+    QuillD3D::DeviceWindow* NativeWindow() const;
 
     IQuillGame* game_;
     QuillPlatform::Window* window_ = nullptr;
@@ -189,6 +199,7 @@ private:
     std::unique_ptr<TextRenderer> textRenderer_;
     std::unique_ptr<QuadBatcher> batcher_;
     std::unique_ptr<CRenderCanvasManager> canvasManager_;
+    std::vector<IDeviceResetListener*> resetListeners_;
     CDynamicVertexBuffer vertexBuffers_{0, 0, 0}; // list heads
     CDynamicIndexBuffer indexBuffers_{0};
     uint32_t clearColor_ = 0;

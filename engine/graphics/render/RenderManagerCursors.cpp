@@ -1,15 +1,13 @@
 // Hardware cursors: the list from "Cursors\Cursors.xml", the current choice, and handing its
 // picture to the device.
 
-#include <SDL.h>
-#include <cstring>
-
 #include "engine/core/resources/ResourceCache.h"
 #include "engine/core/strings/StringUtil.h"
 #include "engine/core/xml/XmlCache.h"
 #include "engine/graphics/render/RenderManager.h"
 #include "engine/graphics/render/ResourceTexture.h"
 #include "engine/graphics/render/TextureFactory.h"
+#include "platform/window/SystemCursor.h"
 
 namespace QuillEngine {
 
@@ -44,16 +42,7 @@ bool CRenderManager::LoadCursors(const String* name, bool apply)
 
     if (!name) {
         currentCursor_ = 0;
-        // Back to the system's own pointer; moving it to where it is makes the window system
-        // show it at once.
-        if (SDL_WasInit(SDL_INIT_VIDEO)) {
-            SDL_SetCursor(SDL_GetDefaultCursor());
-            if (SDL_Window* focus = SDL_GetMouseFocus()) {
-                int x = 0, y = 0;
-                SDL_GetMouseState(&x, &y);
-                SDL_WarpMouseInWindow(focus, x, y);
-            }
-        }
+        QuillPlatform::RestoreSystemCursor();
         return true;
     }
     if (!device_ || cursors_.empty())

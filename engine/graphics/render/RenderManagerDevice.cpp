@@ -8,12 +8,11 @@
 #include "engine/core/resources/ResourceCache.h"
 #include "engine/core/strings/StringUtil.h"
 #include "engine/core/xml/XmlCache.h"
+#include "engine/graphics/canvas/RenderCanvasManager.h"
 #include "engine/graphics/image/Image.h"
 #include "engine/graphics/render/QuadBatcher.h"
-#include "engine/graphics/canvas/RenderCanvasManager.h"
 #include "engine/graphics/render/RenderManager.h"
 #include "engine/graphics/render/RenderManagerContext.h"
-#include "engine/graphics/text/TextRenderer.h"
 #include "platform/window/Window.h"
 
 namespace QuillEngine {
@@ -73,9 +72,9 @@ bool CRenderManager::HardwareRuntimeAvailable() const
     return hardwareBackend_ != Backend::Gl || !window_ || window_->IsOpenGLCapable();
 }
 
-SDL_Window* CRenderManager::NativeWindow() const
+QuillD3D::DeviceWindow* CRenderManager::NativeWindow() const
 {
-    return window_ ? static_cast<SDL_Window*>(window_->NativeHandle()) : nullptr;
+    return window_ ? static_cast<QuillD3D::DeviceWindow*>(window_->NativeHandle()) : nullptr;
 }
 
 bool CRenderManager::SelectAdapter(bool software, const std::vector<AdapterIdentifier>& failed, AdapterChoice& out)
@@ -218,6 +217,7 @@ CRenderManager::CreateResult CRenderManager::CreateDevice()
         return CreateResult::Failed;
     if (!canvasManager_) {
         canvasManager_ = std::make_unique<CRenderCanvasManager>(this);
+        AddDeviceResetListener(canvasManager_.get());
         if (!canvasManager_->Init())
             return CreateResult::Failed;
     }
@@ -246,6 +246,41 @@ void CRenderManager::ApplyDefaultRenderStates()
     context_->SetForce(false);
 }
 
+void CRenderManager::AddDeviceResetListener(IDeviceResetListener* listener)
+{
+    if (listener && std::find(resetListeners_.begin(), resetListeners_.end(), listener) == resetListeners_.end())
+        resetListeners_.push_back(listener);
+}
+
+void CRenderManager::RemoveDeviceResetListener(IDeviceResetListener* listener)
+{
+    resetListeners_.erase(std::remove(resetListeners_.begin(), resetListeners_.end(), listener), resetListeners_.end());
+}
+
+bool CRenderManager::IsDeviceResetListener(IDeviceResetListener* listener) const
+{
+    return std::find(resetListeners_.begin(), resetListeners_.end(), listener) != resetListeners_.end();
+}
+
+void CRenderManager::NotifyDeviceLost()
+{
+    // A snapshot, each entry re-checked before its call: a listener may remove itself or another.
+    const std::vector<IDeviceResetListener*> listeners = resetListeners_;
+    for (IDeviceResetListener* listener : listeners)
+        if (IsDeviceResetListener(listener))
+            listener->OnDeviceLost();
+}
+
+bool CRenderManager::NotifyDeviceRestored()
+{
+    bool ok = true;
+    const std::vector<IDeviceResetListener*> listeners = resetListeners_;
+    for (IDeviceResetListener* listener : listeners)
+        if (IsDeviceResetListener(listener))
+            ok = listener->OnDeviceRestored() && ok;
+    return ok;
+}
+
 bool CRenderManager::RestoreDeviceObjects()
 {
     if (!device_)
@@ -257,8 +292,7 @@ bool CRenderManager::RestoreDeviceObjects()
         ok = b->CreateDeviceBuffer(device_) && ok;
     if (batcher_)
         batcher_->Restore();
-    if (canvasManager_)
-        ok = canvasManager_->RestoreDeviceObjects() && ok;
+    ok = NotifyDeviceRestored() && ok;
     for (ISurface*& target : paceTargets_) {
         if (!target && Failed(device_->CreateRenderTarget(kPaceTargetSide, kPaceTargetSide, params_.backBufferFormat, 0,
                                                           0, false, &target))) {
@@ -304,10 +338,7 @@ bool CRenderManager::CreateFrameTexture()
 
 void CRenderManager::ReleaseDeviceObjects()
 {
-    if (textRenderer_)
-        textRenderer_->FlushAll();
-    if (canvasManager_)
-        canvasManager_->ReleaseDeviceObjects();
+    NotifyDeviceLost();
     for (CDynamicVertexBuffer* b = vertexBuffers_.Next(); b; b = b->Next())
         b->ReleaseDeviceBuffer();
     for (CDynamicIndexBuffer* b = indexBuffers_.Next(); b; b = b->Next())

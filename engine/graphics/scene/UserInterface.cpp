@@ -401,9 +401,10 @@ void UserInterface::OnKey(const Event_Key& input)
 
 void UserInterface::KeyDown(Event_Key& event)
 {
+    // Read first: listeners get the record by reference.
+    const uint32_t code = event.key;
     NotifyListeners(event);
 
-    const uint32_t code = event.key;
     const std::vector<InstanceHandle> handlers = globalHandlers_;
     for (const InstanceHandle& movie : handlers) {
         if (movie.AsLiveMovie().IsEmpty())
@@ -420,9 +421,10 @@ void UserInterface::KeyDown(Event_Key& event)
 
 void UserInterface::KeyUp(Event_Key& event)
 {
+    // Read first: listeners get the record by reference.
+    const uint32_t code = event.key;
     NotifyListeners(event);
 
-    const uint32_t code = event.key;
     const std::string text = ToCp1252(String(1, static_cast<char16_t>(code)));
     const std::vector<InstanceHandle> handlers = globalHandlers_;
     for (const InstanceHandle& movie : handlers) {

@@ -1,15 +1,16 @@
 #pragma once
 // Fonts by reference-counted index, and the strings they render. The renderer makes the text
-// renderer once when it starts and empties every font's string cache whenever it releases its
-// device objects. Main thread only.
+// renderer once when it starts; as a device-reset listener it empties every font's string cache
+// whenever the device objects go. Main thread only.
 
 #include <cstdint>
 #include <functional>
 #include <memory>
 #include <vector>
 
-#include "engine/core/strings/EngineString.h"
 #include "engine/core/Singleton.h"
+#include "engine/core/strings/EngineString.h"
+#include "engine/graphics/render/DeviceResetListener.h"
 #include "engine/graphics/text/Font.h"
 #include "engine/graphics/text/FontKey.h"
 
@@ -23,7 +24,7 @@ struct FontSlot {
     FontKey key;
 };
 
-class TextRenderer : public Singleton<TextRenderer> {
+class TextRenderer : public Singleton<TextRenderer>, public IDeviceResetListener {
 public:
     // Millisecond ticks; wrap-around is harmless (only differences are used).
     using TickSource = std::function<uint32_t()>;
@@ -48,6 +49,7 @@ public:
     void FlushFont(int32_t index);
     // Drops every font's rendered strings (their textures live on the device).
     void FlushAll();
+    void OnDeviceLost() override { FlushAll(); }
 
     Font* GetFont(int32_t index) const;
     const FontKey* GetFontKey(int32_t index) const;

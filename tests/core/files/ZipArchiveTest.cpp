@@ -1,6 +1,7 @@
 #include <cstring>
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "engine/core/files/FSCompressedSource.h"
@@ -134,6 +135,19 @@ TEST(ZipArchive, EndRecordMustDescribeOnePlainVolume)
     Archive empty("zip-empty", ZipWriter());
     EXPECT_TRUE(empty.Open());
     EXPECT_EQ(empty.source->EntryCount(), 0u);
+}
+
+TEST(ZipArchive, AFolderOrAPipeIsNoArchive)
+{
+    const auto dir = QuillTest::MakeTempDir("zip-kinds");
+    FSCompressedSource folder(FromUtf8(dir.string()), u"System");
+    EXPECT_FALSE(folder.Open());
+    // Opening a pipe for reading would wait for a writer that never comes.
+    const auto pipe = dir / "pipe.dat";
+    ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+    FSCompressedSource fifo(FromUtf8(pipe.string()), u"System");
+    EXPECT_FALSE(fifo.Open());
+    EXPECT_FALSE(fifo.IsOpen());
 }
 
 TEST(ZipArchive, NameLengthLimit)

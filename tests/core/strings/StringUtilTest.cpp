@@ -172,17 +172,6 @@ TEST(StringUtilPaths, StripFileNameForms)
     EXPECT_EQ(AddDefaultExtension(u"data.pak"), u"data.pak");
 }
 
-TEST(StringUtilPaths, ModulePathIsThisProgram)
-{
-    const String path = GetModulePath();
-    ASSERT_FALSE(path.empty());
-    EXPECT_EQ(path[0], u'/');
-    EXPECT_EQ(path.substr(path.size() - 9), u"test_core");
-    const String folder = GetModuleFolder();
-    EXPECT_EQ(folder, path.substr(0, path.size() - 10));
-    EXPECT_EQ(GetModuleFolder(true), folder + u"/");
-}
-
 TEST(StringUtilUser, NameChoice)
 {
     EXPECT_EQ(PickUserName("Ada Lovelace,Room 1,,", "ada", "x"), u"Ada Lovelace");

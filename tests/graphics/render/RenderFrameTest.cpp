@@ -2,8 +2,12 @@
 
 #include <SDL.h>
 #include <cstring>
+#include <functional>
+#include <string>
+#include <vector>
 
 #include "engine/core/resources/ResourceCache.h"
+#include "engine/graphics/canvas/RenderCanvasManager.h"
 #include "engine/graphics/render/QuadBatcher.h"
 #include "engine/graphics/scene/UserInterface.h"
 #include "platform/window/Window.h"
@@ -88,6 +92,52 @@ TEST_F(RenderFrameTest, ALostDeviceIsPolledThenResetAndAFailedPresentIsNotCounte
     r.RenderFrame(true);
     EXPECT_EQ(r.FramesPresented(), frames + 1);
     EXPECT_EQ(PresentedPixel(r.GetDevice(), 10, 10), kGrey);
+}
+
+TEST_F(RenderFrameTest, EveryHolderOfDeviceObjectsHearsOfTheLossAndTheRestore)
+{
+    CRenderManager& r = MakeSoftware();
+    ASSERT_TRUE(r.Init(nullptr, false));
+    // The renderer's own canvases follow the device like any other listener.
+    std::unique_ptr<CRenderCanvas> canvas = r.GetCanvasManager()->CreateCanvas();
+    canvas->DrawRect(10, 10, 20, 20, 0xFFFF0000u, true);
+    ASSERT_FALSE(canvas->IsEmpty());
+
+    struct Recorder : IDeviceResetListener {
+        Recorder(std::vector<std::string>& log, const char* name) : log(log), name(name) {}
+        void OnDeviceLost() override
+        {
+            log.push_back(name + " lost");
+            if (then)
+                then();
+        }
+        bool OnDeviceRestored() override
+        {
+            log.push_back(name + " restored");
+            return true;
+        }
+        std::vector<std::string>& log;
+        std::string name;
+        std::function<void()> then;
+    };
+    std::vector<std::string> log;
+    Recorder a(log, "a"), b(log, "b"), c(log, "c");
+    r.AddDeviceResetListener(&a);
+    r.AddDeviceResetListener(&b);
+    r.AddDeviceResetListener(&a); // no duplicate
+    r.AddDeviceResetListener(&c);
+    // "a" removes "b" before its turn: "b" hears nothing of this loss.
+    a.then = [&] { r.RemoveDeviceResetListener(&b); };
+
+    Faults(Backend::Soft).presentsBeforeLoss = 0;
+    r.RenderFrame(true); // lost
+    r.RenderFrame(true); // reset
+    ASSERT_EQ(r.GetDeviceState(), CRenderManager::kStateReady);
+    EXPECT_EQ(log, (std::vector<std::string>{"a lost", "c lost", "a restored", "c restored"}));
+    EXPECT_TRUE(canvas->IsEmpty());
+
+    r.RemoveDeviceResetListener(&a);
+    r.RemoveDeviceResetListener(&c);
 }
 
 TEST_F(RenderFrameTest, ResetFailuresChooseTheRecovery)
