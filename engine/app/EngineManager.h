@@ -22,6 +22,7 @@ class FileManager;
 class FrameTimer;
 class Logger;
 class LuaMgr;
+class PlayHarness;
 class ScriptBridge;
 class ParticleManager;
 class RenderWindow;
@@ -137,6 +138,8 @@ private:
     std::unique_ptr<Console> console_;
     std::unique_ptr<CInstanceCommands> instanceCommands_;
     QuillPlatform::SingleInstanceLock singleInstance_;
+    // Test support: scripted play runs (inert unless its environment variables are set).
+    std::unique_ptr<PlayHarness> playHarness_;
 
     bool pauseOnLostFocus_ = false;
     bool useSystemCursor_ = true;
