@@ -15,6 +15,7 @@
 #include "engine/core/console/Console.h"
 #include "engine/core/strings/EngineString.h"
 #include "engine/graphics/render/RenderManager.h"
+#include "engine/graphics/text/TextRenderer.h"
 #include "platform/d3d/D3dInterfaces.h"
 #include "platform/window/InjectedInput.h"
 
@@ -114,6 +115,15 @@ bool PlayHarness::BeforeTick(EngineManager& engine)
         if (!InjectedInput::Focus(window->Native()))
             std::fprintf(stderr, "play script: the focus event was refused\n");
         return true;
+    }
+    if (TextRenderer* text = TextRenderer::Instance(); text && text != textClockOwner_) {
+        // The rendered-string cache ages its strings by the clock too: game milliseconds here,
+        // so a slow run drops the same strings at the same step as a fast one.
+        text->SetTickSource([] {
+            const FrameTimer* frames = FrameTimer::Instance();
+            return frames ? static_cast<uint32_t>(frames->GameTicks() / (kFrequency / 1000)) : 0u;
+        });
+        textClockOwner_ = text;
     }
     const FrameTimer* timer = engine.GetFrameTimer();
     const uint64_t stepsRun = timer && timer->StepTicks() ? timer->GameTicks() / timer->StepTicks() : 0;

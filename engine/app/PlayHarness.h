@@ -3,7 +3,8 @@
 // game's end-to-end tests. Inert unless one of these environment variables is set:
 //   QUILL_PLAY_SCRIPT   an input script (PlayScript.h). With it the main loop runs on a fixed
 //                       step clock: every pass runs exactly one fixed step and one frame, with
-//                       no sleeping and no wall clock, so step N is the same moment in every run.
+//                       no sleeping and no wall clock (the rendered-string cache ages by game
+//                       time too), so step N is the same moment in every run.
 //                       Commands at step N run once N steps have run, before the next one; input
 //                       goes in as SDL events through the window's message pump, as a player's.
 //   QUILL_PLAY_SEED     the random seed every seeding of the engine's generator uses instead of
@@ -11,8 +12,9 @@
 //   QUILL_FEEDBACK_LOG  a file that receives one line per feedback report (PlayFeedbackSink.h).
 // The output of a scripted console line is written to standard output, each line prefixed with
 // "console" and a tab.
-// Relative file names (the script, the log, shots) are taken from the folder the program was
-// started in; the engine moves to its own folder only afterwards.
+// Relative names of the script and the log are taken from the folder the program was started in
+// (the engine moves to its own folder only afterwards); relative shot names from the script's
+// folder.
 //
 // A bad variable or script line fails start-up with a message naming it. A command that fails
 // while the run plays (a shot that cannot be written, an event SDL refuses) prints its line and
@@ -27,6 +29,7 @@
 namespace QuillEngine {
 
 class EngineManager;
+class TextRenderer;
 
 class PlayHarness {
 public:
@@ -59,6 +62,7 @@ private:
 
     bool fixedClock_ = false;
     bool focused_ = false;
+    const TextRenderer* textClockOwner_ = nullptr;
     std::string scriptPath_;
     std::string scriptFolder_;
     PlayScript script_;
