@@ -10,6 +10,8 @@
 #include <thread>
 #include <unistd.h>
 
+#include <png.h>
+
 #include "engine/core/prefs/UserData.h"
 #include "engine/core/xml/XmlNode.h"
 #include "platform/system/Process.h"
@@ -186,6 +188,44 @@ std::unique_ptr<QuillEngine::XmlNode> PlayResult::LoadSave() const
     QuillEngine::UserDataFolders::BuildKey(kGameTitle, key);
     return QuillEngine::UserDataFolders::DecodeContainer(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(),
                                                          key);
+}
+
+bool PlayResult::ReadShot(const std::string& name, uint32_t& width, uint32_t& height,
+                          std::vector<uint32_t>& argb) const
+{
+    png_image image{};
+    image.version = PNG_IMAGE_VERSION;
+    if (!png_image_begin_read_from_file(&image, Shot(name).c_str()))
+        return false;
+    image.format = PNG_FORMAT_BGRA;   // 0xAARRGGBB words on this little-endian machine
+    std::vector<uint32_t> pixels(static_cast<size_t>(image.width) * image.height);
+    if (!png_image_finish_read(&image, nullptr, pixels.data(), 0, nullptr)) {
+        png_image_free(&image);
+        return false;
+    }
+    width = image.width;
+    height = image.height;
+    argb = std::move(pixels);
+    return true;
+}
+
+std::vector<std::vector<std::string>> PlayResult::Reports(const std::string& kind) const
+{
+    std::vector<std::vector<std::string>> reports;
+    for (const std::string& line : feedback) {
+        std::vector<std::string> fields;
+        size_t start = 0;
+        for (;;) {
+            const size_t tab = line.find('\t', start);
+            fields.push_back(line.substr(start, tab == std::string::npos ? std::string::npos : tab - start));
+            if (tab == std::string::npos)
+                break;
+            start = tab + 1;
+        }
+        if (fields.front() == kind)
+            reports.emplace_back(fields.begin() + 1, fields.end());
+    }
+    return reports;
 }
 
 std::string PlayResult::Describe() const

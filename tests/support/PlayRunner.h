@@ -30,6 +30,11 @@ struct PlayResult {
     bool ExitedCleanly() const { return started && !timedOut && exitStatus == 0; }
     // A shot named in the script (relative to the script, which sits in `folder`).
     std::filesystem::path Shot(const std::string& name) const { return folder / name; }
+    // The shot's pixels as 0xAARRGGBB, row by row; false when it is missing or unreadable.
+    bool ReadShot(const std::string& name, uint32_t& width, uint32_t& height, std::vector<uint32_t>& argb) const;
+    // The feedback lines of one kind ("game", "screen", "item", ...), split at their tabs, the
+    // kind itself left out.
+    std::vector<std::vector<std::string>> Reports(const std::string& kind) const;
     // The player file "velv.save" as the game reads it back: through the user-data loader's
     // container decoding (checksum and cipher, else plain XML). Null when there is none.
     std::unique_ptr<QuillEngine::XmlNode> LoadSave() const;

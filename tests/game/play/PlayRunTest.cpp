@@ -25,9 +25,14 @@ TEST(PlayRun, StartsRunsToTheScriptedQuitAndReportsStartAndEnd)
         "teardown\tui",
     };
     EXPECT_EQ(run.feedback, expected) << run.Describe();
+    const auto closed = run.Reports("closed");
+    ASSERT_EQ(closed.size(), 1u);
+    EXPECT_EQ(closed[0].back(), "Game_Closed");
     // The close went through the normal path, which saves the player file.
     const auto save = run.LoadSave();
     ASSERT_NE(save, nullptr) << run.Describe();
+    EXPECT_EQ(save->GetName(), u"root");
+    EXPECT_TRUE(save->HasAttribute(u"version"));
 }
 
 TEST(PlayRun, SameScriptAndSeedGiveTheSameLogAndPictures)
@@ -50,6 +55,20 @@ TEST(PlayRun, SameScriptAndSeedGiveTheSameLogAndPictures)
         ASSERT_FALSE(a.empty()) << shot << "\n" << first.Describe();
         EXPECT_EQ(a, QuillTest::ReadFile(second.Shot(shot))) << shot;
     }
+}
+
+TEST(PlayRun, AShotIsTheWholeFrameThePlayerSees)
+{
+    const PlayResult run = PlayRunner("shot").Run("at 10 shot frame.png\nat 11 quit\n");
+    ASSERT_TRUE(run.ExitedCleanly()) << run.Describe();
+    uint32_t width = 0, height = 0;
+    std::vector<uint32_t> pixels;
+    ASSERT_TRUE(run.ReadShot("frame.png", width, height, pixels)) << run.Describe();
+    EXPECT_EQ(width, 800u);
+    EXPECT_EQ(height, 600u);
+    // Nothing is drawn over the game's background yet: every corner shows its clear colour.
+    for (const size_t at : {size_t(0), size_t(width - 1), pixels.size() - width, pixels.size() - 1})
+        EXPECT_EQ(pixels[at], 0xFF606060u) << at;
 }
 
 TEST(PlayRun, AClickWithoutAMoveBeforeItArrivesWhereItWasAimed)
