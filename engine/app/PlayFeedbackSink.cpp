@@ -139,9 +139,9 @@ void Parameters(const char16_t* const* keys, const char16_t* const* values, int3
 }
 
 const FeedbackTable kSink = {
-    Start,       Query<2>,   Call2<3>,   Teardown, GameEvent,  GameClosed, SetLevel, LevelEvent, Screen,
-    Call5<10>,   Call8<11>,  Call6<12>,  Item<13>, Item<14>,   Call6<15>,  Item<16>, Call7<17>,  Call9<18>,
-    Call7<19>,   Call1<20>,  Call1<21>,  Parameters, Call0<23>, Query<24>, Call0<25>, Query<26>, Call0<27>,
+    Start,     Query<2>,  Call2<3>,  Teardown,   GameEvent, GameClosed, SetLevel,  LevelEvent, Screen,
+    Call5<10>, Call8<11>, Call6<12>, Item<13>,   Item<14>,  Call6<15>,  Item<16>,  Call7<17>,  Call9<18>,
+    Call7<19>, Call1<20>, Call1<21>, Parameters, Call0<23>, Query<24>,  Call0<25>, Query<26>,  Call0<27>,
 };
 
 } // namespace

@@ -113,7 +113,7 @@ bool PlayHarness::BeforeTick(EngineManager& engine)
         // it the window ignores pointer moves.
         focused_ = true;
         if (!InjectedInput::Focus(window->Native()))
-            std::fprintf(stderr, "play script: the focus event was refused\n");
+            Fail(nullptr, "SDL refused the focus event");
         return true;
     }
     if (TextRenderer* text = TextRenderer::Instance(); text && text != textClockOwner_) {
@@ -132,7 +132,7 @@ bool PlayHarness::BeforeTick(EngineManager& engine)
         const PlayCommand& command = commands[next_++];
         std::string error;
         if (!Run(engine, command, error))
-            Fail(command, error);
+            Fail(&command, error);
         return true;
     }
     s_now += kStepTicks + 1;
@@ -151,16 +151,24 @@ bool PlayHarness::Run(EngineManager& engine, const PlayCommand& command, std::st
     }
     bool ok = true;
     switch (command.kind) {
-    case Kind::Move: ok = InjectedInput::MoveTo(renderWindow->Native(), command.x, command.y); break;
-    case Kind::Down: ok = InjectedInput::Press(renderWindow->Native(), Button::Left, true, command.x, command.y); break;
-    case Kind::Up: ok = InjectedInput::Press(renderWindow->Native(), Button::Left, false, command.x, command.y); break;
+    case Kind::Move:
+        ok = InjectedInput::MoveTo(renderWindow->Native(), command.x, command.y);
+        break;
+    case Kind::Down:
+        ok = InjectedInput::Press(renderWindow->Native(), Button::Left, true, command.x, command.y);
+        break;
+    case Kind::Up:
+        ok = InjectedInput::Press(renderWindow->Native(), Button::Left, false, command.x, command.y);
+        break;
     case Kind::RightDown:
         ok = InjectedInput::Press(renderWindow->Native(), Button::Right, true, command.x, command.y);
         break;
     case Kind::RightUp:
         ok = InjectedInput::Press(renderWindow->Native(), Button::Right, false, command.x, command.y);
         break;
-    case Kind::Key: ok = InjectedInput::TypeKey(renderWindow->Native(), command.text); break;
+    case Kind::Key:
+        ok = InjectedInput::TypeKey(renderWindow->Native(), command.text);
+        break;
     case Kind::Console:
         if (Console* console = engine.GetConsole()) {
             // What the line prints goes to standard output, one "console" line each, so a test
@@ -181,7 +189,9 @@ bool PlayHarness::Run(EngineManager& engine, const PlayCommand& command, std::st
             path = fs::path(scriptFolder_) / path;
         return WriteShot(engine, path.string(), error);
     }
-    case Kind::Quit: ok = InjectedInput::RequestQuit(); break;
+    case Kind::Quit:
+        ok = InjectedInput::RequestQuit();
+        break;
     }
     if (!ok)
         error = "SDL refused the event";
@@ -219,7 +229,7 @@ bool PlayHarness::WriteShot(EngineManager& engine, const std::string& path, std:
             for (uint32_t y = 0; y < height; ++y) {
                 const auto* row = reinterpret_cast<const uint32_t*>(bits + static_cast<size_t>(y) * locked.pitch);
                 for (uint32_t x = 0; x < width; ++x)
-                    pixels[static_cast<size_t>(y) * width + x] = row[x] | 0xFF000000u;   // as shown: opaque
+                    pixels[static_cast<size_t>(y) * width + x] = row[x] | 0xFF000000u; // as shown: opaque
             }
             copy->UnlockRect();
             read = true;
@@ -243,9 +253,12 @@ bool PlayHarness::WriteShot(EngineManager& engine, const std::string& path, std:
     return true;
 }
 
-void PlayHarness::Fail(const PlayCommand& command, const std::string& why)
+void PlayHarness::Fail(const PlayCommand* command, const std::string& why)
 {
-    std::fprintf(stderr, "%s, line %d: %s\n", scriptPath_.c_str(), command.line, why.c_str());
+    if (command)
+        std::fprintf(stderr, "%s, line %d: %s\n", scriptPath_.c_str(), command->line, why.c_str());
+    else
+        std::fprintf(stderr, "%s: %s\n", scriptPath_.c_str(), why.c_str());
     std::fflush(stderr);
     PlayFeedbackSink::Close();
     std::_Exit(kExitPlayFailed);

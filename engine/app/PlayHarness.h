@@ -58,7 +58,8 @@ private:
     PlayHarness() = default;
     bool Run(EngineManager& engine, const PlayCommand& command, std::string& error);
     bool WriteShot(EngineManager& engine, const std::string& path, std::string& error);
-    [[noreturn]] void Fail(const PlayCommand& command, const std::string& why);
+    // Null `command`: a failure of the harness itself, before any command.
+    [[noreturn]] void Fail(const PlayCommand* command, const std::string& why);
 
     bool fixedClock_ = false;
     bool focused_ = false;

@@ -23,8 +23,8 @@ struct PlayCommand {
     uint64_t step = 0;
     Kind kind = Kind::Quit;
     int32_t x = 0, y = 0;
-    std::string text;   // key name, console line or shot file
-    int line = 0;       // 1-based line of the script
+    std::string text; // key name, console line or shot file
+    int line = 0;     // 1-based line of the script
 };
 
 class PlayScript {

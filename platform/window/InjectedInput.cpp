@@ -93,9 +93,15 @@ bool InjectedInput::Press(const Window& window, Button button, bool down, int32_
         return false;
     uint8_t sdlButton = SDL_BUTTON_LEFT;
     switch (button) {
-    case Button::Left: sdlButton = SDL_BUTTON_LEFT; break;
-    case Button::Right: sdlButton = SDL_BUTTON_RIGHT; break;
-    case Button::Middle: sdlButton = SDL_BUTTON_MIDDLE; break;
+    case Button::Left:
+        sdlButton = SDL_BUTTON_LEFT;
+        break;
+    case Button::Right:
+        sdlButton = SDL_BUTTON_RIGHT;
+        break;
+    case Button::Middle:
+        sdlButton = SDL_BUTTON_MIDDLE;
+        break;
     }
     SDL_Event ev{};
     ev.type = down ? SDL_MOUSEBUTTONDOWN : SDL_MOUSEBUTTONUP;
@@ -134,7 +140,8 @@ bool InjectedInput::TypeKey(const Window& window, const std::string& keyName)
     // The character the key types: a printable one-character name as it is written, a blank for
     // "Space". Control characters (Escape, Return, ...) come from the key press itself.
     std::string text;
-    if (keyName.size() == 1 && static_cast<unsigned char>(keyName[0]) > 0x20 && static_cast<unsigned char>(keyName[0]) < 0x7F)
+    if (keyName.size() == 1 && static_cast<unsigned char>(keyName[0]) > 0x20 &&
+        static_cast<unsigned char>(keyName[0]) < 0x7F)
         text = keyName;
     else if (key == SDLK_SPACE)
         text = " ";

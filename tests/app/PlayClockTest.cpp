@@ -5,8 +5,9 @@
 #include <cstdlib>
 
 #include "engine/app/PlayHarness.h"
-#include "engine/core/console/Console.h"
 #include "engine/core/FrameTimer.h"
+#include "engine/core/console/Console.h"
+#include "engine/graphics/text/TextRenderer.h"
 #include "platform/window/Window.h"
 #include "tests/app/EngineTestAccess.h"
 #include "tests/support/TestEnvironment.h"
@@ -91,6 +92,9 @@ TEST(PlayFixedClock, EveryPassRunsOneStepAndOneFrameAndCommandsRunAtTheirStep)
         // The focus, then one pass per command.
         EXPECT_EQ(harnessPasses, 5);
         EXPECT_EQ(g_sleeps, 0);
+        // The rendered-string cache ages by game time as well: 12 steps are 200 ms.
+        ASSERT_NE(TextRenderer::Instance(), nullptr);
+        EXPECT_EQ(TextRenderer::Instance()->Now(), 200u);
         engine.SaveAndShutdown();
     }
     QuillPlatform::ClearMessageQueue();

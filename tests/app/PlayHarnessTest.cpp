@@ -50,7 +50,7 @@ TEST(PlayScript, ReadsEveryCommandWithItsStepAndLine)
     EXPECT_EQ(c[5].kind, Kind::Key);
     EXPECT_EQ(c[5].text, "Escape");
     EXPECT_EQ(c[6].kind, Kind::Console);
-    EXPECT_EQ(c[6].text, "lua.dostring a = 1  b = 2");   // inner blanks kept
+    EXPECT_EQ(c[6].text, "lua.dostring a = 1  b = 2"); // inner blanks kept
     EXPECT_EQ(c[7].kind, Kind::Shot);
     EXPECT_EQ(c[7].text, "shots/my frame.png");
     EXPECT_EQ(c[8].kind, Kind::Quit);
@@ -61,22 +61,22 @@ TEST(PlayScript, ReadsEveryCommandWithItsStepAndLine)
 TEST(PlayScript, RefusesABadLineNamingItsNumberAndText)
 {
     const char* const bad[] = {
-        "move 1 2",                    // no "at"
-        "at x move 1 2",               // step not a number
-        "at -1 move 1 2",              // negative step
-        "at 1234567890 quit",          // too many digits
-        "at 5",                        // no command
-        "at 5 jump",                   // unknown command
-        "at 5 move 1",                 // one coordinate
-        "at 5 down 1 2 3",             // one too many
-        "at 5 up 1 y",                 // not a number
-        "at 5 move 100001 0",          // beyond any screen
-        "at 5 key",                    // no key
-        "at 5 key NoSuchKey",          // unknown key
-        "at 5 key a b",                // two keys
-        "at 5 console",                // no console line
-        "at 5 shot frame.bmp",         // not a PNG
-        "at 5 quit now",               // quit takes nothing
+        "move 1 2",            // no "at"
+        "at x move 1 2",       // step not a number
+        "at -1 move 1 2",      // negative step
+        "at 1234567890 quit",  // too many digits
+        "at 5",                // no command
+        "at 5 jump",           // unknown command
+        "at 5 move 1",         // one coordinate
+        "at 5 down 1 2 3",     // one too many
+        "at 5 up 1 y",         // not a number
+        "at 5 move 100001 0",  // beyond any screen
+        "at 5 key",            // no key
+        "at 5 key NoSuchKey",  // unknown key
+        "at 5 key a b",        // two keys
+        "at 5 console",        // no console line
+        "at 5 shot frame.bmp", // not a PNG
+        "at 5 quit now",       // quit takes nothing
     };
     for (const char* line : bad) {
         PlayScript script;
@@ -169,14 +169,14 @@ TEST_F(PlayEnvironment, InertWithoutVariablesAndRefusesBadOnes)
 TEST_F(PlayEnvironment, TheSeedOverridesEverySeedingUntilTheHarnessGoes)
 {
     Srand(1);
-    const int first = Rand(), second = Rand();   // the classic sequence of seed 1
+    const int first = Rand(), second = Rand(); // the classic sequence of seed 1
 
     setenv("QUILL_PLAY_SEED", "1", 1);
     std::string error;
     auto harness = PlayHarness::FromEnvironment(error);
     ASSERT_NE(harness, nullptr) << error;
-    EXPECT_FALSE(harness->FixedClock());   // no script: the clock stays the wall clock
-    Srand(987654);                         // the game seeding from the time
+    EXPECT_FALSE(harness->FixedClock()); // no script: the clock stays the wall clock
+    Srand(987654);                       // the game seeding from the time
     EXPECT_EQ(Rand(), first);
     EXPECT_EQ(Rand(), second);
 

@@ -78,7 +78,7 @@ TEST_F(PlayInjectedInput, APressWithoutAMoveFirstMovesThePointerThere)
     EXPECT_EQ(m[2].wParam, 0u);
     EXPECT_EQ(m[3].message, WM_RBUTTONDOWN);
     EXPECT_EQ(m[4].message, WM_MOUSEMOVE);
-    EXPECT_EQ(m[4].wParam, MK_RBUTTON);   // dragged with the right button held
+    EXPECT_EQ(m[4].wParam, MK_RBUTTON); // dragged with the right button held
     EXPECT_EQ(m[5].message, WM_RBUTTONUP);
     for (size_t i = 0; i < 4; ++i) {
         EXPECT_EQ(GetXParam(m[i].lParam), 400) << i;
@@ -119,7 +119,7 @@ TEST_F(PlayInjectedInput, KeysTypeTheirCharacterAndQuitClosesTheWindow)
     EXPECT_EQ(m[4].message, WM_CHAR);
     EXPECT_EQ(m[4].wParam, 27u);
     EXPECT_EQ(m[5].message, WM_KEYUP);
-    EXPECT_EQ(m[6].message, WM_KEYDOWN);   // F1 types nothing
+    EXPECT_EQ(m[6].message, WM_KEYDOWN); // F1 types nothing
     EXPECT_EQ(m[7].message, WM_KEYUP);
     EXPECT_EQ(m[8].message, WM_CLOSE);
     EXPECT_EQ(m[8].windowId, window.Id());

@@ -40,10 +40,10 @@ std::vector<std::string> Lines(const std::string& text)
 bool Replaced(const std::string& entry)
 {
     // The run sets these itself; the test process's own values must not leak in.
-    static const char* const kOwn[] = {"HOME=",          "XDG_DATA_HOME=",   "XDG_CONFIG_HOME=",
-                                       "XDG_CACHE_HOME=", "XDG_RUNTIME_DIR=", "TMPDIR=",
-                                       "QUILL_PLAY_SCRIPT=", "QUILL_PLAY_SEED=", "QUILL_FEEDBACK_LOG=",
-                                       "SDL_VIDEODRIVER=", "SDL_AUDIODRIVER="};
+    static const char* const kOwn[] = {
+        "HOME=",           "XDG_DATA_HOME=",     "XDG_CONFIG_HOME=", "XDG_CACHE_HOME=",     "XDG_RUNTIME_DIR=",
+        "TMPDIR=",         "QUILL_PLAY_SCRIPT=", "QUILL_PLAY_SEED=", "QUILL_FEEDBACK_LOG=", "SDL_VIDEODRIVER=",
+        "SDL_AUDIODRIVER="};
     for (const char* own : kOwn) {
         if (entry.compare(0, std::strlen(own), own) == 0)
             return true;
@@ -190,14 +190,13 @@ std::unique_ptr<QuillEngine::XmlNode> PlayResult::LoadSave() const
                                                          key);
 }
 
-bool PlayResult::ReadShot(const std::string& name, uint32_t& width, uint32_t& height,
-                          std::vector<uint32_t>& argb) const
+bool PlayResult::ReadShot(const std::string& name, uint32_t& width, uint32_t& height, std::vector<uint32_t>& argb) const
 {
     png_image image{};
     image.version = PNG_IMAGE_VERSION;
     if (!png_image_begin_read_from_file(&image, Shot(name).c_str()))
         return false;
-    image.format = PNG_FORMAT_BGRA;   // 0xAARRGGBB words on this little-endian machine
+    image.format = PNG_FORMAT_BGRA; // 0xAARRGGBB words on this little-endian machine
     std::vector<uint32_t> pixels(static_cast<size_t>(image.width) * image.height);
     if (!png_image_finish_read(&image, nullptr, pixels.data(), 0, nullptr)) {
         png_image_free(&image);

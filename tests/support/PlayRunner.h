@@ -18,12 +18,12 @@ class XmlNode;
 namespace QuillTest {
 
 struct PlayResult {
-    bool started = false;   // the program could be started at all
-    bool timedOut = false;  // killed after the time-out
-    int exitStatus = -1;    // the exit status; -1 when it did not exit by itself
-    std::filesystem::path folder;            // the run's folder: script, log, shots, home
-    std::vector<std::string> feedback;       // the feedback log, one report a line
-    std::vector<std::string> console;        // what scripted console lines printed
+    bool started = false;              // the program could be started at all
+    bool timedOut = false;             // killed after the time-out
+    int exitStatus = -1;               // the exit status; -1 when it did not exit by itself
+    std::filesystem::path folder;      // the run's folder: script, log, shots, home
+    std::vector<std::string> feedback; // the feedback log, one report a line
+    std::vector<std::string> console;  // what scripted console lines printed
     std::string standardOutput;
     std::string standardError;
 

@@ -100,10 +100,11 @@ TEST(PlayRun, AClickWithoutAMoveBeforeItArrivesWhereItWasAimed)
 
 TEST(PlayRun, AMalformedScriptLineFailsTheRunAndNamesTheLine)
 {
-    const PlayResult run = PlayRunner("malformed").Run("# a comment\n"
-                                                       "at 5 move 10 10\n"
-                                                       "at 6 jump 3 4\n"
-                                                       "at 7 quit\n");
+    const PlayResult run = PlayRunner("malformed")
+                               .Run("# a comment\n"
+                                    "at 5 move 10 10\n"
+                                    "at 6 jump 3 4\n"
+                                    "at 7 quit\n");
     ASSERT_TRUE(run.started);
     EXPECT_FALSE(run.timedOut);
     EXPECT_EQ(run.exitStatus, 1) << run.Describe();
