@@ -20,6 +20,7 @@
 #include "engine/core/prefs/UserData.h"
 #include "engine/core/xml/XmlCache.h"
 #include "engine/core/xml/XmlNode.h"
+#include "engine/app/PlayHarness.h"
 #include "engine/app/RenderWindow.h"
 #include "engine/app/ScriptBridge.h"
 #include "engine/app/SplashScreens.h"
@@ -64,6 +65,7 @@ EngineManager::EngineManager() : sleep_(&QuillPlatform::SleepMilliseconds)
 EngineManager::~EngineManager()
 {
     Shutdown();
+    playHarness_.reset();
     if (s_instance == this)
         s_instance = nullptr;
 }
@@ -98,6 +100,16 @@ EngineManager::InitOutcome EngineManager::InitInternal(const GameSettings& setti
         Shutdown();
         return InitOutcome::Failed;
     };
+
+    // A scripted play run reads its variables before the working folder moves.
+    std::string playError;
+    playHarness_ = PlayHarness::FromEnvironment(playError);
+    if (!playError.empty()) {
+        std::fprintf(stderr, "%s\n", playError.c_str());
+        return InitOutcome::Failed;
+    }
+    if (playHarness_ && playHarness_->FixedClock())
+        sleep_ = &PlayHarness::NoSleep;
 
     // All relative paths are relative to the program's folder from here on.
     const std::string folder = QuillPlatform::ProgramFolder();
@@ -185,7 +197,9 @@ EngineManager::InitOutcome EngineManager::InitInternal(const GameSettings& setti
     if (!CreateMainWindow())
         return fail();
 
-    frameTimer_ = std::make_unique<FrameTimer>();
+    frameTimer_ = playHarness_ && playHarness_->FixedClock()
+                      ? std::make_unique<FrameTimer>(&PlayHarness::Counter, PlayHarness::kFrequency)
+                      : std::make_unique<FrameTimer>();
     frameTimer_->Init();
 
     resourceCache_ = std::make_unique<ResourceCache>();
@@ -352,6 +366,8 @@ void EngineManager::PumpMessages()
 void EngineManager::Tick(bool allowGameUpdate)
 {
     std::unique_lock guard(lock_);
+    if (playHarness_ && playHarness_->BeforeTick(*this))
+        return;
     if (paused_) {
         guard.unlock();
         sleep_(kPausedSleepMs);

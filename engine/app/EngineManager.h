@@ -23,6 +23,7 @@ class FileManager;
 class FrameTimer;
 class Logger;
 class LuaMgr;
+class PlayHarness;
 class ScriptBridge;
 class ParticleManager;
 class RenderWindow;
@@ -139,6 +140,8 @@ private:
     std::unique_ptr<CInstanceCommands> instanceCommands_;
     std::unique_ptr<ConsoleOverlay> consoleOverlay_;
     QuillPlatform::SingleInstanceLock singleInstance_;
+    // Test support: scripted play runs (inert unless its environment variables are set).
+    std::unique_ptr<PlayHarness> playHarness_;
 
     bool pauseOnLostFocus_ = false;
     bool useSystemCursor_ = true;

@@ -9,6 +9,11 @@ namespace QuillEngine {
 constexpr int kRandMax = 32767;
 
 void Srand(uint32_t seed);
+// Test support: seeds the generator with `seed` and makes every later Srand use `seed` instead
+// of its own argument, so a run that seeds from the clock still replays the same numbers.
+void FixSeed(uint32_t seed);
+// Srand takes its argument again.
+void ReleaseSeed();
 // 0..kRandMax.
 int Rand();
 

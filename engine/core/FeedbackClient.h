@@ -77,8 +77,13 @@ class FeedbackClient {
 public:
     static constexpr int kEntryCount = 27;
 
-    // The table every report calls through; always complete.
-    static const FeedbackTable& Entries() { return s_table; }
+    // The table every report calls through; always complete. A sink, while one is set, takes
+    // the place of the client's table.
+    static const FeedbackTable& Entries() { return s_sink ? *s_sink : s_table; }
+
+    // Test support: every report goes to `sink` (a complete table) instead of the client, whether
+    // or not a client library was loaded; null goes back to the client's table.
+    static void SetSink(const FeedbackTable* sink) { s_sink = sink; }
 
     // Loads "libQGFBClientD.so", else "libQGFBClient.so", from the program folder only, binds the
     // exports it has and returns entry 1's answer for `startRecord` (true: the client took over
@@ -95,6 +100,7 @@ public:
 
 private:
     static FeedbackTable s_table;
+    static inline const FeedbackTable* s_sink = nullptr;
     static int s_bound;
 };
 

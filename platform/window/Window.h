@@ -68,6 +68,11 @@ public:
 
     // The logical client size (the picture's size); mouse messages are in this space.
     void SetLogicalSize(int32_t width, int32_t height);
+    void GetLogicalSize(int32_t& width, int32_t& height) const
+    {
+        width = logicalWidth_;
+        height = logicalHeight_;
+    }
     // Where the logical picture shows on the window's drawable, scaled to fit and centred.
     Rect LetterboxRect() const;
 

@@ -1,0 +1,267 @@
+#include "engine/app/PlayHarness.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <vector>
+
+#include <png.h>
+
+#include "engine/app/EngineManager.h"
+#include "engine/app/PlayFeedbackSink.h"
+#include "engine/app/RenderWindow.h"
+#include "engine/core/EngineRand.h"
+#include "engine/core/FrameTimer.h"
+#include "engine/core/console/Console.h"
+#include "engine/core/strings/EngineString.h"
+#include "engine/graphics/render/RenderManager.h"
+#include "engine/graphics/text/TextRenderer.h"
+#include "platform/d3d/D3dInterfaces.h"
+#include "platform/window/InjectedInput.h"
+
+namespace QuillEngine {
+
+namespace {
+
+namespace fs = std::filesystem;
+using QuillPlatform::InjectedInput;
+
+constexpr uint32_t kDefaultSeed = 1;
+
+const char* Variable(const char* name)
+{
+    const char* value = std::getenv(name);
+    return value && *value ? value : nullptr;
+}
+
+bool ParseSeed(const std::string& text, uint32_t& seed)
+{
+    if (text.empty() || text.size() > 10)
+        return false;
+    uint64_t value = 0;
+    for (char c : text) {
+        if (c < '0' || c > '9')
+            return false;
+        value = value * 10 + static_cast<uint64_t>(c - '0');
+    }
+    if (value > 0xFFFFFFFFull)
+        return false;
+    seed = static_cast<uint32_t>(value);
+    return true;
+}
+
+std::string Absolute(const std::string& path)
+{
+    std::error_code ec;
+    const fs::path full = fs::absolute(path, ec);
+    return ec ? path : full.lexically_normal().string();
+}
+
+} // namespace
+
+std::unique_ptr<PlayHarness> PlayHarness::FromEnvironment(std::string& error)
+{
+    error.clear();
+    const char* script = Variable("QUILL_PLAY_SCRIPT");
+    const char* seedText = Variable("QUILL_PLAY_SEED");
+    const char* log = Variable("QUILL_FEEDBACK_LOG");
+    if (!script && !seedText && !log)
+        return nullptr;
+
+    std::unique_ptr<PlayHarness> harness(new PlayHarness());
+    uint32_t seed = kDefaultSeed;
+    if (seedText && !ParseSeed(seedText, seed)) {
+        error = std::string("QUILL_PLAY_SEED is not a whole number from 0 to 4294967295: \"") + seedText + "\"";
+        return nullptr;
+    }
+    if (script) {
+        harness->scriptPath_ = Absolute(script);
+        harness->scriptFolder_ = fs::path(harness->scriptPath_).parent_path().string();
+        if (!harness->script_.Load(harness->scriptPath_, error))
+            return nullptr;
+        harness->fixedClock_ = true;
+    }
+    if (log && !PlayFeedbackSink::Open(Absolute(log))) {
+        error = std::string("QUILL_FEEDBACK_LOG cannot be written: \"") + log + "\"";
+        return nullptr;
+    }
+    if (script || seedText)
+        FixSeed(seed);
+    s_now = 0;
+    InjectedInput::Reset();
+    return harness;
+}
+
+PlayHarness::~PlayHarness()
+{
+    PlayFeedbackSink::Close();
+    ReleaseSeed();
+}
+
+uint64_t PlayHarness::Counter()
+{
+    return s_now;
+}
+
+bool PlayHarness::BeforeTick(EngineManager& engine)
+{
+    if (!fixedClock_)
+        return false;
+    RenderWindow* window = engine.Window();
+    if (!focused_ && window && window->IsLive()) {
+        // The program's window has the input focus, as a player's has once it is shown; without
+        // it the window ignores pointer moves.
+        focused_ = true;
+        if (!InjectedInput::Focus(window->Native()))
+            Fail(nullptr, "SDL refused the focus event");
+        return true;
+    }
+    if (TextRenderer* text = TextRenderer::Instance(); text && text != textClockOwner_) {
+        // The rendered-string cache ages its strings by the clock too: game milliseconds here,
+        // so a slow run drops the same strings at the same step as a fast one.
+        text->SetTickSource([] {
+            const FrameTimer* frames = FrameTimer::Instance();
+            return frames ? static_cast<uint32_t>(frames->GameTicks() / (kFrequency / 1000)) : 0u;
+        });
+        textClockOwner_ = text;
+    }
+    const FrameTimer* timer = engine.GetFrameTimer();
+    const uint64_t stepsRun = timer && timer->StepTicks() ? timer->GameTicks() / timer->StepTicks() : 0;
+    const auto& commands = script_.Commands();
+    if (next_ < commands.size() && commands[next_].step <= stepsRun) {
+        const PlayCommand& command = commands[next_++];
+        std::string error;
+        if (!Run(engine, command, error))
+            Fail(&command, error);
+        return true;
+    }
+    s_now += kStepTicks + 1;
+    return false;
+}
+
+bool PlayHarness::Run(EngineManager& engine, const PlayCommand& command, std::string& error)
+{
+    using Kind = PlayCommand::Kind;
+    using Button = InjectedInput::Button;
+    RenderWindow* renderWindow = engine.Window();
+    if (command.kind != Kind::Console && command.kind != Kind::Shot && command.kind != Kind::Quit &&
+        !(renderWindow && renderWindow->IsLive())) {
+        error = "the program has no window";
+        return false;
+    }
+    bool ok = true;
+    switch (command.kind) {
+    case Kind::Move:
+        ok = InjectedInput::MoveTo(renderWindow->Native(), command.x, command.y);
+        break;
+    case Kind::Down:
+        ok = InjectedInput::Press(renderWindow->Native(), Button::Left, true, command.x, command.y);
+        break;
+    case Kind::Up:
+        ok = InjectedInput::Press(renderWindow->Native(), Button::Left, false, command.x, command.y);
+        break;
+    case Kind::RightDown:
+        ok = InjectedInput::Press(renderWindow->Native(), Button::Right, true, command.x, command.y);
+        break;
+    case Kind::RightUp:
+        ok = InjectedInput::Press(renderWindow->Native(), Button::Right, false, command.x, command.y);
+        break;
+    case Kind::Key:
+        ok = InjectedInput::TypeKey(renderWindow->Native(), command.text);
+        break;
+    case Kind::Console:
+        if (Console* console = engine.GetConsole()) {
+            // What the line prints goes to standard output, one "console" line each, so a test
+            // can read what the program answered.
+            const size_t before = console->Output().size();
+            console->Execute(FromUtf8(command.text), false);
+            const std::vector<String>& output = console->Output();
+            for (size_t i = before < output.size() ? before : output.size(); i < output.size(); ++i)
+                std::printf("console\t%s\n", ToUtf8(output[i]).c_str());
+            std::fflush(stdout);
+            return true;
+        }
+        error = "the program has no console";
+        return false;
+    case Kind::Shot: {
+        fs::path path(command.text);
+        if (path.is_relative())
+            path = fs::path(scriptFolder_) / path;
+        return WriteShot(engine, path.string(), error);
+    }
+    case Kind::Quit:
+        ok = InjectedInput::RequestQuit();
+        break;
+    }
+    if (!ok)
+        error = "SDL refused the event";
+    return ok;
+}
+
+bool PlayHarness::WriteShot(EngineManager& engine, const std::string& path, std::string& error)
+{
+    CRenderManager* renderer = engine.Renderer();
+    QuillD3D::IDevice* device = renderer ? renderer->GetDevice() : nullptr;
+    if (!device) {
+        error = "no device has drawn a frame";
+        return false;
+    }
+    // The back buffer still holds the frame the last pass drew and presented.
+    QuillD3D::ISurface* back = nullptr;
+    if (QuillD3D::Failed(device->GetBackBuffer(0, 0, QuillD3D::BackBufferMono, &back)) || !back) {
+        error = "the device has no back buffer";
+        return false;
+    }
+    QuillD3D::SurfaceDesc desc{};
+    back->GetDesc(&desc);
+    const uint32_t width = desc.width, height = desc.height;
+    const bool alpha = desc.format == QuillD3D::FmtA8R8G8B8;
+    QuillD3D::ISurface* copy = nullptr;
+    bool read = false;
+    std::vector<uint32_t> pixels(static_cast<size_t>(width) * height);
+    if ((alpha || desc.format == QuillD3D::FmtX8R8G8B8) &&
+        QuillD3D::Succeeded(
+            device->CreateOffscreenPlainSurface(width, height, desc.format, QuillD3D::PoolSystemMem, &copy))) {
+        QuillD3D::LockedRect locked{};
+        if (QuillD3D::Succeeded(device->GetRenderTargetData(back, copy)) &&
+            QuillD3D::Succeeded(copy->LockRect(&locked, nullptr, QuillD3D::LockReadOnly))) {
+            const auto* bits = static_cast<const uint8_t*>(locked.bits);
+            for (uint32_t y = 0; y < height; ++y) {
+                const auto* row = reinterpret_cast<const uint32_t*>(bits + static_cast<size_t>(y) * locked.pitch);
+                for (uint32_t x = 0; x < width; ++x)
+                    pixels[static_cast<size_t>(y) * width + x] = row[x] | 0xFF000000u; // as shown: opaque
+            }
+            copy->UnlockRect();
+            read = true;
+        }
+        copy->Release();
+    }
+    back->Release();
+    if (!read) {
+        error = "the frame could not be read back";
+        return false;
+    }
+    png_image image{};
+    image.version = PNG_IMAGE_VERSION;
+    image.width = static_cast<png_uint_32>(width);
+    image.height = static_cast<png_uint_32>(height);
+    image.format = PNG_FORMAT_BGRA;
+    if (png_image_write_to_file(&image, path.c_str(), 0, pixels.data(), 0, nullptr) == 0) {
+        error = "cannot write " + path;
+        return false;
+    }
+    return true;
+}
+
+void PlayHarness::Fail(const PlayCommand* command, const std::string& why)
+{
+    if (command)
+        std::fprintf(stderr, "%s, line %d: %s\n", scriptPath_.c_str(), command->line, why.c_str());
+    else
+        std::fprintf(stderr, "%s: %s\n", scriptPath_.c_str(), why.c_str());
+    std::fflush(stderr);
+    PlayFeedbackSink::Close();
+    std::_Exit(kExitPlayFailed);
+}
+
+} // namespace QuillEngine

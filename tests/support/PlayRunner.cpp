@@ -1,0 +1,241 @@
+#include "tests/support/PlayRunner.h"
+
+#include <csignal>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <spawn.h>
+#include <sstream>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+#include <png.h>
+
+#include "engine/core/prefs/UserData.h"
+#include "engine/core/xml/XmlNode.h"
+#include "platform/system/Process.h"
+#include "tests/support/TestEnvironment.h"
+
+extern char** environ;
+
+namespace QuillTest {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr const char16_t* kGameTitle = u"Velvet Aisle";
+
+std::vector<std::string> Lines(const std::string& text)
+{
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    std::string line;
+    while (std::getline(in, line))
+        lines.push_back(line);
+    return lines;
+}
+
+bool Replaced(const std::string& entry)
+{
+    // The run sets these itself; the test process's own values must not leak in.
+    static const char* const kOwn[] = {
+        "HOME=",           "XDG_DATA_HOME=",     "XDG_CONFIG_HOME=", "XDG_CACHE_HOME=",     "XDG_RUNTIME_DIR=",
+        "TMPDIR=",         "QUILL_PLAY_SCRIPT=", "QUILL_PLAY_SEED=", "QUILL_FEEDBACK_LOG=", "SDL_VIDEODRIVER=",
+        "SDL_AUDIODRIVER="};
+    for (const char* own : kOwn) {
+        if (entry.compare(0, std::strlen(own), own) == 0)
+            return true;
+    }
+    return false;
+}
+
+} // namespace
+
+PlayRunner::PlayRunner(std::string name) : name_(std::move(name)) {}
+
+PlayRunner& PlayRunner::Seed(uint32_t seed)
+{
+    hasSeed_ = true;
+    seed_ = seed;
+    return *this;
+}
+
+PlayRunner& PlayRunner::NoSeed()
+{
+    hasSeed_ = false;
+    return *this;
+}
+
+PlayRunner& PlayRunner::Timeout(std::chrono::milliseconds timeout)
+{
+    timeout_ = timeout;
+    return *this;
+}
+
+PlayRunner& PlayRunner::Argument(std::string argument)
+{
+    arguments_.push_back(std::move(argument));
+    return *this;
+}
+
+fs::path PlayRunner::ProgramPath()
+{
+    return fs::path(QuillPlatform::ProgramFolder()) / "VelvetAisle";
+}
+
+PlayResult PlayRunner::Run(const std::string& script)
+{
+    PlayResult result;
+    result.folder = MakeTempDir("play-" + name_);
+    const fs::path home = result.folder / "home";
+    const fs::path runtime = result.folder / "runtime";
+    fs::create_directories(home / ".local/share");
+    fs::create_directories(home / ".config");
+    fs::create_directories(home / ".cache");
+    fs::create_directories(runtime);
+    fs::permissions(runtime, fs::perms::owner_all, fs::perm_options::replace);
+    const fs::path scriptPath = result.folder / "script.play";
+    const fs::path logPath = result.folder / "feedback.log";
+    const fs::path outPath = result.folder / "stdout.txt";
+    const fs::path errPath = result.folder / "stderr.txt";
+    WriteFile(scriptPath, script);
+
+    std::vector<std::string> env;
+    for (char** e = environ; e && *e; ++e) {
+        if (!Replaced(*e))
+            env.emplace_back(*e);
+    }
+    env.push_back("HOME=" + home.string());
+    env.push_back("XDG_DATA_HOME=" + (home / ".local/share").string());
+    env.push_back("XDG_CONFIG_HOME=" + (home / ".config").string());
+    env.push_back("XDG_CACHE_HOME=" + (home / ".cache").string());
+    env.push_back("XDG_RUNTIME_DIR=" + runtime.string());
+    env.push_back("TMPDIR=" + result.folder.string());
+    env.push_back("SDL_VIDEODRIVER=offscreen");
+    env.push_back("SDL_AUDIODRIVER=dummy");
+    env.push_back("QUILL_PLAY_SCRIPT=" + scriptPath.string());
+    env.push_back("QUILL_FEEDBACK_LOG=" + logPath.string());
+    if (hasSeed_)
+        env.push_back("QUILL_PLAY_SEED=" + std::to_string(seed_));
+    std::vector<char*> envp;
+    for (std::string& e : env)
+        envp.push_back(e.data());
+    envp.push_back(nullptr);
+
+    const std::string exe = ProgramPath().string();
+    std::vector<std::string> args{exe, "-software"};
+    args.insert(args.end(), arguments_.begin(), arguments_.end());
+    std::vector<char*> argv;
+    for (std::string& a : args)
+        argv.push_back(a.data());
+    argv.push_back(nullptr);
+
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    pid_t pid = -1;
+    const int spawned = posix_spawn(&pid, exe.c_str(), &actions, nullptr, argv.data(), envp.data());
+    posix_spawn_file_actions_destroy(&actions);
+    if (spawned != 0)
+        return result;
+    result.started = true;
+
+    const auto deadline = std::chrono::steady_clock::now() + timeout_;
+    int status = 0;
+    for (;;) {
+        const pid_t done = waitpid(pid, &status, WNOHANG);
+        if (done == pid)
+            break;
+        if (done < 0) {
+            status = -1;
+            break;
+        }
+        if (std::chrono::steady_clock::now() >= deadline) {
+            kill(pid, SIGKILL);
+            waitpid(pid, &status, 0);
+            result.timedOut = true;
+            break;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    if (!result.timedOut && status != -1 && WIFEXITED(status))
+        result.exitStatus = WEXITSTATUS(status);
+
+    result.feedback = Lines(ReadFile(logPath));
+    result.standardOutput = ReadFile(outPath);
+    result.standardError = ReadFile(errPath);
+    for (const std::string& line : Lines(result.standardOutput)) {
+        static const std::string kPrefix = "console\t";
+        if (line.compare(0, kPrefix.size(), kPrefix) == 0)
+            result.console.push_back(line.substr(kPrefix.size()));
+    }
+    return result;
+}
+
+std::unique_ptr<QuillEngine::XmlNode> PlayResult::LoadSave() const
+{
+    const fs::path path = folder / "home/.local/share/Quillon Games" /
+                          QuillEngine::ToUtf8(QuillEngine::UserDataFolders::FolderNameFor(kGameTitle)) / "velv.save";
+    std::error_code ec;
+    if (!fs::is_regular_file(path, ec))
+        return nullptr;
+    const std::string bytes = ReadFile(path);
+    uint8_t key[16];
+    QuillEngine::UserDataFolders::BuildKey(kGameTitle, key);
+    return QuillEngine::UserDataFolders::DecodeContainer(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(),
+                                                         key);
+}
+
+bool PlayResult::ReadShot(const std::string& name, uint32_t& width, uint32_t& height, std::vector<uint32_t>& argb) const
+{
+    png_image image{};
+    image.version = PNG_IMAGE_VERSION;
+    if (!png_image_begin_read_from_file(&image, Shot(name).c_str()))
+        return false;
+    image.format = PNG_FORMAT_BGRA; // 0xAARRGGBB words on this little-endian machine
+    std::vector<uint32_t> pixels(static_cast<size_t>(image.width) * image.height);
+    if (!png_image_finish_read(&image, nullptr, pixels.data(), 0, nullptr)) {
+        png_image_free(&image);
+        return false;
+    }
+    width = image.width;
+    height = image.height;
+    argb = std::move(pixels);
+    return true;
+}
+
+std::vector<std::vector<std::string>> PlayResult::Reports(const std::string& kind) const
+{
+    std::vector<std::vector<std::string>> reports;
+    for (const std::string& line : feedback) {
+        std::vector<std::string> fields;
+        size_t start = 0;
+        for (;;) {
+            const size_t tab = line.find('\t', start);
+            fields.push_back(line.substr(start, tab == std::string::npos ? std::string::npos : tab - start));
+            if (tab == std::string::npos)
+                break;
+            start = tab + 1;
+        }
+        if (fields.front() == kind)
+            reports.emplace_back(fields.begin() + 1, fields.end());
+    }
+    return reports;
+}
+
+std::string PlayResult::Describe() const
+{
+    std::ostringstream out;
+    out << "run in " << folder.string() << (started ? "" : " (not started)") << (timedOut ? " (timed out)" : "")
+        << ", exit status " << exitStatus << "\n--- feedback ---\n";
+    for (const std::string& line : feedback)
+        out << line << "\n";
+    out << "--- stdout ---\n" << standardOutput << "--- stderr ---\n" << standardError;
+    return out.str();
+}
+
+} // namespace QuillTest

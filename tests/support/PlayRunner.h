@@ -1,0 +1,70 @@
+#pragma once
+// Scripted play runs of the built game program for end-to-end tests: the program runs in its own
+// private HOME and XDG tree with an input script, a seed and a feedback log (the engine's play
+// harness, engine/app/PlayHarness.h), is waited for (and killed after a time-out), and what it
+// left behind is read back.
+
+#include <chrono>
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace QuillEngine {
+class XmlNode;
+}
+
+namespace QuillTest {
+
+struct PlayResult {
+    bool started = false;              // the program could be started at all
+    bool timedOut = false;             // killed after the time-out
+    int exitStatus = -1;               // the exit status; -1 when it did not exit by itself
+    std::filesystem::path folder;      // the run's folder: script, log, shots, home
+    std::vector<std::string> feedback; // the feedback log, one report a line
+    std::vector<std::string> console;  // what scripted console lines printed
+    std::string standardOutput;
+    std::string standardError;
+
+    bool ExitedCleanly() const { return started && !timedOut && exitStatus == 0; }
+    // A shot named in the script (relative to the script, which sits in `folder`).
+    std::filesystem::path Shot(const std::string& name) const { return folder / name; }
+    // The shot's pixels as 0xAARRGGBB, row by row; false when it is missing or unreadable.
+    bool ReadShot(const std::string& name, uint32_t& width, uint32_t& height, std::vector<uint32_t>& argb) const;
+    // The feedback lines of one kind ("game", "screen", "item", ...), split at their tabs, the
+    // kind itself left out.
+    std::vector<std::vector<std::string>> Reports(const std::string& kind) const;
+    // The player file "velv.save" as the game reads it back: through the user-data loader's
+    // container decoding (checksum and cipher, else plain XML). Null when there is none.
+    std::unique_ptr<QuillEngine::XmlNode> LoadSave() const;
+    // Everything about the run, for failure messages.
+    std::string Describe() const;
+};
+
+class PlayRunner {
+public:
+    // `name` names the run's folder below the test sandbox.
+    explicit PlayRunner(std::string name);
+
+    PlayRunner& Seed(uint32_t seed);
+    PlayRunner& NoSeed();
+    PlayRunner& Timeout(std::chrono::milliseconds timeout);
+    // Extra command-line arguments (the run always adds "-software": shots show what the
+    // software device drew).
+    PlayRunner& Argument(std::string argument);
+
+    // Writes `script` and runs the program with it; each Run gets a fresh folder and home.
+    PlayResult Run(const std::string& script);
+
+    static std::filesystem::path ProgramPath();
+
+private:
+    std::string name_;
+    bool hasSeed_ = true;
+    uint32_t seed_ = 1;
+    std::chrono::milliseconds timeout_{10000};
+    std::vector<std::string> arguments_;
+};
+
+} // namespace QuillTest
