@@ -161,8 +161,6 @@ TEST(ScenePackageData, EveryCataloguedSceneMountsWithAPictureForEveryItem)
             const InstanceTrack& track = board->GetTracks()[trackOf[id]];
             ASSERT_FALSE(track.keys.empty());
             EXPECT_GT(track.keys[0].x, 144.0f) << "the panel covers the left strip";
-            EXPECT_LT(track.keys[0].x, 800.0f);
-            EXPECT_LT(track.keys[0].y, 600.0f);
             const Definition_Base* itemDefinition = board->ResolveTrackDefinition(trackOf[id]);
             ASSERT_NE(itemDefinition, nullptr);
             ASSERT_EQ(itemDefinition->GetType(), Definition_Base::Type_Movie) << "each item is a movie";
@@ -178,6 +176,11 @@ TEST(ScenePackageData, EveryCataloguedSceneMountsWithAPictureForEveryItem)
             EXPECT_FLOAT_EQ(pictureTrack.keys[0].scaleX, 1.0f);
             EXPECT_FLOAT_EQ(pictureTrack.keys[0].scaleY, 1.0f);
             EXPECT_GE(std::min(picture.width, picture.height), 36u) << "too small to recognise";
+            // Wholly on the board, so no part of an item is cut off by the screen's edge.
+            EXPECT_GE(track.keys[0].x - pictureTrack.regX, 0.0f);
+            EXPECT_GE(track.keys[0].y - pictureTrack.regY, 0.0f);
+            EXPECT_LE(track.keys[0].x + pictureTrack.regX, 800.0f);
+            EXPECT_LE(track.keys[0].y + pictureTrack.regY, 600.0f);
             // A cut-out shape: clear around it and hittable inside, so hits follow the outline.
             const AlphaCounts alpha = CountAlpha(picture);
             EXPECT_GT(alpha.clear, alpha.total / 10);
