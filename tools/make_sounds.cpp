@@ -130,6 +130,45 @@ std::vector<float> Rustle(double seconds, double level)
     return out;
 }
 
+void Normalise(std::vector<float>& s, float peak);
+
+// A small bird's call: quick rising-and-falling whistles with a fast trill, a few in a row.
+void AddTweet(std::vector<float>& out, size_t start, double baseHz, int notes, double level)
+{
+    const double note = 0.075, gap = 0.04;
+    for (int k = 0; k < notes; ++k) {
+        const size_t at = start + static_cast<size_t>(k * (note + gap) * kRate);
+        const size_t n = static_cast<size_t>(note * kRate);
+        double phase = 0;
+        const double hz = baseHz * (1.0 + 0.08 * (k % 2));
+        for (size_t i = 0; i < n && at + i < out.size(); ++i) {
+            const double t = static_cast<double>(i) / n;
+            const double sweep = hz * (1.0 + 0.35 * std::sin(kPi * t)) * (1.0 + 0.03 * std::sin(2 * kPi * 60 * t * note));
+            phase += 2.0 * kPi * sweep / kRate;
+            const double env = std::sin(kPi * t);
+            out[at + i] += static_cast<float>(level * env * env * std::sin(phase));
+        }
+    }
+}
+
+std::vector<float> Tweets(double seconds, double baseHz, int notes)
+{
+    std::vector<float> out(static_cast<size_t>(seconds * kRate), 0.0f);
+    AddTweet(out, 0, baseHz, notes, 1.0);
+    return out;
+}
+
+// An ambient bed with birds calling now and then, kept clear of the loop's cross-fade.
+std::vector<float> Garden(double seconds)
+{
+    std::vector<float> out = Ambient(seconds, 700, 0.5, 1.0);
+    Normalise(out, 0.12f);
+    const double calls[][3] = {{0.4, 3100, 4}, {1.7, 2600, 3}, {2.6, 3500, 5}, {4.1, 2900, 2}, {5.0, 3300, 3}};
+    for (const auto& c : calls)
+        AddTweet(out, static_cast<size_t>(c[0] * kRate), c[1], static_cast<int>(c[2]), 0.3);
+    return out;
+}
+
 void Normalise(std::vector<float>& s, float peak)
 {
     float top = 0;
@@ -209,6 +248,20 @@ int main(int argc, char** argv)
     write("Effects/LevelLost.flac", F::Flac, Arpeggio({7, 3, 0, -5}, 0.15, 0.5, 0.3, 0.3), 0.7f);
     write("Effects/SceneComplete.flac", F::Flac, Arpeggio({0, 7, 12, 19, 24}, 0.08, 0.4, 0.3, 0.5), 0.7f);
     write("Effects/CrisisAverted.flac", F::Flac, Arpeggio({5, 9, 12}, 0.12, 0.4, 0.3, 0.4), 0.7f);
+
+    // Board, book and story effects. Kept after the older ones so those keep their samples (they share
+    // one random sequence); every one peaks at half scale, about -6 dBFS.
+    write("Ambient/Environment3.ogg", F::OggVorbis, Garden(6.25), 0.45f);
+    write("Effects/TimeWarning.wav", F::Wav, Arpeggio({-9, -9, -9}, 0.3, 0.25, 0.3, 0.2), 0.5f);
+    write("Effects/FindItem.wav", F::Wav, Arpeggio({12, 19, 24}, 0.05, 0.45, 0.3, 0.35), 0.5f);
+    write("Effects/HintStart.wav", F::Wav, Arpeggio({7, 12, 16, 19}, 0.05, 0.35, 0.3, 0.45), 0.5f);
+    write("Effects/HintEnd.wav", F::Wav, Arpeggio({19, 16, 12}, 0.05, 0.3, 0.3, 0.3), 0.5f);
+    write("Effects/BluebirdThreshold.flac", F::Flac, Tweets(0.6, 3000, 5), 0.5f);
+    write("Effects/BluebirdFound.wav", F::Wav, Tweets(0.4, 3400, 3), 0.5f);
+    write("Effects/LevelStart.flac", F::Flac, Arpeggio({0, 4, 7, 12}, 0.11, 0.5, 0.3, 0.4), 0.5f);
+    write("Effects/MatchFlip.wav", F::Wav, Rustle(0.12, 1.0), 0.5f);
+    write("Effects/ChoiceMade.wav", F::Wav, Arpeggio({7, 12}, 0.07, 0.35, 0.3, 0.35), 0.5f);
+    write("Effects/StoryConclusion.flac", F::Flac, Arpeggio({0, 4, 7, 11, 12, 16}, 0.12, 0.6, 0.3, 0.4), 0.5f);
 
     std::printf("total %zu bytes\n", total);
     return ok ? 0 : 1;

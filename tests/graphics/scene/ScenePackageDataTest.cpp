@@ -1,0 +1,235 @@
+// The packed content as the board and the panel use it: every scene the catalogue names mounts from
+// its own archive, its board movie holds a picture for every item of its item file, and the
+// interface pictures keep the sizes their definitions are written against.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <map>
+#include <set>
+
+#include "engine/core/files/FSCompressedSource.h"
+#include "engine/core/files/FileManager.h"
+#include "engine/core/strings/EngineString.h"
+#include "engine/core/strings/StringUtil.h"
+#include "engine/core/xml/XmlCache.h"
+#include "engine/core/xml/XmlNode.h"
+#include "engine/graphics/image/PictureLoader.h"
+#include "engine/graphics/scene/DefinitionLibrary.h"
+#include "engine/graphics/scene/Definition_Image.h"
+#include "engine/graphics/scene/Definition_Movie.h"
+
+using namespace QuillEngine;
+
+namespace {
+
+constexpr uint32_t kMax = 4096;
+
+std::filesystem::path BinDir()
+{
+    return std::filesystem::read_symlink("/proc/self/exe").parent_path();
+}
+
+String Attribute(const XmlNode& node, StringView name)
+{
+    String value;
+    node.GetAttribute(name, value);
+    return value;
+}
+
+// Loads the picture of a library track that must be an image.
+bool LoadTrackPicture(FileManager& files, const Definition_Movie& movie, int32_t track, Image& image)
+{
+    const Definition_Base* definition = movie.ResolveTrackDefinition(track);
+    if (!definition || definition->GetType() != Definition_Base::Type_Image)
+        return false;
+    const auto* picture = static_cast<const Definition_Image*>(definition);
+    return LoadPicture(files, picture->GetSource(), kMax, image);
+}
+
+// The board counts a click on an item where the item's alpha is above this.
+constexpr uint32_t kHitAlpha = 60;
+
+struct AlphaCounts {
+    size_t clear = 0, hit = 0, opaque = 0, total = 0;
+};
+
+AlphaCounts CountAlpha(const Image& image)
+{
+    AlphaCounts counts;
+    for (uint32_t y = 0; y < image.height; ++y)
+        for (uint32_t x = 0; x < image.width; ++x) {
+            const uint32_t alpha = image.Pixel(x, y) >> 24;
+            counts.clear += alpha == 0;
+            counts.hit += alpha > kHitAlpha;
+            counts.opaque += alpha == 255;
+            ++counts.total;
+        }
+    return counts;
+}
+
+struct Photo {
+    String package, scene, sound;
+    int32_t items = 0;
+    double difficulty = 0;
+};
+
+std::vector<Photo> CataloguedScenes(FileManager& data)
+{
+    XmlCache cache(&data);
+    std::vector<Photo> photos;
+    const XmlNode* levels = cache.Get(u"Levels\\levels.xml");
+    if (!levels)
+        return photos;
+    for (const auto& level : levels->Children())
+        for (const auto& photo : level->Children()) {
+            if (photo->GetName() != u"PHOTO" || !Attribute(*photo, u"bonus").empty())
+                continue;
+            photos.push_back({Attribute(*photo, u"package"), Attribute(*photo, u"scene"), Attribute(*photo, u"sound"),
+                              ToInt(Attribute(*photo, u"items")), ToDouble(Attribute(*photo, u"difficulty"))});
+        }
+    return photos;
+}
+
+TEST(ScenePackageData, EveryCataloguedSceneMountsWithAPictureForEveryItem)
+{
+    const auto bin = BinDir();
+    if (!std::filesystem::exists(bin / "data.dat"))
+        GTEST_SKIP() << "the data archives are not built (target quill_data)";
+    FileManager data;
+    ASSERT_TRUE(data.AddSource(new FSCompressedSource(FromUtf8((bin / "data.dat").string()), u"data")));
+    std::set<String> declaredSounds;
+    {
+        XmlCache cache(&data);
+        const XmlNode* audio = cache.Get(u"Audio\\Audio.xml");
+        ASSERT_NE(audio, nullptr);
+        for (const auto& sound : audio->Children())
+            declaredSounds.insert(Attribute(*sound, u"name"));
+    }
+    const std::vector<Photo> photos = CataloguedScenes(data);
+    ASSERT_FALSE(photos.empty()) << "the catalogue names no scene";
+
+    for (const Photo& photo : photos) {
+        SCOPED_TRACE(ToUtf8(photo.scene));
+        EXPECT_TRUE(declaredSounds.count(photo.sound)) << "ambient sound " << ToUtf8(photo.sound);
+        FileManager files;
+        ASSERT_TRUE(files.AddSource(
+            new FSCompressedSource(FromUtf8((bin / ToUtf8(photo.package + u".dat")).string()), photo.package)));
+        XmlCache cache(&files);
+        const XmlNode* libraries = cache.Get(u"libraries.xml");
+        ASSERT_NE(libraries, nullptr);
+        DefinitionLibrary library;
+        ASSERT_TRUE(library.ImportLibraries(cache, *libraries, nullptr));
+        const Definition_Base* boardDefinition = library.GetDefinition(photo.scene, -1);
+        ASSERT_NE(boardDefinition, nullptr);
+        ASSERT_EQ(boardDefinition->GetType(), Definition_Base::Type_Movie);
+        const auto* board = static_cast<const Definition_Movie*>(boardDefinition);
+
+        // The background covers the whole board, so a miss anywhere reaches it.
+        Image background;
+        ASSERT_TRUE(LoadTrackPicture(files, *board, 0, background));
+        EXPECT_EQ(background.width, 800u);
+        EXPECT_EQ(background.height, 600u);
+        EXPECT_EQ(CountAlpha(background).opaque, size_t(800 * 600));
+
+        std::map<String, int32_t> trackOf;
+        for (size_t i = 0; i < board->GetTracks().size(); ++i)
+            trackOf[board->GetTracks()[i].instanceName] = static_cast<int32_t>(i);
+
+        const XmlNode* itemFile = cache.Get(u"Levels\\" + photo.scene + u".xml");
+        ASSERT_NE(itemFile, nullptr);
+        int32_t findable = 0, easy = 0, bluebirds = 0;
+        std::set<int32_t> difficulties;
+        for (const auto& item : itemFile->Children()) {
+            const String id = Attribute(*item, u"id");
+            SCOPED_TRACE(ToUtf8(id));
+            const String name = Attribute(*item, u"name");
+            const int32_t difficulty = ToInt(Attribute(*item, u"difficulty"));
+            if (name.find(u"Bluebird") != String::npos) {
+                ++bluebirds;
+            } else {
+                ++findable;
+                easy += difficulty == 1;
+                difficulties.insert(difficulty);
+            }
+            if (!Attribute(*item, u"group").empty()) {
+                EXPECT_FALSE(Attribute(*item, u"plural").empty()) << "a group without a plural never matches";
+            }
+
+            ASSERT_TRUE(trackOf.count(id)) << "no child of the board has this id";
+            const InstanceTrack& track = board->GetTracks()[trackOf[id]];
+            ASSERT_FALSE(track.keys.empty());
+            EXPECT_GT(track.keys[0].x, 144.0f) << "the panel covers the left strip";
+            const Definition_Base* itemDefinition = board->ResolveTrackDefinition(trackOf[id]);
+            ASSERT_NE(itemDefinition, nullptr);
+            ASSERT_EQ(itemDefinition->GetType(), Definition_Base::Type_Movie) << "each item is a movie";
+            const auto* movie = static_cast<const Definition_Movie*>(itemDefinition);
+            ASSERT_FALSE(movie->GetTracks().empty());
+            const InstanceTrack& pictureTrack = movie->GetTracks()[0];
+            Image picture;
+            ASSERT_TRUE(LoadTrackPicture(files, *movie, 0, picture));
+            // Centre-registered and unscaled: the picture's centre sits at the item's position.
+            EXPECT_FLOAT_EQ(pictureTrack.regX * 2, float(picture.width));
+            EXPECT_FLOAT_EQ(pictureTrack.regY * 2, float(picture.height));
+            ASSERT_FALSE(pictureTrack.keys.empty());
+            EXPECT_FLOAT_EQ(pictureTrack.keys[0].scaleX, 1.0f);
+            EXPECT_FLOAT_EQ(pictureTrack.keys[0].scaleY, 1.0f);
+            EXPECT_GE(std::min(picture.width, picture.height), 36u) << "too small to recognise";
+            // Wholly on the board, so no part of an item is cut off by the screen's edge.
+            EXPECT_GE(track.keys[0].x - pictureTrack.regX, 0.0f);
+            EXPECT_GE(track.keys[0].y - pictureTrack.regY, 0.0f);
+            EXPECT_LE(track.keys[0].x + pictureTrack.regX, 800.0f);
+            EXPECT_LE(track.keys[0].y + pictureTrack.regY, 600.0f);
+            // A cut-out shape: clear around it and hittable inside, so hits follow the outline.
+            const AlphaCounts alpha = CountAlpha(picture);
+            EXPECT_GT(alpha.clear, alpha.total / 10);
+            EXPECT_GT(alpha.hit, alpha.total / 10);
+        }
+        EXPECT_GE(findable, photo.items);
+        EXPECT_GE(easy, int32_t(photo.items * photo.difficulty + 0.5));
+        EXPECT_TRUE(difficulties.count(2) && difficulties.count(4));
+        EXPECT_GE(bluebirds, 2);
+        EXPECT_LE(bluebirds, 3);
+    }
+}
+
+// The board panel and the dialogs are defined against these picture sizes.
+TEST(ScenePackageData, InterfacePicturesKeepTheirSizes)
+{
+    const auto bin = BinDir();
+    if (!std::filesystem::exists(bin / "ui.dat"))
+        GTEST_SKIP() << "the data archives are not built (target quill_data)";
+    FileManager files;
+    ASSERT_TRUE(files.AddSource(new FSCompressedSource(FromUtf8((bin / "ui.dat").string()), u"ui")));
+    const struct {
+        const char16_t* name;
+        uint32_t width, height;
+    } pictures[] = {
+        {u"Panel", 144, 600},        {u"DialogSmall", 400, 240},  {u"DialogLarge", 520, 380},
+        {u"ButtonRose_0", 170, 46},  {u"ButtonRose_1", 170, 46},  {u"ButtonRose_2", 170, 46},
+        {u"ButtonSage_0", 170, 46},  {u"ButtonSage_1", 170, 46},  {u"ButtonSage_2", 170, 46},
+        {u"HintButton_0", 64, 64},   {u"HintButton_1", 64, 64},   {u"HintButton_2", 64, 64},
+        {u"MenuButton_0", 64, 64},   {u"MenuButton_1", 64, 64},   {u"MenuButton_2", 64, 64},
+        {u"ModalBkg", 8, 8},         {u"PauseOverlay", 8, 8},     {u"HintArrow", 64, 64},
+        {u"Bluebird", 96, 96},       {u"Clock", 40, 40},          {u"Checkmark", 24, 24},
+        {u"FoundStrike", 120, 4},
+    };
+    for (const auto& expected : pictures) {
+        SCOPED_TRACE(ToUtf8(expected.name));
+        Image image;
+        ASSERT_TRUE(LoadPicture(files, String(u"Pictures\\") + expected.name + u".png", kMax, image));
+        EXPECT_EQ(image.width, expected.width);
+        EXPECT_EQ(image.height, expected.height);
+    }
+    // The modal backing hides what is behind it; the pause overlay only dims it.
+    Image modal, pause;
+    ASSERT_TRUE(LoadPicture(files, u"Pictures\\ModalBkg.png", kMax, modal));
+    ASSERT_TRUE(LoadPicture(files, u"Pictures\\PauseOverlay.png", kMax, pause));
+    EXPECT_EQ(CountAlpha(modal).opaque, size_t(64));
+    const uint32_t pauseAlpha = pause.Pixel(4, 4) >> 24;
+    EXPECT_GT(pauseAlpha, 100u);
+    EXPECT_LT(pauseAlpha, 200u);
+}
+
+} // namespace
