@@ -7,7 +7,6 @@
 #include "engine/script/LuaStack.h"
 #include "engine/script/LuaState.h"
 #include "engine/script/LuaValueRef.h"
-#include "engine/script/ScriptBinding.h"
 
 namespace QuillEngine {
 
@@ -95,22 +94,6 @@ void LuaMgr::RegisterGlobals()
         }
         commandConsole_ = console;
     }
-
-    using QuillLua::MakeBoundCallee;
-    using QuillLua::RegisterDirect;
-    const LuaValueRef globals = state_->GetGlobals();
-    RegisterDirect(globals, "log", MakeBoundCallee(this, &LuaMgr::Log));
-    RegisterDirect(globals, "console", MakeBoundCallee(this, &LuaMgr::ExecuteConsole));
-    RegisterDirect(globals, "GetMouseX", MakeBoundCallee(this, &LuaMgr::GetMouseX));
-    RegisterDirect(globals, "GetMouseY", MakeBoundCallee(this, &LuaMgr::GetMouseY));
-    RegisterDirect(globals, "GetMouseButtonDownL", MakeBoundCallee(this, &LuaMgr::GetMouseButtonDownL));
-    RegisterDirect(globals, "GetMouseButtonDownM", MakeBoundCallee(this, &LuaMgr::GetMouseButtonDownM));
-    RegisterDirect(globals, "GetMouseButtonDownR", MakeBoundCallee(this, &LuaMgr::GetMouseButtonDownR));
-    RegisterDirect(globals, "PlaySound", MakeBoundCallee(this, &LuaMgr::PlaySound));
-    RegisterDirect(globals, "PlaySoundEx", MakeBoundCallee(this, &LuaMgr::PlaySoundEx));
-    RegisterDirect(globals, "IsDebug", MakeBoundCallee(this, &LuaMgr::IsDebug));
-    RegisterDirect(globals, "IsRelease", MakeBoundCallee(this, &LuaMgr::IsRelease));
-    RegisterDirect(globals, "IsRetail", MakeBoundCallee(this, &LuaMgr::IsRetail));
 }
 
 bool LuaMgr::DoFile(const String& name)

@@ -1,7 +1,8 @@
 #pragma once
-// The engine's script host: owns the script state, builds the metatables, reads scripts through
-// the file manager, registers the script globals and the "lua." console commands, and runs
-// script files by name.
+// The engine's script host: owns the script state, builds the (empty) metatables, reads scripts
+// through the file manager, registers the "lua." console commands, and runs script files by name.
+// What scripts can call is bound by the engine's binding layer (engine/bindings), which fills the
+// metatables and binds the globals below to this object.
 //
 // Script errors, and whatever scripts print through LOG and _ALERT, go nowhere: the engine
 // carries on after a failed script.
@@ -51,7 +52,7 @@ public:
     // Creates the state with its libraries, silences its print output, builds the metatables,
     // sets LUA_PATH and LUA_CPATH and installs the file loader. False when no state could be made.
     bool Init();
-    // Registers the "lua." console commands and the script globals. Needs Init.
+    // Registers the "lua." console commands on the linked console. Needs Init.
     void RegisterGlobals();
     // Runs "script\" + name from the file manager. True when the file was found, had data and was
     // run, whether or not the script itself succeeded.
@@ -64,7 +65,7 @@ public:
     void SetGlobalNumber(const char* name, double value);
     void SetGlobalString(const char* name, const char* text);
 
-    // A script object for a played sound: a table whose methods are those of SoundMetaTable. The
+    // A script object for a played sound: a table whose metatable is SoundMetaTable. The
     // engine hands none out by itself; the handle copies live as long as the manager.
     QuillLua::LuaValueRef CreateSoundObject(const SoundHandle& sound);
     // The sound behind a pointer taken from a script object, or null when the pointer is not one
@@ -100,7 +101,7 @@ public:
 
     void OnConsoleCommand(const std::vector<String>& arguments, const Handle& instance) override;
 
-    // Script globals (bound to this object by RegisterGlobals).
+    // The operations behind the script globals (bound by engine/bindings).
     void Log(std::string_view text);
     void ExecuteConsole(std::string_view text);
     int32_t GetMouseX() const;
