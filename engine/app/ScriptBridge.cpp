@@ -74,7 +74,7 @@ void ScriptBridge::OnInstanceReleased(Instance_Base& instance)
         return;
     // Only the Instance_Base part is used: the instance may be in its destructor.
     const InstanceScriptTable* parent = ScriptTableOf(HandleEx::ResolveInstance(instance.Instance_Base::GetParent()));
-    lua->ReleaseInstanceObject(own->table, instance.Name(), parent ? parent->table : LuaValueRef());
+    lua->ReleaseInstanceObject(&instance, own->table, instance.Name(), parent ? parent->table : LuaValueRef());
 }
 
 void ScriptBridge::Call(const InstanceHandle& movie, const char* handler)

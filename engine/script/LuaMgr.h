@@ -80,14 +80,18 @@ public:
 
     // A new script table for a scene instance: its metatable by `kind`, its "__object" member a
     // boxed pointer to `object`. An instance named exactly "root" becomes the global `root`; any
-    // other is set in `parentTable` under ScriptKey(name) (replacing an earlier member). Nil when
-    // there is no state.
+    // other is set in `parentTable` under ScriptKey(name) (replacing an earlier member), except
+    // under "__object", which would replace the parent's own pointer: such a child is reached
+    // through its instance only. Nil when there is no state.
     QuillLua::LuaValueRef CreateInstanceObject(void* object, int32_t kind, StringView name,
                                                const QuillLua::LuaValueRef& parentTable);
     // Unhooks a destroyed instance's table: the parent's member under ScriptKey(name) is cleared
-    // when the parent table is given, and the table's metatable becomes EmptyMetaTable, so that a
-    // script still holding it finds no methods on it.
-    void ReleaseInstanceObject(const QuillLua::LuaValueRef& table, StringView name,
+    // when the parent table is given and that member is still this table (a newer child of the
+    // same name keeps its entry); the boxed pointer to `object` that the table holds is zeroed, in
+    // every table a script copied it to, so that no method reaches the dead instance (or another
+    // one made later at its address); and the table's metatable becomes EmptyMetaTable, so that
+    // a script still holding it finds no methods on it.
+    void ReleaseInstanceObject(void* object, const QuillLua::LuaValueRef& table, StringView name,
                                const QuillLua::LuaValueRef& parentTable);
     // True when the table itself (not its metatable) holds a function under `name`.
     bool HasHandler(const QuillLua::LuaValueRef& table, const char* name) const;
