@@ -8,6 +8,7 @@
 // carries on after a failed script.
 
 #include "engine/core/console/Console.h"
+#include "engine/core/console/ConsoleCommands.h"
 #include "engine/core/strings/EngineString.h"
 #include "engine/core/Singleton.h"
 
@@ -133,8 +134,7 @@ private:
 
     QuillLua::LuaState* state_ = nullptr;
     EngineLinks links_;
-    Console* commandConsole_ = nullptr; // the console our commands were registered on
-    std::vector<String> registeredCommands_;
+    ConsoleCommands commands_;
     std::vector<std::unique_ptr<SoundHandle>> soundObjects_;
 };
 

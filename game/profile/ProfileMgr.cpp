@@ -9,11 +9,7 @@ using namespace QuillEngine;
 
 namespace {
 
-struct ProfileCommand {
-    const char16_t* path;
-    int32_t params;
-};
-const ProfileCommand kCommands[] = {
+constexpr ConsoleCommandSpec kCommands[] = {
     {u"profile.unlockbook", 0},
     {u"profile.new", 1},
     {u"profile.switch", 1},
@@ -32,20 +28,11 @@ const XmlNode* FirstChildNamed(const XmlNode& parent, StringView name)
 
 ProfileMgr::ProfileMgr(Game* owner, Console* console) : m_owner(owner)
 {
-    if (console) {
-        for (const ProfileCommand& c : kCommands)
-            console->RegisterCommand(c.path, c.params, this);
-        m_console = console;
-    }
+    if (console)
+        m_commands.Register(*console, *this, kCommands);
 }
 
-ProfileMgr::~ProfileMgr()
-{
-    if (m_console) {
-        for (const ProfileCommand& c : kCommands)
-            m_console->UnregisterCommand(c.path);
-    }
-}
+ProfileMgr::~ProfileMgr() = default;
 
 bool ProfileMgr::Load()
 {

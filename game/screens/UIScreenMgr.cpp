@@ -12,15 +12,14 @@ namespace {
 
 constexpr const char16_t* kShowCommand = u"screenmgr.show";
 constexpr const char16_t* kHideCommand = u"screenmgr.hide";
+constexpr ConsoleCommandSpec kCommands[] = {{kShowCommand, 1}, {kHideCommand, 1}};
 
 } // namespace
 
-UIScreenMgr::UIScreenMgr(Game* owner, Console* console) : m_owner(owner), m_console(console)
+UIScreenMgr::UIScreenMgr(Game* owner, Console* console) : m_owner(owner)
 {
-    if (m_console) {
-        m_console->RegisterCommand(kShowCommand, 1, this);
-        m_console->RegisterCommand(kHideCommand, 1, this);
-    }
+    if (console)
+        m_commands.Register(*console, *this, kCommands);
     UserInterface* ui = UserInterface::Instance();
     if (Instance_Movie* root = ui ? ui->GetRoot() : nullptr) {
         m_dialogsCreated = root->CreateEmptyChild(u"dialogs");
@@ -32,10 +31,7 @@ UIScreenMgr::UIScreenMgr(Game* owner, Console* console) : m_owner(owner), m_cons
 
 UIScreenMgr::~UIScreenMgr()
 {
-    if (m_console) {
-        m_console->UnregisterCommand(kShowCommand);
-        m_console->UnregisterCommand(kHideCommand);
-    }
+    m_commands.Unregister();
     // Scripts outlive the manager: their globals must not reach a deleted one.
     m_scriptGlobals.reset();
     m_open.clear();

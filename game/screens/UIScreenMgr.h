@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "engine/core/console/Console.h"
+#include "engine/core/console/ConsoleCommands.h"
 #include "engine/core/strings/EngineString.h"
 #include "engine/core/Singleton.h"
 #include "engine/graphics/scene/InstanceTree.h"
@@ -61,7 +62,7 @@ public:
 
 private:
     Game* m_owner;
-    QuillEngine::Console* m_console;
+    QuillEngine::ConsoleCommands m_commands;
     QuillEngine::InstanceHandle m_dialogs;
     QuillEngine::InstanceHandle m_dialogsCreated;
     std::vector<std::unique_ptr<UIScreen>> m_open;
