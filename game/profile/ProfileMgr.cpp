@@ -265,8 +265,11 @@ LevelRecord* ProfileMgr::FindLevelTemplate(int32_t number) const
 
 void ProfileMgr::OpenNextLevel()
 {
-    if (m_current)
-        m_current->OpenNextLevel();
+    if (!m_current || !m_current->OpenNextLevel())
+        return;
+    RequestSave();
+    if (m_book)
+        m_book->UpdatePageControls();
 }
 
 void ProfileMgr::OnConsoleCommand(const std::vector<String>& arguments, const Handle&)
@@ -276,8 +279,11 @@ void ProfileMgr::OnConsoleCommand(const std::vector<String>& arguments, const Ha
     const String& command = arguments[0];
     const String argument = arguments.size() > 1 ? arguments[1] : String();
     if (EqualsNoCase(command, u"profile.unlockbook")) {
-        if (m_current)
+        if (m_current) {
             m_current->UnlockBook();
+            if (m_book)
+                m_book->UpdatePageControls();
+        }
     } else if (EqualsNoCase(command, u"profile.new")) {
         NewProfile(argument);
     } else if (EqualsNoCase(command, u"profile.switch")) {
