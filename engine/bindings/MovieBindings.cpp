@@ -1,9 +1,13 @@
 // The movie's own methods. A movie table also carries the instance methods
 // (InstanceBindings.cpp), which replace an own method of the same name.
 
+#include "engine/bindings/ScriptBindings.h"
+
+#include <algorithm>
+#include <cmath>
+
 #include "engine/bindings/InstanceScriptTable.h"
 #include "engine/bindings/InstanceSelf.h"
-#include "engine/bindings/ScriptBindings.h"
 #include "engine/core/strings/EngineString.h"
 #include "engine/graphics/scene/Instance_Movie.h"
 #include "engine/graphics/scene/UserInterface.h"
@@ -47,11 +51,28 @@ bool MovieSetFrameFromLabel(Instance_Movie* movie, std::string_view label)
     return movie->SetFrameFromLabel(FromCp1252(label));
 }
 
-// Seam: particle emitters are not attached to movies until the particle emitters land; the
-// manager provides no emitter definition yet, so creating one does nothing, as for an unknown
-// definition, and there is nothing to delete.
-void MovieCreateParticleEmitter(Instance_Movie*, std::string_view, std::string_view, float, float) {}
-void MovieDeleteAllParticleEmitters(Instance_Movie*) {}
+// A script coordinate in whole units: truncated, saturated at the 32-bit range, 0 for NaN.
+int32_t WholeUnits(float value)
+{
+    if (std::isnan(value))
+        return 0;
+    return static_cast<int32_t>(std::clamp(std::trunc(static_cast<double>(value)), -2147483648.0, 2147483647.0));
+}
+
+// Loads the effect file `definition` (a file loaded before keeps its definitions) and makes its
+// emitter `name` on this movie at (x, y); nothing, and no error, when the file or the emitter
+// does not exist. The movie places emitters at whole units.
+void MovieCreateParticleEmitter(Instance_Movie* movie, std::string_view definition, std::string_view name, float x,
+                                float y)
+{
+    movie->CreateParticleEmitter(FromCp1252(definition), FromCp1252(name), WholeUnits(x),
+                                 WholeUnits(y));
+}
+
+void MovieDeleteAllParticleEmitters(Instance_Movie* movie)
+{
+    movie->DeleteAllParticleEmitters();
+}
 
 } // namespace
 
