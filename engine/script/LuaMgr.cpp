@@ -16,7 +16,7 @@ using QuillLua::LuaValueRef;
 
 namespace {
 
-constexpr ConsoleCommandSpec kCommands[] = {
+constexpr ConsoleCommandEntry kCommands[] = {
     {u"lua.setglobalstr", 2}, {u"lua.setglobalnum", 2}, {u"lua.getglobalstr", 1},
     {u"lua.getglobalnum", 1}, {u"lua.dostring", 1},     {u"lua.dofile", 1},
 };

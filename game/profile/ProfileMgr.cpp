@@ -9,7 +9,7 @@ using namespace QuillEngine;
 
 namespace {
 
-constexpr ConsoleCommandSpec kCommands[] = {
+constexpr ConsoleCommandEntry kCommands[] = {
     {u"profile.unlockbook", 0},
     {u"profile.new", 1},
     {u"profile.switch", 1},

@@ -12,7 +12,7 @@ namespace {
 
 constexpr const char16_t* kShowCommand = u"screenmgr.show";
 constexpr const char16_t* kHideCommand = u"screenmgr.hide";
-constexpr ConsoleCommandSpec kCommands[] = {{kShowCommand, 1}, {kHideCommand, 1}};
+constexpr ConsoleCommandEntry kCommands[] = {{kShowCommand, 1}, {kHideCommand, 1}};
 
 } // namespace
 

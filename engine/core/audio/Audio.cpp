@@ -14,7 +14,7 @@ namespace pa = QuillPlatform::Audio;
 
 namespace {
 
-constexpr ConsoleCommandSpec kCommands[] = {
+constexpr ConsoleCommandEntry kCommands[] = {
     {u"audio.setclassvolume", 2},
     {u"audio.getclassvolume", 1},
     {u"audio.playsound", 1},

@@ -5,7 +5,7 @@
 namespace QuillEngine {
 
 ConsoleCommands::ConsoleCommands(Console& console, IConsoleHandler& handler,
-                                 std::span<const ConsoleCommandSpec> commands)
+                                 std::span<const ConsoleCommandEntry> commands)
 {
     Register(console, handler, commands);
 }
@@ -33,12 +33,12 @@ ConsoleCommands& ConsoleCommands::operator=(ConsoleCommands&& other) noexcept
 }
 
 bool ConsoleCommands::Register(Console& console, IConsoleHandler& handler,
-                               std::span<const ConsoleCommandSpec> commands)
+                               std::span<const ConsoleCommandEntry> commands)
 {
     Unregister();
     m_console = &console;
     bool all = true;
-    for (const ConsoleCommandSpec& command : commands) {
+    for (const ConsoleCommandEntry& command : commands) {
         if (console.RegisterCommand(command.path, command.paramCount, &handler))
             m_paths.emplace_back(command.path);
         else

@@ -14,7 +14,7 @@
 
 namespace QuillEngine {
 
-struct ConsoleCommandSpec {
+struct ConsoleCommandEntry {
     const char16_t* path;
     int32_t paramCount;
 };
@@ -22,7 +22,7 @@ struct ConsoleCommandSpec {
 class ConsoleCommands {
 public:
     ConsoleCommands() = default;
-    ConsoleCommands(Console& console, IConsoleHandler& handler, std::span<const ConsoleCommandSpec> commands);
+    ConsoleCommands(Console& console, IConsoleHandler& handler, std::span<const ConsoleCommandEntry> commands);
     ~ConsoleCommands();
     ConsoleCommands(const ConsoleCommands&) = delete;
     ConsoleCommands& operator=(const ConsoleCommands&) = delete;
@@ -31,7 +31,7 @@ public:
 
     // Unregisters what this object holds, then registers `commands` on `console`. True when
     // every command was taken.
-    bool Register(Console& console, IConsoleHandler& handler, std::span<const ConsoleCommandSpec> commands);
+    bool Register(Console& console, IConsoleHandler& handler, std::span<const ConsoleCommandEntry> commands);
     void Unregister();
     // Drops the registration without calling the console (which may be gone).
     void Forget();

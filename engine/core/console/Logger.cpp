@@ -17,7 +17,7 @@ constexpr Category kCategories[] = {
     {u"lua", 0x2000},    {u"engine", 0xFFFFEFEE}, // every bit except "game", 0x1 and 0x10
 };
 
-constexpr ConsoleCommandSpec kCommands[] = {
+constexpr ConsoleCommandEntry kCommands[] = {
     {u"log.enable", 1},     {u"log.enableall", 0}, {u"log.disable", 1},
     {u"log.disableall", 0}, {u"log.filteron", 1},  {u"log.filteroff", 0},
 };

@@ -22,7 +22,7 @@ struct CountingHandler : IConsoleHandler {
     int calls = 0;
 };
 
-constexpr ConsoleCommandSpec kTable[] = {{u"demo.one", 0}, {u"demo.two", 1}, {u"taken", 0}};
+constexpr ConsoleCommandEntry kTable[] = {{u"demo.one", 0}, {u"demo.two", 1}, {u"taken", 0}};
 
 } // namespace
 
