@@ -28,9 +28,7 @@ namespace QuillEngine {
 class Instance_Base;
 class Instance_Movie;
 
-class ScriptBridge : public UserInterface::IScriptHandlers,
-                     public IScriptSelfResolver,
-                     public Singleton<ScriptBridge> {
+class ScriptBridge : public UserInterface::IScriptHandlers, public IScriptSelfResolver, public Singleton<ScriptBridge> {
 public:
     // Binds the instance methods into the current LuaMgr's metatables and installs itself on the
     // current UserInterface, giving every instance already registered there its table.

@@ -65,8 +65,7 @@ int32_t WholeUnits(float value)
 void MovieCreateParticleEmitter(Instance_Movie* movie, std::string_view definition, std::string_view name, float x,
                                 float y)
 {
-    movie->CreateParticleEmitter(FromCp1252(definition), FromCp1252(name), WholeUnits(x),
-                                 WholeUnits(y));
+    movie->CreateParticleEmitter(FromCp1252(definition), FromCp1252(name), WholeUnits(x), WholeUnits(y));
 }
 
 void MovieDeleteAllParticleEmitters(Instance_Movie* movie)

@@ -20,7 +20,6 @@ using QuillTest::LuaMgrFixture;
 
 namespace fs = std::filesystem;
 
-
 TEST_F(LuaMgrFixture, InitBuildsPathsAndEmptyMetaTables)
 {
     EXPECT_EQ(LuaMgr::Instance(), manager.get());
@@ -30,7 +29,8 @@ TEST_F(LuaMgrFixture, InitBuildsPathsAndEmptyMetaTables)
                   "                     'TextMetaTable'}) do assert(type(_G[n]) == 'table', n) end\n"
                   "assert(next(EmptyMetaTable) == nil)\n"
                   "for _, n in ipairs({'SoundMetaTable', 'MovieMetaTable', 'ImageMetaTable', 'TextMetaTable'}) do\n"
-                  "    local t = _G[n] assert(t.__index == t, n) assert(next(t, '__index') == nil and next(t) == '__index', n)\n"
+                  "    local t = _G[n] assert(t.__index == t, n)\n"
+                  "    assert(next(t, '__index') == nil and next(t) == '__index', n)\n"
                   "end\n"
                   "-- The manager alone binds no API: that is the binding layer's work.\n"
                   "assert(log == nil and console == nil and PlaySound == nil and GetMouseX == nil)"),
@@ -198,5 +198,3 @@ TEST_F(LuaMgrFixture, CommandsLeaveTheConsoleWithTheManager)
     console.Execute(u"lua.dostring again = 1", false);
     EXPECT_EQ(manager->GetGlobalNumber("again"), 1);
 }
-
-

@@ -73,7 +73,6 @@ struct LuaMgrFixture : ::testing::Test {
     std::unique_ptr<LuaMgr> manager;
 };
 
-
 // The manager with a working audio service beside it.
 struct LuaMgrAudioFixture : LuaMgrFixture {
     LuaMgrAudioFixture()
@@ -104,6 +103,5 @@ struct LuaMgrAudioFixture : LuaMgrFixture {
     ResourceCache cache;
     Audio audio{&cache};
 };
-
 
 } // namespace QuillTest
