@@ -5,11 +5,13 @@
 // - it gives every instance a script table when the UserInterface registers it and unhooks the
 //   table when the instance is released;
 // - it runs a movie's script handlers for the UserInterface and the movies' timelines;
-// - it binds the movie, image and text methods into the script manager's metatables.
+// - it binds the script API (engine/bindings) into the script manager and resolves the self of
+//   the instance methods.
 //
 // Boxed pointers carry no type: a method's self pointer is accepted only while this bridge knows
 // it as the pointer of an instance whose handle still resolves to it, of the method's kind.
 
+#include "engine/bindings/InstanceSelf.h"
 #include "engine/core/Singleton.h"
 #include "engine/graphics/scene/UserInterface.h"
 
@@ -26,7 +28,7 @@ namespace QuillEngine {
 class Instance_Base;
 class Instance_Movie;
 
-class ScriptBridge : public UserInterface::IScriptHandlers, public Singleton<ScriptBridge> {
+class ScriptBridge : public UserInterface::IScriptHandlers, public IScriptSelfResolver, public Singleton<ScriptBridge> {
 public:
     // Binds the instance methods into the current LuaMgr's metatables and installs itself on the
     // current UserInterface, giving every instance already registered there its table.
@@ -46,7 +48,7 @@ public:
 
     // The instance behind a script object's pointer, or null when the pointer names no live
     // instance (of that kind).
-    Instance_Base* ResolveSelf(void* pointer) const;
+    Instance_Base* ResolveSelf(void* pointer) const override;
     Instance_Movie* ResolveSelfMovie(void* pointer) const;
 
 private:

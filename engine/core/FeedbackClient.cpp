@@ -45,24 +45,21 @@ constexpr FeedbackTable kDefaults = {
     Default0,         DefaultQuery,      Default0,
 };
 
-template <class Fn> void Bind(QuillPlatform::DynamicLibrary& library, int ordinal, Fn& entry, int& bound)
+template <class Fn> void Bind(QuillPlatform::DynamicLibrary& library, int ordinal, Fn& entry)
 {
     const std::string name = "QGFBClient_" + std::to_string(ordinal);
     if (void* symbol = library.Symbol(name.c_str())) {
         entry = reinterpret_cast<Fn>(symbol);
-        ++bound;
     }
 }
 
 } // namespace
 
 FeedbackTable FeedbackClient::s_table = kDefaults;
-int FeedbackClient::s_bound = 0;
 
 void FeedbackClient::ResetToDefaults()
 {
     s_table = kDefaults;
-    s_bound = 0;
 }
 
 bool FeedbackClient::Load(const void* startRecord)
@@ -85,36 +82,34 @@ bool FeedbackClient::LoadFromFolder(const void* startRecord, const std::string& 
         return false;
     library->Keep();
 
-    int bound = 0;
     FeedbackTable& t = s_table;
-    Bind(*library, 1, t.e1, bound);
-    Bind(*library, 2, t.e2, bound);
-    Bind(*library, 3, t.e3, bound);
-    Bind(*library, 4, t.e4, bound);
-    Bind(*library, 5, t.e5, bound);
-    Bind(*library, 6, t.e6, bound);
-    Bind(*library, 7, t.e7, bound);
-    Bind(*library, 8, t.e8, bound);
-    Bind(*library, 9, t.e9, bound);
-    Bind(*library, 10, t.e10, bound);
-    Bind(*library, 11, t.e11, bound);
-    Bind(*library, 12, t.e12, bound);
-    Bind(*library, 13, t.e13, bound);
-    Bind(*library, 14, t.e14, bound);
-    Bind(*library, 15, t.e15, bound);
-    Bind(*library, 16, t.e16, bound);
-    Bind(*library, 17, t.e17, bound);
-    Bind(*library, 18, t.e18, bound);
-    Bind(*library, 19, t.e19, bound);
-    Bind(*library, 20, t.e20, bound);
-    Bind(*library, 21, t.e21, bound);
-    Bind(*library, 22, t.e22, bound);
-    Bind(*library, 23, t.e23, bound);
-    Bind(*library, 24, t.e24, bound);
-    Bind(*library, 25, t.e25, bound);
-    Bind(*library, 26, t.e26, bound);
-    Bind(*library, 27, t.e27, bound);
-    s_bound = bound;
+    Bind(*library, 1, t.e1);
+    Bind(*library, 2, t.e2);
+    Bind(*library, 3, t.e3);
+    Bind(*library, 4, t.e4);
+    Bind(*library, 5, t.e5);
+    Bind(*library, 6, t.e6);
+    Bind(*library, 7, t.e7);
+    Bind(*library, 8, t.e8);
+    Bind(*library, 9, t.e9);
+    Bind(*library, 10, t.e10);
+    Bind(*library, 11, t.e11);
+    Bind(*library, 12, t.e12);
+    Bind(*library, 13, t.e13);
+    Bind(*library, 14, t.e14);
+    Bind(*library, 15, t.e15);
+    Bind(*library, 16, t.e16);
+    Bind(*library, 17, t.e17);
+    Bind(*library, 18, t.e18);
+    Bind(*library, 19, t.e19);
+    Bind(*library, 20, t.e20);
+    Bind(*library, 21, t.e21);
+    Bind(*library, 22, t.e22);
+    Bind(*library, 23, t.e23);
+    Bind(*library, 24, t.e24);
+    Bind(*library, 25, t.e25);
+    Bind(*library, 26, t.e26);
+    Bind(*library, 27, t.e27);
     return t.e1(startRecord) != 0;
 }
 

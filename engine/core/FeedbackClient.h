@@ -93,15 +93,12 @@ public:
     // The same from another folder (ending in '/'); for tests.
     static bool LoadFromFolder(const void* startRecord, const std::string& folder);
 
-    // How many entries the last Load bound to library exports.
-    static int BoundCount() { return s_bound; }
     // Puts every entry back to its default (a loaded library stays loaded).
     static void ResetToDefaults();
 
 private:
     static FeedbackTable s_table;
     static inline const FeedbackTable* s_sink = nullptr;
-    static int s_bound;
 };
 
 } // namespace QuillEngine

@@ -7,7 +7,6 @@
 #include "engine/script/LuaStack.h"
 #include "engine/script/LuaState.h"
 #include "engine/script/LuaValueRef.h"
-#include "engine/script/ScriptBinding.h"
 
 namespace QuillEngine {
 
@@ -17,12 +16,7 @@ using QuillLua::LuaValueRef;
 
 namespace {
 
-struct CommandSpec {
-    const char16_t* path;
-    int32_t paramCount;
-};
-
-constexpr CommandSpec kCommands[] = {
+constexpr ConsoleCommandEntry kCommands[] = {
     {u"lua.setglobalstr", 2}, {u"lua.setglobalnum", 2}, {u"lua.getglobalstr", 1},
     {u"lua.getglobalnum", 1}, {u"lua.dostring", 1},     {u"lua.dofile", 1},
 };
@@ -84,33 +78,11 @@ void LuaMgr::RegisterGlobals()
     if (!state_) {
         return;
     }
-    if (Console* console = LinkedConsole()) {
-        if (commandConsole_ != console) {
-            UnregisterCommands();
-        }
-        for (const CommandSpec& command : kCommands) {
-            if (console->RegisterCommand(command.path, command.paramCount, this)) {
-                registeredCommands_.emplace_back(command.path);
-            }
-        }
-        commandConsole_ = console;
+    Console* console = LinkedConsole();
+    if (console && commands_.GetConsole() != console) {
+        UnregisterCommands();
+        commands_.Register(*console, *this, kCommands);
     }
-
-    using QuillLua::MakeBoundCallee;
-    using QuillLua::RegisterDirect;
-    const LuaValueRef globals = state_->GetGlobals();
-    RegisterDirect(globals, "log", MakeBoundCallee(this, &LuaMgr::Log));
-    RegisterDirect(globals, "console", MakeBoundCallee(this, &LuaMgr::ExecuteConsole));
-    RegisterDirect(globals, "GetMouseX", MakeBoundCallee(this, &LuaMgr::GetMouseX));
-    RegisterDirect(globals, "GetMouseY", MakeBoundCallee(this, &LuaMgr::GetMouseY));
-    RegisterDirect(globals, "GetMouseButtonDownL", MakeBoundCallee(this, &LuaMgr::GetMouseButtonDownL));
-    RegisterDirect(globals, "GetMouseButtonDownM", MakeBoundCallee(this, &LuaMgr::GetMouseButtonDownM));
-    RegisterDirect(globals, "GetMouseButtonDownR", MakeBoundCallee(this, &LuaMgr::GetMouseButtonDownR));
-    RegisterDirect(globals, "PlaySound", MakeBoundCallee(this, &LuaMgr::PlaySound));
-    RegisterDirect(globals, "PlaySoundEx", MakeBoundCallee(this, &LuaMgr::PlaySoundEx));
-    RegisterDirect(globals, "IsDebug", MakeBoundCallee(this, &LuaMgr::IsDebug));
-    RegisterDirect(globals, "IsRelease", MakeBoundCallee(this, &LuaMgr::IsRelease));
-    RegisterDirect(globals, "IsRetail", MakeBoundCallee(this, &LuaMgr::IsRetail));
 }
 
 bool LuaMgr::DoFile(const String& name)
@@ -208,7 +180,7 @@ void LuaMgr::OnConsoleCommand(const std::vector<String>& arguments, const Handle
     }
     const String& command = arguments[0];
     const std::string first = ToUtf8(arguments[1]);
-    Console* console = commandConsole_ ? commandConsole_ : LinkedConsole();
+    Console* console = commands_.GetConsole() ? commands_.GetConsole() : LinkedConsole();
     auto print = [console](StringView text) {
         if (console) {
             console->PrintLine(text);
@@ -306,13 +278,10 @@ Console* LuaMgr::LinkedConsole() const
 void LuaMgr::UnregisterCommands()
 {
     // Only from the console they were registered on, and only while it is still the linked one.
-    if (commandConsole_ && commandConsole_ == LinkedConsole()) {
-        for (const String& path : registeredCommands_) {
-            commandConsole_->UnregisterCommand(path);
-        }
+    if (commands_.GetConsole() != LinkedConsole()) {
+        commands_.Forget();
     }
-    registeredCommands_.clear();
-    commandConsole_ = nullptr;
+    commands_.Unregister();
 }
 
 } // namespace QuillEngine

@@ -1,12 +1,14 @@
 #pragma once
-// The engine's script host: owns the script state, builds the metatables, reads scripts through
-// the file manager, registers the script globals and the "lua." console commands, and runs
-// script files by name.
+// The engine's script host: owns the script state, builds the (empty) metatables, reads scripts
+// through the file manager, registers the "lua." console commands, and runs script files by name.
+// What scripts can call is bound by the engine's binding layer (engine/bindings), which fills the
+// metatables and binds the globals below to this object.
 //
 // Script errors, and whatever scripts print through LOG and _ALERT, go nowhere: the engine
 // carries on after a failed script.
 
 #include "engine/core/console/Console.h"
+#include "engine/core/console/ConsoleCommands.h"
 #include "engine/core/strings/EngineString.h"
 #include "engine/core/Singleton.h"
 
@@ -51,7 +53,7 @@ public:
     // Creates the state with its libraries, silences its print output, builds the metatables,
     // sets LUA_PATH and LUA_CPATH and installs the file loader. False when no state could be made.
     bool Init();
-    // Registers the "lua." console commands and the script globals. Needs Init.
+    // Registers the "lua." console commands on the linked console. Needs Init.
     void RegisterGlobals();
     // Runs "script\" + name from the file manager. True when the file was found, had data and was
     // run, whether or not the script itself succeeded.
@@ -64,7 +66,7 @@ public:
     void SetGlobalNumber(const char* name, double value);
     void SetGlobalString(const char* name, const char* text);
 
-    // A script object for a played sound: a table whose methods are those of SoundMetaTable. The
+    // A script object for a played sound: a table whose metatable is SoundMetaTable. The
     // engine hands none out by itself; the handle copies live as long as the manager.
     QuillLua::LuaValueRef CreateSoundObject(const SoundHandle& sound);
     // The sound behind a pointer taken from a script object, or null when the pointer is not one
@@ -79,14 +81,18 @@ public:
 
     // A new script table for a scene instance: its metatable by `kind`, its "__object" member a
     // boxed pointer to `object`. An instance named exactly "root" becomes the global `root`; any
-    // other is set in `parentTable` under ScriptKey(name) (replacing an earlier member). Nil when
-    // there is no state.
+    // other is set in `parentTable` under ScriptKey(name) (replacing an earlier member), except
+    // under "__object", which would replace the parent's own pointer: such a child is reached
+    // through its instance only. Nil when there is no state.
     QuillLua::LuaValueRef CreateInstanceObject(void* object, int32_t kind, StringView name,
                                                const QuillLua::LuaValueRef& parentTable);
     // Unhooks a destroyed instance's table: the parent's member under ScriptKey(name) is cleared
-    // when the parent table is given, and the table's metatable becomes EmptyMetaTable, so that a
-    // script still holding it finds no methods on it.
-    void ReleaseInstanceObject(const QuillLua::LuaValueRef& table, StringView name,
+    // when the parent table is given and that member is still this table (a newer child of the
+    // same name keeps its entry); the boxed pointer to `object` that the table holds is zeroed, in
+    // every table a script copied it to, so that no method reaches the dead instance (or another
+    // one made later at its address); and the table's metatable becomes EmptyMetaTable, so that
+    // a script still holding it finds no methods on it.
+    void ReleaseInstanceObject(void* object, const QuillLua::LuaValueRef& table, StringView name,
                                const QuillLua::LuaValueRef& parentTable);
     // True when the table itself (not its metatable) holds a function under `name`.
     bool HasHandler(const QuillLua::LuaValueRef& table, const char* name) const;
@@ -100,7 +106,7 @@ public:
 
     void OnConsoleCommand(const std::vector<String>& arguments, const Handle& instance) override;
 
-    // Script globals (bound to this object by RegisterGlobals).
+    // The operations behind the script globals (bound by engine/bindings).
     void Log(std::string_view text);
     void ExecuteConsole(std::string_view text);
     int32_t GetMouseX() const;
@@ -128,8 +134,7 @@ private:
 
     QuillLua::LuaState* state_ = nullptr;
     EngineLinks links_;
-    Console* commandConsole_ = nullptr; // the console our commands were registered on
-    std::vector<String> registeredCommands_;
+    ConsoleCommands commands_;
     std::vector<std::unique_ptr<SoundHandle>> soundObjects_;
 };
 

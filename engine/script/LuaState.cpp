@@ -59,7 +59,6 @@ LuaState::~LuaState()
         handle->Detach();
     }
     handles_.prev = &handles_;
-    handleCount_ = 0;
     if (owner_) {
         CloseDialectState(L_);
     }
@@ -102,7 +101,6 @@ void LuaState::Link(LuaHandleLink* handle)
     handle->prev = handles_.prev;
     handles_.prev->next = handle;
     handles_.prev = handle;
-    ++handleCount_;
 }
 
 void LuaState::Unlink(LuaHandleLink* handle)
@@ -110,7 +108,6 @@ void LuaState::Unlink(LuaHandleLink* handle)
     handle->prev->next = handle->next;
     handle->next->prev = handle->prev;
     handle->next = handle->prev = handle;
-    --handleCount_;
 }
 
 LuaValueRef LuaState::GetGlobals()

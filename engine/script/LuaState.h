@@ -65,8 +65,6 @@ public:
     // Writes `key` (stack index, 0 for none) = value (stack index) as Lua text; see LuaValueWriter.
     bool DumpValue(LuaOutFile& sink, int keyIndex, int valueIndex, int flags, int depth, int maxDepth);
 
-    int HandleCount() const { return handleCount_; }
-
     // LOG and _ALERT: prints the arguments, tab-separated, through Print.
     static int ScriptPrint(lua_State* L);
     // Last resort for an error outside any protected call: reported, then Lua ends the process.
@@ -74,6 +72,7 @@ public:
 
 private:
     friend class LuaValueRef;
+    friend struct LuaStateTestAccess;
 
     LuaState();
     ~LuaState();
@@ -84,7 +83,6 @@ private:
     lua_State* L_ = nullptr;
     bool owner_ = false;
     LuaHandleLink handles_;
-    int handleCount_ = 0;
     PrintCallback print_;
     int anchorRef_ = LUA_NOREF; // registry slot of the table that anchors handle values
 };

@@ -4,6 +4,7 @@
 #include "engine/script/LuaStack.h"
 #include "engine/script/LuaState.h"
 #include "engine/script/LuaValueRef.h"
+#include "engine/script/dialect/LuaDialect.h"
 
 namespace QuillEngine {
 
@@ -11,6 +12,9 @@ using QuillLua::LuaStackGuard;
 using QuillLua::LuaValueRef;
 
 namespace {
+
+// The member every instance table keeps its instance's pointer in; no child may be linked under it.
+constexpr char kObjectKey[] = "__object";
 
 const char* MetaTableName(int32_t kind)
 {
@@ -50,27 +54,46 @@ LuaValueRef LuaMgr::CreateInstanceObject(void* object, int32_t kind, StringView 
     if (const char* metaName = MetaTableName(kind)) {
         table.SetMetaTable(globals.GetByName(metaName));
     }
-    table.SetUserData("__object", object);
+    table.SetUserData(kObjectKey, object);
+    const std::string key = ScriptKey(name);
     if (name == u"root") {
         LuaValueRef(globals).SetValue("root", table);
-    } else if (parentTable.IsTable() && parentTable.GetState() == state_) {
-        LuaValueRef(parentTable).SetValue(ScriptKey(name).c_str(), table);
+    } else if (key != kObjectKey && parentTable.IsTable() && parentTable.GetState() == state_) {
+        LuaValueRef(parentTable).SetValue(key.c_str(), table);
     }
     return table;
 }
 
-void LuaMgr::ReleaseInstanceObject(const LuaValueRef& table, StringView name, const LuaValueRef& parentTable)
+void LuaMgr::ReleaseInstanceObject(void* object, const LuaValueRef& table, StringView name,
+                                   const LuaValueRef& parentTable)
 {
     if (!state_) {
         return;
     }
-    if (parentTable.IsTable() && parentTable.GetState() == state_) {
-        LuaValueRef(parentTable).SetNil(ScriptKey(name).c_str());
+    const bool ownTable = table.IsTable() && table.GetState() == state_;
+    const std::string key = ScriptKey(name);
+    if (ownTable && key != kObjectKey && parentTable.IsTable() && parentTable.GetState() == state_ &&
+        parentTable.GetByName(key.c_str()) == table) {
+        LuaValueRef(parentTable).SetNil(key.c_str());
+    }
+    if (!ownTable) {
+        return;
+    }
+    // The boxed pointer is shared by every table a script copied it to: zeroing it cuts them all.
+    // One that a script swapped in from another instance is not ours to zero.
+    lua_State* L = state_->GetCState();
+    LuaStackGuard guard(L);
+    table.Push();
+    lua_pushstring(L, kObjectKey);
+    lua_rawget(L, -2);
+    if (object && QuillLua::IsBoxedPointer(L, -1)) {
+        void** boxed = static_cast<void**>(lua_touserdata(L, -1));
+        if (*boxed == object) {
+            *boxed = nullptr;
+        }
     }
     // Always, with or without a parent: the table must not keep methods for a gone instance.
-    if (table.IsTable() && table.GetState() == state_) {
-        LuaValueRef(table).SetMetaTable(state_->GetGlobals().GetByName("EmptyMetaTable"));
-    }
+    LuaValueRef(table).SetMetaTable(state_->GetGlobals().GetByName("EmptyMetaTable"));
 }
 
 bool LuaMgr::PushHandler(const LuaValueRef& table, const char* name) const

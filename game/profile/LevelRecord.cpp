@@ -2,8 +2,6 @@
 
 #include "engine/core/strings/Format.h"
 #include "engine/core/xml/XmlNode.h"
-#include "game/profile/Profile.h"
-#include "game/profile/ProfileMgr.h"
 #include "game/profile/SceneRecord.h"
 
 using namespace QuillEngine;
@@ -64,11 +62,8 @@ void LevelRecord::Save(XmlNode* parent) const
     node->SetAttribute(u"firsttimeseen", firstTimeSeen ? u"1" : u"0");
 }
 
-void LevelRecord::SpendTime(float seconds)
+void LevelRecord::SpendTime(float seconds, bool relaxed)
 {
-    if (ProfileMgr* mgr = ProfileMgr::Instance()) {
-        if (const Profile* current = mgr->CurrentProfile(); current && current->relaxed)
-            return;
-    }
-    timeLeft -= seconds;
+    if (!relaxed)
+        timeLeft -= seconds;
 }

@@ -25,8 +25,8 @@ public:
     // Appends a "level" element.
     void Save(QuillEngine::XmlNode* parent) const;
 
-    // Runs the level clock down, except while the current profile plays relaxed.
-    void SpendTime(float seconds);
+    // Runs the level clock down, except while the profile the record belongs to plays relaxed.
+    void SpendTime(float seconds, bool relaxed);
 
     QuillEngine::String key;
     float timeLeft = 0.0f;

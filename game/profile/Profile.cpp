@@ -5,7 +5,6 @@
 #include "engine/core/audio/Audio.h"
 #include "engine/core/strings/Format.h"
 #include "engine/core/xml/XmlNode.h"
-#include "game/profile/ProfileMgr.h"
 
 using namespace QuillEngine;
 
@@ -229,23 +228,19 @@ void Profile::ResetLevel(int32_t number)
     }
 }
 
-void Profile::OpenNextLevel()
+bool Profile::OpenNextLevel()
 {
     const int32_t next = CurrentLevelNumber() + 1;
     for (const auto& scene : scenes) {
         if (scene->level != next)
             continue;
         if (scene->status != SceneRecord::Locked)
-            return; // the level was open already
+            return false; // the level was open already
         scene->status = SceneRecord::Open;
     }
     concentration.reset();
     storyGame.reset();
-    if (ProfileMgr* mgr = ProfileMgr::Instance()) {
-        mgr->RequestSave();
-        if (IProfileBookLink* book = mgr->BookLink())
-            book->UpdatePageControls();
-    }
+    return true;
 }
 
 void Profile::UnlockBook()
@@ -255,10 +250,6 @@ void Profile::UnlockBook()
             scene->status = SceneRecord::Open;
     }
     bookUnlocked = true;
-    if (ProfileMgr* mgr = ProfileMgr::Instance()) {
-        if (IProfileBookLink* book = mgr->BookLink())
-            book->UpdatePageControls();
-    }
 }
 
 float Profile::TotalTimeUsed() const

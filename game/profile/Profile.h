@@ -51,9 +51,12 @@ public:
     // Starts a level again: its scenes open with empty lists, its clock and hints full.
     void ResetLevel(int32_t number);
     // Opens the scenes of the next level; when it was not open yet the saved sub-games are
-    // dropped, the save file is written and the book updates its page controls.
-    void OpenNextLevel();
+    // dropped and the answer is true (the owner then saves and updates the book).
+    bool OpenNextLevel();
+    // Opens every locked scene.
     void UnlockBook();
+    // Runs the level's clock down unless this profile plays relaxed.
+    void SpendTime(LevelRecord& level, float seconds) const { level.SpendTime(seconds, relaxed); }
     // The play time spent over all levels, in seconds.
     float TotalTimeUsed() const;
     int32_t MaxSceneNumber(int32_t level) const;

@@ -9,11 +9,7 @@ using namespace QuillEngine;
 
 namespace {
 
-struct ProfileCommand {
-    const char16_t* path;
-    int32_t params;
-};
-const ProfileCommand kCommands[] = {
+constexpr ConsoleCommandEntry kCommands[] = {
     {u"profile.unlockbook", 0},
     {u"profile.new", 1},
     {u"profile.switch", 1},
@@ -32,20 +28,11 @@ const XmlNode* FirstChildNamed(const XmlNode& parent, StringView name)
 
 ProfileMgr::ProfileMgr(Game* owner, Console* console) : m_owner(owner)
 {
-    if (console) {
-        for (const ProfileCommand& c : kCommands)
-            console->RegisterCommand(c.path, c.params, this);
-        m_console = console;
-    }
+    if (console)
+        m_commands.Register(*console, *this, kCommands);
 }
 
-ProfileMgr::~ProfileMgr()
-{
-    if (m_console) {
-        for (const ProfileCommand& c : kCommands)
-            m_console->UnregisterCommand(c.path);
-    }
-}
+ProfileMgr::~ProfileMgr() = default;
 
 bool ProfileMgr::Load()
 {
@@ -282,8 +269,11 @@ LevelRecord* ProfileMgr::FindLevelTemplate(int32_t number) const
 
 void ProfileMgr::OpenNextLevel()
 {
-    if (m_current)
-        m_current->OpenNextLevel();
+    if (!m_current || !m_current->OpenNextLevel())
+        return;
+    RequestSave();
+    if (m_book)
+        m_book->UpdatePageControls();
 }
 
 void ProfileMgr::OnConsoleCommand(const std::vector<String>& arguments, const Handle&)
@@ -293,8 +283,11 @@ void ProfileMgr::OnConsoleCommand(const std::vector<String>& arguments, const Ha
     const String& command = arguments[0];
     const String argument = arguments.size() > 1 ? arguments[1] : String();
     if (EqualsNoCase(command, u"profile.unlockbook")) {
-        if (m_current)
+        if (m_current) {
             m_current->UnlockBook();
+            if (m_book)
+                m_book->UpdatePageControls();
+        }
     } else if (EqualsNoCase(command, u"profile.new")) {
         NewProfile(argument);
     } else if (EqualsNoCase(command, u"profile.switch")) {

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "engine/core/console/Console.h"
+#include "engine/core/console/ConsoleCommands.h"
 #include "engine/core/strings/EngineString.h"
 #include "engine/core/Singleton.h"
 #include "game/profile/HighScores.h"
@@ -111,7 +112,7 @@ private:
     std::vector<std::unique_ptr<LevelRecord>> m_levelTemplates;
     HighScores m_highScores;
     IProfileBookLink* m_book = nullptr;
-    QuillEngine::Console* m_console = nullptr;
+    QuillEngine::ConsoleCommands m_commands;
     int m_updateDepth = 0;
     bool m_saving = false;
     bool m_savePending = false;

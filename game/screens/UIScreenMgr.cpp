@@ -8,8 +8,7 @@
 #include "engine/graphics/scene/Instance_Movie.h"
 #include "engine/graphics/scene/UserInterface.h"
 #include "engine/script/LuaMgr.h"
-#include "engine/script/LuaState.h"
-#include "engine/script/ScriptBinding.h"
+#include "game/screens/ScreenBindings.h"
 #include "game/screens/UIScreen.h"
 
 using namespace QuillEngine;
@@ -18,70 +17,34 @@ namespace {
 
 constexpr const char16_t* kShowCommand = u"screenmgr.show";
 constexpr const char16_t* kHideCommand = u"screenmgr.hide";
-constexpr const char* kScriptGlobals[] = {"CloseAndSave", "CloseAndCancel", "ScreenEvent"};
+constexpr ConsoleCommandEntry kCommands[] = {{kShowCommand, 1}, {kHideCommand, 1}};
 
 } // namespace
 
-UIScreenMgr::UIScreenMgr(Game* owner, Console* console) : m_owner(owner), m_console(console)
+UIScreenMgr::UIScreenMgr(Game* owner, Console* console) : m_owner(owner)
 {
-    if (m_console) {
-        m_console->RegisterCommand(kShowCommand, 1, this);
-        m_console->RegisterCommand(kHideCommand, 1, this);
-    }
+    if (console)
+        m_commands.Register(*console, *this, kCommands);
     UserInterface* ui = UserInterface::Instance();
     if (Instance_Movie* root = ui ? ui->GetRoot() : nullptr) {
         m_dialogsCreated = root->CreateEmptyChild(u"dialogs");
         if (Instance_Movie* dialogs = HandleEx::ResolveMovie(m_dialogsCreated))
             dialogs->SetEventHandler(this);
     }
-    RegisterScriptGlobals();
+    m_scriptGlobals = std::make_unique<ScreenBindings>(*this, LuaMgr::Instance());
 }
 
 UIScreenMgr::~UIScreenMgr()
 {
-    if (m_console) {
-        m_console->UnregisterCommand(kShowCommand);
-        m_console->UnregisterCommand(kHideCommand);
-    }
+    m_commands.Unregister();
     // Scripts outlive the manager: their globals must not reach a deleted one.
-    UnregisterScriptGlobals();
+    m_scriptGlobals.reset();
     m_open.clear();
     m_closing.clear();
     if (UserInterface* ui = UserInterface::Instance())
         ui->RemoveGlobalHandler(m_dialogs);
     if (HandleEx::ResolveMovie(m_dialogsCreated))
         m_dialogsCreated.Delete(true);
-}
-
-void UIScreenMgr::RegisterScriptGlobals()
-{
-    LuaMgr* lua = LuaMgr::Instance();
-    if (!lua || !lua->GetState())
-        return;
-    using QuillLua::MakeBoundCallee;
-    const QuillLua::LuaValueRef globals = lua->GetState()->GetGlobals();
-    QuillLua::RegisterDirect(globals, "CloseAndSave", MakeBoundCallee(this, &UIScreenMgr::ScriptCloseAndSave));
-    QuillLua::RegisterDirect(globals, "CloseAndCancel", MakeBoundCallee(this, &UIScreenMgr::ScriptCloseAndCancel));
-    QuillLua::RegisterDirect(globals, "ScreenEvent", MakeBoundCallee(this, &UIScreenMgr::ScriptScreenEvent));
-    m_globalsRegistered = true;
-}
-
-void UIScreenMgr::UnregisterScriptGlobals()
-{
-    LuaMgr* lua = LuaMgr::Instance();
-    if (!m_globalsRegistered || !lua || !lua->GetState())
-        return;
-    QuillLua::LuaValueRef globals = lua->GetState()->GetGlobals();
-    for (const char* name : kScriptGlobals)
-        globals.SetNil(name);
-    m_globalsRegistered = false;
-}
-
-void UIScreenMgr::ScriptCloseAndSave(std::string_view name) { Close(FromUtf8(name), true); }
-void UIScreenMgr::ScriptCloseAndCancel(std::string_view name) { Close(FromUtf8(name), false); }
-void UIScreenMgr::ScriptScreenEvent(std::string_view event, std::string_view argument)
-{
-    ScreenEvent(FromUtf8(event), FromUtf8(argument));
 }
 
 void UIScreenMgr::OnLoad(const InstanceHandle& handle)

@@ -1,8 +1,8 @@
 #pragma once
 // The one screen manager: owns the "dialogs" layer, the open screens (in opening order) and the
 // screens waiting to be deleted; opens and closes screens by name and broadcasts screen events.
-// Scripts reach it through the globals "CloseAndSave", "CloseAndCancel" and "ScreenEvent", the
-// console through "screenmgr.show" and "screenmgr.hide".
+// Scripts reach it through the globals of ScreenBindings, the console through "screenmgr.show" and
+// "screenmgr.hide".
 
 #include <cstdint>
 #include <memory>
@@ -10,11 +10,13 @@
 #include <vector>
 
 #include "engine/core/console/Console.h"
+#include "engine/core/console/ConsoleCommands.h"
 #include "engine/core/strings/EngineString.h"
 #include "engine/core/Singleton.h"
 #include "engine/graphics/scene/InstanceTree.h"
 
 class Game;
+class ScreenBindings;
 class UIScreen;
 
 class UIScreenMgr : public QuillEngine::IInstanceEventHandler,
@@ -59,19 +61,13 @@ public:
                           const QuillEngine::Handle& instance) override;
 
 private:
-    void RegisterScriptGlobals();
-    void UnregisterScriptGlobals();
-    void ScriptCloseAndSave(std::string_view name);
-    void ScriptCloseAndCancel(std::string_view name);
-    void ScriptScreenEvent(std::string_view event, std::string_view argument);
-
     Game* m_owner;
-    QuillEngine::Console* m_console;
+    QuillEngine::ConsoleCommands m_commands;
     QuillEngine::InstanceHandle m_dialogs;
     QuillEngine::InstanceHandle m_dialogsCreated;
     std::vector<std::unique_ptr<UIScreen>> m_open;
     std::vector<std::unique_ptr<UIScreen>> m_closing;
     // Index of the screen being updated, so that closes during the pass keep it on track.
     ptrdiff_t m_updating = -1;
-    bool m_globalsRegistered = false;
+    std::unique_ptr<ScreenBindings> m_scriptGlobals;
 };

@@ -8,6 +8,7 @@
 #include "engine/core/strings/EngineString.h"
 #include "platform/system/DynamicLibrary.h"
 #include "platform/system/Process.h"
+#include "tests/core/FeedbackTestSupport.h"
 #include "tests/support/TestEnvironment.h"
 
 using namespace QuillEngine;
@@ -30,9 +31,13 @@ protected:
     void SetUp() override
     {
         FeedbackClient::ResetToDefaults();
+        defaults = FeedbackClient::Entries();
         ASSERT_TRUE(fs::exists(StubLibrary())) << StubLibrary();
     }
+    int BoundCount() const { return QuillTest::BoundFeedbackEntries(defaults); }
     void TearDown() override { FeedbackClient::ResetToDefaults(); }
+
+    FeedbackTable defaults{};
 };
 
 template <class Fn> Fn StubQuery(QuillPlatform::DynamicLibrary& library, const char* name)
@@ -48,7 +53,7 @@ TEST_F(FeedbackClientTest, WithoutTheLibraryEveryEntryIsAHarmlessDefault)
     // The program folder holds no client: the normal case.
     EXPECT_FALSE(FeedbackClient::Load(record.bytes));
     EXPECT_FALSE(FeedbackClient::LoadFromFolder(record.bytes, QuillTest::MakeTempDir("fb-empty").string() + "/"));
-    EXPECT_EQ(FeedbackClient::BoundCount(), 0);
+    EXPECT_EQ(BoundCount(), 0);
 
     const FeedbackTable& t = FeedbackClient::Entries();
     EXPECT_EQ(t.e1(record.bytes), 0);
@@ -75,7 +80,7 @@ TEST_F(FeedbackClientTest, BindsTheExportsItFindsAndAsksEntryOne)
     fs::copy_file(StubLibrary(), folder / "libQGFBClient.so");
 
     EXPECT_TRUE(FeedbackClient::LoadFromFolder(StartRecord(0x1000a).bytes, folder.string() + "/"));
-    EXPECT_EQ(FeedbackClient::BoundCount(), 3);
+    EXPECT_EQ(BoundCount(), 3);
 
     auto library = QuillPlatform::DynamicLibrary::Open((folder / "libQGFBClient.so").string());
     ASSERT_TRUE(library);
@@ -119,7 +124,7 @@ TEST_F(FeedbackClientTest, PrefersTheDebugClientAndFallsBackToTheReleaseOne)
     QuillTest::WriteFile(fallback / "libQGFBClientD.so", "not a library");
     fs::copy_file(StubLibrary(), fallback / "libQGFBClient.so");
     EXPECT_TRUE(FeedbackClient::LoadFromFolder(record.bytes, fallback.string() + "/"));
-    EXPECT_EQ(FeedbackClient::BoundCount(), 3);
+    EXPECT_EQ(BoundCount(), 3);
 }
 
 TEST(DynamicLibrary, RefusesRelativeNamesAndMissingFiles)

@@ -5,6 +5,8 @@
 #include <memory>
 #include <vector>
 
+#include "tests/script/LuaStateTestAccess.h"
+
 using namespace QuillLua;
 
 namespace {
@@ -58,19 +60,19 @@ TEST_F(ValueRefFixture, HandleKeepsATableAliveUntilReleased)
 
 TEST_F(ValueRefFixture, HandlesJoinAndLeaveTheStateList)
 {
-    int base = state->HandleCount();
+    int base = LuaStateTestAccess::HandleCount(*state);
     {
         LuaValueRef a(state);
         LuaValueRef b = a;
         LuaValueRef c;
-        EXPECT_EQ(state->HandleCount(), base + 2);
+        EXPECT_EQ(LuaStateTestAccess::HandleCount(*state), base + 2);
         c = b;
-        EXPECT_EQ(state->HandleCount(), base + 3);
+        EXPECT_EQ(LuaStateTestAccess::HandleCount(*state), base + 3);
         c = LuaValueRef();
-        EXPECT_EQ(state->HandleCount(), base + 2);
+        EXPECT_EQ(LuaStateTestAccess::HandleCount(*state), base + 2);
         EXPECT_EQ(c.GetState(), nullptr);
     }
-    EXPECT_EQ(state->HandleCount(), base);
+    EXPECT_EQ(LuaStateTestAccess::HandleCount(*state), base);
 
     // Handles that outlive their state become unbound nils.
     LuaState* other = LuaState::Create(false);
@@ -150,7 +152,7 @@ TEST_F(ValueRefFixture, WritesCreateAndRegister)
         (lua_pushnumber(state->GetCState(), 1), 1));
     EXPECT_TRUE(Check("twice(4) == 9"));
     g.RegisterStateFunction("handles", [](LuaState* s) {
-        lua_pushnumber(s->GetCState(), s->HandleCount());
+        lua_pushnumber(s->GetCState(), LuaStateTestAccess::HandleCount(*s));
         return 1;
     });
     EXPECT_TRUE(Check("type(handles()) == 'number' and handles() > 0"));

@@ -63,7 +63,7 @@ TEST_F(ScriptObjectFixture, ReleaseUnhooksTheTableAndEmptiesItsMethods)
     Run("held = root.a_b; MovieMetaTable.Probe = function() return 5 end; before = held:Probe()");
     EXPECT_EQ(lua.GetGlobalNumber("before"), 5);
 
-    lua.ReleaseInstanceObject(child, u"a b", root);
+    lua.ReleaseInstanceObject(&objectB, child, u"a b", root);
     EXPECT_TRUE(root.GetByName("a_b").IsNil());
     EXPECT_TRUE(child.GetMetaTable() == Global("EmptyMetaTable"));
     // The script still holds the table, but calling a method on it fails.
@@ -71,8 +71,44 @@ TEST_F(ScriptObjectFixture, ReleaseUnhooksTheTableAndEmptiesItsMethods)
     EXPECT_EQ(lua.GetGlobalNumber("after"), 1);
 
     // Without a parent table the methods still go.
-    lua.ReleaseInstanceObject(root, u"root", LuaValueRef());
+    lua.ReleaseInstanceObject(&objectA, root, u"root", LuaValueRef());
     EXPECT_TRUE(root.GetMetaTable() == Global("EmptyMetaTable"));
+}
+
+TEST_F(ScriptObjectFixture, ReleaseTouchesOnlyWhatBelongsToTheReleasedInstance)
+{
+    int objectC = 0;
+    const LuaValueRef root = lua.CreateInstanceObject(&objectA, LuaMgr::Kind_Movie, u"root", LuaValueRef());
+
+    // A newer child of the same name keeps its entry when the older one goes.
+    const LuaValueRef older = lua.CreateInstanceObject(&objectB, LuaMgr::Kind_Movie, u"twin", root);
+    const LuaValueRef newer = lua.CreateInstanceObject(&objectC, LuaMgr::Kind_Movie, u"twin", root);
+    lua.ReleaseInstanceObject(&objectB, older, u"twin", root);
+    EXPECT_TRUE(root.GetByName("twin") == newer);
+    lua.ReleaseInstanceObject(&objectC, newer, u"twin", root);
+    EXPECT_TRUE(root.GetByName("twin").IsNil());
+
+    // The pointer the table holds dies with the instance, in every table a script copied it to;
+    // another instance's pointer that a script put in the table is left alone.
+    Run("copy = { __object = root.twin }");
+    EXPECT_EQ(older.GetByName("__object").GetUserData(), nullptr);
+    const LuaValueRef child = lua.CreateInstanceObject(&objectB, LuaMgr::Kind_Movie, u"child", root);
+    Run("copy = { __object = root.child.__object }");
+    lua.ReleaseInstanceObject(&objectB, child, u"child", root);
+    EXPECT_EQ(child.GetByName("__object").GetUserData(), nullptr);
+    EXPECT_EQ(Global("copy").GetByName("__object").GetUserData(), nullptr);
+    const LuaValueRef swapped = lua.CreateInstanceObject(&objectB, LuaMgr::Kind_Movie, u"swapped", root);
+    Run("root.swapped.__object = root.__object");
+    lua.ReleaseInstanceObject(&objectB, swapped, u"swapped", root);
+    EXPECT_EQ(root.GetByName("__object").GetUserData(), &objectA);
+
+    // A child named "__object" gets its own table but never replaces its parent's pointer.
+    const LuaValueRef odd = lua.CreateInstanceObject(&objectC, LuaMgr::Kind_Image, u"__object", root);
+    ASSERT_TRUE(odd.IsTable());
+    EXPECT_EQ(odd.GetByName("__object").GetUserData(), &objectC);
+    EXPECT_EQ(root.GetByName("__object").GetUserData(), &objectA);
+    lua.ReleaseInstanceObject(&objectC, odd, u"__object", root);
+    EXPECT_EQ(root.GetByName("__object").GetUserData(), &objectA);
 }
 
 TEST_F(ScriptObjectFixture, HandlersAreReadFromTheTableItselfOnly)
@@ -118,7 +154,7 @@ TEST(ScriptObjectWithoutState, CallsDoNothing)
     LuaMgr lua; // never initialised
     EXPECT_TRUE(lua.CreateInstanceObject(nullptr, LuaMgr::Kind_Movie, u"root", LuaValueRef()).IsNil());
     lua.CallHandler(LuaValueRef(), "OnLoad");
-    lua.ReleaseInstanceObject(LuaValueRef(), u"x", LuaValueRef());
+    lua.ReleaseInstanceObject(nullptr, LuaValueRef(), u"x", LuaValueRef());
     EXPECT_FALSE(lua.HasHandler(LuaValueRef(), "OnLoad"));
 }
 

@@ -14,12 +14,7 @@ namespace pa = QuillPlatform::Audio;
 
 namespace {
 
-struct CommandSpec {
-    const char16_t* path;
-    int32_t params;
-};
-
-constexpr CommandSpec kCommands[] = {
+constexpr ConsoleCommandEntry kCommands[] = {
     {u"audio.setclassvolume", 2},
     {u"audio.getclassvolume", 1},
     {u"audio.playsound", 1},
@@ -340,21 +335,12 @@ void Audio::SetClockForTest(pa::System::Clock clock)
 
 bool Audio::RegisterCommands(Console& console)
 {
-    UnregisterCommands();
-    bool all = true;
-    for (const CommandSpec& c : kCommands)
-        all = console.RegisterCommand(c.path, c.params, this) && all;
-    console_ = &console;
-    return all;
+    return commands_.Register(console, *this, kCommands);
 }
 
 void Audio::UnregisterCommands()
 {
-    if (!console_)
-        return;
-    for (const CommandSpec& c : kCommands)
-        console_->UnregisterCommand(c.path);
-    console_ = nullptr;
+    commands_.Unregister();
 }
 
 void Audio::OnConsoleCommand(const std::vector<String>& arguments, const Handle&)
@@ -364,8 +350,8 @@ void Audio::OnConsoleCommand(const std::vector<String>& arguments, const Handle&
     const String& command = arguments[0];
     const String& name = arguments[1];
     auto print = [this](const String& text) {
-        if (console_)
-            console_->PrintLine(text);
+        if (Console* console = commands_.GetConsole())
+            console->PrintLine(text);
     };
     if (command == u"audio.setclassvolume") {
         auto it = classes_.find(name);

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "engine/core/console/Console.h"
+#include "engine/core/console/ConsoleCommands.h"
 #include "engine/core/strings/EngineString.h"
 #include "engine/core/Handle.h"
 #include "engine/core/HandleTable.h"
@@ -149,7 +150,7 @@ private:
     IAudioCallbackHandler* callbackHandler_ = nullptr;
     bool muted_ = false;
 
-    Console* console_ = nullptr;
+    ConsoleCommands commands_;
     QuillPlatform::Audio::System::Clock testClock_;
     // Definitions were loaded, so a re-created system loads them again.
     bool definitionsLoaded_ = false;

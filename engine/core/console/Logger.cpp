@@ -17,12 +17,7 @@ constexpr Category kCategories[] = {
     {u"lua", 0x2000},    {u"engine", 0xFFFFEFEE}, // every bit except "game", 0x1 and 0x10
 };
 
-struct CommandSpec {
-    const char16_t* path;
-    int32_t params;
-};
-
-constexpr CommandSpec kCommands[] = {
+constexpr ConsoleCommandEntry kCommands[] = {
     {u"log.enable", 1},     {u"log.enableall", 0}, {u"log.disable", 1},
     {u"log.disableall", 0}, {u"log.filteron", 1},  {u"log.filteroff", 0},
 };
@@ -39,16 +34,15 @@ uint32_t Logger::CategoryBits(StringView name)
 
 bool Logger::RegisterCommands(Console& console)
 {
-    bool all = true;
-    for (const CommandSpec& c : kCommands)
-        all = console.RegisterCommand(c.path, c.params, this) && all;
-    return all;
+    if (m_commands.GetConsole() == &console)
+        return false;
+    return m_commands.Register(console, *this, kCommands);
 }
 
 void Logger::UnregisterCommands(Console& console)
 {
-    for (const CommandSpec& c : kCommands)
-        console.UnregisterCommand(c.path);
+    if (m_commands.GetConsole() == &console)
+        m_commands.Unregister();
 }
 
 void Logger::OnConsoleCommand(const std::vector<String>& arguments, const Handle&)

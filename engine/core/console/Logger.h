@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "engine/core/console/Console.h"
+#include "engine/core/console/ConsoleCommands.h"
 #include "engine/core/strings/EngineString.h"
 #include "engine/core/Singleton.h"
 
@@ -17,7 +18,9 @@ public:
     Logger() = default;
 
     // Registers "log.enable", "log.enableall", "log.disable", "log.disableall", "log.filteron" and
-    // "log.filteroff" with this logger as handler.
+    // "log.filteroff" with this logger as handler. False when they are registered there already
+    // (nothing changes then) or a path was taken. The commands go with the logger, or with
+    // UnregisterCommands on the console they were registered on.
     bool RegisterCommands(Console& console);
     void UnregisterCommands(Console& console);
 
@@ -33,6 +36,7 @@ public:
 private:
     uint32_t m_mask = kAllCategories;
     String m_filter;
+    ConsoleCommands m_commands;
 };
 
 } // namespace QuillEngine

@@ -10,6 +10,7 @@
 #include "game/app/SimpleGame.h"
 #include "platform/system/DynamicLibrary.h"
 #include "platform/system/Process.h"
+#include "tests/core/FeedbackTestSupport.h"
 #include "tests/support/TestEnvironment.h"
 
 using namespace QuillEngine;
@@ -314,11 +315,12 @@ TEST_F(FeedbackReporterTest, TheGameObjectReportsItsCloseAndTeardown)
 TEST(FeedbackWithoutClient, EveryReportDoesNothingAndStartingAnswersFalse)
 {
     FeedbackClient::ResetToDefaults();
+    const FeedbackTable defaults = FeedbackClient::Entries();
     FeedbackReporter::UseEntries(nullptr);
     // The program folder holds no client library: the normal case.
     SimpleGame game(nullptr);
     EXPECT_FALSE(game.InitErrorReporting());
-    EXPECT_EQ(FeedbackClient::BoundCount(), 0);
+    EXPECT_EQ(QuillTest::BoundFeedbackEntries(defaults), 0);
     const String keys[] = {u"replay"};
     const String values[] = {u"1"};
     FeedbackReporter::ReportGameEvent();
@@ -331,7 +333,7 @@ TEST(FeedbackWithoutClient, EveryReportDoesNothingAndStartingAnswersFalse)
     FeedbackReporter::SetEventParameters(keys, values, 1);
     game.Shutdown();
     game.OnTeardown();
-    EXPECT_EQ(FeedbackClient::BoundCount(), 0);
+    EXPECT_EQ(QuillTest::BoundFeedbackEntries(defaults), 0);
     FeedbackReporter::ResetSession();
 }
 

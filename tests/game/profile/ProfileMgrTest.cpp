@@ -312,10 +312,10 @@ TEST_F(ProfileMgrTest, OpeningTheNextLevelSavesOnce)
     EXPECT_EQ(book.stores, 1);
 
     const LevelRecord* one = p->FindLevel(1);
-    const_cast<LevelRecord*>(one)->SpendTime(10.0f);
+    p->SpendTime(*const_cast<LevelRecord*>(one), 10.0f);
     EXPECT_FLOAT_EQ(one->timeLeft, 290.0f);
     p->relaxed = true;
-    const_cast<LevelRecord*>(one)->SpendTime(10.0f);
+    p->SpendTime(*const_cast<LevelRecord*>(one), 10.0f);
     EXPECT_FLOAT_EQ(one->timeLeft, 290.0f);
 }
 
