@@ -7,6 +7,7 @@
 #include <cstring>
 #include <utility>
 
+#include "platform/system/GraphicsDriver.h"
 #include "platform/d3d/Backends.h"
 
 namespace QuillD3D::Detail {
@@ -193,6 +194,7 @@ protected:
             return kOk;
         }
         SDL_Surface* window = SDL_GetWindowSurface(params_.deviceWindow);
+        QuillPlatform::KeepGraphicsDriverLoaded();
         if (!window) {
             return kErrDriverInternalError;
         }
