@@ -23,7 +23,8 @@ run_one() {
       [ -n "$extra" ] && [ -d "$root/$extra" ] && cp -r "$root/$extra"/. "$work"/
     done < "$corpus_src/seeds-from.txt"
   fi
-  if "$target" -max_total_time="$secs" -timeout=10 -rss_limit_mb=2048 -print_final_stats=1 \
+  if LSAN_OPTIONS="suppressions=$root/tools/fuzz_lsan.supp:print_suppressions=0" \
+     "$target" -max_total_time="$secs" -timeout=10 -rss_limit_mb=2048 -print_final_stats=1 \
        -artifact_prefix="$work/" "$work" > "$logs/$name.log" 2>&1; then
     echo ok > "$logs/$name.status"
   else
