@@ -1,0 +1,94 @@
+// The real program started on broken data: each case gets one message naming the file and what
+// is wrong (stderr, as the tests run headless), a non-zero exit, and the player's own files as
+// they were.
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <sys/wait.h>
+
+#include "platform/system/Process.h"
+#include "tests/support/TestEnvironment.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+struct Outcome {
+    int status = -1;
+    std::string output;
+};
+
+class BadDataTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        root = QuillTest::MakeTempDir("bad-data");
+        program = root / "game";
+        fs::create_directories(program);
+        const fs::path bin = QuillPlatform::ProgramFolder();
+        for (const char* file : {"VelvetAisle", "data.dat", "ui.dat", "concentration.dat"})
+            fs::copy_file(bin / file, program / file);
+        // The player's files, which no failed start may touch.
+        save = root / "data" / "Quillon Games" / "Velvet Aisle" / "velv.save";
+        prefs = root / "config" / "Quillon Games" / "Velvet Aisle" / "System.prefs";
+        fs::create_directories(save.parent_path());
+        fs::create_directories(prefs.parent_path());
+        QuillTest::WriteFile(save, "the player's progress");
+        QuillTest::WriteFile(prefs, "the player's settings");
+    }
+
+    Outcome Run()
+    {
+        const std::string env = "HOME='" + root.string() + "' XDG_DATA_HOME='" + (root / "data").string() +
+                                "' XDG_CONFIG_HOME='" + (root / "config").string() + "' XDG_RUNTIME_DIR='" +
+                                root.string() + "' SDL_VIDEODRIVER=offscreen SDL_AUDIODRIVER=dummy ";
+        const std::string cmd = env + "timeout 60 '" + (program / "VelvetAisle").string() + "' 2>&1";
+        Outcome outcome;
+        FILE* out = popen(cmd.c_str(), "r");
+        if (!out)
+            return outcome;
+        char buf[512];
+        while (size_t n = fread(buf, 1, sizeof buf, out))
+            outcome.output.append(buf, n);
+        outcome.status = pclose(out);
+        return outcome;
+    }
+
+    void ExpectOneMessageAndNoHarm(const Outcome& outcome, const std::string& file, const std::string& what)
+    {
+        ASSERT_TRUE(WIFEXITED(outcome.status)) << outcome.output;
+        EXPECT_NE(WEXITSTATUS(outcome.status), 0);
+        EXPECT_NE(WEXITSTATUS(outcome.status), 124) << "timed out: " << outcome.output;
+        const std::string named = "\"" + (program / file).string() + "\" " + what;
+        const size_t at = outcome.output.find(named);
+        EXPECT_NE(at, std::string::npos) << outcome.output;
+        EXPECT_EQ(outcome.output.find("Critical Error", at + 1), std::string::npos) << "said twice: " << outcome.output;
+        EXPECT_EQ(QuillTest::ReadFile(save), "the player's progress");
+        EXPECT_EQ(QuillTest::ReadFile(prefs), "the player's settings");
+    }
+
+    fs::path root, program, save, prefs;
+};
+
+TEST_F(BadDataTest, MissingDataArchive)
+{
+    fs::remove(program / "data.dat");
+    ExpectOneMessageAndNoHarm(Run(), "data.dat", "is missing");
+}
+
+TEST_F(BadDataTest, CutShortDataArchive)
+{
+    fs::resize_file(program / "data.dat", 1000);
+    ExpectOneMessageAndNoHarm(Run(), "data.dat", "is damaged");
+}
+
+TEST_F(BadDataTest, DamagedInterfaceArchive)
+{
+    fs::resize_file(program / "ui.dat", 500);
+    ExpectOneMessageAndNoHarm(Run(), "ui.dat", "is damaged");
+}
+
+} // namespace
