@@ -268,6 +268,7 @@ void EngineManager::ReadEngineConfig()
 void EngineManager::LoadPreferences()
 {
     userData_ = std::make_unique<UserDataFolders>(windowName_, settings_.Title);
+    userData_->SetNoticeFunction(&QuillPlatform::ShowMessageBox);
     LoadSystemPrefs(
         *userData_, [this]() -> const XmlNode* { return xmlCache_ ? xmlCache_->Get(kDefaultPrefsName) : nullptr; },
         prefs_);

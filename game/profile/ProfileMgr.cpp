@@ -62,8 +62,7 @@ bool ProfileMgr::Load()
     if (store)
         read = store->ReadFileReport(kSaveFileName, false, original);
     if (read.outcome == UserDataFolders::ReadOutcome::Unreadable) {
-        const std::string why = read.error == EFBIG ? "it is larger than a saved game can be"
-                                                    : std::string(std::strerror(read.error));
+        const std::string why = UserDataFolders::DescribeReadError(read.error);
         DisableSaving("Your saved game \"" + read.path + "\" could not be read (" + why + ").");
     }
     const bool fileExists = read.outcome == UserDataFolders::ReadOutcome::Read && original.Size() > 0;

@@ -1,6 +1,8 @@
 #include "engine/core/prefs/UserData.h"
 
 #include <cerrno>
+#include <cstdio>
+#include <cstring>
 #include <vector>
 
 #include <zlib.h>
@@ -218,9 +220,23 @@ bool UserDataFolders::KeepCopy(StringView stem, bool localData, MemoryStream& st
     return false;
 }
 
+std::string UserDataFolders::DescribeReadError(int error)
+{
+    if (error == EFBIG)
+        return "it is larger than such a file can be";
+    if (error == EISDIR)
+        return "a folder has its name";
+    return std::strerror(error);
+}
+
+bool UserDataFolders::IsKeptUnread(StringView name, bool localData) const
+{
+    return !CheckedName(name).empty() && m_keptUnread.count(PathOf(name, localData)) != 0;
+}
+
 void UserDataFolders::DeleteFile(StringView name, bool localData)
 {
-    if (CheckedName(name).empty() || !ResolveFolder(localData, true))
+    if (CheckedName(name).empty() || !ResolveFolder(localData, true) || IsKeptUnread(name, localData))
         return;
     QuillPlatform::RemoveFile(PathOf(name, localData));
 }
@@ -230,6 +246,8 @@ bool UserDataFolders::SafeWrite(StringView name, bool localData, MemoryStream& s
     if (CheckedName(name).empty())
         return false;
     const String tempName = String(name) + kTempSuffix;
+    if (IsKeptUnread(name, localData))
+        return false;
     QuillPlatform::FileHandle file = OpenFile(tempName, localData, false);
     if (!file.IsOpen())
         return false;
@@ -340,7 +358,17 @@ bool UserDataFolders::SaveXml(StringView name, bool localData, const XmlNode* do
 std::unique_ptr<XmlNode> UserDataFolders::LoadXml(StringView name, bool localData)
 {
     MemoryStream file;
-    if (!ReadFile(name, localData, file) || file.Size() <= 4)
+    const ReadReport read = ReadFileReport(name, localData, file);
+    if (read.outcome == ReadOutcome::Unreadable && !read.path.empty() && m_keptUnread.insert(read.path).second) {
+        const std::string text = "The file \"" + read.path + "\" could not be read (" + DescribeReadError(read.error) +
+                                 "). The game goes on without it and leaves it as it is.";
+        const std::string caption = ToUtf8(m_windowName);
+        if (m_notice)
+            m_notice(caption, text);
+        else
+            std::fprintf(stderr, "%s: %s\n", caption.c_str(), text.c_str());
+    }
+    if (read.outcome != ReadOutcome::Read || file.Size() <= 4)
         return nullptr;
     return DecodeXml(file.Data(), file.Size());
 }

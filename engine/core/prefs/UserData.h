@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <set>
 #include <string>
 
 #include "engine/core/strings/EngineString.h"
@@ -63,6 +64,15 @@ public:
     // The path the system knows folder + name by (empty for a refused name).
     std::string SystemPath(StringView name, bool localData) const;
 
+    // Why a read failed, in words for the player.
+    static std::string DescribeReadError(int error);
+    // LoadXml tells the player, once per file, about a file that is there but cannot be read; by
+    // default on stderr (the engine shows a message box). Such a file is never written over or
+    // deleted for the rest of the run.
+    using NoticeFunction = std::function<void(const std::string& captionUtf8, const std::string& textUtf8)>;
+    void SetNoticeFunction(NoticeFunction fn) { m_notice = std::move(fn); }
+    bool IsKeptUnread(StringView name, bool localData) const;
+
     // Test hook at the file layer: called before each read and write of a user file with its
     // path; a non-zero errno makes that operation fail with it.
     enum class FileOp { Read, Write };
@@ -100,6 +110,8 @@ private:
     String m_savedGamesFolder;
     String m_localDataFolder;
     FaultHook m_faultHook;
+    NoticeFunction m_notice;
+    std::set<std::string> m_keptUnread; // system paths
 };
 
 } // namespace QuillEngine

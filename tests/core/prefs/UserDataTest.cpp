@@ -14,6 +14,7 @@
 #include <unistd.h>
 #include <zlib.h>
 
+#include "engine/core/prefs/SystemPrefs.h"
 #include "engine/core/xml/XmlNode.h"
 #include "platform/system/SafeFile.h"
 #include "tests/support/TestEnvironment.h"
@@ -340,4 +341,39 @@ TEST(UserData, KeptCopiesNeverReplaceOneAnother)
     EXPECT_FALSE(store.KeepCopy(u"copy", false, more));
     EXPECT_FALSE(fs::exists(folder / "copy.4"));
     EXPECT_FALSE(fs::exists(folder / "copy.sxs"));
+}
+
+// A preferences file that is there but cannot be read: one notice naming it, defaults for this
+// run, and the file is neither deleted nor written over.
+TEST(UserData, UnreadablePrefsAreLeftAloneAfterOneNotice)
+{
+    UserDataFolders store(u"Locked Prefs", u"Locked Prefs");
+    auto doc = Document("Settings", 1);
+    ASSERT_TRUE(store.SaveXml(u"System.prefs", true, doc.get()));
+    const fs::path path = LocalFolder("Locked Prefs") / "System.prefs";
+    const std::string bytes = QuillTest::ReadFile(path);
+    std::vector<std::string> notices;
+    store.SetNoticeFunction([&](const std::string& caption, const std::string& text) {
+        EXPECT_EQ(caption, "Locked Prefs");
+        notices.push_back(text);
+    });
+    store.SetFaultHook([](UserDataFolders::FileOp op, const std::string& p) {
+        return op == UserDataFolders::FileOp::Read && p.ends_with("System.prefs") ? EACCES : 0;
+    });
+
+    SystemPrefs prefs;
+    prefs.Fullscreen = 1;
+    EXPECT_EQ(LoadSystemPrefs(store, [] { return nullptr; }, prefs), PrefsSource::None);
+    EXPECT_FALSE(store.LoadXml(u"System.prefs", true));
+    ASSERT_EQ(notices.size(), 1u);
+    EXPECT_NE(notices[0].find(path.string()), std::string::npos) << notices[0];
+    EXPECT_NE(notices[0].find(std::strerror(EACCES)), std::string::npos) << notices[0];
+
+    EXPECT_FALSE(SaveSystemPrefs(store, prefs));
+    store.DeleteFile(u"System.prefs", true);
+    store.SetFaultHook(nullptr);
+    EXPECT_EQ(QuillTest::ReadFile(path), bytes);
+    EXPECT_FALSE(fs::exists(path.string() + ".sxs"));
+    // Other files of the folder are written as usual.
+    EXPECT_TRUE(SaveWindowPosition(store, 5, 6));
 }

@@ -40,12 +40,12 @@ protected:
         QuillTest::WriteFile(prefs, "the player's settings");
     }
 
-    Outcome Run()
+    Outcome Run(int seconds = 60)
     {
         const std::string env = "HOME='" + root.string() + "' XDG_DATA_HOME='" + (root / "data").string() +
                                 "' XDG_CONFIG_HOME='" + (root / "config").string() + "' XDG_RUNTIME_DIR='" +
                                 root.string() + "' SDL_VIDEODRIVER=offscreen SDL_AUDIODRIVER=dummy ";
-        const std::string cmd = env + "timeout 60 '" + (program / "VelvetAisle").string() + "' 2>&1";
+        const std::string cmd = env + "timeout " + std::to_string(seconds) + " '" + (program / "VelvetAisle").string() + "' 2>&1";
         Outcome outcome;
         FILE* out = popen(cmd.c_str(), "r");
         if (!out)
@@ -89,6 +89,27 @@ TEST_F(BadDataTest, DamagedInterfaceArchive)
 {
     fs::resize_file(program / "ui.dat", 500);
     ExpectOneMessageAndNoHarm(Run(), "ui.dat", "is damaged");
+}
+
+// A preferences file that cannot be read (here a folder has its name): the game says so once and
+// plays on with its defaults; the file is neither deleted nor replaced at exit.
+TEST_F(BadDataTest, UnreadablePreferencesAreNamedAndLeftAlone)
+{
+    fs::remove(prefs);
+    fs::create_directory(prefs);
+    QuillTest::WriteFile(prefs / "inside", "kept");
+    // The game plays on until the time-out asks it to close (SIGTERM: a normal shutdown).
+    const Outcome outcome = Run(4);
+    const std::string named = "\"" + prefs.string() + "\" could not be read";
+    const size_t at = outcome.output.find(named);
+    EXPECT_NE(at, std::string::npos) << outcome.output;
+    EXPECT_EQ(outcome.output.find(named, at + 1), std::string::npos) << "said twice: " << outcome.output;
+    ASSERT_TRUE(WIFEXITED(outcome.status)) << outcome.output;
+    EXPECT_EQ(WEXITSTATUS(outcome.status), 124) << "it did not play on: " << outcome.output;
+    EXPECT_TRUE(fs::is_directory(prefs));
+    EXPECT_EQ(QuillTest::ReadFile(prefs / "inside"), "kept");
+    // The game got this far: the save file, which is no save, was kept aside before a new one.
+    EXPECT_EQ(QuillTest::ReadFile(save.string() + ".damaged"), "the player's progress");
 }
 
 } // namespace
