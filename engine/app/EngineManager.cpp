@@ -155,6 +155,7 @@ EngineManager::InitOutcome EngineManager::InitInternal(const GameSettings& setti
     links.mouseY = [this] { return userInterface_ ? userInterface_->MouseY() : 0; };
     links.buttonDown = [this](int32_t button) { return userInterface_ && userInterface_->ButtonDown(button); };
     luaMgr_ = std::make_unique<LuaMgr>(std::move(links));
+    luaMgr_->SetScriptErrorReporter(&QuillPlatform::ShowMessageBox);
     if (!luaMgr_->Init())
         return fail();
     userInterface_ = std::make_unique<UserInterface>();

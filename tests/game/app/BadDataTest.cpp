@@ -40,12 +40,13 @@ protected:
         QuillTest::WriteFile(prefs, "the player's settings");
     }
 
-    Outcome Run(int seconds = 60)
+    Outcome Run(int seconds = 60, const std::string& arguments = std::string())
     {
         const std::string env = "HOME='" + root.string() + "' XDG_DATA_HOME='" + (root / "data").string() +
                                 "' XDG_CONFIG_HOME='" + (root / "config").string() + "' XDG_RUNTIME_DIR='" +
                                 root.string() + "' SDL_VIDEODRIVER=offscreen SDL_AUDIODRIVER=dummy ";
-        const std::string cmd = env + "timeout " + std::to_string(seconds) + " '" + (program / "VelvetAisle").string() + "' 2>&1";
+        const std::string cmd = env + "timeout " + std::to_string(seconds) + " '" +
+                                (program / "VelvetAisle").string() + "' " + arguments + " 2>&1";
         Outcome outcome;
         FILE* out = popen(cmd.c_str(), "r");
         if (!out)
@@ -110,6 +111,21 @@ TEST_F(BadDataTest, UnreadablePreferencesAreNamedAndLeftAlone)
     EXPECT_EQ(QuillTest::ReadFile(prefs / "inside"), "kept");
     // The game got this far: the save file, which is no save, was kept aside before a new one.
     EXPECT_EQ(QuillTest::ReadFile(save.string() + ".damaged"), "the player's progress");
+}
+
+// A script that does not compile (here the one the command line starts): named once with its
+// error, and the game plays on.
+TEST_F(BadDataTest, ScriptWithASyntaxErrorIsNamedAndTheGamePlaysOn)
+{
+    fs::create_directories(program / "input" / "script");
+    QuillTest::WriteFile(program / "input" / "script" / "Broken.lua", "function broken(\n  x = = 1\n");
+    const Outcome outcome = Run(4, "-startscript Broken.lua");
+    const std::string named = "\"script\\Broken.lua\" has an error";
+    const size_t at = outcome.output.find(named);
+    EXPECT_NE(at, std::string::npos) << outcome.output;
+    EXPECT_EQ(outcome.output.find(named, at + 1), std::string::npos) << "said twice: " << outcome.output;
+    ASSERT_TRUE(WIFEXITED(outcome.status)) << outcome.output;
+    EXPECT_EQ(WEXITSTATUS(outcome.status), 124) << "it did not play on: " << outcome.output;
 }
 
 } // namespace
