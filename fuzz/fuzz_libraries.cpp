@@ -14,6 +14,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 
 #include <unistd.h>
@@ -46,6 +47,12 @@ extern "C" int LLVMFuzzerInitialize(int*, char***)
     const char* root = mkdtemp(pattern);
     if (!root)
         std::abort();
+    // The private folder goes when the run ends.
+    static const std::string kRoot = root;
+    std::atexit([] {
+        std::error_code ignored;
+        std::filesystem::remove_all(kRoot, ignored);
+    });
     g_folder = std::string(root) + "/";
     Put("Cake.xml", "<Library><Definition type=\"image\" name=\"Cake\" src=\"Pictures\\Cake.png\" "
                     "bi=\"8 8 8 8 0 0 0 0\"/></Library>");

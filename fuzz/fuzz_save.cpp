@@ -35,6 +35,12 @@ extern "C" int LLVMFuzzerInitialize(int*, char***)
     const char* root = mkdtemp(pattern);
     if (!root)
         std::abort();
+    // The private folder goes when the run ends.
+    static const std::string kRoot = root;
+    std::atexit([] {
+        std::error_code ignored;
+        std::filesystem::remove_all(kRoot, ignored);
+    });
     setenv("XDG_DATA_HOME", root, 1);
     setenv("XDG_CONFIG_HOME", root, 1);
     g_store = new UserDataFolders(u"Fuzz", u"Velvet Aisle");
