@@ -1,6 +1,9 @@
 #include "platform/system/GraphicsDriver.h"
 
+#include <cstddef>
 #include <cstring>
+#include <mutex>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -33,13 +36,33 @@ int Collect(dl_phdr_info* info, size_t, void* data)
     return 0;
 }
 
+// How many modules have been loaded into the process so far (a counter kept by the loader).
+int CountLoads(dl_phdr_info* info, size_t size, void* data)
+{
+    if (size >= offsetof(dl_phdr_info, dlpi_adds) + sizeof info->dlpi_adds)
+        *static_cast<unsigned long long*>(data) = info->dlpi_adds;
+    return 1; // the first module tells
+}
+
 } // namespace
 
 void KeepGraphicsDriverLoaded()
 {
+    // Called on every presented frame: nothing to do unless a module was loaded since last time.
+    static std::mutex mutex;
+    static unsigned long long seenLoads = ~0ull;
+    static std::set<std::string> pinned;
+    std::lock_guard<std::mutex> lock(mutex);
+    unsigned long long loads = 0;
+    dl_iterate_phdr(&CountLoads, &loads);
+    if (loads != 0 && loads == seenLoads)
+        return;
+    seenLoads = loads;
     std::vector<std::string> modules;
     dl_iterate_phdr(&Collect, &modules);
     for (const std::string& module : modules) {
+        if (!pinned.insert(module).second)
+            continue;
         // RTLD_NOLOAD: only a module that is loaded already; the reference taken here is never
         // given back, and RTLD_NODELETE keeps it mapped past any later dlclose.
         dlopen(module.c_str(), RTLD_NOW | RTLD_NOLOAD | RTLD_NODELETE);
