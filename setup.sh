@@ -38,6 +38,19 @@ build() {
   cmake --build build -j"$(nproc)"
 }
 
+# The whole suite once more under AddressSanitizer and UndefinedBehaviorSanitizer, leak checks on.
+build_asan() {
+  cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUILL_SANITIZE=ON
+  cmake --build build-asan -j"$(nproc)"
+}
+
+test_asan() {
+  ASAN_OPTIONS=detect_leaks=1:strict_string_checks=1:detect_stack_use_after_return=0 \
+  LSAN_OPTIONS="suppressions=$PWD/tools/lsan.supp:print_suppressions=0" \
+  UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+    ctest --test-dir build-asan --output-on-failure -j"$(nproc)" --timeout 600
+}
+
 build_fuzz() {
   CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DQUILL_BUILD_FUZZ=ON -DQUILL_BUILD_TESTS=OFF
@@ -55,6 +68,8 @@ case "$mode" in
     install_missing
     build
     ctest --test-dir build --output-on-failure -j"$(nproc)" --timeout 600
+    build_asan
+    test_asan
     if [ -d fuzz ] && ls fuzz/fuzz_*.cpp >/dev/null 2>&1; then
       build_fuzz
       tools/run_fuzz.sh build-fuzz/bin "${QUILL_FUZZ_SECONDS:-30}"

@@ -110,8 +110,32 @@ bool DecodeJpegInto(std::string_view bytes, SDL_Surface** out)
     return true;
 }
 
+uint32_t Le(std::string_view bytes, size_t at, size_t count)
+{
+    uint32_t value = 0;
+    for (size_t i = 0; i < count; ++i)
+        value |= uint32_t(static_cast<uint8_t>(bytes[at + i])) << (8 * i);
+    return value;
+}
+
 SurfacePtr DecodeBmp(std::string_view bytes)
 {
+    // The size in the header is checked before SDL sees it: SDL allocates the whole surface
+    // from the header alone, before reading a single pixel.
+    if (bytes.size() < 26)
+        return nullptr;
+    long long w = 0, h = 0;
+    if (Le(bytes, 14, 4) == 12) { // the old core header: 16-bit sizes
+        w = Le(bytes, 18, 2);
+        h = Le(bytes, 20, 2);
+    } else {
+        w = static_cast<int32_t>(Le(bytes, 18, 4));
+        h = static_cast<int32_t>(Le(bytes, 22, 4));
+        if (h < 0)
+            h = -h; // rows stored top-down
+    }
+    if (!SaneSize(w, h))
+        return nullptr;
     SDL_RWops* rw = SDL_RWFromConstMem(bytes.data(), static_cast<int>(bytes.size()));
     if (!rw)
         return nullptr;

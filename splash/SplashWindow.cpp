@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 
+#include "platform/system/GraphicsDriver.h"
 #include "splash/SplashLog.h"
 
 namespace QuillonSplash {
@@ -77,6 +78,7 @@ bool CSplashWindow::OnPaint(SplashState state, uint32_t fadeStart, uint32_t now,
     if (!m_host || !m_visible || !m_picture || !m_settings)
         return false;
     SDL_Surface* target = SDL_GetWindowSurface(m_host);
+    QuillPlatform::KeepGraphicsDriverLoaded();
     if (!target)
         return false;
     const int w = target->w, h = target->h;

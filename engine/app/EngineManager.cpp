@@ -171,6 +171,7 @@ EngineManager::InitOutcome EngineManager::InitInternal(const GameSettings& setti
     links.mouseY = [this] { return userInterface_ ? userInterface_->MouseY() : 0; };
     links.buttonDown = [this](int32_t button) { return userInterface_ && userInterface_->ButtonDown(button); };
     luaMgr_ = std::make_unique<LuaMgr>(std::move(links));
+    luaMgr_->SetScriptErrorReporter(&QuillPlatform::ShowMessageBox);
     if (!luaMgr_->Init())
         return fail();
     userInterface_ = std::make_unique<UserInterface>();
@@ -295,6 +296,7 @@ void EngineManager::ReadEngineConfig()
 void EngineManager::LoadPreferences()
 {
     userData_ = std::make_unique<UserDataFolders>(windowName_, settings_.Title);
+    userData_->SetNoticeFunction(&QuillPlatform::ShowMessageBox);
     LoadSystemPrefs(
         *userData_, [this]() -> const XmlNode* { return xmlCache_ ? xmlCache_->Get(kDefaultPrefsName) : nullptr; },
         prefs_);

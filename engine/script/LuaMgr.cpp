@@ -8,6 +8,8 @@
 #include "engine/script/LuaState.h"
 #include "engine/script/LuaValueRef.h"
 
+#include <cstdio>
+
 namespace QuillEngine {
 
 using QuillLua::LuaStackGuard;
@@ -103,8 +105,28 @@ bool LuaMgr::DoFile(const String& name)
     // Run with the file's length: a UTF-16 script holds zero bytes, and nothing is copied.
     const std::string chunkName = "@" + ToUtf8(path);
     LuaStackGuard guard(state_);
-    state_->DoBuffer(reinterpret_cast<const char*>(file.Data()), file.Size(), chunkName.c_str());
+    std::string error;
+    if (state_->DoBuffer(reinterpret_cast<const char*>(file.Data()), file.Size(), chunkName.c_str(), &error) ==
+        LUA_ERRSYNTAX)
+        ReportBrokenScript(path, error);
     return true;
+}
+
+void LuaMgr::ReportBrokenScript(const String& path, const std::string& error)
+{
+    // Script names ignore case, as their lookups do: one file is reported once.
+    String key = path;
+    for (char16_t& ch : key)
+        if (ch >= u'A' && ch <= u'Z')
+            ch = static_cast<char16_t>(ch - u'A' + u'a');
+    if (!reportedScripts_.insert(key).second)
+        return;
+    const std::string text =
+        "The script \"" + ToUtf8(path) + "\" has an error and was not run: " + error + ". The game goes on without it.";
+    if (scriptErrorReporter_)
+        scriptErrorReporter_("Script Error", text);
+    else
+        std::fprintf(stderr, "Script Error: %s\n", text.c_str());
 }
 
 bool LuaMgr::LoadScriptFile(const std::string& name, std::string& bytes)

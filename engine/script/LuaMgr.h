@@ -15,6 +15,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -58,6 +59,10 @@ public:
     // Runs "script\" + name from the file manager. True when the file was found, had data and was
     // run, whether or not the script itself succeeded.
     bool DoFile(const String& name);
+    // A script file that does not compile is reported once per file, naming it and the error
+    // (then handled as any failed script: the program carries on). By default on stderr.
+    using ScriptErrorReporter = std::function<void(const std::string& captionUtf8, const std::string& textUtf8)>;
+    void SetScriptErrorReporter(ScriptErrorReporter reporter) { scriptErrorReporter_ = std::move(reporter); }
 
     // The state's globals by name. A global that is not a number reads as 0; one that is not a
     // (narrow) string reads as null, valid until the global changes.
@@ -132,9 +137,13 @@ private:
     Console* LinkedConsole() const;
     void UnregisterCommands();
 
+    void ReportBrokenScript(const String& path, const std::string& error);
+
     QuillLua::LuaState* state_ = nullptr;
     EngineLinks links_;
     ConsoleCommands commands_;
+    ScriptErrorReporter scriptErrorReporter_;
+    std::set<String> reportedScripts_;
     std::vector<std::unique_ptr<SoundHandle>> soundObjects_;
 };
 

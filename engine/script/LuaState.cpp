@@ -153,13 +153,17 @@ LuaStackRef LuaState::PushUserData(void* pointer)
 
 int LuaState::DoString(const char* text) { return DoBuffer(text, std::strlen(text), text); }
 
-int LuaState::DoBuffer(const char* data, size_t size, const char* chunkName)
+int LuaState::DoBuffer(const char* data, size_t size, const char* chunkName, std::string* error)
 {
     int status = LoadDialectBuffer(L_, data, size, chunkName);
     if (status == 0) {
         status = lua_pcall(L_, 0, 0, 0);
     }
     if (status != 0) {
+        if (error) {
+            const char* message = lua_tostring(L_, -1);
+            *error = message ? message : "(no message)";
+        }
         // the message goes to _ALERT, itself called protected
         lua_getglobal(L_, "_ALERT");
         if (lua_isfunction(L_, -1)) {

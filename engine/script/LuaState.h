@@ -5,6 +5,7 @@
 #include "engine/script/dialect/LuaDialect.h"
 
 #include <functional>
+#include <string>
 
 namespace QuillLua {
 
@@ -55,7 +56,8 @@ public:
     // Lua status code.
     int DoString(const char* text);
     // As DoString, for a buffer with its own chunk name ("@file" for files).
-    int DoBuffer(const char* data, size_t size, const char* chunkName);
+    // `error`, when given, receives the message of a failed load or run.
+    int DoBuffer(const char* data, size_t size, const char* chunkName, std::string* error = nullptr);
 
     void SetPrintCallback(PrintCallback callback) { print_ = std::move(callback); }
     // Passes text to the print callback, or to the debug output when none is set.

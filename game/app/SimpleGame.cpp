@@ -3,11 +3,16 @@
 #include <ctime>
 
 #include "engine/core/EngineRand.h"
+#include "engine/core/files/FSCompressedSource.h"
+#include "engine/core/strings/EngineString.h"
 #include "engine/graphics/particles/ParticleManager.h"
 #include "engine/graphics/render/RenderManager.h"
 #include "game/app/FeedbackReporter.h"
 #include "game/app/Game.h"
 #include "game/screens/UIScreenMgr.h"
+#include "platform/system/Process.h"
+#include "platform/system/SafeFile.h"
+#include "platform/window/Window.h"
 
 using namespace QuillEngine;
 
@@ -15,6 +20,34 @@ const char16_t* const SimpleGame::kEffectFiles[12] = {
     u"hinthint.xml", u"introEffect.xml", u"hinttrail.xml", u"bouquet.xml", u"pinkFlower.xml", u"yellowFlower.xml",
     u"collect.xml",  u"match.xml",       u"explode.xml",   u"perfectcollect.xml", u"sparkle.xml", u"foundsparkle.xml",
 };
+
+namespace {
+
+// Checks a package's archive before it is mounted: a damaged or missing one is named to the
+// player once, instead of a start that fails without a word. The loose folder of the same name
+// stands in for a missing archive (as in a development tree). Runs in the program's folder.
+bool PackageReadable(const char16_t* group, const char16_t* folder)
+{
+    const String archive = String(group) + u".dat";
+    const std::string archivePath = QuillPlatform::ProgramFolder() + "/" + ToUtf8(archive);
+    const QuillPlatform::PathKind kind = QuillPlatform::GetPathKind(ToUtf8(archive));
+    std::string problem;
+    if (kind == QuillPlatform::PathKind::Missing) {
+        if (QuillPlatform::GetPathKind(ToUtf8(String(folder))) == QuillPlatform::PathKind::Folder)
+            return true;
+        problem = "is missing";
+    } else {
+        FSCompressedSource source(archive, group);
+        if (source.Open() && source.EntryCount() > 0)
+            return true;
+        problem = kind == QuillPlatform::PathKind::Other ? "is damaged and cannot be read" : "cannot be opened";
+    }
+    QuillPlatform::ShowMessageBox("Critical Error", "The game's data file \"" + archivePath + "\" " + problem +
+                                                        ". Please reinstall the game.");
+    return false;
+}
+
+} // namespace
 
 SimpleGame::SimpleGame(EngineManager* engine) : engine_(engine) {}
 
@@ -35,7 +68,7 @@ bool SimpleGame::Init()
     static const std::pair<const char16_t*, const char16_t*> kPackages[] = {
         {u"data", u"input"}, {u"ui", u"ui"}, {u"concentration", u"concentration"}};
     for (const auto& [group, folder] : kPackages) {
-        if (!engine_->MountDataPackage(group, folder))
+        if (!PackageReadable(group, folder) || !engine_->MountDataPackage(group, folder))
             return false;
     }
     if (ParticleManager* particles = engine_->GetParticleManager()) {

@@ -4,6 +4,10 @@
 #include "engine/core/strings/StringUtil.h"
 #include "engine/core/prefs/UserData.h"
 #include "engine/core/xml/XmlNode.h"
+#include "platform/window/Window.h"
+
+#include <cerrno>
+#include <cstring>
 
 using namespace QuillEngine;
 
@@ -41,8 +45,15 @@ bool ProfileMgr::Load()
 
     UserDataFolders* store = UserDataFolders::Instance();
     MemoryStream original;
-    const bool fileExists = store && store->ReadFile(kSaveFileName, false, original) && original.Size() > 0;
-    std::unique_ptr<XmlNode> document = fileExists ? store->LoadXml(kSaveFileName, false) : nullptr;
+    UserDataFolders::ReadReport read;
+    if (store)
+        read = store->ReadFileReport(kSaveFileName, false, original);
+    if (read.outcome == UserDataFolders::ReadOutcome::Unreadable) {
+        const std::string why = UserDataFolders::DescribeReadError(read.error);
+        DisableSaving("Your saved game \"" + read.path + "\" could not be read (" + why + ").");
+    }
+    const bool fileExists = read.outcome == UserDataFolders::ReadOutcome::Read && original.Size() > 0;
+    std::unique_ptr<XmlNode> document = fileExists ? store->DecodeXml(original.Data(), original.Size()) : nullptr;
 
     m_highScores.Load(document ? FirstChildNamed(*document, u"highscores") : nullptr);
 
@@ -80,7 +91,10 @@ bool ProfileMgr::Load()
     }
     if (somethingLost) {
         original.Seek(0, 0);
-        store->SafeWrite(kDamagedFileName, false, original);
+        String kept;
+        if (!store->KeepCopy(kDamagedFileName, false, original, &kept))
+            DisableSaving("Your saved game \"" + read.path + "\" could not be read in full, and a copy of it could " +
+                          "not be put aside in \"" + store->SystemPath(kDamagedFileName, false) + "\".");
     }
     if (m_profiles.empty())
         AddDefaultProfile();
@@ -89,6 +103,19 @@ bool ProfileMgr::Load()
     // Only the current profile's volumes are heard.
     m_current->ApplyVolumes();
     return true;
+}
+
+void ProfileMgr::DisableSaving(const std::string& reason)
+{
+    if (m_savingDisabled)
+        return;
+    m_savingDisabled = true;
+    const std::string text =
+        reason + " The game will go on, but your progress will not be saved this time, so the file stays as it is.";
+    if (m_notice)
+        m_notice("Saved Game", text);
+    else
+        QuillPlatform::ShowMessageBox("Saved Game", text);
 }
 
 void ProfileMgr::AddDefaultProfile()
@@ -123,7 +150,7 @@ bool ProfileMgr::Save()
 bool ProfileMgr::WriteFile()
 {
     UserDataFolders* store = UserDataFolders::Instance();
-    if (!store)
+    if (!store || m_savingDisabled)
         return false;
     XmlNode root(u"root");
     root.SetAttribute(u"currentprofile", m_current ? m_current->name : String());
@@ -180,7 +207,7 @@ bool ProfileMgr::NewProfile(const String& name)
 {
     if (name.empty() || FindProfile(name) || m_profiles.size() >= kMaxProfiles)
         return false;
-    if (!Save())
+    if (!Save() && !m_savingDisabled)
         return false;
     if (m_book)
         m_book->ResetBoards();
@@ -197,7 +224,7 @@ bool ProfileMgr::NewProfile(const String& name)
 bool ProfileMgr::SwitchProfile(const String& name)
 {
     Profile* profile = FindProfile(name);
-    if (!profile || !Save())
+    if (!profile || (!Save() && !m_savingDisabled))
         return false;
     if (m_book)
         m_book->ResetBoards();

@@ -4,7 +4,9 @@
 // Games folder.
 
 #include <cstdint>
+#include <functional>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "engine/core/console/Console.h"
@@ -35,7 +37,8 @@ public:
 class ProfileMgr : public QuillEngine::IConsoleHandler, public QuillEngine::Singleton<ProfileMgr> {
 public:
     static constexpr const char16_t* kSaveFileName = u"velv.save";
-    // Where a save file that could not be read in full is kept before it is written over.
+    // Where a save file that could not be taken in is kept before it is written over; later
+    // incidents use "velv.save.damaged.2", ".3" ... so no kept copy is ever replaced.
     static constexpr const char16_t* kDamagedFileName = u"velv.save.damaged";
     static constexpr uint32_t kVersion = 26;
     static constexpr size_t kMaxProfiles = 64;
@@ -47,9 +50,15 @@ public:
 
     // Reads the save file. Whatever it holds, afterwards there is a current profile. When the
     // file exists but some of it could not be taken in (damaged, another version, a profile that
-    // fails), the file as it was is copied to kDamagedFileName first, so the next save cannot
-    // lose it.
+    // fails), the file as it was is kept under a new damaged-copy name first, so the next save
+    // cannot lose it. When the file exists but cannot be read at all, or its copy cannot be
+    // written, saving is turned off for this run (the file stays as it is) and the player is
+    // told once, through the notice function.
     bool Load();
+    bool SavingDisabled() const { return m_savingDisabled; }
+    // Shows a notice to the player; by default the platform's message box (stderr when headless).
+    using NoticeFunction = std::function<void(const std::string& captionUtf8, const std::string& textUtf8)>;
+    void SetNoticeFunction(NoticeFunction fn) { m_notice = std::move(fn); }
     // Writes every profile and the high scores; true when the file was written. A save asked for
     // while one is being written runs once the first is done (this call gives false).
     bool Save();
@@ -104,6 +113,7 @@ private:
     void FillFromTemplates(Profile& profile) const;
     Profile* FindProfile(QuillEngine::StringView name) const;
     bool WriteFile();
+    void DisableSaving(const std::string& reason);
 
     Game* m_owner;
     std::vector<std::unique_ptr<Profile>> m_profiles;
@@ -116,4 +126,6 @@ private:
     int m_updateDepth = 0;
     bool m_saving = false;
     bool m_savePending = false;
+    bool m_savingDisabled = false;
+    NoticeFunction m_notice;
 };

@@ -5,6 +5,7 @@
 #include <ctime>
 #include <exception>
 
+#include <sys/mman.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -127,6 +128,16 @@ void DieBySignal(int signalNumber)
     raise(signalNumber);
     // A signal whose default is not fatal (never one of ours) still ends the process.
     _exit(128 + signalNumber);
+}
+
+void RaiseAccessFault()
+{
+    void* page = mmap(nullptr, 4096, PROT_NONE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (page != MAP_FAILED)
+        *static_cast<volatile int*>(page) = 1;
+    // No page could be mapped (or the store went through): the signal a bad access gives.
+    raise(SIGSEGV);
+    DieBySignal(SIGSEGV);
 }
 
 } // namespace QuillPlatform

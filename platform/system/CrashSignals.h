@@ -27,4 +27,9 @@ bool RunHelperProcess(const char* program, char* const argv[], int waitMs);
 // shows the signal.
 [[noreturn]] void DieBySignal(int signalNumber);
 
+// A real invalid memory access: a store into a page mapped with no access rights. The fault
+// comes from the hardware as a crash's would (SIGSEGV), yet the program itself does nothing
+// undefined, so sanitizers let it through to the handlers. Async-signal-safe in practice.
+[[noreturn]] void RaiseAccessFault();
+
 } // namespace QuillPlatform

@@ -125,8 +125,18 @@ bool FileHandle::ReadAll(std::vector<uint8_t>& out, size_t cap)
     if (m_fd < 0)
         return false;
     struct stat st {};
-    if (fstat(m_fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size < 0 || static_cast<uint64_t>(st.st_size) > cap)
+    if (fstat(m_fd, &st) != 0) {
+        m_error = errno;
         return false;
+    }
+    if (!S_ISREG(st.st_mode)) {
+        m_error = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
+        return false;
+    }
+    if (st.st_size < 0 || static_cast<uint64_t>(st.st_size) > cap) {
+        m_error = EFBIG;
+        return false;
+    }
     out.resize(static_cast<size_t>(st.st_size));
     size_t done = 0;
     while (done < out.size()) {
@@ -134,6 +144,8 @@ bool FileHandle::ReadAll(std::vector<uint8_t>& out, size_t cap)
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0) {
+            // A file that ends early was cut short under us: as good as an I/O error.
+            m_error = n < 0 ? errno : EIO;
             out.clear();
             return false;
         }
@@ -191,6 +203,16 @@ bool ReplaceFile(const std::string& from, const std::string& to)
     // The rename is done; a failed folder sync only means it may not yet be on disk.
     SyncFolder(ParentFolder(to));
     return true;
+}
+
+int PlaceFileNew(const std::string& from, const std::string& to)
+{
+    // link() fails with EEXIST rather than replace anything, unlike rename().
+    if (::link(from.c_str(), to.c_str()) != 0)
+        return errno;
+    ::unlink(from.c_str());
+    SyncFolder(ParentFolder(to));
+    return 0;
 }
 
 bool RemoveFile(const std::string& path)

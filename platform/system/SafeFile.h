@@ -37,7 +37,8 @@ public:
     static FileHandle OpenWrite(const std::string& path);
 
     bool IsOpen() const { return m_fd >= 0; }
-    // errno of the failed open (ENOENT when a folder of the path is missing).
+    // errno of the failed open (ENOENT when a folder of the path is missing), or of the failed
+    // ReadAll (EFBIG over the cap, EISDIR for a folder, EIO for a file cut short).
     int Error() const { return m_error; }
 
     // Reads the whole file into `out`; false when it cannot be read completely or is larger than
@@ -59,6 +60,9 @@ private:
 // name survives a power cut.
 bool ReplaceFile(const std::string& from, const std::string& to);
 bool SyncFolder(const std::string& folder);
+// Gives `from` the name `to` only when nothing has that name yet, then syncs the folder. Returns 0,
+// or the errno (EEXIST when `to` is taken; `from` then stays as it was).
+int PlaceFileNew(const std::string& from, const std::string& to);
 bool RemoveFile(const std::string& path);
 
 } // namespace QuillPlatform

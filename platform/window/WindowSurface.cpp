@@ -2,6 +2,7 @@
 
 #include <SDL.h>
 
+#include "platform/system/GraphicsDriver.h"
 #include "platform/window/Window.h"
 
 namespace QuillPlatform {
@@ -12,6 +13,7 @@ void FillWindow(Window& window, uint32_t argb)
     if (!w)
         return;
     SDL_Surface* s = SDL_GetWindowSurface(w);
+    KeepGraphicsDriverLoaded();
     if (!s)
         return;
     SDL_FillRect(s, nullptr, SDL_MapRGB(s->format, (argb >> 16) & 0xFF, (argb >> 8) & 0xFF, argb & 0xFF));

@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include "platform/system/CrashSignals.h"
 #include "tests/support/TestEnvironment.h"
 
 using namespace QuillEngine;
@@ -41,15 +42,12 @@ void Cleanup(int)
 void FaultingCleanup(int)
 {
     Say("cleanup-ran\n");
-    volatile int* volatile nowhere = nullptr;
-    *nowhere = 1;
+    QuillPlatform::RaiseAccessFault();
 }
 
 [[noreturn]] void Segfault()
 {
-    volatile int* volatile nowhere = nullptr;
-    *nowhere = 42;
-    std::abort();
+    QuillPlatform::RaiseAccessFault();
 }
 
 int Recurse(int depth)

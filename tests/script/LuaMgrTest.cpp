@@ -72,6 +72,19 @@ TEST_F(LuaMgrFixture, DoFileRunsScriptsFromTheFolderOrTheArchive)
     EXPECT_TRUE(manager->DoFile(u"menus\\a.lua"));
     EXPECT_STREQ(manager->GetGlobalString("menuRan"), "archive");
 
+    // A script that does not compile is named once, with the error; one that fails while
+    // running is the script's own business.
+    WriteScript("Broken.lua", "x = = 1");
+    WriteScript("Throws.lua", "error('at run time')");
+    std::vector<std::string> reports;
+    manager->SetScriptErrorReporter([&](const std::string&, const std::string& text) { reports.push_back(text); });
+    EXPECT_TRUE(manager->DoFile(u"Broken.lua"));
+    EXPECT_TRUE(manager->DoFile(u"broken.lua"));
+    EXPECT_TRUE(manager->DoFile(u"Throws.lua"));
+    ASSERT_EQ(reports.size(), 1u);
+    EXPECT_NE(reports[0].find("Broken.lua\" has an error"), std::string::npos) << reports[0];
+    EXPECT_NE(reports[0].find(":1:"), std::string::npos) << reports[0];
+
     EXPECT_FALSE(manager->DoFile(u"Missing.lua"));
     EXPECT_FALSE(manager->DoFile(u"Empty.lua"));
     EXPECT_FALSE(manager->DoFile(u"..\\outside.lua"));

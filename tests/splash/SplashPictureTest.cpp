@@ -49,6 +49,13 @@ TEST(SplashPicture, RefusesDamagedAndOversizedPictures)
     EXPECT_FALSE(DecodePicture(png.substr(0, png.size() / 2)));
     EXPECT_FALSE(DecodePicture(SplashTest::SolidPng(kMaxPictureSide + 1, 1, 0)));
     EXPECT_FALSE(DecodePicture("BM not really a bitmap"));
+    // A bitmap header claiming a huge height is refused before anything is allocated for it.
+    std::string tall = SplashTest::SolidBmp(4, 6, 0x102030);
+    ASSERT_TRUE(DecodePicture(tall));
+    tall[22 + 3] = 0x2D;
+    EXPECT_FALSE(DecodePicture(tall));
+    tall[22 + 3] = static_cast<char>(0x80); // negative: top-down, still far too tall
+    EXPECT_FALSE(DecodePicture(tall));
     EXPECT_FALSE(DecodePicture("GIF89a"));
     EXPECT_FALSE(DecodePicture(""));
     EXPECT_TRUE(MakeBuiltInPicture());

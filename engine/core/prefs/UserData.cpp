@@ -1,6 +1,8 @@
 #include "engine/core/prefs/UserData.h"
 
 #include <cerrno>
+#include <cstdio>
+#include <cstring>
 #include <vector>
 
 #include <zlib.h>
@@ -143,17 +145,98 @@ QuillPlatform::FileHandle UserDataFolders::OpenFile(StringView name, bool localD
 
 bool UserDataFolders::ReadFile(StringView name, bool localData, MemoryStream& out)
 {
-    QuillPlatform::FileHandle file = OpenFile(name, localData, true);
+    return ReadFileReport(name, localData, out).outcome == ReadOutcome::Read;
+}
+
+UserDataFolders::ReadReport UserDataFolders::ReadFileReport(StringView name, bool localData, MemoryStream& out)
+{
+    ReadReport report;
+    if (CheckedName(name).empty()) {
+        report.outcome = ReadOutcome::Unreadable;
+        report.error = EINVAL;
+        return report;
+    }
+    // No folder yet means no file yet.
+    if (!ResolveFolder(localData, true))
+        return report;
+    report.path = PathOf(name, localData);
+    if (const int fault = InjectedFault(FileOp::Read, report.path)) {
+        report.outcome = fault == ENOENT ? ReadOutcome::Missing : ReadOutcome::Unreadable;
+        report.error = fault;
+        return report;
+    }
+    QuillPlatform::FileHandle file = QuillPlatform::FileHandle::OpenRead(report.path);
+    if (!file.IsOpen()) {
+        report.error = file.Error();
+        report.outcome = report.error == ENOENT ? ReadOutcome::Missing : ReadOutcome::Unreadable;
+        return report;
+    }
     std::vector<uint8_t> bytes;
-    if (!file.IsOpen() || !file.ReadAll(bytes, kMaxFileSize))
-        return false;
+    if (!file.ReadAll(bytes, kMaxFileSize)) {
+        report.outcome = ReadOutcome::Unreadable;
+        report.error = file.Error() ? file.Error() : EIO;
+        return report;
+    }
     out.Write(bytes.data(), static_cast<uint32_t>(bytes.size()));
-    return true;
+    report.outcome = ReadOutcome::Read;
+    return report;
+}
+
+std::string UserDataFolders::SystemPath(StringView name, bool localData) const
+{
+    if (CheckedName(name).empty())
+        return std::string();
+    return PathOf(name, localData);
+}
+
+bool UserDataFolders::KeepCopy(StringView stem, bool localData, MemoryStream& stream, String* usedName)
+{
+    if (CheckedName(stem).empty())
+        return false;
+    const String tempName = String(stem) + kTempSuffix;
+    QuillPlatform::FileHandle file = OpenFile(tempName, localData, false);
+    if (!file.IsOpen())
+        return false;
+    const std::string tempPath = PathOf(tempName, localData);
+    const bool written = InjectedFault(FileOp::Write, tempPath) == 0 &&
+                         file.WriteAll(stream.Data() + stream.Position(), stream.Remaining()) && file.Sync();
+    if (!file.Close() || !written) {
+        QuillPlatform::RemoveFile(tempPath);
+        return false;
+    }
+    for (int number = 1; number <= kMaxKeptCopies; ++number) {
+        const String name = number == 1 ? String(stem) : String(stem) + u"." + FromUtf8(std::to_string(number));
+        const int error = QuillPlatform::PlaceFileNew(tempPath, PathOf(name, localData));
+        if (error == EEXIST)
+            continue;
+        if (error != 0)
+            break;
+        stream.Seek(0, 2);
+        if (usedName)
+            *usedName = name;
+        return true;
+    }
+    QuillPlatform::RemoveFile(tempPath);
+    return false;
+}
+
+std::string UserDataFolders::DescribeReadError(int error)
+{
+    if (error == EFBIG)
+        return "it is larger than such a file can be";
+    if (error == EISDIR)
+        return "a folder has its name";
+    return std::strerror(error);
+}
+
+bool UserDataFolders::IsKeptUnread(StringView name, bool localData) const
+{
+    return !CheckedName(name).empty() && m_keptUnread.count(PathOf(name, localData)) != 0;
 }
 
 void UserDataFolders::DeleteFile(StringView name, bool localData)
 {
-    if (CheckedName(name).empty() || !ResolveFolder(localData, true))
+    if (CheckedName(name).empty() || !ResolveFolder(localData, true) || IsKeptUnread(name, localData))
         return;
     QuillPlatform::RemoveFile(PathOf(name, localData));
 }
@@ -163,12 +246,15 @@ bool UserDataFolders::SafeWrite(StringView name, bool localData, MemoryStream& s
     if (CheckedName(name).empty())
         return false;
     const String tempName = String(name) + kTempSuffix;
+    if (IsKeptUnread(name, localData))
+        return false;
     QuillPlatform::FileHandle file = OpenFile(tempName, localData, false);
     if (!file.IsOpen())
         return false;
     const std::string tempPath = PathOf(tempName, localData);
     const uint32_t size = stream.Remaining();
-    const bool written = file.WriteAll(stream.Data() + stream.Position(), size) && file.Sync();
+    const bool written = InjectedFault(FileOp::Write, tempPath) == 0 &&
+                         file.WriteAll(stream.Data() + stream.Position(), size) && file.Sync();
     const bool closed = file.Close();
     if (!written || !closed) {
         QuillPlatform::RemoveFile(tempPath);
@@ -272,11 +358,26 @@ bool UserDataFolders::SaveXml(StringView name, bool localData, const XmlNode* do
 std::unique_ptr<XmlNode> UserDataFolders::LoadXml(StringView name, bool localData)
 {
     MemoryStream file;
-    if (!ReadFile(name, localData, file) || file.Size() <= 4)
+    const ReadReport read = ReadFileReport(name, localData, file);
+    if (read.outcome == ReadOutcome::Unreadable && !read.path.empty() && m_keptUnread.insert(read.path).second) {
+        const std::string text = "The file \"" + read.path + "\" could not be read (" + DescribeReadError(read.error) +
+                                 "). The game goes on without it and leaves it as it is.";
+        const std::string caption = ToUtf8(m_windowName);
+        if (m_notice)
+            m_notice(caption, text);
+        else
+            std::fprintf(stderr, "%s: %s\n", caption.c_str(), text.c_str());
+    }
+    if (read.outcome != ReadOutcome::Read || file.Size() <= 4)
         return nullptr;
+    return DecodeXml(file.Data(), file.Size());
+}
+
+std::unique_ptr<XmlNode> UserDataFolders::DecodeXml(const uint8_t* data, size_t size) const
+{
     uint8_t key[16];
     BuildKey(m_rawTitle, key);
-    return DecodeContainer(file.Data(), file.Size(), key);
+    return DecodeContainer(data, size, key);
 }
 
 } // namespace QuillEngine

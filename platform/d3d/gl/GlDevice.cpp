@@ -23,6 +23,7 @@
 
 #include "platform/d3d/Backends.h"
 #include "platform/d3d/gl/GlFunctions.h"
+#include "platform/system/GraphicsDriver.h"
 
 namespace QuillD3D::Detail {
 
@@ -199,6 +200,7 @@ public:
         if (!context_ || SDL_GL_MakeCurrent(window_, context_) != 0 || !gl_.Load()) {
             return false;
         }
+        QuillPlatform::KeepGraphicsDriverLoaded();
         // Vsync is asked for; frame pacing never depends on getting it.
         SDL_GL_SetSwapInterval(1);
         if (!BuildProgram()) {
@@ -742,6 +744,7 @@ const GlProbe& ProbeGl()
         SDL_GLContext c = SDL_GL_CreateContext(w);
         GlFunctions gl;
         if (c && SDL_GL_MakeCurrent(w, c) == 0 && gl.Load()) {
+            QuillPlatform::KeepGraphicsDriverLoaded();
             auto text = [&](GLenum e) {
                 const auto* s = reinterpret_cast<const char*>(gl.GetString(e));
                 return std::string(s ? s : "");

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <utility>
 
+#include "platform/system/GraphicsDriver.h"
 #include "platform/d3d/Backends.h"
 
 namespace QuillD3D::Detail {
@@ -198,6 +199,7 @@ protected:
         static const bool plainFramebuffer = SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
         (void)plainFramebuffer;
         SDL_Surface* window = SDL_GetWindowSurface(params_.deviceWindow);
+        QuillPlatform::KeepGraphicsDriverLoaded();
         if (!window) {
             return kErrDriverInternalError;
         }

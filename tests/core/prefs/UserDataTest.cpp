@@ -14,6 +14,7 @@
 #include <unistd.h>
 #include <zlib.h>
 
+#include "engine/core/prefs/SystemPrefs.h"
 #include "engine/core/xml/XmlNode.h"
 #include "platform/system/SafeFile.h"
 #include "tests/support/TestEnvironment.h"
@@ -280,4 +281,99 @@ TEST(UserData, KilledWhileSavingLeavesTheOldOrTheNewDocument)
     // Both documents were seen, so the kills really landed amid the saves.
     EXPECT_GT(sawFirst, 0);
     EXPECT_GT(sawSecond, 0);
+}
+
+TEST(UserData, ReadsTellAMissingFileFromOneThatCannotBeRead)
+{
+    UserDataFolders store(u"Unreadable", u"Unreadable");
+    ASSERT_TRUE(store.GetLocalDataFolder(false));
+    const fs::path folder = LocalFolder("Unreadable");
+    MemoryStream stream;
+    EXPECT_EQ(store.ReadFileReport(u"none.prefs", true, stream).outcome, UserDataFolders::ReadOutcome::Missing);
+
+    QuillTest::WriteFile(folder / "big.prefs", "");
+    fs::resize_file(folder / "big.prefs", UserDataFolders::kMaxFileSize + 1);
+    UserDataFolders::ReadReport big = store.ReadFileReport(u"big.prefs", true, stream);
+    EXPECT_EQ(big.outcome, UserDataFolders::ReadOutcome::Unreadable);
+    EXPECT_EQ(big.error, EFBIG);
+    EXPECT_EQ(big.path, (folder / "big.prefs").string());
+
+    fs::create_directory(folder / "folder.prefs");
+    EXPECT_EQ(store.ReadFileReport(u"folder.prefs", true, stream).error, EISDIR);
+
+    QuillTest::WriteFile(folder / "fine.prefs", "abcdef");
+    store.SetFaultHook([](UserDataFolders::FileOp op, const std::string& path) {
+        return op == UserDataFolders::FileOp::Read && path.ends_with("fine.prefs") ? EIO : 0;
+    });
+    UserDataFolders::ReadReport failed = store.ReadFileReport(u"fine.prefs", true, stream);
+    EXPECT_EQ(failed.outcome, UserDataFolders::ReadOutcome::Unreadable);
+    EXPECT_EQ(failed.error, EIO);
+    EXPECT_EQ(stream.Size(), 0u);
+    store.SetFaultHook(nullptr);
+    EXPECT_EQ(store.ReadFileReport(u"fine.prefs", true, stream).outcome, UserDataFolders::ReadOutcome::Read);
+    EXPECT_EQ(stream.Size(), 6u);
+}
+
+TEST(UserData, KeptCopiesNeverReplaceOneAnother)
+{
+    UserDataFolders store(u"Kept", u"Kept");
+    ASSERT_TRUE(store.GetSavedGamesFolder(false));
+    const fs::path folder = fs::path(ToUtf8(store.SavedGamesFolder()));
+    for (const auto& entry : fs::directory_iterator(folder))
+        fs::remove_all(entry.path());
+    std::vector<String> names;
+    for (const char* text : {"first", "second", "third"}) {
+        MemoryStream bytes(reinterpret_cast<const uint8_t*>(text), static_cast<uint32_t>(std::strlen(text)));
+        String name;
+        ASSERT_TRUE(store.KeepCopy(u"copy", false, bytes, &name));
+        names.push_back(name);
+    }
+    EXPECT_EQ(names, (std::vector<String>{u"copy", u"copy.2", u"copy.3"}));
+    EXPECT_EQ(QuillTest::ReadFile(folder / "copy"), "first");
+    EXPECT_EQ(QuillTest::ReadFile(folder / "copy.2"), "second");
+    EXPECT_EQ(QuillTest::ReadFile(folder / "copy.3"), "third");
+
+    // A failed write leaves no copy and no temporary behind.
+    store.SetFaultHook([](UserDataFolders::FileOp op, const std::string&) {
+        return op == UserDataFolders::FileOp::Write ? ENOSPC : 0;
+    });
+    MemoryStream more(reinterpret_cast<const uint8_t*>("x"), 1);
+    EXPECT_FALSE(store.KeepCopy(u"copy", false, more));
+    EXPECT_FALSE(fs::exists(folder / "copy.4"));
+    EXPECT_FALSE(fs::exists(folder / "copy.sxs"));
+}
+
+// A preferences file that is there but cannot be read: one notice naming it, defaults for this
+// run, and the file is neither deleted nor written over.
+TEST(UserData, UnreadablePrefsAreLeftAloneAfterOneNotice)
+{
+    UserDataFolders store(u"Locked Prefs", u"Locked Prefs");
+    auto doc = Document("Settings", 1);
+    ASSERT_TRUE(store.SaveXml(u"System.prefs", true, doc.get()));
+    const fs::path path = LocalFolder("Locked Prefs") / "System.prefs";
+    const std::string bytes = QuillTest::ReadFile(path);
+    std::vector<std::string> notices;
+    store.SetNoticeFunction([&](const std::string& caption, const std::string& text) {
+        EXPECT_EQ(caption, "Locked Prefs");
+        notices.push_back(text);
+    });
+    store.SetFaultHook([](UserDataFolders::FileOp op, const std::string& p) {
+        return op == UserDataFolders::FileOp::Read && p.ends_with("System.prefs") ? EACCES : 0;
+    });
+
+    SystemPrefs prefs;
+    prefs.Fullscreen = 1;
+    EXPECT_EQ(LoadSystemPrefs(store, [] { return nullptr; }, prefs), PrefsSource::None);
+    EXPECT_FALSE(store.LoadXml(u"System.prefs", true));
+    ASSERT_EQ(notices.size(), 1u);
+    EXPECT_NE(notices[0].find(path.string()), std::string::npos) << notices[0];
+    EXPECT_NE(notices[0].find(std::strerror(EACCES)), std::string::npos) << notices[0];
+
+    EXPECT_FALSE(SaveSystemPrefs(store, prefs));
+    store.DeleteFile(u"System.prefs", true);
+    store.SetFaultHook(nullptr);
+    EXPECT_EQ(QuillTest::ReadFile(path), bytes);
+    EXPECT_FALSE(fs::exists(path.string() + ".sxs"));
+    // Other files of the folder are written as usual.
+    EXPECT_TRUE(SaveWindowPosition(store, 5, 6));
 }

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 
 #include "engine/core/audio/Audio.h"
@@ -46,9 +48,18 @@ protected:
         store = std::make_unique<UserDataFolders>(window, u"Velvet Aisle");
         ASSERT_TRUE(store->GetSavedGamesFolder(false));
         folder = fs::path(ToUtf8(store->SavedGamesFolder()));
-        fs::remove(folder / "velv.save");
-        fs::remove(folder / "velv.save.damaged");
+        for (const auto& entry : fs::directory_iterator(folder))
+            fs::remove_all(entry.path());
     }
+
+    // A manager whose notices are counted instead of shown.
+    std::unique_ptr<ProfileMgr> QuietManager()
+    {
+        auto mgr = std::make_unique<ProfileMgr>(nullptr);
+        mgr->SetNoticeFunction([this](const std::string&, const std::string& text) { notices.push_back(text); });
+        return mgr;
+    }
+    std::vector<std::string> notices;
 
     fs::path SavePath() const { return folder / "velv.save"; }
     fs::path DamagedPath() const { return folder / "velv.save.damaged"; }
@@ -417,4 +428,95 @@ TEST_F(ProfileMgrTest, TheCurrentProfilesVolumesAreTheOnesApplied)
     EXPECT_FLOAT_EQ(music(), 0.9f);
     ASSERT_TRUE(mgr.NewProfile(u"Fresh"));
     EXPECT_FLOAT_EQ(music(), static_cast<float>(mgr.CurrentProfile()->musicVolume));
+}
+
+// A save file that is there but cannot be read is never written over: the game plays on with
+// saving off, and the player hears about it once, with the file's path.
+TEST_F(ProfileMgrTest, UnreadableSaveFileIsNeverOverwritten)
+{
+    // Too large to be a save file (a sparse file).
+    QuillTest::WriteFile(SavePath(), "");
+    fs::resize_file(SavePath(), UserDataFolders::kMaxFileSize + 1);
+    {
+        auto mgr = QuietManager();
+        mgr->Load();
+        EXPECT_TRUE(mgr->SavingDisabled());
+        EXPECT_FALSE(mgr->Save());
+        // The player can still make and switch profiles for this session.
+        EXPECT_TRUE(mgr->NewProfile(u"Ann"));
+        EXPECT_TRUE(mgr->SwitchProfile(DefaultName()));
+        EXPECT_FALSE(mgr->Save());
+        EXPECT_EQ(fs::file_size(SavePath()), UserDataFolders::kMaxFileSize + 1);
+        ASSERT_EQ(notices.size(), 1u);
+        EXPECT_NE(notices[0].find(SavePath().string()), std::string::npos) << notices[0];
+        EXPECT_NE(notices[0].find("larger"), std::string::npos) << notices[0];
+    }
+
+    // An I/O error on the read.
+    fs::remove(SavePath());
+    StoreProfiles({u"Ann"});
+    const std::string bytes = QuillTest::ReadFile(SavePath());
+    store->SetFaultHook([](UserDataFolders::FileOp op, const std::string& path) {
+        return op == UserDataFolders::FileOp::Read && path.ends_with("velv.save") ? EIO : 0;
+    });
+    notices.clear();
+    {
+        auto mgr = QuietManager();
+        mgr->Load();
+        EXPECT_FALSE(mgr->Save());
+        ASSERT_EQ(notices.size(), 1u);
+        EXPECT_NE(notices[0].find(std::strerror(EIO)), std::string::npos) << notices[0];
+    }
+    store->SetFaultHook(nullptr);
+    EXPECT_EQ(QuillTest::ReadFile(SavePath()), bytes);
+
+    // A folder where the file is expected.
+    fs::remove(SavePath());
+    fs::create_directory(SavePath());
+    notices.clear();
+    auto mgr = QuietManager();
+    mgr->Load();
+    EXPECT_FALSE(mgr->Save());
+    EXPECT_TRUE(fs::is_directory(SavePath()));
+    EXPECT_EQ(notices.size(), 1u);
+}
+
+// The original is only written over once its copy is safely kept.
+TEST_F(ProfileMgrTest, FailedDamagedCopyMeansNoOverwrite)
+{
+    StoreProfiles({u"Ann"});
+    std::string bytes = QuillTest::ReadFile(SavePath());
+    bytes[0] = static_cast<char>(bytes[0] ^ 0x5A);
+    QuillTest::WriteFile(SavePath(), bytes);
+    store->SetFaultHook([](UserDataFolders::FileOp op, const std::string& path) {
+        return op == UserDataFolders::FileOp::Write && path.find("damaged") != std::string::npos ? ENOSPC : 0;
+    });
+
+    auto mgr = QuietManager();
+    mgr->Load();
+    EXPECT_TRUE(mgr->SavingDisabled());
+    EXPECT_FALSE(mgr->Save());
+    EXPECT_EQ(QuillTest::ReadFile(SavePath()), bytes);
+    EXPECT_FALSE(fs::exists(DamagedPath()));
+    ASSERT_EQ(notices.size(), 1u);
+    EXPECT_NE(notices[0].find(SavePath().string()), std::string::npos) << notices[0];
+}
+
+TEST_F(ProfileMgrTest, EveryDamagedFileGetsItsOwnCopy)
+{
+    std::vector<std::string> damaged;
+    for (int incident = 0; incident < 3; ++incident) {
+        StoreProfiles({u"Ann"});
+        std::string bytes = QuillTest::ReadFile(SavePath());
+        bytes[0] = static_cast<char>(bytes[0] ^ (0x11 + incident));
+        QuillTest::WriteFile(SavePath(), bytes);
+        damaged.push_back(bytes);
+        auto mgr = QuietManager();
+        mgr->Load();
+        ASSERT_TRUE(mgr->Save());
+    }
+    EXPECT_TRUE(notices.empty());
+    EXPECT_EQ(QuillTest::ReadFile(DamagedPath()), damaged[0]);
+    EXPECT_EQ(QuillTest::ReadFile(folder / "velv.save.damaged.2"), damaged[1]);
+    EXPECT_EQ(QuillTest::ReadFile(folder / "velv.save.damaged.3"), damaged[2]);
 }
