@@ -2,6 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
+#include "engine/core/files/FSCompressedSource.h"
+#include "engine/core/files/FileManager.h"
+#include "engine/core/xml/XmlCache.h"
+#include "engine/graphics/scene/DefinitionLibrary.h"
 #include "engine/graphics/scene/Instance_Movie.h"
 #include "game/app/Game.h"
 #include "game/intro/Intro.h"
@@ -119,6 +125,28 @@ TEST(IntroWithoutScene, AMissingDefinitionLeavesTheIntroWaitingWithoutFault)
     intro.Update();
     EXPECT_EQ(intro.GetState(), 0);
     EXPECT_TRUE(intro.Scene().IsEmpty());
+}
+
+// The shipped interface package: the intro opens from its definition and finds its white layer.
+class IntroContentTest : public ScreenTesting::SceneFixture {};
+
+TEST_F(IntroContentTest, TheShippedIntroHasItsWhitePlane)
+{
+    const auto bin = std::filesystem::read_symlink("/proc/self/exe").parent_path();
+    if (!std::filesystem::exists(bin / "ui.dat"))
+        GTEST_SKIP() << "the data archives are not built (target quill_data)";
+    FileManager files;
+    ASSERT_TRUE(files.AddSource(new FSCompressedSource(FromUtf8((bin / "ui.dat").string()), u"ui")));
+    XmlCache cache(&files);
+    const XmlNode* libraries = cache.Get(u"libraries.xml");
+    ASSERT_NE(libraries, nullptr);
+    ASSERT_TRUE(ui->GetDefinitionLibrary()->ImportLibraries(cache, *libraries, nullptr));
+    auto game = std::make_unique<Game>();
+    ui->Update();
+    const Intro* intro = game->GetIntro();
+    ASSERT_NE(intro, nullptr);
+    EXPECT_EQ(intro->GetState(), Intro::State_Showing);
+    EXPECT_NE(HandleEx::ResolveMovie(intro->WhiteLayer()), nullptr);
 }
 
 } // namespace
