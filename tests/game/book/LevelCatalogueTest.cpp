@@ -2,6 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <set>
+
+#include "engine/core/files/FSCompressedSource.h"
+#include "engine/core/files/FileManager.h"
+#include "engine/core/xml/XmlCache.h"
 #include "engine/core/xml/XmlNode.h"
 #include "game/book/LevelCatalogue.h"
 #include "game/profile/LevelRecord.h"
@@ -100,6 +106,46 @@ TEST(LevelCatalogueTest, AFaultStopsTheReadingAndKeepsWhatCameBefore)
                      .ok);
     // No levels at all is an empty catalogue, not a fault.
     EXPECT_TRUE(LoadText("<LEVELS/>").ok);
+}
+
+// The shipped catalogue keeps the numbers the game relies on.
+TEST(LevelCatalogueContent, TheShippedCatalogueIsWholeAndKeepsTheFixedLevels)
+{
+    const auto bin = std::filesystem::read_symlink("/proc/self/exe").parent_path();
+    if (!std::filesystem::exists(bin / "data.dat"))
+        GTEST_SKIP() << "the data archives are not built (target quill_data)";
+    FileManager files;
+    ASSERT_TRUE(files.AddSource(new FSCompressedSource(FromUtf8((bin / "data.dat").string()), u"data")));
+    XmlCache cache(&files);
+    ProfileMgr profiles(nullptr);
+    std::vector<CataloguePhoto> photos;
+    ASSERT_TRUE(LevelCatalogue::LoadFile(profiles, photos));
+
+    int32_t count = 0;
+    while (profiles.FindLevelTemplate(count))
+        ++count;
+    ASSERT_GE(count, 20); // crisis 17, tableaux 18 and a closing level after them
+    std::set<int32_t> crisis, numbers;
+    for (int32_t level = 0; level < count; ++level) {
+        if (profiles.FindLevelTemplate(level)->crisis)
+            crisis.insert(level);
+    }
+    EXPECT_EQ(crisis, (std::set<int32_t>{5, 11, 17}));
+    EXPECT_EQ(profiles.FindLevelTemplate(8)->miniGameKind, 2);
+    EXPECT_EQ(profiles.FindLevelTemplate(14)->miniGameKind, 2);
+    EXPECT_EQ(profiles.FindLevelTemplate(15)->miniGameKind, 1);
+
+    int32_t lastLevelScenes = 0;
+    for (const CataloguePhoto& photo : photos) {
+        EXPECT_TRUE(numbers.insert(photo.number).second) << "scene number " << photo.number << " repeats";
+        EXPECT_LT(photo.level, count);
+        EXPECT_GT(photo.level, 0) << "the letter's spread has no photos";
+        if (photo.level == count - 1) {
+            EXPECT_FALSE(photo.miniGame);
+            ++lastLevelScenes;
+        }
+    }
+    EXPECT_EQ(lastLevelScenes, 1);
 }
 
 } // namespace
