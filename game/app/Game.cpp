@@ -5,6 +5,7 @@
 #include "engine/graphics/scene/Instance_Movie.h"
 #include "engine/graphics/scene/UserInterface.h"
 #include "engine/script/LuaValueRef.h"
+#include "game/intro/Intro.h"
 #include "game/profile/Profile.h"
 #include "game/profile/ProfileMgr.h"
 #include "game/screens/UIScreenMgr.h"
@@ -72,11 +73,10 @@ void Game::OnEnter(int32_t state)
     const InstanceHandle root = RootHandle();
     switch (state) {
     case GameState_Intro:
-        // Seam: the intro is a stand-in until it lands.
         if (m_intro) {
             m_intro->SetActive(true);
         } else {
-            m_intro = std::make_unique<GameStateSeam>();
+            m_intro = std::make_unique<Intro>(this);
             m_intro->Start(root);
         }
         break;
@@ -142,7 +142,7 @@ void Game::OnUpdate(int32_t state)
     case GameState_Intro:
         if (m_intro) {
             m_intro->Update();
-            m_intro->shownTime += 1.0f;
+            m_intro->AddShownTime(1.0f);
         }
         break;
     case GameState_Book:

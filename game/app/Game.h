@@ -20,6 +20,7 @@ namespace QuillEngine {
 class Console;
 }
 
+class Intro;
 class ProfileMgr;
 class UIScreenMgr;
 
@@ -66,7 +67,7 @@ public:
     // The scene board to play in the board state; the book sets it before asking for that state.
     void SetBoard(GameStateSeam* board) { m_board = board; }
     GameStateSeam* GetBoard() const { return m_board; }
-    GameStateSeam* GetIntro() const { return m_intro.get(); }
+    Intro* GetIntro() const { return m_intro.get(); }
     GameStateSeam* GetBook() const { return m_book.get(); }
     GameStateSeam* GetConBoard() const { return m_conBoard.get(); }
     GameStateSeam* GetStoryGame() const { return m_storyGame.get(); }
@@ -91,7 +92,7 @@ private:
     std::map<QuillEngine::String, bool> m_mountedPackages;
     GameStateSeam* m_board = nullptr;
     std::unique_ptr<GameStateSeam> m_book;
-    std::unique_ptr<GameStateSeam> m_intro;
+    std::unique_ptr<Intro> m_intro;
     std::unique_ptr<GameStateSeam> m_conBoard;
     std::unique_ptr<GameStateSeam> m_storyGame;
     std::unique_ptr<UIScreenMgr> m_screenMgr;

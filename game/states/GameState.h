@@ -15,7 +15,7 @@ enum GameState : int32_t {
     GameState_StoryGame = 5,
 };
 
-// Seam: stands in for the intro, the book, a scene board, the card game and the story game until
+// Seam: stands in for the book, a scene board, the card game and the story game until
 // each of them lands. It keeps what the game does to its content (started under the root,
 // (de)activated, ticked, its running game saved and reset) so that the game's state changes can
 // be followed; it shows nothing and never asks the game for another state by itself.
@@ -49,8 +49,6 @@ public:
     int32_t resets = 0;
     int32_t ticks = 0;
     int32_t updates = 0;
-    // The intro's shown time, in steps (advanced by the game).
-    float shownTime = 0;
     QuillEngine::InstanceHandle startRoot;
 
 protected:
