@@ -20,6 +20,8 @@ namespace QuillEngine {
 class Console;
 }
 
+class Board;
+class BookSeam;
 class Intro;
 class ProfileMgr;
 class UIScreenMgr;
@@ -65,13 +67,23 @@ public:
     ProfileMgr* GetProfileMgr() const { return m_profileMgr.get(); }
 
     // The scene board to play in the board state; the book sets it before asking for that state.
-    void SetBoard(GameStateSeam* board) { m_board = board; }
-    GameStateSeam* GetBoard() const { return m_board; }
+    void SetBoard(Board* board) { m_board = board; }
+    Board* GetBoard() const { return m_board; }
     Intro* GetIntro() const { return m_intro.get(); }
     GameStateSeam* GetBook() const { return m_book.get(); }
     GameStateSeam* GetConBoard() const { return m_conBoard.get(); }
     GameStateSeam* GetStoryGame() const { return m_storyGame.get(); }
     const QuillEngine::InstanceHandle& PauseOverlay() const { return m_pauseOverlay; }
+
+    // Tutorials, each shown once per profile: when its flag is still set the screen opens (modal)
+    // and the flag is cleared. The board ones hold `board` still while they are open.
+    void ShowTutorialIntro();
+    void ShowTutorialScene(StateMachine* board);
+    void ShowTutorialBadClick(StateMachine* board);
+    void ShowTutorialBluebird(StateMachine* board);
+    void ShowTutorialCrisis(StateMachine* board);
+    void ShowTutorialConcentration();
+    void ShowTutorialStory();
 
     // IInstanceEventHandler (its per-step OnUpdate is not the state hook of that name)
     using QuillEngine::IInstanceEventHandler::OnUpdate;
@@ -87,11 +99,14 @@ protected:
 
 private:
     bool ShowsPauseOverlay() const;
+    // Clears the current profile's flag; false when it was cleared already (or there is no profile).
+    bool TakeTutorialFlag(int flag);
 
     EngineLinks m_links;
     std::map<QuillEngine::String, bool> m_mountedPackages;
-    GameStateSeam* m_board = nullptr;
+    Board* m_board = nullptr;
     std::unique_ptr<GameStateSeam> m_book;
+    std::unique_ptr<BookSeam> m_bookSeam;
     std::unique_ptr<Intro> m_intro;
     std::unique_ptr<GameStateSeam> m_conBoard;
     std::unique_ptr<GameStateSeam> m_storyGame;

@@ -6,6 +6,7 @@
 #include <set>
 
 #include "game/app/Game.h"
+#include "game/board/Board.h"
 #include "game/intro/Intro.h"
 #include "game/profile/Profile.h"
 #include "game/profile/ProfileMgr.h"
@@ -75,23 +76,21 @@ TEST_F(GameTest, StatesEnterAndLeaveTheirContent)
     ASSERT_NE(book, nullptr);
     EXPECT_TRUE(book->active);
 
-    GameStateSeam board;
+    Board board(nullptr, 1, u"Scene", u"");
     game->SetBoard(&board);
     game->SetState(GameState_Board);
     EXPECT_FALSE(book->active);
-    EXPECT_TRUE(board.active);
-    Step();
-    EXPECT_EQ(board.ticks, 1);
-    board.SetInactive();
-    Step();
-    EXPECT_EQ(board.ticks, 1);
+    ASSERT_TRUE(board.IsLoaded());
+    EXPECT_EQ(board.GetState(), Board::State_Playing);
+    EXPECT_TRUE(board.Scene().Resolve()->GetVisible());
 
     // The book is kept and re-activated; the intro likewise.
     game->SetState(GameState_Book);
     EXPECT_EQ(game->GetBook(), book);
     EXPECT_EQ(book->starts, 1);
     EXPECT_TRUE(book->active);
-    EXPECT_FALSE(board.active);
+    EXPECT_TRUE(board.IsInactive());
+    EXPECT_FALSE(board.Scene().Resolve()->GetVisible());
 
     // The card game and the story game start on every entry and reset on every exit.
     for (int round = 1; round <= 2; ++round) {
@@ -131,8 +130,7 @@ TEST_F(GameTest, EscapePausesAndResumesInputAndShowsTheOverlayOnlyOverPlay)
     EXPECT_FALSE(dead.Resolve()->GetInputEnabled()); // was off before the pause: stays off
 
     // A scene board in play is covered; a click on the overlay ends the pause.
-    GameStateSeam board;
-    board.SetState(1);
+    Board board(nullptr, 1, u"Scene", u"");
     game->SetBoard(&board);
     game->SetState(GameState_Board);
     // The card game sits inactive while a board is played; that does not hide the overlay.
@@ -149,7 +147,7 @@ TEST_F(GameTest, EscapePausesAndResumesInputAndShowsTheOverlayOnlyOverPlay)
     EXPECT_FALSE(overlayHandle.AsLive().Resolve());
 
     // An inactive board is not covered; the card game always is.
-    board.SetInactive();
+    board.SetState(Board::State_Inactive);
     game->Pause();
     EXPECT_TRUE(game->PauseOverlay().IsEmpty());
     game->Resume();

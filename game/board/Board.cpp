@@ -1,0 +1,804 @@
+#include "game/board/Board.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "engine/core/EngineRand.h"
+#include "engine/core/strings/Format.h"
+#include "engine/core/strings/StringUtil.h"
+#include "engine/core/xml/XmlCache.h"
+#include "engine/core/xml/XmlNode.h"
+#include "engine/graphics/scene/Instance_Movie.h"
+#include "engine/graphics/scene/UserInterface.h"
+#include "game/app/FeedbackReporter.h"
+#include "game/app/Game.h"
+#include "game/board/BoardOwner.h"
+#include "game/board/Item.h"
+#include "game/board/dialogs/BoardDialogs.h"
+#include "game/board/dialogs/UIBoardDialog.h"
+#include "game/board/dialogs/UIISpyPanel.h"
+#include "game/profile/Profile.h"
+#include "game/profile/ProfileMgr.h"
+#include "game/screens/UIScreenMgr.h"
+
+using namespace QuillEngine;
+
+namespace {
+
+constexpr ConsoleCommandEntry kCommands[] = {
+    {u"ispy.settime", 1}, {u"ispy.win", 0}, {u"ispy.lose", 0}, {u"ispy.setfoundcount", 1}, {u"ispy.sethintcount", 1},
+};
+
+// 0 for an empty range, so a pick from nothing never divides by zero.
+uint32_t RandomInt(size_t count)
+{
+    return count == 0 ? 0 : static_cast<uint32_t>(Rand()) % static_cast<uint32_t>(count);
+}
+
+void PlayEffect(const char16_t* name)
+{
+    if (Audio* audio = Audio::Instance())
+        audio->PlaySound(name, false);
+}
+
+Game* TheGame()
+{
+    return Game::Instance();
+}
+
+// Hint arrow: from the top of the panel, bending at most this far right, over two seconds.
+constexpr BezierPoint kArrowStart{160.0f, 20.0f};
+constexpr float kArrowMaxControlX = 260.0f;
+constexpr float kArrowSeconds = 2.0f;
+
+} // namespace
+
+// --- bad clicks ---
+
+BadClickWindow::Result BadClickWindow::Register(float x, float y)
+{
+    const float distance = std::hypot(x - m_lastX, y - m_lastY);
+    m_lastX = x;
+    m_lastY = y;
+    if (!(m_count == 0 || (distance > kFreeDistance && m_window > 0.0f)))
+        return Result::Ignored;
+    m_window = kWindowSeconds;
+    if (++m_count < kPenaltyCount)
+        return Result::Counted;
+    m_count = 0;
+    return Result::Penalty;
+}
+
+void BadClickWindow::Step(float seconds)
+{
+    if (m_count <= 0)
+        return;
+    m_window = std::max(0.0f, m_window - seconds);
+    if (m_window <= 0.0f)
+        m_count = 0;
+}
+
+FindListSplit FindListSplit::For(uint32_t wanted, float mix)
+{
+    FindListSplit split;
+    if (mix == 4.0f) {
+        split.primaryDifficulty = 4;
+        split.primary = wanted;
+        split.secondary = 0;
+        return split;
+    }
+    // Out-of-range mixes are held to [0, 1] so neither count can turn negative or exceed the want.
+    const float share = std::clamp(std::isfinite(mix) ? mix : 0.0f, 0.0f, 1.0f);
+    split.primary = static_cast<uint32_t>(share * static_cast<float>(wanted));
+    split.secondary = static_cast<uint32_t>((1.0f - share) * static_cast<float>(wanted));
+    if (split.primary + split.secondary != wanted)
+        split.primary = wanted - split.secondary;
+    return split;
+}
+
+// --- the board ---
+
+Board::Board(IBoardOwner* owner, int32_t sceneNumber, String sceneName, String ambientSound)
+    : m_owner(owner), m_ambientName(std::move(ambientSound)), m_sceneName(std::move(sceneName)),
+      m_sceneNumber(sceneNumber)
+{
+}
+
+Board::~Board()
+{
+    Unload();
+    m_ambient.Stop();
+}
+
+Profile* Board::CurrentProfile()
+{
+    const ProfileMgr* profiles = ProfileMgr::Instance();
+    return profiles ? profiles->CurrentProfile() : nullptr;
+}
+
+LevelRecord* Board::CurrentLevel()
+{
+    const Profile* profile = CurrentProfile();
+    return profile ? profile->CurrentLevel() : nullptr;
+}
+
+SceneRecord* Board::Record() const
+{
+    const Profile* profile = CurrentProfile();
+    return profile ? profile->FindScene(m_sceneNumber) : nullptr;
+}
+
+void Board::Unload()
+{
+    m_hintTarget = nullptr;
+    m_hintPath.reset();
+    m_hintScalePath.reset();
+    m_items.clear();
+    if (HandleEx::ResolveInstance(m_scene))
+        m_scene.Delete(true);
+    m_scene = {};
+    m_loaded = false;
+}
+
+void Board::SetActive(bool on, const InstanceHandle& root)
+{
+    if (!on) {
+        m_scene.SetVisible(false);
+        m_scene.SetInputEnabled(false);
+        m_commands.Unregister();
+        m_ambient.Stop();
+        m_ambient = {};
+        SetState(State_Inactive);
+        return;
+    }
+    m_hintReminder = kHintReminderSeconds;
+    if (!m_loaded) {
+        UserInterface* ui = UserInterface::Instance();
+        LoadScene(!root.IsEmpty() ? root : ui ? ui->GetRootHandle() : InstanceHandle());
+    }
+    m_scene.SetVisible(true);
+    m_scene.SetInputEnabled(true);
+    if (UIScreenMgr* screens = UIScreenMgr::Instance(); screens && !screens->IsOpen(UIISpyPanel::kName))
+        screens->Open(std::make_unique<UIISpyPanel>(this));
+    const Game* game = TheGame();
+    if (game && game->Links().console)
+        m_commands.Register(*game->Links().console, *this, kCommands);
+    if (!m_ambient.IsPlaying()) {
+        if (m_ambientName.empty())
+            m_ambientName = u"Environment1";
+        if (Audio* audio = Audio::Instance())
+            m_ambient = audio->PlaySound(m_ambientName, true);
+    }
+    SetState(State_Playing);
+}
+
+void Board::LoadScene(const InstanceHandle& root)
+{
+    m_root = root;
+    ++s_sceneCounter;
+    const String name = Format(u"Board%d", {s_sceneCounter});
+    m_scene = root.CreateChild(m_sceneName, name);
+    m_scene.SetPlaying(false);
+    m_scene.SetPosition(0, 0);
+    m_scene.SetEventHandler(this);
+    ++m_loadCount;
+    Prepare();
+    SetState(State_Inactive);
+    if (Profile* profile = CurrentProfile())
+        profile->SetClockPlaying(true);
+    m_loaded = true;
+    m_finalFindPending = false;
+}
+
+bool Board::IsLastLevel() const
+{
+    const Profile* profile = CurrentProfile();
+    if (!profile || profile->levels.empty())
+        return false;
+    int32_t last = 0;
+    for (const auto& level : profile->levels)
+        last = std::max(last, level->number);
+    return profile->CurrentLevelNumber() == last;
+}
+
+void Board::Prepare()
+{
+    LoadItems();
+    SceneRecord* record = Record();
+    const LevelRecord* level = CurrentLevel();
+    if (!record)
+        return;
+    // A scene that is played becomes one in progress: its lists are saved with it.
+    if (record->status == SceneRecord::Open)
+        record->status = SceneRecord::InProgress;
+    if (level && !level->crisis && !IsLastLevel()) {
+        if (record->bluebirds.empty())
+            ChooseBluebirds(*record);
+        for (const auto& item : m_items) {
+            if (!item->IsBluebird())
+                continue;
+            const String instanceName = item->GetInstanceName();
+            const bool waiting = std::any_of(record->bluebirds.begin(), record->bluebirds.end(), [&](const auto& e) {
+                return !e->found && e->name == instanceName;
+            });
+            if (!waiting)
+                item->Hide();
+            item->SetActive(true);
+        }
+    } else {
+        // No bluebirds in crisis levels or on the last level: they stay out of the picture.
+        for (const auto& item : m_items) {
+            if (item->IsBluebird())
+                item->Hide();
+        }
+    }
+    const bool fresh = record->findList.empty();
+    if (fresh)
+        ChooseFindList(*record);
+    for (const auto& item : m_items) {
+        if (item->GetState() != Item::State_Hidden)
+            item->SetActive(true);
+    }
+    if (fresh)
+        return;
+    for (const auto& entry : record->findList) {
+        if (!entry->found)
+            continue;
+        for (const auto& item : m_items) {
+            if (item->CompareName(entry->group) == entry->name)
+                item->Hide();
+        }
+    }
+}
+
+bool Board::LoadItems()
+{
+    XmlCache* cache = XmlCache::Instance();
+    const XmlNode* document = cache ? cache->Get(Format(u"Levels\\%s.xml", {m_sceneName})) : nullptr;
+    Instance_Movie* scene = HandleEx::ResolveMovie(m_scene);
+    if (!document)
+        return false;
+    for (const auto& element : document->Children()) {
+        if (element->GetName() != u"Item")
+            continue;
+        String id, name, difficulty, group, plural;
+        if (!element->GetAttribute(u"id", id) || !element->GetAttribute(u"name", name) ||
+            !element->GetAttribute(u"difficulty", difficulty))
+            return false;
+        element->GetAttribute(u"group", group);
+        element->GetAttribute(u"plural", plural);
+        if (!scene || !scene->HasChild(id))
+            continue;
+        const InstanceHandle child = scene->FindChild(id);
+        int32_t index = 0;
+        for (int32_t i = 0; i < scene->GetChildCount(); ++i) {
+            if (scene->GetChild(i) == child)
+                index = i;
+        }
+        auto item = std::make_unique<Item>(this);
+        item->Bind(child, index);
+        item->SetName(name);
+        item->SetDifficulty(ToUInt(difficulty));
+        item->SetGroup(group);
+        item->SetPlural(plural);
+        child.SetInputEnabled(true);
+        m_items.push_back(std::move(item));
+    }
+    return true;
+}
+
+void Board::ChooseBluebirds(SceneRecord& record)
+{
+    size_t wanted = 2 + static_cast<size_t>(Rand() % 2);
+    std::vector<Item*> candidates;
+    for (const auto& item : m_items) {
+        if (item->IsBluebird())
+            candidates.push_back(item.get());
+    }
+    wanted = std::min(wanted, candidates.size());
+    for (size_t i = 0; i < wanted; ++i) {
+        const uint32_t pick = RandomInt(candidates.size());
+        Item* item = candidates[pick];
+        item->SetActive(true);
+        auto entry = std::make_unique<FindListEntry>(item->GetInstanceName(), String());
+        record.bluebirds.push_back(std::move(entry));
+        candidates.erase(candidates.begin() + pick);
+    }
+}
+
+void Board::ChooseFindList(SceneRecord& record)
+{
+    FindListSplit split = FindListSplit::For(static_cast<uint32_t>(std::max(record.items, 0)), record.difficulty);
+    std::vector<Item*> primary, secondary;
+    for (const auto& item : m_items) {
+        if (item->IsActive())
+            continue;
+        if (item->GetDifficulty() == split.primaryDifficulty)
+            primary.push_back(item.get());
+        else if (item->GetDifficulty() == 2)
+            secondary.push_back(item.get());
+    }
+    if (primary.size() < split.primary || secondary.size() < split.secondary) {
+        split.primary = static_cast<uint32_t>(primary.size());
+        split.secondary = 0;
+    }
+    auto take = [&](std::vector<Item*>& from, uint32_t count) {
+        for (uint32_t i = 0; i < count && !from.empty(); ++i) {
+            const uint32_t pick = RandomInt(from.size());
+            from[pick]->SetActive(true);
+            AddToFindList(record, *from[pick]);
+            from.erase(from.begin() + pick);
+        }
+    };
+    take(primary, split.primary);
+    take(secondary, split.secondary);
+}
+
+void Board::AddToFindList(SceneRecord& record, const Item& item)
+{
+    if (!item.GetGroup().empty()) {
+        for (const auto& entry : record.findList) {
+            if (entry->name == item.GetGroup()) {
+                ++entry->count;
+                ++entry->maxcount;
+                entry->UpdateText();
+                return;
+            }
+        }
+        record.findList.push_back(std::make_unique<FindListEntry>(item.GetGroup(), item.GetPlural()));
+        return;
+    }
+    record.findList.push_back(std::make_unique<FindListEntry>(item.GetName(), String()));
+}
+
+void Board::TakeOneFind(FindListEntry& entry)
+{
+    if (entry.count <= 1) {
+        entry.count = 0;
+        entry.found = true;
+    } else {
+        --entry.count;
+    }
+    entry.UpdateText();
+}
+
+bool Board::MatchFindList(const Item& item)
+{
+    SceneRecord* record = Record();
+    if (!record)
+        return false;
+    for (const auto& entry : record->findList) {
+        if (!entry->found && entry->name == item.CompareName(entry->group)) {
+            TakeOneFind(*entry);
+            return true;
+        }
+    }
+    return false;
+}
+
+void Board::Tick()
+{
+    // A board whose scene was taken away (another player chosen from the menu) waits to be loaded.
+    if (!m_loaded)
+        return;
+    StateMachine::Update();
+    if (GetState() == State_Inactive)
+        return;
+    // An item's animation may end the scene and, through its dialog, unload nothing: the list is
+    // stable for the pass. Indices guard against an unload from a handler all the same.
+    for (size_t i = 0; i < m_items.size(); ++i)
+        m_items[i]->Tick();
+    m_badClicks.Step(kStep);
+}
+
+void Board::OnMouseDown(const InstanceHandle& handle, bool)
+{
+    if (GetState() != State_Playing)
+        return;
+    Instance_Base* scene = HandleEx::ResolveInstance(handle);
+    if (!scene || !StartsWith(scene->GetName(), u"Board"))
+        return;
+    float x = 0, y = 0;
+    scene->GetLocalMousePosition(x, y);
+    OnClick(x, y);
+}
+
+void Board::OnClick(float x, float y)
+{
+    m_hintReminder = kHintReminderSeconds;
+    if (x <= kPanelEdge)
+        return;
+    std::vector<Item*> candidates;
+    for (const auto& item : m_items) {
+        Instance_Base* instance = HandleEx::ResolveInstance(item->GetInstance());
+        if (!item->IsActive() || !instance)
+            continue;
+        float left = 0, top = 0, right = 0, bottom = 0;
+        instance->GetBounds(left, top, right, bottom);
+        if (x >= left && x <= right && y >= top && y <= bottom)
+            candidates.push_back(item.get());
+    }
+    // The item drawn on top is tried first.
+    std::stable_sort(candidates.begin(), candidates.end(),
+                     [](const Item* a, const Item* b) { return a->SortKey() > b->SortKey(); });
+    String firstHit;
+    for (Item* item : candidates) {
+        if (!item->HitTest(x, y))
+            continue;
+        if (firstHit.empty())
+            firstHit = item->GetName();
+        if (!MatchFindList(*item) && !item->IsBluebird())
+            continue;
+        item->OnFound();
+        const LevelRecord* level = CurrentLevel();
+        const SceneRecord* record = Record();
+        if ((level && level->maxItems - level->items < 2) || (record && record->ItemsLeft() < 2))
+            m_finalFindPending = true;
+        if (!item->IsBluebird() && level)
+            ++CurrentLevel()->items;
+        return;
+    }
+    const Profile* profile = CurrentProfile();
+    if (!profile || !profile->relaxed)
+        OnBadClick(firstHit, x, y);
+}
+
+void Board::OnBadClick(const String& name, float x, float y)
+{
+    const BadClickWindow::Result result = m_badClicks.Register(x, y);
+    if (result == BadClickWindow::Result::Ignored)
+        return;
+    if (result == BadClickWindow::Result::Counted) {
+        PlayEffect(u"IncorrectItem");
+    } else {
+        if (Game* game = TheGame())
+            game->ShowTutorialBadClick(this);
+        ApplyTimePenalty();
+    }
+    const String key = u"Item";
+    FeedbackReporter::SetEventParameters(&key, &name, 1);
+    FeedbackReporter::ReportItemEventAlt("itembadclick", Format(u"%d", {m_badClicks.Count()}));
+}
+
+void Board::ApplyTimePenalty()
+{
+    if (LevelRecord* level = CurrentLevel(); level && CurrentProfile())
+        CurrentProfile()->SpendTime(*level, kPenaltySeconds);
+    if (UIScreenMgr* screens = UIScreenMgr::Instance())
+        screens->ScreenEvent(u"TimeLost", u"dummy");
+    PlayEffect(u"TimeWarning");
+}
+
+void Board::UseHint()
+{
+    // Only a board in play spends a hint: a won or lost board must not fly an arrow and return
+    // to play.
+    if (GetState() != State_Playing)
+        return;
+    LevelRecord* level = CurrentLevel();
+    SceneRecord* record = Record();
+    if (!level || level->hints <= 0)
+        return;
+    --level->hints;
+    FeedbackReporter::ReportCountEvent("itemhint", Format(u"%d", {level->hints}));
+    if (!record)
+        return;
+    std::vector<const FindListEntry*> unfound;
+    for (const auto& entry : record->findList) {
+        if (!entry->found)
+            unfound.push_back(entry.get());
+    }
+    if (unfound.empty())
+        return;
+    const FindListEntry* chosen = unfound[RandomInt(unfound.size())];
+    for (const auto& item : m_items) {
+        if (item->IsVisible() && item->CompareName(chosen->group) == chosen->name) {
+            m_hintTarget = item.get();
+            SetState(State_HintFlying);
+            return;
+        }
+    }
+}
+
+void Board::ShowHintPrompt()
+{
+    if (UIScreenMgr* screens = UIScreenMgr::Instance())
+        screens->CallInScreen(UIISpyPanel::kName, u"HintHint");
+}
+
+void Board::CheckComplete()
+{
+    const LevelRecord* level = CurrentLevel();
+    const SceneRecord* record = Record();
+    if (level && record && level->maxItems > level->items && record->ItemsLeft() != 0) {
+        // The scene goes on: no final find is waiting any more (a bluebird taken one item short
+        // must not keep the clock from ending the scene).
+        m_finalFindPending = false;
+        return;
+    }
+    if (GetState() != State_Won)
+        SetState(State_Won);
+}
+
+void Board::OnBluebirdFound(const String& instanceName)
+{
+    Profile* profile = CurrentProfile();
+    if (!profile)
+        return;
+    const int32_t total = ++profile->bluebirds;
+    if (SceneRecord* record = Record()) {
+        for (const auto& entry : record->bluebirds) {
+            if (!entry->found && entry->name == instanceName)
+                TakeOneFind(*entry);
+        }
+    }
+    UIScreenMgr* screens = UIScreenMgr::Instance();
+    const bool milestone = total == 1 || total == 5 || total == 10 || total == 25 || total == 50 || total == 80;
+    if (screens && (total == 1 || total == 5 || total == 10 || total == 25))
+        screens->Open(std::make_unique<UIBoardBluebirdDialog>(this, total));
+    else if (screens && total == 50)
+        screens->Open(std::make_unique<UICrisisWonDialog>(this, true));
+    else if (screens && total == 80)
+        screens->Open(std::make_unique<UIBoardDialog>(u"Game_SecretBluebirdDialog", true, this));
+    PlayEffect(milestone ? u"BluebirdThreshold" : u"BluebirdFound");
+}
+
+// --- states ---
+
+void Board::OnEnter(int32_t state)
+{
+    Profile* profile = CurrentProfile();
+    switch (state) {
+    case State_Playing:
+        if (Game* game = TheGame()) {
+            game->ShowTutorialScene(this);
+            const LevelRecord* level = CurrentLevel();
+            if (level && level->number == 2 && profile && profile->bluebirds == 0)
+                game->ShowTutorialBluebird(this);
+            if (level && level->crisis)
+                game->ShowTutorialCrisis(this);
+        }
+        if (profile)
+            profile->SetClockPlaying(true);
+        break;
+    case State_Inactive:
+        if (profile)
+            profile->SetClockPlaying(false);
+        break;
+    case State_HintFlying:
+        EnterHintFlight();
+        break;
+    case State_Won:
+        if (GetPreviousState() != State_Inactive)
+            EnterWon();
+        break;
+    case State_Lost:
+        if (GetPreviousState() != State_Inactive)
+            EnterLost();
+        break;
+    default:
+        break;
+    }
+}
+
+void Board::OnExit(int32_t state)
+{
+    if (state == State_HintFlying)
+        LeaveHintFlight();
+}
+
+void Board::OnUpdate(int32_t state)
+{
+    switch (state) {
+    case State_Playing: {
+        Profile* profile = CurrentProfile();
+        LevelRecord* level = CurrentLevel();
+        if (profile && level)
+            profile->SpendTime(*level, kStep);
+        m_hintReminder -= kStep;
+        if (m_hintReminder < 0.0f) {
+            ShowHintPrompt();
+            m_hintReminder = kHintReminderSeconds;
+        }
+        if (level && level->timeLeft <= 0.0f && !m_finalFindPending)
+            SetState(State_Lost);
+        break;
+    }
+    case State_HintFlying:
+        StepHintFlight();
+        break;
+    case State_Won:
+        StepWon();
+        break;
+    default:
+        break;
+    }
+}
+
+void Board::EnterHintFlight()
+{
+    PlayEffect(u"HintStart");
+    Instance_Movie* root = HandleEx::ResolveMovie(m_root);
+    if (root)
+        m_hintTrail = root->CreateParticleEmitter(u"hinttrail.xml", u"hinttrail", 170, 30);
+    const InstanceHandle arrow = m_root.CreateChild(u"HintArrowSprite", u"hinter");
+    Instance_Base* target = m_hintTarget ? HandleEx::ResolveInstance(m_hintTarget->GetInstance()) : nullptr;
+    if (!HandleEx::ResolveInstance(arrow) || !target) {
+        SetState(State_Playing);
+        return;
+    }
+    float left = 0, top = 0, right = 0, bottom = 0;
+    target->GetBounds(left, top, right, bottom);
+    const BezierPoint end{(left + right) * 0.5f, (top + bottom) * 0.5f};
+    const float controlX = std::min(kArrowStart.x - (kArrowStart.x - end.x) * 0.5f, kArrowMaxControlX);
+    m_hintPath = std::make_unique<BezierPath>(kArrowStart, BezierPoint{controlX, 0.0f}, end, kArrowSeconds);
+    m_hintScalePath = std::make_unique<BezierPath>(BezierPoint{1, 1}, BezierPoint{1, 1}, BezierPoint{1, 1}, kArrowSeconds);
+    arrow.SetPosition(kArrowStart.x, kArrowStart.y);
+    arrow.SetScale(0.01f, 0.01f);
+    m_hintTrail.SetPosition(170.0f, 30.0f);
+    m_arrowPrevious = kArrowStart;
+}
+
+void Board::StepHintFlight()
+{
+    Instance_Movie* root = HandleEx::ResolveMovie(m_root);
+    const InstanceHandle arrow = root ? root->FindChild(u"hinter") : InstanceHandle();
+    if (!HandleEx::ResolveInstance(arrow) || !m_hintPath) {
+        SetState(State_Playing);
+        return;
+    }
+    BezierPoint p;
+    if (m_hintPath->Step(p)) {
+        BezierPoint scale{1, 1};
+        if (!m_hintScalePath->Step(scale))
+            scale = {1, 1};
+        arrow.SetPosition(p.x, p.y);
+        arrow.SetScale(scale.x, scale.y);
+        arrow.SetRotation(std::atan2(p.y - m_arrowPrevious.y, p.x - m_arrowPrevious.x) - 3.14f);
+        m_hintTrail.SetPosition(p.x + 5.0f, p.y - 5.0f);
+        m_arrowPrevious = p;
+        return;
+    }
+    if (m_hintTarget)
+        m_hintTarget->StartSparkle();
+    SetState(State_Playing);
+}
+
+void Board::LeaveHintFlight()
+{
+    PlayEffect(u"HintEnd");
+    m_hintPath.reset();
+    m_hintScalePath.reset();
+    m_hintTarget = nullptr;
+    if (Instance_Movie* root = HandleEx::ResolveMovie(m_root)) {
+        const InstanceHandle arrow = root->FindChild(u"hinter");
+        if (HandleEx::ResolveInstance(arrow))
+            arrow.Delete(true);
+    }
+    m_hintTrail.Stop();
+}
+
+void Board::EnterWon()
+{
+    Profile* profile = CurrentProfile();
+    ProfileMgr* profiles = ProfileMgr::Instance();
+    if (profile)
+        profile->SetClockPlaying(false);
+    FeedbackReporter::ReportLevelEvent("win");
+    SceneRecord* record = Record();
+    if (record)
+        record->status = SceneRecord::Complete;
+    if (profile && record && profile->IsDone(record->level) && profiles)
+        profiles->OpenNextLevel();
+    if (m_owner)
+        m_owner->OnBoardFinished(true);
+    UIScreenMgr* screens = UIScreenMgr::Instance();
+    const LevelRecord* level = CurrentLevel();
+    if (level && !level->crisis) {
+        if (IsLastLevel()) {
+            if (m_owner)
+                m_owner->SubmitHighScore();
+            if (screens)
+                screens->Open(std::make_unique<UIGameOverDialog>());
+            PlayEffect(u"LevelWon");
+        } else {
+            const bool levelComplete = profile && profile->CompleteScene();
+            if (screens)
+                screens->Open(std::make_unique<UIBoardWinDialog>());
+            PlayEffect(levelComplete ? u"LevelWon" : u"SceneComplete");
+        }
+    } else if (level) {
+        if (screens)
+            screens->Open(std::make_unique<UICrisisWonDialog>(this, false));
+        PlayEffect(u"CrisisAverted");
+    }
+}
+
+void Board::StepWon()
+{
+    if (++m_collectCounter < kCollectSteps)
+        return;
+    m_collectCounter = 0;
+    Instance_Movie* scene = HandleEx::ResolveMovie(m_scene);
+    if (!scene)
+        return;
+    float width = 0, height = 0;
+    scene->GetSize(width, height);
+    scene->CreateParticleEmitter(u"collect.xml", u"collect", static_cast<int32_t>(RandomInt(size_t(std::max(width, 0.0f)))),
+                                 static_cast<int32_t>(RandomInt(size_t(std::max(height, 0.0f)))));
+}
+
+void Board::EnterLost()
+{
+    if (Profile* profile = CurrentProfile())
+        profile->SetClockPlaying(false);
+    if (UIScreenMgr* screens = UIScreenMgr::Instance())
+        screens->Open(std::make_unique<UIBoardLoseDialog>());
+    PlayEffect(u"LevelLost");
+    const SceneRecord* record = Record();
+    String missing;
+    if (record) {
+        for (const auto& entry : record->findList) {
+            if (entry->found)
+                continue;
+            if (!missing.empty())
+                missing += u",";
+            missing += entry->name;
+        }
+    }
+    const String keys[2] = {u"itemnotfound", u"replay"};
+    const String values[2] = {missing, record && record->replay ? u"1" : u"0"};
+    FeedbackReporter::SetEventParameters(keys, values, 2);
+    FeedbackReporter::ReportLevelEvent("lose");
+    if (m_owner)
+        m_owner->OnBoardFinished(false);
+}
+
+// --- console ---
+
+void Board::OnConsoleCommand(const std::vector<String>& arguments, const Handle&)
+{
+    if (arguments.empty())
+        return;
+    const String& command = arguments[0];
+    const size_t count = arguments.size() - 1;
+    LevelRecord* level = CurrentLevel();
+    SceneRecord* record = Record();
+    if (command == u"ispy.settime" && count == 1) {
+        if (level)
+            level->timeLeft = ToFloat(arguments[1]);
+    } else if (command == u"ispy.win" && count == 0) {
+        if (record) {
+            for (const auto& entry : record->findList) {
+                if (entry->found)
+                    continue;
+                if (level)
+                    ++level->items;
+                TakeOneFind(*entry);
+            }
+        }
+        SetState(State_Won);
+    } else if (command == u"ispy.lose" && count == 0) {
+        SetState(State_Lost);
+    } else if (command == u"ispy.setfoundcount" && count == 1) {
+        if (!record)
+            return;
+        const uint32_t wanted = ToUInt(arguments[1]);
+        uint32_t found = 0;
+        for (const auto& entry : record->findList)
+            found += entry->found ? 1 : 0;
+        // One find at a time to the first entry still open, each counted.
+        while (found < wanted) {
+            auto open = std::find_if(record->findList.begin(), record->findList.end(),
+                                     [](const auto& entry) { return !entry->found; });
+            if (open == record->findList.end())
+                break;
+            TakeOneFind(**open);
+            ++found;
+        }
+    } else if (command == u"ispy.sethintcount" && count == 1) {
+        const uint32_t hints = ToUInt(arguments[1]);
+        if (level && hints <= 3)
+            level->hints = static_cast<int32_t>(hints);
+    }
+}

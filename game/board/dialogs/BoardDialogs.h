@@ -1,0 +1,70 @@
+#pragma once
+// The dialogs a scene board opens at its milestones: a bluebird count reached, the scene won, lost,
+// the crisis averted (or the fiftieth bluebird), the last level finished. Each hands its values to
+// its script before the script's Init runs; the end-of-scene ones close the board panel, which
+// takes the game back to the book.
+
+#include <string>
+
+#include "game/board/dialogs/UIBoardDialog.h"
+
+// "Game_BluebirdDialog": a bluebird total of 1, 5, 10 or 25 reached.
+class UIBoardBluebirdDialog : public UIBoardDialog {
+public:
+    UIBoardBluebirdDialog(StateMachine* owner, int32_t bluebirds);
+    void Init() override;
+    int32_t Bluebirds() const { return m_bluebirds; }
+
+private:
+    int32_t m_bluebirds;
+};
+
+// "Game_WinDialog".
+class UIBoardWinDialog : public UIScreen {
+public:
+    UIBoardWinDialog();
+    void Init() override;
+    void Close(bool save) override;
+
+private:
+    std::string m_profile;
+};
+
+// "Game_LoseDialog".
+class UIBoardLoseDialog : public UIScreen {
+public:
+    UIBoardLoseDialog();
+    void Init() override;
+    void Close(bool save) override;
+};
+
+// "Book_CrisisWonDialog": the player picks one of three rewards. In its bluebird form (the
+// fiftieth bluebird) the board waits behind it and the pick fills the gift record; in its crisis
+// form it ends the scene and the pick fills the record of the level's crisis.
+class UICrisisWonDialog : public UIScreen {
+public:
+    UICrisisWonDialog(StateMachine* owner, bool bluebirdForm);
+    void Init() override;
+    void Close(bool save) override;
+    void OnScreenEvent(const QuillEngine::String& event, const QuillEngine::String& argument) override;
+    int32_t Choice() const { return m_choice; }
+    int32_t Tileset() const { return m_tileset; }
+
+private:
+    // No pick before a button: the first reward.
+    int32_t m_choice = 0;
+    StateMachine* m_owner;
+    bool m_bluebirdForm;
+    int32_t m_tileset = 1;
+};
+
+// "Game_OverDialog": the last level finished.
+class UIGameOverDialog : public UIScreen {
+public:
+    UIGameOverDialog();
+    void Init() override;
+    void Close(bool save) override;
+
+private:
+    std::string m_profile;
+};
