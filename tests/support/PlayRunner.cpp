@@ -190,11 +190,11 @@ std::unique_ptr<QuillEngine::XmlNode> PlayResult::LoadSave() const
                                                          key);
 }
 
-bool PlayResult::ReadShot(const std::string& name, uint32_t& width, uint32_t& height, std::vector<uint32_t>& argb) const
+bool ReadPng(const std::filesystem::path& path, uint32_t& width, uint32_t& height, std::vector<uint32_t>& argb)
 {
     png_image image{};
     image.version = PNG_IMAGE_VERSION;
-    if (!png_image_begin_read_from_file(&image, Shot(name).c_str()))
+    if (!png_image_begin_read_from_file(&image, path.c_str()))
         return false;
     image.format = PNG_FORMAT_BGRA; // 0xAARRGGBB words on this little-endian machine
     std::vector<uint32_t> pixels(static_cast<size_t>(image.width) * image.height);
@@ -206,6 +206,16 @@ bool PlayResult::ReadShot(const std::string& name, uint32_t& width, uint32_t& he
     height = image.height;
     argb = std::move(pixels);
     return true;
+}
+
+bool PlayResult::ReadShot(const std::string& name, uint32_t& width, uint32_t& height, std::vector<uint32_t>& argb) const
+{
+    return ReadPng(Shot(name), width, height, argb);
+}
+
+std::filesystem::path RenderedDataFolder()
+{
+    return PlayRunner::ProgramPath().parent_path().parent_path() / "data" / "rendered";
 }
 
 std::vector<std::vector<std::string>> PlayResult::Reports(const std::string& kind) const

@@ -42,6 +42,11 @@ struct PlayResult {
     std::string Describe() const;
 };
 
+// A PNG file's pixels as 0xAARRGGBB, row by row; false when it is missing or unreadable.
+bool ReadPng(const std::filesystem::path& path, uint32_t& width, uint32_t& height, std::vector<uint32_t>& argb);
+// Where the build puts the game's pictures made from their sources, one folder per archive.
+std::filesystem::path RenderedDataFolder();
+
 class PlayRunner {
 public:
     // `name` names the run's folder below the test sandbox.

@@ -1,0 +1,212 @@
+// A scene board played through the real program: the player closes the first tutorial and clicks
+// every item on the list, at the centres the scene's own data gives; the scene is won and saved.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <map>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "engine/core/strings/StringUtil.h"
+#include "engine/core/xml/XmlNode.h"
+#include "tests/support/PlayRunner.h"
+#include "tests/support/TestEnvironment.h"
+
+using namespace QuillEngine;
+using QuillTest::PlayResult;
+using QuillTest::PlayRunner;
+
+namespace {
+
+struct Point {
+    int x = 0;
+    int y = 0;
+};
+
+std::unique_ptr<XmlNode> ReadSourceXml(const std::string& relative)
+{
+    return XmlNode::ParseDocument(QuillTest::ReadFile(QuillTest::SourceRoot() / relative), false);
+}
+
+struct Placement {
+    double x = 0, y = 0;       // the translation of its first frame
+    double regX = 0, regY = 0; // its registration point
+    std::string definition;
+};
+
+const XmlNode* FindDefinition(const XmlNode& library, StringView name)
+{
+    for (const auto& definition : library.Children()) {
+        String own;
+        if (definition->GetAttribute(u"name", own) && own == name)
+            return definition.get();
+    }
+    return nullptr;
+}
+
+// Where each child of a movie definition sits.
+std::map<std::string, Placement> ChildPlacements(const XmlNode& library, StringView movie)
+{
+    std::map<std::string, Placement> out;
+    const XmlNode* definition = FindDefinition(library, movie);
+    if (!definition)
+        return out;
+    for (const auto& instance : definition->Children()) {
+        String instanceName, transform, childDefinition;
+        const XmlNode* frame = instance->FindChild(u"Frame");
+        if (!instance->GetAttribute(u"instancename", instanceName) || !frame ||
+            !frame->GetAttribute(u"transform", transform))
+            continue;
+        instance->GetAttribute(u"definition", childDefinition);
+        std::istringstream in(ToUtf8(transform));
+        double a, b, c, d;
+        Placement placement;
+        in >> a >> b >> c >> d >> placement.x >> placement.y;
+        String reg;
+        placement.regX = instance->GetAttribute(u"regx", reg) ? ToDouble(reg) : 0;
+        placement.regY = instance->GetAttribute(u"regy", reg) ? ToDouble(reg) : 0;
+        placement.definition = ToUtf8(childDefinition);
+        out[ToUtf8(instanceName)] = placement;
+    }
+    return out;
+}
+
+// Where a player clicks an item of the scene: the item's picture (the first child of its movie)
+// as the build made it, at its opaque pixel nearest the picture's middle.
+Point ItemClickPoint(const XmlNode& library, const std::string& package, const Placement& item)
+{
+    const auto inside = ChildPlacements(library, FromUtf8(item.definition));
+    const Placement* picture = nullptr;
+    for (const auto& [name, placement] : inside)
+        picture = picture ? picture : &placement;
+    if (!picture)
+        return {};
+    const XmlNode* image = FindDefinition(library, FromUtf8(picture->definition));
+    String source;
+    if (!image || !image->GetAttribute(u"src", source))
+        return {};
+    std::string path = ToUtf8(source);
+    std::replace(path.begin(), path.end(), '\\', '/');
+    uint32_t width = 0, height = 0;
+    std::vector<uint32_t> pixels;
+    if (!QuillTest::ReadPng(QuillTest::RenderedDataFolder() / package / path, width, height, pixels))
+        return {};
+    const double cx = width / 2.0, cy = height / 2.0;
+    double best = 1e18, bx = cx, by = cy;
+    for (uint32_t y = 0; y < height; ++y) {
+        for (uint32_t x = 0; x < width; ++x) {
+            const double d = (x - cx) * (x - cx) + (y - cy) * (y - cy);
+            if ((pixels[size_t(y) * width + x] >> 24) > 200 && d < best) {
+                best = d;
+                bx = x;
+                by = y;
+            }
+        }
+    }
+    const double originX = item.x - item.regX + picture->x - picture->regX;
+    const double originY = item.y - item.regY + picture->y - picture->regY;
+    return {static_cast<int>(originX + bx + 0.5), static_cast<int>(originY + by + 0.5)};
+}
+
+// The scene record of scene `number` in the saved current profile.
+const XmlNode* SavedScene(const XmlNode& save, int number)
+{
+    const XmlNode* profiles = save.FindChild(u"profiles");
+    for (const auto& profile : (profiles ? *profiles : save).Children()) {
+        for (const auto& scene : profile->Children()) {
+            if (scene->GetName() == u"scene" && scene->GetIntAttribute(u"number", -1) == number)
+                return scene.get();
+        }
+    }
+    return nullptr;
+}
+
+constexpr int kBoardReady = 320;  // the intro has handed over and the first tutorial is open
+constexpr int kClickSpacing = 130; // more than the 2 s window between misses: no time penalty
+
+TEST(PlayBoard, ClickingEveryListedItemWinsTheSceneAndSavesIt)
+{
+    // The Boutique is the first scene of the catalogue. Its items: id, name and group, and where
+    // the scene movie places each (items are centred on their position).
+    const auto items = ReadSourceXml("data/scenes/Boutique/Levels/Boutique.xml");
+    const auto scene = ReadSourceXml("data/scenes/Boutique/Definitions/Boutique.xml");
+    const auto screens = ReadSourceXml("data/ui/Definitions/BoardScreens.xml");
+    ASSERT_TRUE(items && scene && screens);
+    const std::map<std::string, Placement> placed = ChildPlacements(*scene, u"Boutique");
+    const Placement okButton = ChildPlacements(*screens, u"Game_RegistryIntroDialog")["okButton"];
+    const Point ok{static_cast<int>(okButton.x), static_cast<int>(okButton.y)};
+
+    // A first run with the seed only shows the board: the list it chose is in the save file.
+    const std::string open = "at " + std::to_string(kBoardReady) + " quit\n";
+    const PlayResult first = PlayRunner("board-list").Seed(11).Run(open);
+    ASSERT_TRUE(first.ExitedCleanly()) << first.Describe();
+    const auto firstSave = first.LoadSave();
+    ASSERT_NE(firstSave, nullptr) << first.Describe();
+    const XmlNode* started = SavedScene(*firstSave, 1);
+    ASSERT_NE(started, nullptr) << first.Describe();
+    std::vector<std::string> listed;
+    for (const auto& entry : started->Children()) {
+        String name;
+        if (entry->GetName() == u"findlist" && entry->GetAttribute(u"name", name))
+            listed.push_back(ToUtf8(name));
+    }
+    ASSERT_GE(listed.size(), 8u);
+
+    // The same seed chooses the same list. Close the tutorial, then click every item whose name
+    // (or group) is on the list, the group's items first so that the last click is a sure find.
+    std::string script = "at " + std::to_string(kBoardReady) + " down " + std::to_string(ok.x + 20) + " " +
+                         std::to_string(ok.y + 20) + "\n";
+    script += "at " + std::to_string(kBoardReady + 1) + " up " + std::to_string(ok.x + 20) + " " +
+              std::to_string(ok.y + 20) + "\n";
+    std::vector<Point> groupClicks, plainClicks;
+    for (const auto& item : items->Children()) {
+        String id, name, group;
+        item->GetAttribute(u"id", id);
+        item->GetAttribute(u"name", name);
+        item->GetAttribute(u"group", group);
+        const std::string key = ToUtf8(group.empty() ? name : group);
+        if (std::find(listed.begin(), listed.end(), key) == listed.end())
+            continue;
+        ASSERT_TRUE(placed.count(ToUtf8(id))) << ToUtf8(id);
+        const Point at = ItemClickPoint(*scene, "Boutique", placed.at(ToUtf8(id)));
+        ASSERT_GT(at.x, 144) << ToUtf8(id) << " has no picture to click";
+        (group.empty() ? plainClicks : groupClicks).push_back(at);
+    }
+    int step = kBoardReady + 60;
+    for (const std::vector<Point>* clicks : {&groupClicks, &plainClicks}) {
+        for (const Point& p : *clicks) {
+            script += "at " + std::to_string(step) + " down " + std::to_string(p.x) + " " + std::to_string(p.y) + "\n";
+            script += "at " + std::to_string(step + 1) + " up " + std::to_string(p.x) + " " + std::to_string(p.y) + "\n";
+            step += kClickSpacing;
+        }
+    }
+    script += "at " + std::to_string(step + 120) + " shot won.png\n";
+    script += "at " + std::to_string(step + 121) + " quit\n";
+    const PlayResult run = PlayRunner("board-win").Seed(11).Timeout(std::chrono::seconds(60)).Run(script);
+    ASSERT_TRUE(run.ExitedCleanly()) << run.Describe();
+
+    // Every listed item was found (a group entry counts each of its items), the scene was won
+    // and its dialog opened.
+    size_t found = 0;
+    for (const auto& report : run.Reports("item"))
+        found += std::find(report.begin(), report.end(), "itemfound") != report.end() ? 1 : 0;
+    EXPECT_GE(found, listed.size()) << run.Describe();
+    bool won = false;
+    for (const auto& report : run.Reports("levelevent"))
+        won = won || report.back() == "win";
+    EXPECT_TRUE(won) << run.Describe();
+    bool dialog = false;
+    for (const auto& report : run.Reports("screen"))
+        dialog = dialog || report.back() == "Game_WinDialog";
+    EXPECT_TRUE(dialog) << run.Describe();
+
+    const auto save = run.LoadSave();
+    ASSERT_NE(save, nullptr) << run.Describe();
+    const XmlNode* record = SavedScene(*save, 1);
+    ASSERT_NE(record, nullptr) << run.Describe();
+    EXPECT_EQ(record->GetIntAttribute(u"status", -1), 3) << run.Describe();
+}
+
+} // namespace
