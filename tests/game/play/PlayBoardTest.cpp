@@ -209,4 +209,83 @@ TEST(PlayBoard, ClickingEveryListedItemWinsTheSceneAndSavesIt)
     EXPECT_EQ(record->GetIntAttribute(u"status", -1), 3) << run.Describe();
 }
 
+// A click in the middle of a button placed in a screen definition.
+std::string Click(int step, const Placement& button)
+{
+    const int x = static_cast<int>(button.x) + 20, y = static_cast<int>(button.y) + 20;
+    return "at " + std::to_string(step) + " down " + std::to_string(x) + " " + std::to_string(y) + "\n" + "at " +
+           std::to_string(step + 1) + " up " + std::to_string(x) + " " + std::to_string(y) + "\n";
+}
+
+std::vector<std::string> ReportValues(const PlayResult& run, const std::string& kind, const std::string& event)
+{
+    std::vector<std::string> values;
+    for (const auto& report : run.Reports(kind)) {
+        if (report.size() >= 4 && report[2] == event)
+            values.push_back(report[3]);
+    }
+    return values;
+}
+
+bool ScreenOpened(const PlayResult& run, const std::string& screen)
+{
+    for (const auto& report : run.Reports("screen")) {
+        if (report.back() == screen)
+            return true;
+    }
+    return false;
+}
+
+TEST(PlayBoard, AHintMissesTheMenuAndALostScene)
+{
+    const auto scene = ReadSourceXml("data/scenes/Boutique/Definitions/Boutique.xml");
+    const auto screens = ReadSourceXml("data/ui/Definitions/BoardScreens.xml");
+    ASSERT_TRUE(scene && screens);
+    // Three points of the scene well away from every item: misses wherever the list lies.
+    const std::map<std::string, Placement> placed = ChildPlacements(*scene, u"Boutique");
+    std::vector<Point> empty;
+    for (int y = 40; y < 580 && empty.size() < 3; y += 37) {
+        for (int x = 200; x < 780 && empty.size() < 3; x += 53) {
+            bool clear = true;
+            for (const auto& [name, p] : placed) {
+                if (name != "background" && std::abs(p.x - x) < 90 && std::abs(p.y - y) < 90)
+                    clear = false;
+            }
+            if (clear)
+                empty.push_back({x, y});
+        }
+    }
+    ASSERT_EQ(empty.size(), 3u);
+
+    const auto panel = ChildPlacements(*screens, u"ISpyPanel");
+    std::string script = Click(kBoardReady, ChildPlacements(*screens, u"Game_RegistryIntroDialog")["okButton"]);
+    script += Click(kBoardReady + 60, panel.at("hintButton"));
+    // Three misses within two seconds of each other: the third costs a minute.
+    int step = kBoardReady + 200;
+    for (const Point& p : empty) {
+        script += "at " + std::to_string(step) + " down " + std::to_string(p.x) + " " + std::to_string(p.y) + "\n";
+        script += "at " + std::to_string(step + 1) + " up " + std::to_string(p.x) + " " + std::to_string(p.y) + "\n";
+        step += 20;
+    }
+    script += Click(step + 60, ChildPlacements(*screens, u"Game_BadClickDialog")["okButton"]);
+    script += Click(step + 120, panel.at("menuButton"));
+    script += Click(step + 180, ChildPlacements(*screens, u"GameMenuDialog")["resumeButton"]);
+    // The level's clock gives twelve minutes; the console sets it to one second rather than have
+    // the test play them out.
+    script += "at " + std::to_string(step + 240) + " console ispy.settime 1\n";
+    script += "at " + std::to_string(step + 400) + " quit\n";
+    const PlayResult run = PlayRunner("board-lose").Seed(5).Timeout(std::chrono::seconds(60)).Run(script);
+    ASSERT_TRUE(run.ExitedCleanly()) << run.Describe();
+
+    EXPECT_EQ(ReportValues(run, "count", "itemhint"), std::vector<std::string>{"2"}) << run.Describe();
+    EXPECT_EQ(ReportValues(run, "itemalt", "itembadclick"), (std::vector<std::string>{"1", "2", "0"})) << run.Describe();
+    EXPECT_TRUE(ScreenOpened(run, "Game_BadClickDialog")) << run.Describe();
+    EXPECT_TRUE(ScreenOpened(run, "GameMenuDialog")) << run.Describe();
+    bool lost = false;
+    for (const auto& report : run.Reports("levelevent"))
+        lost = lost || report.back() == "lose";
+    EXPECT_TRUE(lost) << run.Describe();
+    EXPECT_TRUE(ScreenOpened(run, "Game_LoseDialog")) << run.Describe();
+}
+
 } // namespace

@@ -1,0 +1,91 @@
+// The board's rules that need no scene: the alpha window of a click, the bad-click window, and
+// how a fresh find list splits its items between difficulties.
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "game/board/Board.h"
+#include "game/board/Item.h"
+
+namespace {
+
+// A 20 x 10 mask, transparent but for one column of the given alpha at x = 10.
+std::vector<uint32_t> ColumnMask(uint32_t alpha)
+{
+    std::vector<uint32_t> mask(20 * 10, 0x00FFFFFFu);
+    for (int y = 0; y < 10; ++y)
+        mask[y * 20 + 10] = (alpha << 24) | 0xFFFFFFu;
+    return mask;
+}
+
+TEST(BoardRulesTest, TheAlphaWindowReachesThreePixelsLeftAndTwoRight)
+{
+    const std::vector<uint32_t> faint = ColumnMask(60);
+    const std::vector<uint32_t> solid = ColumnMask(61);
+    EXPECT_FALSE(Item::MaskHit(faint.data(), 20, 10, 10, 5)) << "alpha 60 is not the object";
+    EXPECT_TRUE(Item::MaskHit(solid.data(), 20, 10, 10, 5));
+    // The window spans px - 3 up to px + 2.
+    EXPECT_TRUE(Item::MaskHit(solid.data(), 20, 10, 13, 5));
+    EXPECT_FALSE(Item::MaskHit(solid.data(), 20, 10, 14, 5));
+    EXPECT_TRUE(Item::MaskHit(solid.data(), 20, 10, 8, 5));
+    EXPECT_FALSE(Item::MaskHit(solid.data(), 20, 10, 7, 5));
+    // Clipped at the edges; a point off the mask sees only what its window still covers.
+    EXPECT_TRUE(Item::MaskHit(solid.data(), 20, 10, 12, -2));
+    EXPECT_FALSE(Item::MaskHit(solid.data(), 20, 10, 12, -3));
+    EXPECT_FALSE(Item::MaskHit(solid.data(), 20, 10, INT32_MIN, INT32_MAX));
+    EXPECT_FALSE(Item::MaskHit(nullptr, 20, 10, 10, 5));
+}
+
+TEST(BoardRulesTest, MissesCountInAWindowAndEveryThirdCostsTime)
+{
+    using Result = BadClickWindow::Result;
+    BadClickWindow misses;
+    EXPECT_EQ(misses.Register(300, 300), Result::Counted);
+    EXPECT_EQ(misses.Count(), 1);
+    // Within 5 px of the previous click: free, and it moves the reference point.
+    EXPECT_EQ(misses.Register(304, 303), Result::Ignored);
+    EXPECT_EQ(misses.Register(309, 303), Result::Ignored);
+    EXPECT_EQ(misses.Register(320, 303), Result::Counted);
+    EXPECT_EQ(misses.Count(), 2);
+    EXPECT_EQ(misses.Register(400, 303), Result::Penalty);
+    EXPECT_EQ(misses.Count(), 0);
+
+    // Two seconds without a counted miss close the window: the next miss is a first one again.
+    EXPECT_EQ(misses.Register(100, 100), Result::Counted);
+    for (int step = 0; step < 119; ++step)
+        misses.Step(Board::kStep);
+    EXPECT_EQ(misses.Count(), 1);
+    misses.Step(Board::kStep);
+    misses.Step(Board::kStep);
+    EXPECT_EQ(misses.Count(), 0);
+    EXPECT_EQ(misses.Register(200, 100), Result::Counted);
+    EXPECT_EQ(misses.Count(), 1);
+}
+
+TEST(BoardRulesTest, AFreshListSplitsItsItemsByTheMix)
+{
+    const FindListSplit half = FindListSplit::For(7, 0.5f);
+    EXPECT_EQ(half.primaryDifficulty, 1u);
+    EXPECT_EQ(half.primary, 4u);
+    EXPECT_EQ(half.secondary, 3u);
+    const FindListSplit hard = FindListSplit::For(9, 4.0f);
+    EXPECT_EQ(hard.primaryDifficulty, 4u);
+    EXPECT_EQ(hard.primary, 9u);
+    EXPECT_EQ(hard.secondary, 0u);
+    // A mix outside [0, 1] never asks for more items than wanted.
+    const FindListSplit wild = FindListSplit::For(10, 1.7f);
+    EXPECT_EQ(wild.primary + wild.secondary, 10u);
+    EXPECT_EQ(FindListSplit::For(10, -3.0f).secondary, 10u);
+}
+
+TEST(BoardRulesTest, ClicksOnThePanelSideNeverReachTheScene)
+{
+    Board board(nullptr, 1, u"Nowhere", u"");
+    board.OnClick(144.0f, 300.0f);
+    EXPECT_EQ(board.BadClicks().Count(), 0);
+    board.OnClick(144.5f, 300.0f);
+    EXPECT_EQ(board.BadClicks().Count(), 1) << "a miss on the scene side counts";
+}
+
+} // namespace
