@@ -6,3 +6,7 @@ endif()
 if(TARGET convert_picture)
   target_link_libraries(convert_picture PRIVATE PNG::PNG JPEG::JPEG)
 endif()
+# bench_board runs the game itself.
+if(TARGET bench_board)
+  target_link_libraries(bench_board PRIVATE velvet_game)
+endif()

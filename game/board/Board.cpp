@@ -403,30 +403,30 @@ void Board::OnMouseDown(const InstanceHandle& handle, bool)
     OnClick(x, y);
 }
 
-void Board::OnClick(float x, float y)
+std::vector<Item*> Board::ItemsAt(float x, float y) const
 {
-    m_hintReminder = kHintReminderSeconds;
-    if (x <= kPanelEdge)
-        return;
-    std::vector<Item*> candidates;
+    std::vector<Item*> hits;
     for (const auto& item : m_items) {
         Instance_Base* instance = HandleEx::ResolveInstance(item->GetInstance());
         if (!item->IsActive() || !instance)
             continue;
         float left = 0, top = 0, right = 0, bottom = 0;
         instance->GetBounds(left, top, right, bottom);
-        if (x >= left && x <= right && y >= top && y <= bottom)
-            candidates.push_back(item.get());
+        if (x >= left && x <= right && y >= top && y <= bottom && item->HitTest(x, y))
+            hits.push_back(item.get());
     }
     // The item drawn on top is tried first.
-    std::stable_sort(candidates.begin(), candidates.end(),
-                     [](const Item* a, const Item* b) { return a->SortKey() > b->SortKey(); });
-    String firstHit;
-    for (Item* item : candidates) {
-        if (!item->HitTest(x, y))
-            continue;
-        if (firstHit.empty())
-            firstHit = item->GetName();
+    std::stable_sort(hits.begin(), hits.end(), [](const Item* a, const Item* b) { return a->SortKey() > b->SortKey(); });
+    return hits;
+}
+
+void Board::OnClick(float x, float y)
+{
+    m_hintReminder = kHintReminderSeconds;
+    if (x <= kPanelEdge)
+        return;
+    const std::vector<Item*> hits = ItemsAt(x, y);
+    for (Item* item : hits) {
         if (!MatchFindList(*item) && !item->IsBluebird())
             continue;
         item->OnFound();
@@ -440,7 +440,7 @@ void Board::OnClick(float x, float y)
     }
     const Profile* profile = CurrentProfile();
     if (!profile || !profile->relaxed)
-        OnBadClick(firstHit, x, y);
+        OnBadClick(hits.empty() ? String() : hits.front()->GetName(), x, y);
 }
 
 void Board::OnBadClick(const String& name, float x, float y)

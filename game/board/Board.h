@@ -94,6 +94,8 @@ public:
     void ShowHintPrompt();
     // A press at (x, y) in the scene's space, as the scene's mouse-down handler resolves it.
     void OnClick(float x, float y);
+    // The items in play whose pictures the point (scene space) touches, the topmost first.
+    std::vector<Item*> ItemsAt(float x, float y) const;
     void OnBadClick(const QuillEngine::String& name, float x, float y);
     void ApplyTimePenalty();
 

@@ -7,6 +7,7 @@
 
 #include "game/board/Board.h"
 #include "game/board/Item.h"
+#include "game/board/dialogs/UIBoardDialog.h"
 
 namespace {
 
@@ -86,6 +87,30 @@ TEST(BoardRulesTest, ClicksOnThePanelSideNeverReachTheScene)
     EXPECT_EQ(board.BadClicks().Count(), 0);
     board.OnClick(144.5f, 300.0f);
     EXPECT_EQ(board.BadClicks().Count(), 1) << "a miss on the scene side counts";
+}
+
+} // namespace
+
+namespace {
+
+struct Owner : StateMachine {
+    void OnEnter(int32_t) override {}
+    void OnExit(int32_t) override {}
+    void OnUpdate(int32_t) override {}
+};
+
+TEST(BoardRulesTest, ADialogClosingOverAFinishedBoardLeavesItFinished)
+{
+    Owner owner;
+    owner.SetState(Board::State_Inactive);
+    UIBoardDialog::ResumeOwner(&owner);
+    EXPECT_EQ(owner.GetState(), Board::State_Playing);
+    for (int32_t finished : {Board::State_Won, Board::State_Lost, Board::State_HintFlying}) {
+        owner.SetState(finished);
+        UIBoardDialog::ResumeOwner(&owner);
+        EXPECT_EQ(owner.GetState(), finished);
+    }
+    UIBoardDialog::ResumeOwner(nullptr);
 }
 
 } // namespace
