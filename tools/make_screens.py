@@ -123,7 +123,7 @@ p.image("UI_Clock", "clockIcon", 12, 16)
 p.text("clock", 54, 22, 80, 28, "", 22, INK, align="left", bold=1)
 p.text("heading", 8, 62, 128, 24, "Find these", 18, ROSE, face="Velvet Title")
 for i in range(12):
-    y = 94 + i * 28
+    y = 100 + i * 26
     p.text(f"item{i}", 8, y, 128, 24, "", 15, INK)
     p.image("UI_FoundStrike", f"strike{i}", 12, y + 12, sx=1.0, sy=1.0)
 p.child("HintButton", "hintButton", 8, 426)
