@@ -5,8 +5,8 @@
 #include "engine/graphics/scene/Instance_Movie.h"
 #include "engine/graphics/scene/UserInterface.h"
 #include "engine/script/LuaValueRef.h"
-#include "game/app/BookSeam.h"
 #include "game/board/Board.h"
+#include "game/book/Book.h"
 #include "game/intro/Intro.h"
 #include "game/profile/Profile.h"
 #include "game/profile/ProfileMgr.h"
@@ -61,7 +61,6 @@ Game::~Game()
         UserInterface::Instance()->RemoveGlobalHandler(root);
     }
     m_board = nullptr;
-    m_bookSeam.reset();
     m_book.reset();
     m_conBoard.reset();
     m_storyGame.reset();
@@ -85,14 +84,11 @@ void Game::OnEnter(int32_t state)
         }
         break;
     case GameState_Book:
-        // Seam: the book is a stand-in until it lands; meanwhile BookSeam takes the player
-        // from the book state straight into the scenes of the catalogue.
         if (m_book) {
             m_book->SetActive(true);
         } else {
-            m_book = std::make_unique<GameStateSeam>();
+            m_book = std::make_unique<Book>(this);
             m_book->Start(root);
-            m_bookSeam = std::make_unique<BookSeam>(*m_profileMgr);
         }
         break;
     case GameState_Board:
@@ -154,8 +150,6 @@ void Game::OnUpdate(int32_t state)
     case GameState_Book:
         if (m_book)
             m_book->Update();
-        if (m_bookSeam)
-            m_bookSeam->Enter(*this);
         break;
     case GameState_Board:
         if (m_board && !m_board->IsInactive())

@@ -21,7 +21,7 @@ class Console;
 }
 
 class Board;
-class BookSeam;
+class Book;
 class Intro;
 class ProfileMgr;
 class UIScreenMgr;
@@ -70,7 +70,7 @@ public:
     void SetBoard(Board* board) { m_board = board; }
     Board* GetBoard() const { return m_board; }
     Intro* GetIntro() const { return m_intro.get(); }
-    GameStateSeam* GetBook() const { return m_book.get(); }
+    Book* GetBook() const { return m_book.get(); }
     GameStateSeam* GetConBoard() const { return m_conBoard.get(); }
     GameStateSeam* GetStoryGame() const { return m_storyGame.get(); }
     const QuillEngine::InstanceHandle& PauseOverlay() const { return m_pauseOverlay; }
@@ -105,8 +105,7 @@ private:
     EngineLinks m_links;
     std::map<QuillEngine::String, bool> m_mountedPackages;
     Board* m_board = nullptr;
-    std::unique_ptr<GameStateSeam> m_book;
-    std::unique_ptr<BookSeam> m_bookSeam;
+    std::unique_ptr<Book> m_book;
     std::unique_ptr<Intro> m_intro;
     std::unique_ptr<GameStateSeam> m_conBoard;
     std::unique_ptr<GameStateSeam> m_storyGame;

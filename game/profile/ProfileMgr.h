@@ -95,6 +95,7 @@ public:
     void AddLevelTemplate(const QuillEngine::String& key, float time, float bonusTime, int32_t maxItems, int32_t number,
                           bool crisis);
     LevelRecord* FindLevelTemplate(int32_t number) const;
+    size_t LevelTemplateCount() const { return m_levelTemplates.size(); }
     void OpenNextLevel();
 
     Profile* CurrentProfile() const { return m_current; }

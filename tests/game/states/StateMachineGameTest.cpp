@@ -7,6 +7,7 @@
 
 #include "game/app/Game.h"
 #include "game/board/Board.h"
+#include "game/book/Book.h"
 #include "game/intro/Intro.h"
 #include "game/profile/Profile.h"
 #include "game/profile/ProfileMgr.h"
@@ -71,15 +72,21 @@ TEST_F(GameTest, StartsInTheIntroAndOwnsItsManagers)
 
 TEST_F(GameTest, StatesEnterAndLeaveTheirContent)
 {
+    auto album = XmlNode::ParseDocument(R"(<Library><Definition type="movie" name="FinalBook" length="1" fps="60"/></Library>)", false);
+    int32_t added = 0, existing = 0;
+    ASSERT_TRUE(album && ui->GetDefinitionLibrary()->ImportLibrary(*album, nullptr, added, existing));
     game->SetState(GameState_Book);
-    GameStateSeam* book = game->GetBook();
+    Book* book = game->GetBook();
     ASSERT_NE(book, nullptr);
-    EXPECT_TRUE(book->active);
+    ui->Update(); // the album scene loads
+    const auto bookShown = [&] { return book->Scene().Resolve() && book->Scene().Resolve()->GetVisible(); };
+    EXPECT_TRUE(bookShown());
+    EXPECT_EQ(book->GetState(), Book::State_FadeIn);
 
     Board board(nullptr, 1, u"Scene", u"");
     game->SetBoard(&board);
     game->SetState(GameState_Board);
-    EXPECT_FALSE(book->active);
+    EXPECT_FALSE(bookShown());
     ASSERT_TRUE(board.IsLoaded());
     EXPECT_EQ(board.GetState(), Board::State_Playing);
     EXPECT_TRUE(board.Scene().Resolve()->GetVisible());
@@ -87,8 +94,7 @@ TEST_F(GameTest, StatesEnterAndLeaveTheirContent)
     // The book is kept and re-activated; the intro likewise.
     game->SetState(GameState_Book);
     EXPECT_EQ(game->GetBook(), book);
-    EXPECT_EQ(book->starts, 1);
-    EXPECT_TRUE(book->active);
+    EXPECT_TRUE(bookShown());
     EXPECT_TRUE(board.IsInactive());
     EXPECT_FALSE(board.Scene().Resolve()->GetVisible());
 
