@@ -123,7 +123,7 @@ const XmlNode* SavedScene(const XmlNode& save, int number)
     return nullptr;
 }
 
-constexpr int kBoardReady = 320;  // the intro has handed over and the first tutorial is open
+constexpr int kBoardReady = 320;   // the intro has handed over and the first tutorial is open
 constexpr int kClickSpacing = 130; // more than the 2 s window between misses: no time penalty
 
 TEST(PlayBoard, ClickingEveryListedItemWinsTheSceneAndSavesIt)
@@ -178,7 +178,8 @@ TEST(PlayBoard, ClickingEveryListedItemWinsTheSceneAndSavesIt)
     for (const std::vector<Point>* clicks : {&groupClicks, &plainClicks}) {
         for (const Point& p : *clicks) {
             script += "at " + std::to_string(step) + " down " + std::to_string(p.x) + " " + std::to_string(p.y) + "\n";
-            script += "at " + std::to_string(step + 1) + " up " + std::to_string(p.x) + " " + std::to_string(p.y) + "\n";
+            script +=
+                "at " + std::to_string(step + 1) + " up " + std::to_string(p.x) + " " + std::to_string(p.y) + "\n";
             step += kClickSpacing;
         }
     }
@@ -278,7 +279,8 @@ TEST(PlayBoard, AHintMissesTheMenuAndALostScene)
     ASSERT_TRUE(run.ExitedCleanly()) << run.Describe();
 
     EXPECT_EQ(ReportValues(run, "count", "itemhint"), std::vector<std::string>{"2"}) << run.Describe();
-    EXPECT_EQ(ReportValues(run, "itemalt", "itembadclick"), (std::vector<std::string>{"1", "2", "0"})) << run.Describe();
+    EXPECT_EQ(ReportValues(run, "itemalt", "itembadclick"), (std::vector<std::string>{"1", "2", "0"}))
+        << run.Describe();
     EXPECT_TRUE(ScreenOpened(run, "Game_BadClickDialog")) << run.Describe();
     EXPECT_TRUE(ScreenOpened(run, "GameMenuDialog")) << run.Describe();
     bool lost = false;
