@@ -1,7 +1,7 @@
 #include "game/app/Game.h"
 
-#include "engine/core/EngineRand.h"
 #include "engine/app/ScriptBridge.h"
+#include "engine/core/EngineRand.h"
 #include "engine/graphics/scene/Instance_Movie.h"
 #include "engine/graphics/scene/UserInterface.h"
 #include "engine/script/LuaValueRef.h"

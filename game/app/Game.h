@@ -9,9 +9,9 @@
 #include <memory>
 #include <vector>
 
+#include "engine/core/Singleton.h"
 #include "engine/core/audio/Audio.h"
 #include "engine/core/strings/EngineString.h"
-#include "engine/core/Singleton.h"
 #include "engine/graphics/scene/InstanceTree.h"
 #include "game/states/GameState.h"
 #include "game/states/StateMachine.h"
@@ -43,7 +43,7 @@ public:
     };
 
     static constexpr const char16_t* kMusicTracks[4] = {u"BackgroundSerenade", u"BackgroundRondeau",
-                                                         u"BackgroundCantilena", u"BackgroundNocturne"};
+                                                        u"BackgroundCantilena", u"BackgroundNocturne"};
     // The track played until the current profile has seen the intro.
     static constexpr int32_t kFirstTrack = 2;
 

@@ -168,8 +168,8 @@ void Book::TakePhotos(const std::vector<CataloguePhoto>& photos)
 {
     for (const CataloguePhoto& photo : photos) {
         if (photo.miniGame) {
-            m_pictures.push_back(
-                std::make_unique<Picture>(this, photo.package, photo.symbol, photo.cardGame, photo.number, photo.level));
+            m_pictures.push_back(std::make_unique<Picture>(this, photo.package, photo.symbol, photo.cardGame,
+                                                           photo.number, photo.level));
             continue;
         }
         m_boards.push_back(std::make_unique<Board>(this, photo.number, photo.scene, photo.sound));
@@ -462,7 +462,8 @@ void Book::OnTransitionDone()
             m_game->SetState(m_miniGameKind == 1 ? GameState_Concentration : GameState_StoryGame);
     } else {
         if (Profile* profile = CurrentProfile()) {
-            if (SceneRecord* record = profile->FindScene(m_transitionScene); record && record->status == SceneRecord::Open)
+            if (SceneRecord* record = profile->FindScene(m_transitionScene);
+                record && record->status == SceneRecord::Open)
                 record->status = SceneRecord::InProgress;
         }
         EnterScene(m_transitionScene);

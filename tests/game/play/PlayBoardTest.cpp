@@ -82,7 +82,8 @@ const XmlNode* SavedScene(const XmlNode& save, int number)
     return nullptr;
 }
 
-constexpr int kBoardReady = PlayData::kFirstSceneOpen; // the album led into the scene; its first tutorial is open
+// The album has led into the scene and its first tutorial is open.
+constexpr int kBoardReady = PlayData::kFirstSceneOpen;
 constexpr int kClickSpacing = 130; // more than the 2 s window between misses: no time penalty
 
 TEST(PlayBoard, ClickingEveryListedItemWinsTheSceneAndSavesIt)
@@ -117,7 +118,7 @@ TEST(PlayBoard, ClickingEveryListedItemWinsTheSceneAndSavesIt)
     // (or group) is on the list, the group's items first so that the last click is a sure find.
     std::string script = PlayData::AlbumToFirstScene();
     script += "at " + std::to_string(kBoardReady) + " down " + std::to_string(ok.x + 20) + " " +
-                         std::to_string(ok.y + 20) + "\n";
+              std::to_string(ok.y + 20) + "\n";
     script += "at " + std::to_string(kBoardReady + 1) + " up " + std::to_string(ok.x + 20) + " " +
               std::to_string(ok.y + 20) + "\n";
     std::vector<Point> groupClicks, plainClicks;
@@ -138,7 +139,8 @@ TEST(PlayBoard, ClickingEveryListedItemWinsTheSceneAndSavesIt)
     for (const std::vector<Point>* clicks : {&groupClicks, &plainClicks}) {
         for (const Point& p : *clicks) {
             script += "at " + std::to_string(step) + " down " + std::to_string(p.x) + " " + std::to_string(p.y) + "\n";
-            script += "at " + std::to_string(step + 1) + " up " + std::to_string(p.x) + " " + std::to_string(p.y) + "\n";
+            script +=
+                "at " + std::to_string(step + 1) + " up " + std::to_string(p.x) + " " + std::to_string(p.y) + "\n";
             step += kClickSpacing;
         }
     }
@@ -239,7 +241,8 @@ TEST(PlayBoard, AHintMissesTheMenuAndALostScene)
     ASSERT_TRUE(run.ExitedCleanly()) << run.Describe();
 
     EXPECT_EQ(ReportValues(run, "count", "itemhint"), std::vector<std::string>{"2"}) << run.Describe();
-    EXPECT_EQ(ReportValues(run, "itemalt", "itembadclick"), (std::vector<std::string>{"1", "2", "0"})) << run.Describe();
+    EXPECT_EQ(ReportValues(run, "itemalt", "itembadclick"), (std::vector<std::string>{"1", "2", "0"}))
+        << run.Describe();
     EXPECT_TRUE(ScreenOpened(run, "Game_BadClickDialog")) << run.Describe();
     EXPECT_TRUE(ScreenOpened(run, "GameMenuDialog")) << run.Describe();
     bool lost = false;

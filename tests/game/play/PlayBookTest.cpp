@@ -44,9 +44,11 @@ TEST(PlayBook, ANewPlayerReadsTheLetterTurnsThePageAndEntersTheFirstScene)
     ASSERT_TRUE(idle.ExitedCleanly()) << idle.Describe();
     EXPECT_TRUE(Screens(idle).empty()) << idle.Describe();
 
-    const PlayResult run = PlayRunner("book-open").Seed(3).Timeout(std::chrono::seconds(30)).Run(
-        album + "at " + std::to_string(PlayData::kFirstSceneOpen) + " shot scene.png\n" + "at " +
-        std::to_string(PlayData::kFirstSceneOpen + 1) + " quit\n");
+    const PlayResult run = PlayRunner("book-open")
+                               .Seed(3)
+                               .Timeout(std::chrono::seconds(30))
+                               .Run(album + "at " + std::to_string(PlayData::kFirstSceneOpen) + " shot scene.png\n" +
+                                    "at " + std::to_string(PlayData::kFirstSceneOpen + 1) + " quit\n");
     ASSERT_TRUE(run.ExitedCleanly()) << run.Describe();
     // The letter's tutorial, the page tutorial, then the scene's panel and first tutorial, in order.
     const std::vector<std::string> expected{"Book_TutorialIntroDialog", "Book_TutorialDialog", "ISpyPanel",

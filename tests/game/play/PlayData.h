@@ -93,7 +93,8 @@ inline std::string AlbumToFirstScene()
     auto spread = ChildPlacements(*book, u"BookPageLayout");
     auto page = ChildPlacements(*book, u"BookPage");
     const auto centre = [](double x, double y, const Placement& p, double w, double h) {
-        return std::pair<int, int>{static_cast<int>(x + p.x - p.regX + w / 2), static_cast<int>(y + p.y - p.regY + h / 2)};
+        return std::pair<int, int>{static_cast<int>(x + p.x - p.regX + w / 2),
+                                   static_cast<int>(y + p.y - p.regY + h / 2)};
     };
     const double rightX = layout.x + spread["pageRight"].x, rightY = layout.y + spread["pageRight"].y;
     const auto play = centre(rightX, rightY, page["introPlayButton"], 170, 46);

@@ -39,10 +39,7 @@ protected:
         game->GetScreenMgr()->Update();
         game->Update();
     }
-    InstanceHandle MakeScene(const String& name)
-    {
-        return ui->GetRootHandle().CreateChild(u"Scene", name);
-    }
+    InstanceHandle MakeScene(const String& name) { return ui->GetRootHandle().CreateChild(u"Scene", name); }
 
     std::vector<String> mounts;
     std::unique_ptr<Game> game;
@@ -72,7 +69,8 @@ TEST_F(GameTest, StartsInTheIntroAndOwnsItsManagers)
 
 TEST_F(GameTest, StatesEnterAndLeaveTheirContent)
 {
-    auto album = XmlNode::ParseDocument(R"(<Library><Definition type="movie" name="FinalBook" length="1" fps="60"/></Library>)", false);
+    auto album = XmlNode::ParseDocument(
+        R"(<Library><Definition type="movie" name="FinalBook" length="1" fps="60"/></Library>)", false);
     int32_t added = 0, existing = 0;
     ASSERT_TRUE(album && ui->GetDefinitionLibrary()->ImportLibrary(*album, nullptr, added, existing));
     game->SetState(GameState_Book);
