@@ -351,8 +351,8 @@ for number, title, crisis, photos_ in levels:
         sym = p["symbol"]
         page.add(photo_movies[sym], sym, x, y, create=right, death=right + 1)
         page.add("BookComplete", sym + "Complete", x + PHOTO_W - 70, y + PHOTO_H - 70, create=right, death=right + 1)
-        page.text(sym + "Count", x, y + PHOTO_H - 32, 60, 22, "", 16, ROSE, align="left", bold=1, create=right, death=right + 1)
-        page.text("countLabel", x + 30, y + PHOTO_H - 32, 160, 22, "left to find", 15, INK, align="left", create=right, death=right + 1)
+        page.text(sym + "Count", x + 16, y + PHOTO_H - 31, 38, 22, "", 16, ROSE, align="right", bold=1, create=right, death=right + 1)
+        page.text("countLabel", x + 58, y + PHOTO_H - 31, 160, 22, "left to find", 15, INK, align="left", create=right, death=right + 1)
         page.text("hint", 30, y + PHOTO_H + 30, 282, 60, "Click the photo to step into the scene.", 16, GOLD,
                   create=right, death=right + 1)
 movies.append(page)
@@ -398,7 +398,7 @@ book = Movie("FinalBook", comment="The album: the desk, the spread, the main-men
 book.add("Book_Table", "table")
 book.add("BookPageLayout", "pageLayout", LAYOUT_X, LAYOUT_Y)
 book.add("BookCrisisSplash", "crisisSplash", 250, 6)
-book.add("MenuButton", "mainMenuButton", 8, 528, 0.9, 0.9)
+book.add("MenuButton", "mainMenuButton", 2, 2, 0.75, 0.75)
 book.add("BookWhitePlane", "whitePlane")
 movies.append(book)
 

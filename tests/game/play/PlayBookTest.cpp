@@ -67,8 +67,9 @@ TEST(PlayBook, ANewPlayerReadsTheLetterTurnsThePageAndEntersTheFirstScene)
     EXPECT_EQ(profile->GetIntAttribute(u"introSeen", -1), 1);
     EXPECT_EQ(profile->GetIntAttribute(u"page", -1), 2);
     for (const auto& scene : profile->Children()) {
-        if (scene->GetName() == u"scene" && scene->GetIntAttribute(u"number", -1) == 1)
+        if (scene->GetName() == u"scene" && scene->GetIntAttribute(u"number", -1) == 1) {
             EXPECT_EQ(scene->GetIntAttribute(u"status", -1), 1) << "the entered scene is in progress";
+        }
     }
 }
 
