@@ -200,6 +200,10 @@ void Book::OnLoad(const InstanceHandle& handle)
         movie->SetPlaying(false);
     const Profile* profile = CurrentProfile();
     const int32_t page = profile ? static_cast<int32_t>(profile->page) : 0;
+    // A saved album opens where its player left it: that page counts as reached, or the corner
+    // would never blink for a resumed chapter that is done.
+    if (profile && profile->page > m_highestPage)
+        m_highestPage = profile->page;
     for (const char16_t* name : {u"pageLeft", u"pageRight", u"pageFar", u"pageNear"}) {
         if (Instance_Movie* movie = HandleEx::ResolveMovie(LayoutChild(name)))
             movie->SetPlaying(false);
@@ -364,12 +368,18 @@ void Book::OnPageTurnStart(int32_t direction)
         if (profile->page > m_highestPage)
             m_highestPage = profile->page;
     }
-    if (m_marchChannel.IsPlaying()) {
-        m_marchChannel.Stop();
-        m_marchChannel = {};
-        if (m_game)
-            m_game->CurrentMusic().Resume();
-    }
+    EndWeddingMarch();
+}
+
+void Book::EndWeddingMarch()
+{
+    if (m_marchChannel.handle.IsEmpty())
+        return;
+    // The march may have ended by itself; the paused background music comes back either way.
+    m_marchChannel.Stop();
+    m_marchChannel = {};
+    if (m_game)
+        m_game->CurrentMusic().Resume();
 }
 
 void Book::OnPageTurnEnd()
@@ -415,8 +425,10 @@ void Book::CheckAutoTurn()
 void Book::RunTransitionScript()
 {
     m_bookScene.SetInputEnabled(false);
-    if (LuaMgr* lua = LuaMgr::Instance())
-        lua->DoFile(kTransitionScript);
+    LuaMgr* lua = LuaMgr::Instance();
+    // Without its script nothing would ever call back: the player would face a dead album.
+    if (!lua || !lua->DoFile(kTransitionScript))
+        OnTransitionDone();
 }
 
 void Book::PlayTransition(Picture* picture)
@@ -466,24 +478,27 @@ void Book::OnTransitionDone()
                 record && record->status == SceneRecord::Open)
                 record->status = SceneRecord::InProgress;
         }
-        EnterScene(m_transitionScene);
+        // A scene without a board leaves the player in the album, which must take clicks again.
+        if (!EnterScene(m_transitionScene))
+            m_bookScene.SetInputEnabled(true);
         SetState(State_Browsing);
     }
     if (globals.IsTable())
         globals.SetBoolean("fadeTransitionOut", true);
 }
 
-void Book::EnterScene(int32_t sceneNumber)
+bool Book::EnterScene(int32_t sceneNumber)
 {
     for (const auto& board : m_boards) {
         if (board->SceneNumber() != sceneNumber)
             continue;
-        if (m_game) {
-            m_game->SetBoard(board.get());
-            m_game->SetState(GameState_Board);
-        }
-        return;
+        if (!m_game)
+            return false;
+        m_game->SetBoard(board.get());
+        m_game->SetState(GameState_Board);
+        return true;
     }
+    return false;
 }
 
 // --- boards ---
@@ -607,6 +622,9 @@ void Book::OnUpdate(int32_t state)
 
 void Book::Browse()
 {
+    // A march that has played out gives the album its background music back.
+    if (!m_marchChannel.handle.IsEmpty() && !m_marchChannel.IsValid())
+        EndWeddingMarch();
     for (const auto& picture : m_pictures)
         picture->UpdateState();
     const Profile* profile = CurrentProfile();
@@ -678,8 +696,12 @@ void Book::LeaveIntroAnimation()
 void Book::EnterTableaux()
 {
     const InstanceHandle display = m_bookScene.CreateChild(u"WeddingDisplay", u"testfoo");
-    if (!BookArt::Valid(display))
+    if (!BookArt::Valid(display)) {
+        // Nothing to show: the display counts as seen and the album goes on rather than wait
+        // in this state for an end that cannot come.
+        FinishTableaux();
         return;
+    }
     m_tableaux = std::make_unique<Tableaux>(display, this, m_bookScene);
     if (m_game)
         m_game->CurrentMusic().Pause();

@@ -76,7 +76,8 @@ public:
     void PlayTransition(Picture* picture);
     void StartTransition(int32_t miniGameKind);
     void OnTransitionDone();
-    void EnterScene(int32_t sceneNumber);
+    // False when no board plays that scene.
+    bool EnterScene(int32_t sceneNumber);
     void OnPageTurnStart(int32_t direction);
     void OnPageTurnEnd();
     void CheckAutoTurn();
@@ -130,6 +131,7 @@ private:
     void EnterIntroAnimation();
     void LeaveIntroAnimation();
     void EnterTableaux();
+    void EndWeddingMarch();
     void MakeSparkles(const QuillEngine::InstanceHandle& along, bool keepFirst);
     void RunTransitionScript();
     void SetPageFrames(int32_t left);
