@@ -3,11 +3,13 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <memory>
 #include <string>
 
 #include "engine/app/ScriptBridge.h"
 #include "engine/core/resources/ResourceCache.h"
+#include "engine/graphics/particles/ParticleManager.h"
 #include "engine/graphics/scene/Instance_Movie.h"
 #include "engine/graphics/scene/UserInterface.h"
 #include "engine/script/LuaMgr.h"
@@ -36,11 +38,21 @@ protected:
         ASSERT_TRUE(r.Init(nullptr, false));
         ASSERT_TRUE(lua.Init());
         bridge = std::make_unique<ScriptBridge>();
+        particles = std::make_unique<ParticleManager>();
+    }
+    bool AnyPixelNear(int cx, int cy, int reach, uint32_t unlike)
+    {
+        for (int y = cy - reach; y <= cy + reach; ++y)
+            for (int x = cx - reach; x <= cx + reach; ++x)
+                if (Pixel(x, y) != unlike)
+                    return true;
+        return false;
     }
     void TearDown() override
     {
         ui.reset();
         bridge.reset();
+        particles.reset();
         cache.reset();
         RendererTest::TearDown();
     }
@@ -59,6 +71,7 @@ protected:
     LuaMgr lua;
     std::unique_ptr<ResourceCache> cache;
     std::unique_ptr<ScriptBridge> bridge;
+    std::unique_ptr<ParticleManager> particles;
     std::unique_ptr<UserInterface> ui;
 };
 
@@ -109,4 +122,24 @@ TEST_F(CanvasBindingsTest, ScriptsDrawOnAnInstancesCanvasAndReadItsFlags)
     // Arguments are checked before anything is drawn.
     EXPECT_NE(Run("m:CanvasDrawRect(0, 0, 'a', 10, 1)").find("bad argument"), std::string::npos);
     EXPECT_NE(Run("m:CanvasDrawTextLine(0, 0, 12, 1)").find("bad argument"), std::string::npos);
+}
+
+TEST_F(CanvasBindingsTest, AParticleEffectAScriptStartsAppearsOnTheScreen)
+{
+    std::string tga(18, '\0');
+    tga[2] = 2;
+    tga[12] = tga[14] = 8;
+    tga[16] = 32;
+    tga.append(8 * 8 * 4, char(0xFF));
+    WriteData("spark.tga", tga);
+    std::filesystem::create_directories(folder / "Emitters");
+    WriteData("Emitters/spark.xml", "<Emitter Name=\"Spark\"><Life>100</Life><Particle><TextureName>Spark</TextureName>"
+                                    "<StartCount>4</StartCount><Rate>0</Rate><Life>100</Life></Particle></Emitter>");
+    ASSERT_TRUE(ui->GetDefinitionLibrary()->AddImageDefinition(u"Spark", u"spark.tga"));
+    Frame();
+    ASSERT_FALSE(AnyPixelNear(400, 300, 12, kGrey));
+    ASSERT_EQ(Run("fx = root:CreateEmptyInstance('fx')\nfx:CreateParticleEmitter('spark.xml', 'spark', 400, 300)"), "");
+    ui->Update();
+    Frame();
+    EXPECT_TRUE(AnyPixelNear(400, 300, 12, kGrey)) << "the effect's particles are drawn where the script put it";
 }
