@@ -463,9 +463,16 @@ void Book::StartTransition(int32_t miniGameKind)
 
 void Book::OnTransitionDone()
 {
-    if (!m_transitionPackage.empty() && m_game)
-        m_game->MountPackageOnce(m_transitionPackage);
+    // A scene whose package cannot be mounted is not entered: the game has told the player which
+    // file is missing, and the album stays open.
+    const bool mounted = m_transitionPackage.empty() || !m_game || m_game->MountPackageOnce(m_transitionPackage);
     QuillLua::LuaValueRef globals = ScriptGlobals();
+    if (!mounted) {
+        SetState(State_Browsing);
+        if (globals.IsTable())
+            globals.SetBoolean("fadeTransitionOut", true);
+        return;
+    }
     if (m_transitionScene < 0) {
         SetState(State_Browsing);
         // Seam: the card game and the story game are started through their game states; their

@@ -146,7 +146,10 @@ protected:
         auto doc = XmlNode::ParseDocument(Library(), false);
         int32_t added = 0, existing = 0;
         ASSERT_TRUE(doc && ui->GetDefinitionLibrary()->ImportLibrary(*doc, nullptr, added, existing));
-        game = std::make_unique<Game>();
+        // The scene packages are part of the test's data: every mount succeeds.
+        Game::EngineLinks links;
+        links.mountPackage = [](const String&, const String&) { return true; };
+        game = std::make_unique<Game>(std::move(links));
         ui->Update();
         game->SetState(GameState_Book);
         book = game->GetBook();
