@@ -468,6 +468,7 @@ void Book::OnTransitionDone()
     const bool mounted = m_transitionPackage.empty() || !m_game || m_game->MountPackageOnce(m_transitionPackage);
     QuillLua::LuaValueRef globals = ScriptGlobals();
     if (!mounted) {
+        m_bookScene.SetInputEnabled(true);
         SetState(State_Browsing);
         if (globals.IsTable())
             globals.SetBoolean("fadeTransitionOut", true);

@@ -146,9 +146,9 @@ protected:
         auto doc = XmlNode::ParseDocument(Library(), false);
         int32_t added = 0, existing = 0;
         ASSERT_TRUE(doc && ui->GetDefinitionLibrary()->ImportLibrary(*doc, nullptr, added, existing));
-        // The scene packages are part of the test's data: every mount succeeds.
+        // The scene packages are part of the test's data: every mount but "Missing" succeeds.
         Game::EngineLinks links;
-        links.mountPackage = [](const String&, const String&) { return true; };
+        links.mountPackage = [](const String& name, const String&) { return name != u"Missing"; };
         game = std::make_unique<Game>(std::move(links));
         ui->Update();
         game->SetState(GameState_Book);
@@ -434,13 +434,17 @@ TEST_F(BookTest, MissingArtOrScriptNeverStrandsTheAlbum)
     EXPECT_EQ(book->GetState(), Book::State_Browsing);
     game->SetState(GameState_Book);
 
-    // A photo whose scene has no board leaves the album taking clicks.
-    Picture stray(book, u"P", u"photoA", 99, 1);
-    book->PlayTransition(&stray);
-    EXPECT_EQ(game->GetState(), GameState_Book);
-    EXPECT_EQ(book->GetState(), Book::State_Browsing);
+    // A photo whose scene has no board, or whose package is missing, leaves the album taking
+    // clicks.
     ASSERT_NE(book->Scene().Resolve(), nullptr);
-    EXPECT_TRUE(book->Scene().Resolve()->GetInputEnabled());
+    Picture stray(book, u"P", u"photoA", 99, 1);
+    Picture unmounted(book, u"Missing", u"photoA", 1, 1);
+    for (Picture* photo : {&stray, &unmounted}) {
+        book->PlayTransition(photo);
+        EXPECT_EQ(game->GetState(), GameState_Book);
+        EXPECT_EQ(book->GetState(), Book::State_Browsing);
+        EXPECT_TRUE(book->Scene().Resolve()->GetInputEnabled());
+    }
 
     // Without the display's art the tableaux counts as seen and the album goes on.
     ui->GetDefinitionLibrary()->RemoveDefinitions(u"WeddingDisplay");
