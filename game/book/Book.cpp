@@ -27,7 +27,7 @@ using namespace QuillEngine;
 
 namespace {
 
-constexpr ConsoleCommandEntry kCommands[] = {{u"book.winLevel", 0}};
+constexpr ConsoleCommandEntry kCommands[] = {{u"book.winLevel", 0}, {u"book.debugKeys", 0}};
 constexpr const char* kTransitionDone = "TransitionDone";
 constexpr uint32_t kMaskLayer = 4;
 constexpr uint32_t kMaskedAlpha = 0x10001;
@@ -740,7 +740,9 @@ void Book::OnFrameChanged(const InstanceHandle& handle)
 
 void Book::OnKeyDown(const InstanceHandle&, uint32_t key)
 {
-    if (key != kKeyLeft && key != kKeyRight)
+    // A developer's tool only: a player's arrow keys must not tilt the album (its clicks would
+    // then miss the photos).
+    if (!m_debugKeys || (key != kKeyLeft && key != kKeyRight))
         return;
     m_debugRotation += key == kKeyLeft ? -kDebugRotationStep : kDebugRotationStep;
     for (const InstanceHandle& target :
@@ -801,7 +803,13 @@ void Book::OnTimelineStop(const InstanceHandle& handle)
 
 void Book::OnConsoleCommand(const std::vector<String>& arguments, const Handle&)
 {
-    if (arguments.empty() || !EqualsNoCase(arguments[0], u"book.winLevel"))
+    if (arguments.empty())
+        return;
+    if (EqualsNoCase(arguments[0], u"book.debugKeys")) {
+        m_debugKeys = !m_debugKeys;
+        return;
+    }
+    if (!EqualsNoCase(arguments[0], u"book.winLevel"))
         return;
     LevelRecord* level = CurrentLevel();
     Profile* profile = CurrentProfile();

@@ -115,7 +115,8 @@ public:
     void OnMouseLeave(const QuillEngine::InstanceHandle& handle) override;
     void OnMouseUp(const QuillEngine::InstanceHandle& handle, bool notLeft) override;
     void OnTimelineStop(const QuillEngine::InstanceHandle& handle) override;
-    // IConsoleHandler: "book.winLevel".
+    // IConsoleHandler: "book.winLevel"; "book.debugKeys" turns the arrow keys' page rotation on
+    // and off (off at start).
     void OnConsoleCommand(const std::vector<QuillEngine::String>& arguments,
                           const QuillEngine::Handle& instance) override;
 
@@ -162,6 +163,7 @@ private:
     // A tableaux that ended inside its own update; freed once that update has returned.
     std::unique_ptr<Tableaux> m_finishedTableaux;
     float m_debugRotation = 0.0f;
+    bool m_debugKeys = false;
     QuillEngine::ConsoleCommands m_commands;
     bool m_scriptBound = false;
 };

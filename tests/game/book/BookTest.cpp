@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <numbers>
 #include <set>
 #include <string>
 #include <vector>
@@ -347,6 +349,19 @@ TEST_F(BookTest, ACrisisShowsItsSplashAndAlertsOnceAndItsWinStartsNoMiniGame)
     book->OnConsoleCommand({u"book.winLevel"}, Handle());
     EXPECT_EQ(profile->FindLevel(7)->items, 11);
     EXPECT_EQ(profile->FindScene(7)->status, SceneRecord::Complete);
+
+    // A player's arrow keys leave the album straight; book.debugKeys lets them tilt it.
+    Instance_Base* layout = book->GetPageLayout().Resolve();
+    ASSERT_NE(layout, nullptr);
+    // (A rotation is read back within a turn: 0 may come back as 2 pi.)
+    const auto angle = [layout] { return std::remainder(layout->GetRotation(), 2 * std::numbers::pi_v<float>); };
+    book->OnKeyDown(book->Scene(), 37);
+    EXPECT_NEAR(angle(), 0.0f, 1e-4f);
+    book->OnConsoleCommand({u"book.debugKeys"}, Handle());
+    book->OnKeyDown(book->Scene(), 37);
+    book->OnKeyDown(book->Scene(), 37);
+    book->OnKeyDown(book->Scene(), 39);
+    EXPECT_NEAR(angle(), -0.063f, 1e-4f);
 }
 
 TEST_F(BookTest, ReachingLevelEighteenPlaysTheTableauxOnceWithoutTheGiftsBelowFiftyBluebirds)
