@@ -682,6 +682,10 @@ void Book::EnterIntroAnimation()
         animation->SetEventHandler(this);
         animation->SetPlaying(true);
     }
+    // The letter that flies out is the one the player has just read: it greets them by name too.
+    if (const Profile* profile = CurrentProfile())
+        BookArt::SetText(BookArt::Child(BookArt::Child(m_letterAnimation, u"letter"), u"textPlayerName"),
+                         Format(u"Dear %s,", {profile->name}));
     BookArt::Child(right, u"introLetter").SetVisible(false);
     BookArt::Child(right, u"introPlayButton").SetVisible(false);
     envelope.SetFrame(1);

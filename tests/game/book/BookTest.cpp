@@ -78,8 +78,8 @@ std::string Library()
     lib += Movie("FinalBook", 1,
                  Instance("Plain", "whitePlane") + Instance("Plain", "crisisSplash") +
                      Instance("Plain", "mainMenuButton") + Instance("TLayout", "pageLayout"));
-    lib +=
-        R"(<Definition type="movie" name="intro_animation" length="3" fps="60"><Event frame="2" type="stop"/></Definition>)";
+    lib += R"(<Definition type="movie" name="intro_animation" length="3" fps="60"><Event frame="2" type="stop"/>)" +
+           Instance("TLetter", "letter") + "</Definition>";
     lib += Movie("TResult", 1, Text("text"));
     lib += Movie("WeddingDisplay", 1,
                  Instance("TResult", "resultText") + Instance("Plain", "textMask") + Instance("tableaux", "tableaux"));
@@ -231,6 +231,8 @@ TEST_F(BookTest, TheLetterOpensTheAlbumAndAPageTurnLeadsToTheFirstChapter)
     EXPECT_EQ(book->GetState(), Book::State_IntroAnimation);
     EXPECT_FALSE(Shown(OnPage(u"pageRight", u"introLetter")));
     EXPECT_EQ(BookArt::Frame(OnPage(u"pageLeft", u"envelope")), 1);
+    const InstanceHandle flying = BookArt::Child(BookArt::Child(book->Scene(), u"letterAnimation"), u"letter");
+    EXPECT_EQ(BookArt::Text(BookArt::Child(flying, u"textPlayerName")), u"Dear " + profile->name + u",");
     // The animation's timeline stops: back to browsing, the letter counts as read.
     Steps(5);
     EXPECT_EQ(book->GetState(), Book::State_Browsing);
