@@ -69,7 +69,7 @@ private:
     bool hasSeed_ = true;
     uint32_t seed_ = 1;
     // Generous: the sanitizer build and a busy machine run the program several times slower.
-    std::chrono::milliseconds timeout_{60000};
+    std::chrono::milliseconds timeout_{180000};
     std::vector<std::string> arguments_;
 };
 

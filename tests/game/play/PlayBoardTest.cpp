@@ -150,7 +150,7 @@ TEST(PlayBoard, ClickingEveryListedItemWinsTheSceneAndSavesIt)
     script += PlayData::ClickAt(step + 130, static_cast<int>(cont.x) + 20, static_cast<int>(cont.y) + 20);
     script += "at " + std::to_string(step + 520) + " shot album.png\n";
     script += "at " + std::to_string(step + 521) + " quit\n";
-    const PlayResult run = PlayRunner("board-win").Seed(11).Timeout(std::chrono::seconds(60)).Run(script);
+    const PlayResult run = PlayRunner("board-win").Seed(11).Run(script);
     ASSERT_TRUE(run.ExitedCleanly()) << run.Describe();
 
     // Every listed item was found (a group entry counts each of its items), the scene was won
@@ -251,7 +251,7 @@ TEST(PlayBoard, AHintMissesTheMenuAndALostScene)
     // the test play them out.
     script += "at " + std::to_string(step + 240) + " console ispy.settime 1\n";
     script += "at " + std::to_string(step + 400) + " quit\n";
-    const PlayResult run = PlayRunner("board-lose").Seed(5).Timeout(std::chrono::seconds(60)).Run(script);
+    const PlayResult run = PlayRunner("board-lose").Seed(5).Run(script);
     ASSERT_TRUE(run.ExitedCleanly()) << run.Describe();
 
     EXPECT_EQ(ReportValues(run, "count", "itemhint"), std::vector<std::string>{"2"}) << run.Describe();

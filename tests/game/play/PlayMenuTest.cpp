@@ -36,7 +36,7 @@ TEST(PlayMenu, APlayerTypedIntoTheListBecomesTheCurrentOneAndIsSaved)
         script += "at " + std::to_string(step++) + " key " + key + "\n";
     script += Press(step + 20, list.at("addButton"));
     script += "at " + std::to_string(step + 80) + " quit\n";
-    const PlayResult run = PlayRunner("menu-new-player").Timeout(std::chrono::seconds(60)).Run(script);
+    const PlayResult run = PlayRunner("menu-new-player").Run(script);
     ASSERT_TRUE(run.ExitedCleanly()) << run.Describe();
 
     bool mainMenu = false, playerList = false;
