@@ -46,7 +46,6 @@ TEST(PlayBook, ANewPlayerReadsTheLetterTurnsThePageAndEntersTheFirstScene)
 
     const PlayResult run = PlayRunner("book-open")
                                .Seed(3)
-                               .Timeout(std::chrono::seconds(30))
                                .Run(album + "at " + std::to_string(PlayData::kFirstSceneOpen) + " shot scene.png\n" +
                                     "at " + std::to_string(PlayData::kFirstSceneOpen + 1) + " quit\n");
     ASSERT_TRUE(run.ExitedCleanly()) << run.Describe();
