@@ -55,10 +55,8 @@ ConBoard::ConBoard(Game* owner) : m_owner(owner)
 {
     XmlCache* cache = XmlCache::Instance();
     const XmlNode* document = cache ? cache->Get(kTableFile) : nullptr;
-    if (!document || !LoadTable(*document))
-        return;
-    if (m_owner && m_owner->Links().console)
-        m_commands.Register(*m_owner->Links().console, *this, kCommands);
+    if (document)
+        LoadTable(*document);
 }
 
 ConBoard::~ConBoard()
@@ -106,6 +104,8 @@ bool ConBoard::LoadTable(const XmlNode& document)
         return false;
     m_cardDefs = std::move(cardDefs);
     m_levels = std::move(levelDefs);
+    if (m_owner && m_owner->Links().console)
+        m_commands.Register(*m_owner->Links().console, *this, kCommands);
     return true;
 }
 
@@ -517,7 +517,8 @@ void ConBoard::OnUpdate(int32_t state)
     }
     case State_HintShown:
         m_sneakTimer -= kStep;
-        if (m_sneakTimer <= 0.0f) {
+        // A second of steps ends the reveal; the tolerance absorbs the float sum's drift.
+        if (m_sneakTimer <= kTimerTolerance) {
             for (const auto& card : m_cards) {
                 if (card->GetState() == ConCard::State_FaceUp)
                     card->SetState(ConCard::State_TurningDown);

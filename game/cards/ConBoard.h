@@ -47,6 +47,7 @@ public:
     static constexpr float kStep = 1.0f / 60.0f;
     static constexpr float kMatchTimeBonus = 20.0f;
     static constexpr float kSneakSeconds = 1.0f;
+    static constexpr float kTimerTolerance = 1e-4f;
     // The grid: 500 x 500 at (220, 50), 5 px between cards.
     static constexpr float kGridLeft = 220.0f;
     static constexpr float kGridTop = 50.0f;
@@ -62,8 +63,9 @@ public:
     ConBoard(const ConBoard&) = delete;
     ConBoard& operator=(const ConBoard&) = delete;
 
-    // Takes the card table from a parsed document (all its "card" and "level" elements). False,
-    // with the table left empty, when it lacks either kind or any attribute.
+    // Takes the card table from a parsed document (all its "card" and "level" elements) and
+    // registers the console commands. False, with the table left empty, when it lacks either kind
+    // or any attribute.
     bool LoadTable(const QuillEngine::XmlNode& document);
     bool HasTable() const { return !m_levels.empty(); }
 

@@ -10,7 +10,9 @@
 #include "engine/core/EngineRand.h"
 #include "engine/core/console/Console.h"
 #include "engine/graphics/scene/DefinitionLibrary.h"
+#include "engine/app/ScriptBridge.h"
 #include "engine/graphics/scene/Instance_Movie.h"
+#include "engine/script/LuaValueRef.h"
 #include "game/app/Game.h"
 #include "game/cards/ConBoard.h"
 #include "game/cards/ConCard.h"
@@ -130,6 +132,12 @@ protected:
         return instance && instance->GetVisible();
     }
 
+    double LastLevel()
+    {
+        const UIScreen* dialog = game->GetScreenMgr()->FindScreen(UIConWinLoseDialog::kName);
+        return dialog ? ScriptBridge::TableOf(dialog->GetInstance())["lastLevel"].GetNumber() : -1.0;
+    }
+
     Console console;
     std::unique_ptr<Game> game;
     ConBoard* board = nullptr;
@@ -178,6 +186,275 @@ TEST_F(ConBoardTest, DealsJokersClocksAndCompletePairsColumnByColumn)
     EXPECT_FLOAT_EQ(size, 96.0f);
     EXPECT_FLOAT_EQ(x, 321.0f);
     EXPECT_FLOAT_EQ(y, 50.0f);
+}
+
+TEST_F(ConBoardTest, AFlipTakes21StepsAndASecondCardIsCompared12StepsLater)
+{
+    Play(5);
+    auto [a, b] = Mismatch();
+    ASSERT_TRUE(a && b);
+    ConCard* c = FindFrame(b->Frame(), b);
+    ASSERT_NE(c, nullptr);
+
+    a->Click();
+    EXPECT_EQ(board->GetState(), ConBoard::State_Playing) << "the first click starts the clock";
+    EXPECT_EQ(board->FirstFaceUp(), a);
+    Steps(10);
+    EXPECT_FALSE(Shown(a->Face()));
+    EXPECT_TRUE(Shown(a->Back()));
+    Step();
+    EXPECT_TRUE(Shown(a->Face())) << "the face shows from the 11th step";
+    EXPECT_FALSE(Shown(a->Back()));
+    Steps(9);
+    EXPECT_EQ(a->GetState(), ConCard::State_TurningUp);
+    Step();
+    EXPECT_EQ(a->GetState(), ConCard::State_FaceUp);
+
+    b->Click();
+    EXPECT_TRUE(board->IsBlocked());
+    c->Click();
+    EXPECT_EQ(c->GetState(), ConCard::State_FaceDown) << "a third card waits while two are up";
+    Steps(21);
+    ASSERT_EQ(b->GetState(), ConCard::State_FaceUp);
+    Steps(11);
+    EXPECT_EQ(b->GetState(), ConCard::State_FaceUp);
+    Step();
+    EXPECT_EQ(a->GetState(), ConCard::State_TurningDown);
+    EXPECT_EQ(b->GetState(), ConCard::State_TurningDown);
+    EXPECT_FALSE(board->IsBlocked());
+    EXPECT_EQ(board->FirstFaceUp(), nullptr);
+    Steps(21);
+    EXPECT_EQ(a->GetState(), ConCard::State_FaceDown);
+    EXPECT_EQ(board->Remaining(), 4);
+
+    // A lone card clicked again turns back down.
+    a->Click();
+    Steps(21);
+    a->Click();
+    EXPECT_EQ(a->GetState(), ConCard::State_TurningDown);
+    EXPECT_EQ(board->FirstFaceUp(), nullptr);
+}
+
+TEST_F(ConBoardTest, PairsLeaveAfter30StepsClocksAddTimeAndTwoJokersArePlainPairs)
+{
+    Play(4);
+    ConCard* clock = nullptr;
+    ConCard* joker = nullptr;
+    for (const auto& card : board->Cards()) {
+        if (!clock && card->GetKind() == ConCard::Kind_Clock)
+            clock = card.get();
+        if (!joker && card->GetKind() == ConCard::Kind_Joker)
+            joker = card.get();
+    }
+    ASSERT_TRUE(clock && joker);
+    ConCard* clock2 = FindFrame(clock->Frame(), clock);
+    ConCard* joker2 = FindFrame(joker->Frame(), joker);
+    ASSERT_TRUE(clock2 && joker2);
+
+    clock->Click();
+    clock2->Click();
+    const float before = Level()->bonusTimeLeft;
+    Steps(21 + 12);
+    EXPECT_EQ(clock->GetState(), ConCard::State_Matched);
+    EXPECT_EQ(clock2->GetState(), ConCard::State_Matched);
+    EXPECT_NEAR(Level()->bonusTimeLeft, before + 20.0f - 33.0f / 60.0f, 1e-3);
+    EXPECT_FALSE(board->IsBlocked());
+    Steps(29);
+    EXPECT_EQ(clock->GetState(), ConCard::State_Matched);
+    Step();
+    EXPECT_EQ(clock->GetState(), ConCard::State_Gone);
+    EXPECT_FALSE(Shown(clock->Back()));
+    EXPECT_EQ(board->Remaining(), 14);
+
+    joker->Click();
+    joker2->Click();
+    Steps(21 + 12);
+    EXPECT_EQ(joker->GetState(), ConCard::State_Matched);
+    EXPECT_EQ(joker2->GetState(), ConCard::State_Matched);
+    Steps(30);
+    EXPECT_EQ(board->Remaining(), 12);
+    for (const auto& card : board->Cards()) {
+        if (card->GetKind() == ConCard::Kind_Face) {
+            EXPECT_EQ(card->GetState(), ConCard::State_FaceDown) << "no twin was pulled in";
+        }
+    }
+}
+
+TEST_F(ConBoardTest, AJokerPullsInTheTwinOfTheOtherCardAndAllThreeLeave)
+{
+    Play(4);
+    ConCard* joker = nullptr;
+    ConCard* face = nullptr;
+    for (const auto& card : board->Cards()) {
+        if (!joker && card->IsJoker())
+            joker = card.get();
+        if (!face && card->GetKind() == ConCard::Kind_Face)
+            face = card.get();
+    }
+    ASSERT_TRUE(joker && face);
+    ConCard* twin = FindFrame(face->Frame(), face);
+    ASSERT_NE(twin, nullptr);
+
+    joker->Click();
+    face->Click();
+    Steps(21 + 12);
+    EXPECT_EQ(twin->GetState(), ConCard::State_TurningUp);
+    EXPECT_EQ(joker->GetState(), ConCard::State_MatchedByJoker);
+    EXPECT_EQ(face->GetState(), ConCard::State_MatchedByJoker);
+    EXPECT_EQ(face->Partner(), twin);
+    EXPECT_TRUE(board->IsBlocked()) << "nothing else turns while the twin comes up";
+    Steps(22);
+    EXPECT_EQ(twin->GetState(), ConCard::State_Matched);
+    EXPECT_EQ(joker->GetState(), ConCard::State_Matched);
+    EXPECT_EQ(face->GetState(), ConCard::State_Matched);
+    EXPECT_FALSE(board->IsBlocked());
+    Steps(31);
+    EXPECT_EQ(board->Remaining(), 13);
+}
+
+TEST_F(ConBoardTest, AGameLeftForTheAlbumIsKeptInTheProfileAndTakenUpAgain)
+{
+    Play(5);
+    auto [a, b] = Mismatch();
+    ConCard* twinA = FindFrame(a->Frame(), a);
+    ASSERT_TRUE(a && b && twinA);
+    a->Click();
+    twinA->Click();
+    Steps(21 + 12 + 30);
+    ASSERT_EQ(board->Remaining(), 2);
+    b->Click();
+    Steps(21);
+    std::vector<std::pair<int32_t, int32_t>> dealt;
+    for (const auto& card : board->Cards())
+        dealt.push_back({card->Frame(), card->GetState()});
+
+    game->SetState(GameState_Book);
+    EXPECT_FALSE(board->IsStarted());
+    EXPECT_TRUE(board->Cards().empty());
+    const XmlNode* saved = profile->ConcentrationState();
+    ASSERT_NE(saved, nullptr);
+    String value;
+    EXPECT_TRUE(saved->GetAttribute(u"remaining", value) && value == u"2");
+    EXPECT_TRUE(saved->GetAttribute(u"state", value) && value == u"2");
+    EXPECT_EQ(saved->GetChildCount(), 4u);
+
+    game->SetState(GameState_Concentration);
+    Steps(3);
+    ASSERT_EQ(board->GetState(), ConBoard::State_Ready);
+    EXPECT_EQ(profile->ConcentrationState(), nullptr) << "the saved game was taken up";
+    ASSERT_EQ(board->Cards().size(), dealt.size());
+    for (size_t k = 0; k < dealt.size(); ++k) {
+        EXPECT_EQ(Card(k)->Frame(), dealt[k].first);
+        EXPECT_EQ(Card(k)->GetState(), dealt[k].second);
+    }
+    EXPECT_EQ(board->Remaining(), 2);
+    ConCard* waiting = board->FirstFaceUp();
+    ASSERT_NE(waiting, nullptr);
+    ConCard* partner = FindFrame(waiting->Frame(), waiting);
+    ASSERT_NE(partner, nullptr);
+
+    // Finishing the game wins it: the prize, the next level, nothing left to keep.
+    const int32_t prizes = profile->honeymoonItems;
+    partner->Click();
+    Steps(21 + 12 + 30 + 1);
+    EXPECT_EQ(board->GetState(), ConBoard::State_Won);
+    EXPECT_EQ(profile->honeymoonItems, prizes + 1);
+    EXPECT_TRUE(Level()->bonusPlayed);
+    EXPECT_FALSE(board->IsStarted());
+    Instance_Movie* prize = HandleEx::ResolveMovie(board->ObjectInstance());
+    ASSERT_NE(prize, nullptr);
+    EXPECT_TRUE(prize->GetPlaying());
+    game->SetState(GameState_Book);
+    EXPECT_EQ(profile->ConcentrationState(), nullptr);
+}
+
+TEST_F(ConBoardTest, TheLostClockDealsAgainAndTheConsoleSetsTimeAndHints)
+{
+    Play(5);
+    console.Execute(u"concentration.sethintcount 4", false);
+    EXPECT_EQ(Level()->hints, 3) << "more than three hints is refused";
+    console.Execute(u"concentration.sethintcount 1", false);
+    EXPECT_EQ(Level()->hints, 1);
+
+    console.Execute(u"concentration.hint", false);
+    EXPECT_EQ(Level()->hints, 0);
+    Steps(61);
+    ASSERT_EQ(board->GetState(), ConBoard::State_Playing);
+    // Relaxed play keeps the clock still.
+    profile->relaxed = true;
+    const float still = Level()->bonusTimeLeft;
+    Steps(30);
+    EXPECT_EQ(Level()->bonusTimeLeft, still);
+    profile->relaxed = false;
+
+    const ConCard* old = Card(0);
+    console.Execute(u"concentration.settime 0.02", false);
+    Steps(2);
+    EXPECT_TRUE(game->GetScreenMgr()->IsOpen(UIConLoseDialog::kName));
+    EXPECT_FLOAT_EQ(Level()->bonusTimeLeft, 90.0f);
+    EXPECT_TRUE(board->IsStarted());
+    ASSERT_EQ(board->Cards().size(), 4u);
+    EXPECT_NE(Card(0), old);
+    Steps(3);
+    EXPECT_EQ(board->GetState(), ConBoard::State_Ready);
+    EXPECT_TRUE(game->GetScreenMgr()->IsOpen(UIConPanel::kName));
+}
+
+TEST_F(ConBoardTest, AHintTurnsAPairForASecondAndTheMenuHoldsTheBoard)
+{
+    Play(4);
+    game->GetScreenMgr()->ScreenEvent(u"hint", u"ConPanel");
+    EXPECT_EQ(board->GetState(), ConBoard::State_HintShown) << "a hint in Ready starts play and is used";
+    EXPECT_EQ(Level()->hints, 2);
+    std::vector<ConCard*> shown;
+    for (const auto& card : board->Cards()) {
+        if (card->GetState() == ConCard::State_TurningUp)
+            shown.push_back(card.get());
+    }
+    ASSERT_EQ(shown.size(), 2u);
+    EXPECT_EQ(shown[0]->Frame(), shown[1]->Frame());
+    EXPECT_FALSE(shown[0]->IsJoker());
+    EXPECT_TRUE(board->IsBlocked());
+    Steps(60);
+    EXPECT_EQ(board->GetState(), ConBoard::State_Playing);
+    EXPECT_EQ(shown[0]->GetState(), ConCard::State_TurningDown);
+    EXPECT_FALSE(board->IsBlocked());
+
+    const size_t open = game->GetScreenMgr()->OpenCount();
+    game->GetScreenMgr()->ScreenEvent(u"Menu", u"ConPanel");
+    game->GetScreenMgr()->ScreenEvent(u"Menu", u"ConPanel");
+    EXPECT_EQ(game->GetScreenMgr()->OpenCount(), open + 1);
+    Step();
+    EXPECT_EQ(board->GetState(), ConBoard::State_Inactive);
+    const float time = Level()->bonusTimeLeft;
+    Steps(10);
+    EXPECT_EQ(Level()->bonusTimeLeft, time) << "the clock waits behind the menu";
+    game->GetScreenMgr()->CloseAndSave(UIConBoardDialog::kName);
+    EXPECT_EQ(board->GetState(), ConBoard::State_Playing);
+    EXPECT_TRUE(profile->clockPlaying);
+
+    EXPECT_FLOAT_EQ(UIConPanel::WinAnimRow(u"3,12.5"), 12.5f);
+    EXPECT_FLOAT_EQ(UIConPanel::WinAnimRow(u"3"), 0.0f);
+}
+
+TEST_F(ConBoardTest, TheWinDialogKnowsTheLastLevelAndClosingItReturnsToTheAlbum)
+{
+    profile->page = 30;
+    game->SetState(GameState_Concentration);
+    Step();
+    ASSERT_TRUE(game->GetScreenMgr()->Open(std::make_unique<UIConPanel>(board)));
+    game->GetScreenMgr()->Open(std::make_unique<UIConWinLoseDialog>());
+    Step();
+    EXPECT_EQ(LastLevel(), 1.0);
+    game->GetScreenMgr()->CloseAndSave(UIConWinLoseDialog::kName);
+    EXPECT_FALSE(game->GetScreenMgr()->IsOpen(UIConPanel::kName));
+    EXPECT_EQ(game->GetState(), GameState_Book);
+
+    profile->page = 8;
+    Steps(2);
+    game->GetScreenMgr()->Open(std::make_unique<UIConWinLoseDialog>());
+    Step();
+    EXPECT_EQ(LastLevel(), 0.0);
 }
 
 } // namespace
