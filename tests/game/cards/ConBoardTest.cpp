@@ -59,6 +59,7 @@ const char* const kTable = R"(<concentration>
     <level level="4" cardset="1" rows="4" cols="4" jokers="2" clocks="2"/>
     <level level="5" cardset="2" rows="2" cols="2" jokers="0" clocks="0"/>
     <level level="6" cardset="2" rows="5" cols="4" jokers="1" clocks="0"/>
+    <level level="7" cardset="1" rows="3" cols="3" jokers="0" clocks="0"/>
 </concentration>)";
 
 class ConBoardTest : public ScreenTesting::SceneFixture {
@@ -76,7 +77,7 @@ protected:
         ASSERT_TRUE(table && board->LoadTable(*table));
         profile = game->GetProfileMgr()->CurrentProfile();
         ASSERT_NE(profile, nullptr);
-        for (int32_t number : {4, 5, 6, 15})
+        for (int32_t number : {4, 5, 6, 7, 15})
             profile->AddLevelRecord(LevelRecord(u"L", 600, 90, 10, number, false).MakeFromTemplate());
         Srand(7);
     }
@@ -366,6 +367,31 @@ TEST_F(ConBoardTest, AGameLeftForTheAlbumIsKeptInTheProfileAndTakenUpAgain)
     EXPECT_TRUE(prize->GetPlaying());
     game->SetState(GameState_Book);
     EXPECT_EQ(profile->ConcentrationState(), nullptr);
+}
+
+TEST_F(ConBoardTest, AnOddGridLeavesOneCardThatGoesByItselfAndTheGameIsWon)
+{
+    Play(7);
+    ASSERT_EQ(board->Cards().size(), 9u) << "the grid holds nine, never a tenth twin";
+    std::map<int32_t, std::vector<ConCard*>> byFrame;
+    for (const auto& card : board->Cards())
+        byFrame[card->Frame()].push_back(card.get());
+    ConCard* lone = nullptr;
+    for (auto& [frame, cards] : byFrame) {
+        if (cards.size() % 2 == 1)
+            lone = cards.back();
+        for (size_t i = 0; i + 1 < cards.size(); i += 2) {
+            cards[i]->Click();
+            cards[i + 1]->Click();
+            Steps(21 + 12 + 30);
+        }
+    }
+    ASSERT_NE(lone, nullptr);
+    EXPECT_EQ(lone->GetState(), ConCard::State_Matched) << "the last card leaves without a partner";
+    Steps(31);
+    EXPECT_EQ(lone->GetState(), ConCard::State_Gone);
+    EXPECT_EQ(board->Remaining(), 0);
+    EXPECT_EQ(board->GetState(), ConBoard::State_Won);
 }
 
 TEST_F(ConBoardTest, TheLostClockDealsAgainAndTheConsoleSetsTimeAndHints)
