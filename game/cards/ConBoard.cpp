@@ -259,6 +259,12 @@ void ConBoard::Layout()
         CardRect(static_cast<int32_t>(k), m_columns, m_rows, x, y, size);
         m_cards[k]->Bind(m_boardInstance, x, y, size, size);
     }
+    // A level the card table has no entry for deals nothing and the board never gets ready: the
+    // panel still opens so that the player can go back to the album.
+    if (m_cards.empty()) {
+        m_boardInstance.SetVisible(true);
+        OpenPanel();
+    }
 }
 
 void ConBoard::OnTimelineStop(const InstanceHandle& handle)

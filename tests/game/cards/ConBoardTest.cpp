@@ -463,12 +463,16 @@ TEST_F(ConBoardTest, AHintTurnsAPairForASecondAndTheMenuHoldsTheBoard)
     EXPECT_FLOAT_EQ(UIConPanel::WinAnimRow(u"3"), 0.0f);
 }
 
-TEST_F(ConBoardTest, TheWinDialogKnowsTheLastLevelAndClosingItReturnsToTheAlbum)
+TEST_F(ConBoardTest, AnEmptyTableStillOffersThePanelAndTheWinDialogKnowsTheLastLevel)
 {
+    // The card table has no game for level 15: nothing is dealt, but the panel opens all the same
+    // so that the player is never stuck on an empty table.
     profile->page = 30;
     game->SetState(GameState_Concentration);
-    Step();
-    ASSERT_TRUE(game->GetScreenMgr()->Open(std::make_unique<UIConPanel>(board)));
+    Steps(2);
+    EXPECT_TRUE(board->Cards().empty());
+    EXPECT_EQ(board->GetState(), ConBoard::State_Dealing);
+    ASSERT_TRUE(game->GetScreenMgr()->IsOpen(UIConPanel::kName));
     game->GetScreenMgr()->Open(std::make_unique<UIConWinLoseDialog>());
     Step();
     EXPECT_EQ(LastLevel(), 1.0);
