@@ -2,6 +2,7 @@
 
 #include "engine/app/ScriptBridge.h"
 #include "engine/core/EngineRand.h"
+#include "engine/core/strings/StringUtil.h"
 #include "engine/graphics/scene/Instance_Movie.h"
 #include "engine/graphics/scene/UserInterface.h"
 #include "engine/script/LuaValueRef.h"
@@ -279,8 +280,16 @@ bool Game::MountPackageOnce(const String& name)
 {
     if (m_mountedPackages.count(name))
         return true;
-    if (!m_links.mountPackage || !m_links.mountPackage(name, name))
+    if (!m_links.mountPackage || !m_links.mountPackage(name, name)) {
+        if (m_links.showMessage && !m_reportedPackages.count(name)) {
+            m_reportedPackages.emplace(name, true);
+            m_links.showMessage("Velvet Aisle", "The scene \"" + ToUtf8(name) +
+                                                    ".dat\" beside the program is missing " +
+                                                    "or damaged, so that page of the album cannot be played. " +
+                                                    "Installing the game again restores it.");
+        }
         return false;
+    }
     m_mountedPackages.emplace(name, true);
     return true;
 }

@@ -7,6 +7,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "engine/core/Singleton.h"
@@ -41,6 +42,8 @@ public:
         std::function<bool()> isFullscreen;
         std::function<void(bool)> setFullscreen;
         std::function<void()> quit;
+        // A message for the player (caption, text); headless, it goes to standard error.
+        std::function<void(const std::string&, const std::string&)> showMessage;
     };
 
     static constexpr const char16_t* kMusicTracks[4] = {u"BackgroundSerenade", u"BackgroundRondeau",
@@ -60,7 +63,8 @@ public:
     int32_t LastMusicTrack() const { return m_lastTrack; }
     const QuillEngine::SoundPlayResult& CurrentMusic() const { return m_music; }
 
-    // Mounts the package `name` (package and folder both `name`) unless it was mounted before.
+    // Mounts the package `name` (package and folder both `name`) unless it was mounted before. A
+    // package that cannot be mounted is named to the player once.
     bool MountPackageOnce(const QuillEngine::String& name);
 
     UIScreenMgr* GetScreenMgr() const { return m_screenMgr.get(); }
@@ -106,6 +110,7 @@ private:
 
     EngineLinks m_links;
     std::map<QuillEngine::String, bool> m_mountedPackages;
+    std::map<QuillEngine::String, bool> m_reportedPackages;
     Board* m_board = nullptr;
     std::unique_ptr<Book> m_book;
     std::unique_ptr<Intro> m_intro;

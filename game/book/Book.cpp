@@ -28,7 +28,7 @@ using namespace QuillEngine;
 
 namespace {
 
-constexpr ConsoleCommandEntry kCommands[] = {{u"book.winLevel", 0}};
+constexpr ConsoleCommandEntry kCommands[] = {{u"book.winLevel", 0}, {u"book.debugKeys", 0}};
 constexpr const char* kTransitionDone = "TransitionDone";
 constexpr uint32_t kMaskLayer = 4;
 constexpr uint32_t kMaskedAlpha = 0x10001;
@@ -201,6 +201,10 @@ void Book::OnLoad(const InstanceHandle& handle)
         movie->SetPlaying(false);
     const Profile* profile = CurrentProfile();
     const int32_t page = profile ? static_cast<int32_t>(profile->page) : 0;
+    // A saved album opens where its player left it: that page counts as reached, or the corner
+    // would never blink for a resumed chapter that is done.
+    if (profile && profile->page > m_highestPage)
+        m_highestPage = profile->page;
     for (const char16_t* name : {u"pageLeft", u"pageRight", u"pageFar", u"pageNear"}) {
         if (Instance_Movie* movie = HandleEx::ResolveMovie(LayoutChild(name)))
             movie->SetPlaying(false);
@@ -365,12 +369,18 @@ void Book::OnPageTurnStart(int32_t direction)
         if (profile->page > m_highestPage)
             m_highestPage = profile->page;
     }
-    if (m_marchChannel.IsPlaying()) {
-        m_marchChannel.Stop();
-        m_marchChannel = {};
-        if (m_game)
-            m_game->CurrentMusic().Resume();
-    }
+    EndWeddingMarch();
+}
+
+void Book::EndWeddingMarch()
+{
+    if (m_marchChannel.handle.IsEmpty())
+        return;
+    // The march may have ended by itself; the paused background music comes back either way.
+    m_marchChannel.Stop();
+    m_marchChannel = {};
+    if (m_game)
+        m_game->CurrentMusic().Resume();
 }
 
 void Book::OnPageTurnEnd()
@@ -416,8 +426,10 @@ void Book::CheckAutoTurn()
 void Book::RunTransitionScript()
 {
     m_bookScene.SetInputEnabled(false);
-    if (LuaMgr* lua = LuaMgr::Instance())
-        lua->DoFile(kTransitionScript);
+    LuaMgr* lua = LuaMgr::Instance();
+    // Without its script nothing would ever call back: the player would face a dead album.
+    if (!lua || !lua->DoFile(kTransitionScript))
+        OnTransitionDone();
 }
 
 void Book::PlayTransition(Picture* picture)
@@ -452,9 +464,17 @@ void Book::StartTransition(int32_t miniGameKind)
 
 void Book::OnTransitionDone()
 {
-    if (!m_transitionPackage.empty() && m_game)
-        m_game->MountPackageOnce(m_transitionPackage);
+    // A scene whose package cannot be mounted is not entered: the game has told the player which
+    // file is missing, and the album stays open.
+    const bool mounted = m_transitionPackage.empty() || !m_game || m_game->MountPackageOnce(m_transitionPackage);
     QuillLua::LuaValueRef globals = ScriptGlobals();
+    if (!mounted) {
+        m_bookScene.SetInputEnabled(true);
+        SetState(State_Browsing);
+        if (globals.IsTable())
+            globals.SetBoolean("fadeTransitionOut", true);
+        return;
+    }
     if (m_transitionScene < 0) {
         SetState(State_Browsing);
         // Seam: the card game and the story game are started through their game states; their
@@ -467,24 +487,27 @@ void Book::OnTransitionDone()
                 record && record->status == SceneRecord::Open)
                 record->status = SceneRecord::InProgress;
         }
-        EnterScene(m_transitionScene);
+        // A scene without a board leaves the player in the album, which must take clicks again.
+        if (!EnterScene(m_transitionScene))
+            m_bookScene.SetInputEnabled(true);
         SetState(State_Browsing);
     }
     if (globals.IsTable())
         globals.SetBoolean("fadeTransitionOut", true);
 }
 
-void Book::EnterScene(int32_t sceneNumber)
+bool Book::EnterScene(int32_t sceneNumber)
 {
     for (const auto& board : m_boards) {
         if (board->SceneNumber() != sceneNumber)
             continue;
-        if (m_game) {
-            m_game->SetBoard(board.get());
-            m_game->SetState(GameState_Board);
-        }
-        return;
+        if (!m_game)
+            return false;
+        m_game->SetBoard(board.get());
+        m_game->SetState(GameState_Board);
+        return true;
     }
+    return false;
 }
 
 // --- boards ---
@@ -610,6 +633,9 @@ void Book::OnUpdate(int32_t state)
 
 void Book::Browse()
 {
+    // A march that has played out gives the album its background music back.
+    if (!m_marchChannel.handle.IsEmpty() && !m_marchChannel.IsValid())
+        EndWeddingMarch();
     for (const auto& picture : m_pictures)
         picture->UpdateState();
     const Profile* profile = CurrentProfile();
@@ -659,6 +685,10 @@ void Book::EnterIntroAnimation()
         animation->SetEventHandler(this);
         animation->SetPlaying(true);
     }
+    // The letter that flies out is the one the player has just read: it greets them by name too.
+    if (const Profile* profile = CurrentProfile())
+        BookArt::SetText(BookArt::Child(BookArt::Child(m_letterAnimation, u"letter"), u"textPlayerName"),
+                         Format(u"Dear %s,", {profile->name}));
     BookArt::Child(right, u"introLetter").SetVisible(false);
     BookArt::Child(right, u"introPlayButton").SetVisible(false);
     envelope.SetFrame(1);
@@ -681,8 +711,12 @@ void Book::LeaveIntroAnimation()
 void Book::EnterTableaux()
 {
     const InstanceHandle display = m_bookScene.CreateChild(u"WeddingDisplay", u"testfoo");
-    if (!BookArt::Valid(display))
+    if (!BookArt::Valid(display)) {
+        // Nothing to show: the display counts as seen and the album goes on rather than wait
+        // in this state for an end that cannot come.
+        FinishTableaux();
         return;
+    }
     m_tableaux = std::make_unique<Tableaux>(display, this, m_bookScene);
     if (m_game)
         m_game->CurrentMusic().Pause();
@@ -713,7 +747,9 @@ void Book::OnFrameChanged(const InstanceHandle& handle)
 
 void Book::OnKeyDown(const InstanceHandle&, uint32_t key)
 {
-    if (key != kKeyLeft && key != kKeyRight)
+    // A developer's tool only: a player's arrow keys must not tilt the album (its clicks would
+    // then miss the photos).
+    if (!m_debugKeys || (key != kKeyLeft && key != kKeyRight))
         return;
     m_debugRotation += key == kKeyLeft ? -kDebugRotationStep : kDebugRotationStep;
     for (const InstanceHandle& target :
@@ -774,7 +810,13 @@ void Book::OnTimelineStop(const InstanceHandle& handle)
 
 void Book::OnConsoleCommand(const std::vector<String>& arguments, const Handle&)
 {
-    if (arguments.empty() || !EqualsNoCase(arguments[0], u"book.winLevel"))
+    if (arguments.empty())
+        return;
+    if (EqualsNoCase(arguments[0], u"book.debugKeys")) {
+        m_debugKeys = !m_debugKeys;
+        return;
+    }
+    if (!EqualsNoCase(arguments[0], u"book.winLevel"))
         return;
     LevelRecord* level = CurrentLevel();
     Profile* profile = CurrentProfile();

@@ -76,7 +76,8 @@ public:
     void PlayTransition(Picture* picture);
     void StartTransition(int32_t miniGameKind);
     void OnTransitionDone();
-    void EnterScene(int32_t sceneNumber);
+    // False when no board plays that scene.
+    bool EnterScene(int32_t sceneNumber);
     void OnPageTurnStart(int32_t direction);
     void OnPageTurnEnd();
     void CheckAutoTurn();
@@ -114,7 +115,8 @@ public:
     void OnMouseLeave(const QuillEngine::InstanceHandle& handle) override;
     void OnMouseUp(const QuillEngine::InstanceHandle& handle, bool notLeft) override;
     void OnTimelineStop(const QuillEngine::InstanceHandle& handle) override;
-    // IConsoleHandler: "book.winLevel".
+    // IConsoleHandler: "book.winLevel"; "book.debugKeys" turns the arrow keys' page rotation on
+    // and off (off at start).
     void OnConsoleCommand(const std::vector<QuillEngine::String>& arguments,
                           const QuillEngine::Handle& instance) override;
 
@@ -130,6 +132,7 @@ private:
     void EnterIntroAnimation();
     void LeaveIntroAnimation();
     void EnterTableaux();
+    void EndWeddingMarch();
     void MakeSparkles(const QuillEngine::InstanceHandle& along, bool keepFirst);
     void RunTransitionScript();
     void SetPageFrames(int32_t left);
@@ -160,6 +163,7 @@ private:
     // A tableaux that ended inside its own update; freed once that update has returned.
     std::unique_ptr<Tableaux> m_finishedTableaux;
     float m_debugRotation = 0.0f;
+    bool m_debugKeys = false;
     QuillEngine::ConsoleCommands m_commands;
     bool m_scriptBound = false;
 };

@@ -3,8 +3,16 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <numbers>
+#include <set>
 #include <string>
+#include <vector>
 
+#include "engine/core/audio/Audio.h"
+#include "engine/core/files/FileManager.h"
+#include "engine/core/resources/ResourceCache.h"
+#include "engine/core/xml/XmlCache.h"
 #include "engine/graphics/scene/DefinitionLibrary.h"
 #include "engine/graphics/scene/Instance_Movie.h"
 #include "engine/graphics/scene/Instance_Text.h"
@@ -18,7 +26,9 @@
 #include "game/profile/Profile.h"
 #include "game/profile/ProfileMgr.h"
 #include "game/screens/UIScreenMgr.h"
+#include "platform/audio/SoundCodec.h"
 #include "tests/game/screens/UIScreenTestSupport.h"
+#include "tests/support/MemoryFileSource.h"
 
 using namespace QuillEngine;
 
@@ -68,8 +78,8 @@ std::string Library()
     lib += Movie("FinalBook", 1,
                  Instance("Plain", "whitePlane") + Instance("Plain", "crisisSplash") +
                      Instance("Plain", "mainMenuButton") + Instance("TLayout", "pageLayout"));
-    lib +=
-        R"(<Definition type="movie" name="intro_animation" length="3" fps="60"><Event frame="2" type="stop"/></Definition>)";
+    lib += R"(<Definition type="movie" name="intro_animation" length="3" fps="60"><Event frame="2" type="stop"/>)" +
+           Instance("TLetter", "letter") + "</Definition>";
     lib += Movie("TResult", 1, Text("text"));
     lib += Movie("WeddingDisplay", 1,
                  Instance("TResult", "resultText") + Instance("Plain", "textMask") + Instance("tableaux", "tableaux"));
@@ -97,14 +107,51 @@ std::string Catalogue()
     return xml + "</levels>";
 }
 
+constexpr int kRate = 8000;
+
+// A mono WAV of `seconds` of a quiet tone.
+std::string Wav(float seconds)
+{
+    std::vector<float> samples(static_cast<size_t>(seconds * kRate), 0.25f);
+    std::vector<uint8_t> bytes;
+    EXPECT_TRUE(QuillPlatform::Audio::EncodeSound(QuillPlatform::Audio::SoundFileFormat::Wav, samples.data(),
+                                                  static_cast<uint32_t>(samples.size()), 1, kRate, bytes));
+    return std::string(bytes.begin(), bytes.end());
+}
+
+// The transition script (it waits: the tests call "TransitionDone" themselves), the background
+// music and a short wedding march.
+QuillTest::MemoryFileSource::Files DataFiles()
+{
+    QuillTest::MemoryFileSource::Files files;
+    files[u"script\\Transitions.lua"] = "-- the test ends the transition itself";
+    std::string audio = R"(<Audio><ClassDef name="Music"/><ClassDef name="Effects"/>)";
+    for (const char16_t* track : Game::kMusicTracks) {
+        const std::string name = ToUtf8(track);
+        audio += R"(<Sound name=")" + name + R"(" source="Music\)" + name + R"(.wav" class="Music"/>)";
+        files[u"Music\\" + String(track) + u".wav"] = Wav(4.0f);
+    }
+    audio += R"(<Sound name="WeddingMarch" source="Music\March.wav" class="Music"/></Audio>)";
+    files[u"Music\\March.wav"] = Wav(1.0f);
+    files[u"Audio\\Audio.xml"] = audio;
+    return files;
+}
+
 class BookTest : public ScreenTesting::SceneFixture {
 protected:
     void SetUp() override
     {
+        ASSERT_TRUE(files.AddSource(new QuillTest::MemoryFileSource(&data, u"data")));
+        audio.SetClockForTest([] { return 0; });
+        ASSERT_TRUE(audio.Init(8));
+        ASSERT_TRUE(audio.LoadDefinitions());
         auto doc = XmlNode::ParseDocument(Library(), false);
         int32_t added = 0, existing = 0;
         ASSERT_TRUE(doc && ui->GetDefinitionLibrary()->ImportLibrary(*doc, nullptr, added, existing));
-        game = std::make_unique<Game>();
+        // The scene packages are part of the test's data: every mount but "Missing" succeeds.
+        Game::EngineLinks links;
+        links.mountPackage = [](const String& name, const String&) { return name != u"Missing"; };
+        game = std::make_unique<Game>(std::move(links));
         ui->Update();
         game->SetState(GameState_Book);
         book = game->GetBook();
@@ -145,6 +192,27 @@ protected:
         book->SetUpPages();
     }
 
+    // Plays `seconds` of sound and lets the audio report what ended.
+    void Listen(float seconds)
+    {
+        const auto frames = static_cast<size_t>(seconds * static_cast<float>(audio.GetSystem()->OutputRate()));
+        std::vector<float> out(frames * 2);
+        audio.GetSystem()->MixForTest(out.data(), static_cast<uint32_t>(frames));
+        audio.Update();
+    }
+    // True when the background music moves on while sound plays.
+    bool MusicAdvances()
+    {
+        const float before = game->CurrentMusic().GetPosition();
+        Listen(0.1f);
+        return game->CurrentMusic().GetPosition() > before;
+    }
+
+    QuillTest::MemoryFileSource::Files data = DataFiles();
+    FileManager files;
+    XmlCache xml{&files};
+    ResourceCache cache;
+    Audio audio{&cache};
     std::unique_ptr<Game> game;
     Book* book = nullptr;
     Profile* profile = nullptr;
@@ -163,6 +231,8 @@ TEST_F(BookTest, TheLetterOpensTheAlbumAndAPageTurnLeadsToTheFirstChapter)
     EXPECT_EQ(book->GetState(), Book::State_IntroAnimation);
     EXPECT_FALSE(Shown(OnPage(u"pageRight", u"introLetter")));
     EXPECT_EQ(BookArt::Frame(OnPage(u"pageLeft", u"envelope")), 1);
+    const InstanceHandle flying = BookArt::Child(BookArt::Child(book->Scene(), u"letterAnimation"), u"letter");
+    EXPECT_EQ(BookArt::Text(BookArt::Child(flying, u"textPlayerName")), u"Dear " + profile->name + u",");
     // The animation's timeline stops: back to browsing, the letter counts as read.
     Steps(5);
     EXPECT_EQ(book->GetState(), Book::State_Browsing);
@@ -281,6 +351,19 @@ TEST_F(BookTest, ACrisisShowsItsSplashAndAlertsOnceAndItsWinStartsNoMiniGame)
     book->OnConsoleCommand({u"book.winLevel"}, Handle());
     EXPECT_EQ(profile->FindLevel(7)->items, 11);
     EXPECT_EQ(profile->FindScene(7)->status, SceneRecord::Complete);
+
+    // A player's arrow keys leave the album straight; book.debugKeys lets them tilt it.
+    Instance_Base* layout = book->GetPageLayout().Resolve();
+    ASSERT_NE(layout, nullptr);
+    // (A rotation is read back within a turn: 0 may come back as 2 pi.)
+    const auto angle = [layout] { return std::remainder(layout->GetRotation(), 2 * std::numbers::pi_v<float>); };
+    book->OnKeyDown(book->Scene(), 37);
+    EXPECT_NEAR(angle(), 0.0f, 1e-4f);
+    book->OnConsoleCommand({u"book.debugKeys"}, Handle());
+    book->OnKeyDown(book->Scene(), 37);
+    book->OnKeyDown(book->Scene(), 37);
+    book->OnKeyDown(book->Scene(), 39);
+    EXPECT_NEAR(angle(), -0.063f, 1e-4f);
 }
 
 TEST_F(BookTest, ReachingLevelEighteenPlaysTheTableauxOnceWithoutTheGiftsBelowFiftyBluebirds)
@@ -316,6 +399,78 @@ TEST_F(BookTest, ReachingLevelEighteenPlaysTheTableauxOnceWithoutTheGiftsBelowFi
     book->NextControl()->Begin();
     Steps(100);
     EXPECT_EQ(book->GetState(), Book::State_Browsing);
+}
+
+TEST_F(BookTest, TheWeddingMarchGivesTheMusicBackWhenAPageTurnsOrWhenItHasPlayedOut)
+{
+    profile->introSeen = true;
+    profile->bookUnlocked = true;
+    Open();
+    ASSERT_TRUE(MusicAdvances());
+    GoTo(17);
+    book->NextControl()->Begin();
+    Steps(98);
+    ASSERT_EQ(book->GetState(), Book::State_TableauxDisplay);
+    EXPECT_TRUE(book->MarchChannel().IsPlaying());
+    EXPECT_FALSE(MusicAdvances()) << "the music waits while the march plays";
+
+    // A page turn stops the march and the music goes on.
+    Steps(4 * Tableaux::kResultTicks + Tableaux::kFadeTicks + 100);
+    ASSERT_EQ(book->GetState(), Book::State_Browsing);
+    book->PrevControl()->Begin();
+    EXPECT_FALSE(book->MarchChannel().IsValid());
+    EXPECT_TRUE(MusicAdvances());
+
+    // Played to its end, the march hands back to the music without a page turn.
+    profile->tableauxSeen = false;
+    Steps(100);
+    book->NextControl()->Begin();
+    Steps(98);
+    ASSERT_EQ(book->GetState(), Book::State_TableauxDisplay);
+    ASSERT_FALSE(MusicAdvances());
+    Listen(1.2f);
+    EXPECT_FALSE(MusicAdvances()) << "the tableaux is still showing";
+    Steps(4 * Tableaux::kResultTicks + Tableaux::kFadeTicks + 100);
+    ASSERT_EQ(book->GetState(), Book::State_Browsing);
+    EXPECT_TRUE(MusicAdvances());
+}
+
+TEST_F(BookTest, MissingArtOrScriptNeverStrandsTheAlbum)
+{
+    profile->introSeen = true;
+    profile->bookUnlocked = true;
+    Open();
+
+    // Without the transition script a photo leads straight into its scene.
+    data.erase(u"script\\Transitions.lua");
+    GoTo(1);
+    Step();
+    Picture* photo = book->Pictures()[0].get();
+    photo->OnMouseUp(photo->Movie(), false);
+    EXPECT_EQ(game->GetState(), GameState_Board);
+    EXPECT_EQ(book->GetState(), Book::State_Browsing);
+    game->SetState(GameState_Book);
+
+    // A photo whose scene has no board, or whose package is missing, leaves the album taking
+    // clicks.
+    ASSERT_NE(book->Scene().Resolve(), nullptr);
+    Picture stray(book, u"P", u"photoA", 99, 1);
+    Picture unmounted(book, u"Missing", u"photoA", 1, 1);
+    for (Picture* photo : {&stray, &unmounted}) {
+        book->PlayTransition(photo);
+        EXPECT_EQ(game->GetState(), GameState_Book);
+        EXPECT_EQ(book->GetState(), Book::State_Browsing);
+        EXPECT_TRUE(book->Scene().Resolve()->GetInputEnabled());
+    }
+
+    // Without the display's art the tableaux counts as seen and the album goes on.
+    ui->GetDefinitionLibrary()->RemoveDefinitions(u"WeddingDisplay");
+    GoTo(17);
+    book->NextControl()->Begin();
+    Steps(98);
+    EXPECT_EQ(book->GetState(), Book::State_Browsing);
+    EXPECT_TRUE(profile->tableauxSeen);
+    EXPECT_EQ(profile->FindScene(19)->status, SceneRecord::Open);
 }
 
 TEST_F(BookTest, PagesShowTheLevelAndTheirPhotosFollowTheScenes)
@@ -374,6 +529,35 @@ TEST(PictureStateTest, MiniGamesOpenForASavedStoryOrOnTheirOwnFinishedLevel)
     EXPECT_EQ(Picture::MiniGameState(profile, 4), Picture::State_Locked);
     profile.SetStoryState(std::make_unique<XmlNode>(u"story"));
     EXPECT_EQ(Picture::MiniGameState(profile, 8), Picture::State_Open) << "a saved story opens it anywhere";
+}
+
+TEST_F(BookTest, TheCornerBlinksOnAResumedChapterThatIsDoneUntilThePointerIsOverIt)
+{
+    // A saved player comes back to chapter 2, won already, with chapter 3 open.
+    profile->introSeen = true;
+    profile->page = 4;
+    profile->FindScene(2)->status = SceneRecord::Complete;
+    profile->FindLevel(2)->bonusPlayed = true;
+    profile->FindScene(3)->status = SceneRecord::Open;
+    profile->FindLevel(3)->firstTimeSeen = false;
+    Open();
+    PageTurner* next = book->NextControl();
+    ASSERT_TRUE(Shown(next->Control()));
+    std::set<int32_t> frames;
+    for (int i = 0; i < 40; ++i) {
+        Step();
+        frames.insert(BookArt::Frame(next->Control()));
+    }
+    EXPECT_EQ(frames, (std::set<int32_t>{0, 1}));
+
+    // Under the pointer it holds its lit frame.
+    next->OnMouseEnter(next->Control());
+    frames.clear();
+    for (int i = 0; i < 40; ++i) {
+        Step();
+        frames.insert(BookArt::Frame(next->Control()));
+    }
+    EXPECT_EQ(frames, (std::set<int32_t>{1}));
 }
 
 TEST_F(BookTest, APageTurnTakesNinetyEightUpdatesSwapsAtTheSpineAndIgnoresClicks)

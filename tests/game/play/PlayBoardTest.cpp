@@ -145,7 +145,11 @@ TEST(PlayBoard, ClickingEveryListedItemWinsTheSceneAndSavesIt)
         }
     }
     script += "at " + std::to_string(step + 120) + " shot won.png\n";
-    script += "at " + std::to_string(step + 121) + " quit\n";
+    // Continue: back in the album, which opens the next chapter and turns to it by itself.
+    const Placement cont = ChildPlacements(*screens, u"Game_WinDialog")["okButton"];
+    script += PlayData::ClickAt(step + 130, static_cast<int>(cont.x) + 20, static_cast<int>(cont.y) + 20);
+    script += "at " + std::to_string(step + 520) + " shot album.png\n";
+    script += "at " + std::to_string(step + 521) + " quit\n";
     const PlayResult run = PlayRunner("board-win").Seed(11).Timeout(std::chrono::seconds(60)).Run(script);
     ASSERT_TRUE(run.ExitedCleanly()) << run.Describe();
 
@@ -169,6 +173,16 @@ TEST(PlayBoard, ClickingEveryListedItemWinsTheSceneAndSavesIt)
     const XmlNode* record = SavedScene(*save, 1);
     ASSERT_NE(record, nullptr) << run.Describe();
     EXPECT_EQ(record->GetIntAttribute(u"status", -1), 3) << run.Describe();
+    // The next chapter's scene is open and the album shows its spread.
+    const XmlNode* next = SavedScene(*save, 2);
+    ASSERT_NE(next, nullptr) << run.Describe();
+    EXPECT_EQ(next->GetIntAttribute(u"status", -1), 0) << run.Describe();
+    int page = -1;
+    for (const auto& profile : save->Children()) {
+        if (profile->GetName() == u"profile")
+            page = profile->GetIntAttribute(u"page", -1);
+    }
+    EXPECT_EQ(page, 4) << run.Describe();
 }
 
 // A click in the middle of a button placed in a screen definition.
