@@ -8,6 +8,7 @@
 #include "engine/script/LuaValueRef.h"
 #include "game/board/Board.h"
 #include "game/book/Book.h"
+#include "game/cards/ConBoard.h"
 #include "game/intro/Intro.h"
 #include "game/profile/Profile.h"
 #include "game/profile/ProfileMgr.h"
@@ -40,8 +41,8 @@ Game::Game(EngineLinks links) : m_links(std::move(links))
     m_screenMgr = std::make_unique<UIScreenMgr>(this, m_links.console);
     m_profileMgr = std::make_unique<ProfileMgr>(this, m_links.console);
     m_profileMgr->Load();
-    // Seam: the card game and the story game are stand-ins until they land.
-    m_conBoard = std::make_unique<GameStateSeam>();
+    m_conBoard = std::make_unique<ConBoard>(this);
+    // Seam: the story game is a stand-in until it lands.
     m_storyGame = std::make_unique<GameStateSeam>();
     if (Audio* audio = Audio::Instance())
         audio->SetCallbackHandler(this);
@@ -123,8 +124,9 @@ void Game::OnExit(int32_t state)
             m_board->SetActive(false);
         break;
     case GameState_Concentration:
-        // Seam: a card game under way is saved into the current profile
-        // (Profile::SetConcentrationState) here once the card game lands.
+        // A card game under way is kept in the current profile; the next entry takes it up.
+        if (Profile* profile = m_profileMgr->CurrentProfile())
+            m_conBoard->StoreInto(*profile);
         m_conBoard->Reset();
         break;
     case GameState_StoryGame:
@@ -157,9 +159,8 @@ void Game::OnUpdate(int32_t state)
             m_board->Tick();
         break;
     case GameState_Concentration:
-        // Seam: the cards are updated after the board once the card game lands.
         if (!m_conBoard->IsInactive())
-            m_conBoard->Update();
+            m_conBoard->Tick();
         break;
     case GameState_StoryGame:
         m_storyGame->Update();

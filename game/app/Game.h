@@ -23,6 +23,7 @@ class Console;
 
 class Board;
 class Book;
+class ConBoard;
 class Intro;
 class ProfileMgr;
 class UIScreenMgr;
@@ -75,7 +76,8 @@ public:
     Board* GetBoard() const { return m_board; }
     Intro* GetIntro() const { return m_intro.get(); }
     Book* GetBook() const { return m_book.get(); }
-    GameStateSeam* GetConBoard() const { return m_conBoard.get(); }
+    // The card game; the album enters it by asking for the card-game state.
+    ConBoard* GetConBoard() const { return m_conBoard.get(); }
     GameStateSeam* GetStoryGame() const { return m_storyGame.get(); }
     const QuillEngine::InstanceHandle& PauseOverlay() const { return m_pauseOverlay; }
 
@@ -112,7 +114,7 @@ private:
     Board* m_board = nullptr;
     std::unique_ptr<Book> m_book;
     std::unique_ptr<Intro> m_intro;
-    std::unique_ptr<GameStateSeam> m_conBoard;
+    std::unique_ptr<ConBoard> m_conBoard;
     std::unique_ptr<GameStateSeam> m_storyGame;
     std::unique_ptr<UIScreenMgr> m_screenMgr;
     std::unique_ptr<ProfileMgr> m_profileMgr;

@@ -12,6 +12,7 @@
 #include "engine/script/ScriptBinding.h"
 #include "game/app/FeedbackReporter.h"
 #include "game/app/Game.h"
+#include "game/cards/ConBoard.h"
 #include "game/board/Board.h"
 #include "game/book/BookArt.h"
 #include "game/book/LevelCatalogue.h"
@@ -554,10 +555,12 @@ void Book::OnProfileChanged(bool newProfile)
         SetState(State_Browsing);
 }
 
-void Book::StoreRunningGames(Profile&)
+void Book::StoreRunningGames(Profile& current)
 {
-    // Seam: a card game or story game under way stores its state into the profile here once
-    // those games land; the book itself keeps nothing that is not saved already.
+    // A card game under way keeps its cards in the profile. Seam: a story game under way stores
+    // its state here once that game lands; the book itself keeps nothing that is not saved already.
+    if (m_game && m_game->GetConBoard())
+        m_game->GetConBoard()->StoreInto(current);
 }
 
 // --- states ---

@@ -7,6 +7,7 @@
 
 #include "game/app/Game.h"
 #include "game/board/Board.h"
+#include "game/cards/ConBoard.h"
 #include "game/book/Book.h"
 #include "game/intro/Intro.h"
 #include "game/profile/Profile.h"
@@ -99,9 +100,9 @@ TEST_F(GameTest, StatesEnterAndLeaveTheirContent)
     // The card game and the story game start on every entry and reset on every exit.
     for (int round = 1; round <= 2; ++round) {
         game->SetState(GameState_Concentration);
-        EXPECT_EQ(game->GetConBoard()->starts, round);
+        EXPECT_TRUE(game->GetConBoard()->IsStarted());
         game->SetState(GameState_StoryGame);
-        EXPECT_EQ(game->GetConBoard()->resets, round);
+        EXPECT_FALSE(game->GetConBoard()->IsStarted());
         EXPECT_EQ(game->GetStoryGame()->starts, round);
         Step();
         game->SetState(GameState_Book);
@@ -138,7 +139,7 @@ TEST_F(GameTest, EscapePausesAndResumesInputAndShowsTheOverlayOnlyOverPlay)
     game->SetBoard(&board);
     game->SetState(GameState_Board);
     // The card game sits inactive while a board is played; that does not hide the overlay.
-    game->GetConBoard()->SetInactive();
+    game->GetConBoard()->SetState(ConBoard::State_Inactive);
     ui->OnKeyDown(32);
     ASSERT_TRUE(game->Paused());
     Instance_Movie* overlay = HandleEx::ResolveMovie(game->PauseOverlay());
