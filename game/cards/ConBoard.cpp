@@ -510,6 +510,11 @@ void ConBoard::OnUpdate(int32_t state)
             SetState(State_Ready);
         break;
     }
+    case State_Ready:
+        // A game taken up with its last cards already leaving ends without waiting for a click.
+        if (m_remaining <= 0 && !m_cards.empty())
+            SetState(State_Won);
+        break;
     case State_Playing: {
         const Profile* profile = CurrentProfile();
         LevelRecord* level = CurrentLevel();

@@ -369,6 +369,33 @@ TEST_F(ConBoardTest, AGameLeftForTheAlbumIsKeptInTheProfileAndTakenUpAgain)
     EXPECT_EQ(profile->ConcentrationState(), nullptr);
 }
 
+TEST_F(ConBoardTest, AJokerMatchTakenUpFromTheProfileFinishesWithTheCardTurningUpForIt)
+{
+    // Saved in the middle of a joker match: the joker and the face card wait, the face card's twin
+    // is turning up, and an earlier pair is gone. The restored cards must not take a gone card as
+    // the one they wait for.
+    const char* saved = R"(<concentration state="2" columns="2" rows="2" remaining="3" block="1" sneaktimer="0.000000">
+        <card state="7" type="0" frame="7" x="0" y="0" xsize="1" ysize="1"/>
+        <card state="8" type="2" frame="10" x="0" y="0" xsize="1" ysize="1"/>
+        <card state="8" type="0" frame="8" x="0" y="0" xsize="1" ysize="1"/>
+        <card state="3" type="0" frame="8" x="0" y="0" xsize="1" ysize="1"/>
+    </concentration>)";
+    profile->SetConcentrationState(XmlNode::ParseDocument(saved, false));
+    profile->page = 10;
+    game->SetState(GameState_Concentration);
+    Steps(3);
+    ASSERT_EQ(board->Cards().size(), 4u);
+    EXPECT_EQ(Card(0)->GetState(), ConCard::State_Gone);
+    EXPECT_EQ(board->Remaining(), 3) << "cards gone before the save are not counted off again";
+    Steps(21);
+    EXPECT_EQ(Card(1)->GetState(), ConCard::State_Matched);
+    EXPECT_EQ(Card(2)->GetState(), ConCard::State_Matched);
+    EXPECT_EQ(Card(3)->GetState(), ConCard::State_Matched);
+    Steps(32);
+    EXPECT_EQ(board->Remaining(), 0);
+    EXPECT_EQ(board->GetState(), ConBoard::State_Won);
+}
+
 TEST_F(ConBoardTest, AnOddGridLeavesOneCardThatGoesByItselfAndTheGameIsWon)
 {
     Play(7);
