@@ -477,8 +477,9 @@ void Book::OnTransitionDone()
     }
     if (m_transitionScene < 0) {
         SetState(State_Browsing);
-        // Seam: the card game and the story game are started through their game states; their
-        // own entry (a saved game to resume, the level to play) is theirs to read once they land.
+        // The mini-games start from their game states and read their own entry (a saved game to
+        // resume, the level to play) from the profile. Seam: the story game is a stand-in until it
+        // lands.
         if (m_game)
             m_game->SetState(m_miniGameKind == 1 ? GameState_Concentration : GameState_StoryGame);
     } else {
