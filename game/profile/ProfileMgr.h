@@ -20,8 +20,8 @@
 
 class Game;
 
-// Seam: what the profiles ask of the story book and the running sub-games, until the book, the
-// card game and the story game land. Without a link these steps are skipped.
+// What the profiles ask of the album and the running sub-games (the book answers). Without a link
+// these steps are skipped.
 class IProfileBookLink {
 public:
     virtual ~IProfileBookLink() = default;
