@@ -15,6 +15,7 @@
 #include "engine/script/LuaMgr.h"
 #include "engine/script/LuaState.h"
 #include "engine/script/LuaValueRef.h"
+#include "tests/bindings/BindingsTestSupport.h"
 #include "tests/graphics/render/RenderTestFixture.h"
 
 using namespace QuillEngine;
@@ -56,14 +57,7 @@ protected:
         cache.reset();
         RendererTest::TearDown();
     }
-    std::string Run(const char* chunk)
-    {
-        std::string printed;
-        lua.GetState()->SetPrintCallback([&printed](const char16_t* t) { printed += ToUtf8(t); });
-        lua.GetState()->DoString(chunk);
-        lua.GetState()->SetPrintCallback([](const char16_t*) {});
-        return printed;
-    }
+    std::string Run(const std::string& chunk) { return BindingsTesting::RunPrinting(lua, chunk); }
     bool Global(const char* name) { return lua.GetState()->GetGlobals().GetByName(name).GetBoolean(); }
     uint32_t Pixel(int x, int y) { return PresentedPixel(renderer->GetDevice(), x, y); }
     void Frame() { renderer->RenderFrame(true); }
@@ -126,12 +120,7 @@ TEST_F(CanvasBindingsTest, ScriptsDrawOnAnInstancesCanvasAndReadItsFlags)
 
 TEST_F(CanvasBindingsTest, AParticleEffectAScriptStartsAppearsOnTheScreen)
 {
-    std::string tga(18, '\0');
-    tga[2] = 2;
-    tga[12] = tga[14] = 8;
-    tga[16] = 32;
-    tga.append(8 * 8 * 4, char(0xFF));
-    WriteData("spark.tga", tga);
+    WriteData("spark.tga", BindingsTesting::WhiteTga(8));
     std::filesystem::create_directories(folder / "Emitters");
     WriteData("Emitters/spark.xml", "<Emitter Name=\"Spark\"><Life>100</Life><Particle><TextureName>Spark</TextureName>"
                                     "<StartCount>4</StartCount><Rate>0</Rate><Life>100</Life></Particle></Emitter>");

@@ -15,22 +15,12 @@
 #include "engine/graphics/scene/UserInterface.h"
 #include "engine/script/LuaMgr.h"
 #include "engine/script/LuaState.h"
+#include "tests/bindings/BindingsTestSupport.h"
 #include "tests/graphics/render/RenderTestFixture.h"
 
 using namespace QuillEngine;
 
 namespace {
-
-std::string WhiteTga(uint32_t side)
-{
-    std::string file(18, '\0');
-    file[2] = 2;
-    file[12] = char(side);
-    file[14] = char(side);
-    file[16] = 32;
-    file.append(side * side * 4, char(0xFF));
-    return file;
-}
 
 class MovieParticleBindingsTest : public QuillTest::RendererTest {
 protected:
@@ -38,7 +28,7 @@ protected:
     {
         RendererTest::SetUp();
         std::filesystem::create_directories(folder / "Emitters");
-        WriteData("dot.tga", WhiteTga(4));
+        WriteData("dot.tga", BindingsTesting::WhiteTga(4));
         WriteData("Emitters/dot.xml", "<Emitter Name=\"Dot\"><Life>10</Life><Particle><TextureName>Dot</TextureName>"
                                       "<StartCount>2</StartCount><Rate>0</Rate><Life>10</Life></Particle></Emitter>");
         cache = std::make_unique<ResourceCache>();
@@ -61,14 +51,7 @@ protected:
     }
 
     // The print output of a chunk: empty when it ran without error.
-    std::string Run(const char* chunk)
-    {
-        std::string printed;
-        lua.GetState()->SetPrintCallback([&printed](const char16_t* t) { printed += ToUtf8(t); });
-        lua.GetState()->DoString(chunk);
-        lua.GetState()->SetPrintCallback([](const char16_t*) {});
-        return printed;
-    }
+    std::string Run(const std::string& chunk) { return BindingsTesting::RunPrinting(lua, chunk); }
     Instance_Movie* Fx() { return HandleEx::ResolveMovie(ui->GetRoot()->FindChild(u"fx")); }
 
     LuaMgr lua;

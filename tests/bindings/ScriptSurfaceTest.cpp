@@ -24,22 +24,12 @@
 #include "engine/script/LuaMgr.h"
 #include "engine/script/LuaState.h"
 #include "engine/script/LuaValueRef.h"
+#include "tests/bindings/BindingsTestSupport.h"
 #include "tests/graphics/render/RenderTestFixture.h"
 
 using namespace QuillEngine;
 
 namespace {
-
-std::string WhiteTga(uint32_t side)
-{
-    std::string file(18, '\0');
-    file[2] = 2;
-    file[12] = char(side);
-    file[14] = char(side);
-    file[16] = 32;
-    file.append(side * side * 4, char(0xFF));
-    return file;
-}
 
 const char* const kLibrary = R"(<Library>
   <Definition type="movie" name="Anim" length="3" fps="60">
@@ -59,7 +49,7 @@ protected:
     {
         RendererTest::SetUp();
         std::filesystem::create_directories(folder / "Emitters");
-        WriteData("white.tga", WhiteTga(4));
+        WriteData("white.tga", BindingsTesting::WhiteTga(4));
         WriteData("Emitters/dot.xml", "<Emitter Name=\"Dot\"><Life>10</Life><Particle><TextureName>White</TextureName>"
                                       "<StartCount>2</StartCount><Rate>0</Rate><Life>10</Life></Particle></Emitter>");
         cache = std::make_unique<ResourceCache>();
@@ -94,14 +84,7 @@ protected:
     }
 
 public:
-    std::string Run(const std::string& chunk)
-    {
-        std::string printed;
-        lua.GetState()->SetPrintCallback([&printed](const char16_t* t) { printed += ToUtf8(t); });
-        lua.GetState()->DoString(chunk.c_str());
-        lua.GetState()->SetPrintCallback([](const char16_t*) {});
-        return printed;
-    }
+    std::string Run(const std::string& chunk) { return BindingsTesting::RunPrinting(lua, chunk); }
     Instance_Base* Named(StringView path) { return HandleEx::ResolveInstance(ui->GetRoot()->FindChild(path)); }
     Instance_Movie* Movie(StringView path) { return HandleEx::ResolveMovie(ui->GetRoot()->FindChild(path)); }
     // The names of the functions a metatable holds.

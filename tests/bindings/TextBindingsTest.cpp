@@ -6,15 +6,15 @@
 #include <memory>
 #include <string>
 
+#include "engine/app/ScriptBridge.h"
 #include "engine/core/files/FSLooseFiles.h"
 #include "engine/core/files/FileManager.h"
 #include "engine/core/xml/XmlCache.h"
 #include "engine/core/xml/XmlNode.h"
-#include "engine/app/ScriptBridge.h"
 #include "engine/graphics/scene/Instance_Movie.h"
 #include "engine/graphics/scene/Instance_Text.h"
-#include "engine/graphics/text/TextRenderer.h"
 #include "engine/graphics/scene/UserInterface.h"
+#include "engine/graphics/text/TextRenderer.h"
 #include "engine/script/LuaMgr.h"
 #include "engine/script/LuaState.h"
 #include "engine/script/LuaValueRef.h"

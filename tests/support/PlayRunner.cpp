@@ -237,6 +237,14 @@ std::vector<std::vector<std::string>> PlayResult::Reports(const std::string& kin
     return reports;
 }
 
+std::vector<std::string> PlayResult::Screens() const
+{
+    std::vector<std::string> out;
+    for (const auto& report : Reports("screen"))
+        out.push_back(report.back());
+    return out;
+}
+
 std::string PlayResult::Describe() const
 {
     std::ostringstream out;

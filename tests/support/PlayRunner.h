@@ -35,6 +35,8 @@ struct PlayResult {
     // The feedback lines of one kind ("game", "screen", "item", ...), split at their tabs, the
     // kind itself left out.
     std::vector<std::vector<std::string>> Reports(const std::string& kind) const;
+    // The screens opened, in order.
+    std::vector<std::string> Screens() const;
     // The player file "velv.save" as the game reads it back: through the user-data loader's
     // container decoding (checksum and cipher, else plain XML). Null when there is none.
     std::unique_ptr<QuillEngine::XmlNode> LoadSave() const;

@@ -205,11 +205,8 @@ std::vector<std::string> ReportValues(const PlayResult& run, const std::string& 
 
 bool ScreenOpened(const PlayResult& run, const std::string& screen)
 {
-    for (const auto& report : run.Reports("screen")) {
-        if (report.back() == screen)
-            return true;
-    }
-    return false;
+    const std::vector<std::string> screens = run.Screens();
+    return std::find(screens.begin(), screens.end(), screen) != screens.end();
 }
 
 TEST(PlayBoard, AHintMissesTheMenuAndALostScene)

@@ -15,14 +15,6 @@ using QuillTest::PlayRunner;
 
 namespace {
 
-std::vector<std::string> Screens(const PlayResult& run)
-{
-    std::vector<std::string> out;
-    for (const auto& report : run.Reports("screen"))
-        out.push_back(report.back());
-    return out;
-}
-
 const XmlNode* SavedProfile(const XmlNode& save)
 {
     const XmlNode* profiles = save.FindChild(u"profiles");
@@ -42,7 +34,7 @@ TEST(PlayBook, ANewPlayerReadsTheLetterTurnsThePageAndEntersTheFirstScene)
     const PlayResult idle =
         PlayRunner("book-idle").Seed(3).Run("at " + std::to_string(PlayData::kFirstSceneOpen) + " quit\n");
     ASSERT_TRUE(idle.ExitedCleanly()) << idle.Describe();
-    EXPECT_TRUE(Screens(idle).empty()) << idle.Describe();
+    EXPECT_TRUE(idle.Screens().empty()) << idle.Describe();
 
     const PlayResult run = PlayRunner("book-open")
                                .Seed(3)
@@ -52,7 +44,7 @@ TEST(PlayBook, ANewPlayerReadsTheLetterTurnsThePageAndEntersTheFirstScene)
     // The letter's tutorial, the page tutorial, then the scene's panel and first tutorial, in order.
     const std::vector<std::string> expected{"Book_TutorialIntroDialog", "Book_TutorialDialog", "ISpyPanel",
                                             "Game_RegistryIntroDialog"};
-    EXPECT_EQ(Screens(run), expected) << run.Describe();
+    EXPECT_EQ(run.Screens(), expected) << run.Describe();
     // The photo named its scene to the feedback service as the level played.
     const auto levels = run.Reports("level");
     ASSERT_EQ(levels.size(), 1u) << run.Describe();

@@ -21,14 +21,6 @@ using QuillTest::PlayRunner;
 
 namespace {
 
-std::vector<std::string> Screens(const PlayResult& run)
-{
-    std::vector<std::string> out;
-    for (const auto& report : run.Reports("screen"))
-        out.push_back(report.back());
-    return out;
-}
-
 bool Has(const std::vector<std::string>& list, const std::string& name)
 {
     return std::find(list.begin(), list.end(), name) != list.end();
@@ -158,7 +150,7 @@ TEST(PlayCards, TheCardPhotoOpensTheGameAndMatchingEveryPairWinsThePrize)
 
     const PlayResult run = PlayRunner("cards-win").Seed(5).Timeout(std::chrono::seconds(60)).Run(script);
     ASSERT_TRUE(run.ExitedCleanly()) << run.Describe();
-    const std::vector<std::string> shown = Screens(run);
+    const std::vector<std::string> shown = run.Screens();
     EXPECT_TRUE(Has(shown, "ConPanel")) << run.Describe();
     EXPECT_TRUE(Has(shown, "Con_TutorialDialog")) << run.Describe();
     EXPECT_TRUE(Has(shown, "Con_WinDialog")) << run.Describe();
