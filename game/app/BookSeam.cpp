@@ -59,14 +59,29 @@ void BookSeam::Enter(Game& game)
             game.SetState(GameState_Board);
             return;
         }
-        // Every scene of this level is complete (or it has none): on to the next level, if any.
+        // Every scene of this level is complete (or it has none): its story photo is played once,
+        // then on to the next level, if any.
         LevelRecord* level = profile->CurrentLevel();
+        if (level && !level->bonusPlayed && EnterStory(game, level->number))
+            return;
         if (!level || !profile->FindLevel(level->number + 1))
             return;
         level->bonusPlayed = true;
         m_profiles.OpenNextLevel();
         profile->page += 2;
     }
+}
+
+bool BookSeam::EnterStory(Game& game, int32_t level)
+{
+    for (const CataloguePhoto& photo : m_photos) {
+        if (photo.level == level && photo.miniGame && !photo.cardGame) {
+            game.MountPackageOnce(photo.package);
+            game.SetState(GameState_StoryGame);
+            return true;
+        }
+    }
+    return false;
 }
 
 void BookSeam::OnBoardFinished(bool won)

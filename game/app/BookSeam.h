@@ -2,7 +2,8 @@
 // Seam: stands in for the story book until it lands. It reads the level catalogue, makes one board
 // per scene photo and, whenever the game is in its book state, takes the player into the first
 // scene of the current level that is not complete; a level whose scenes are all complete opens the
-// next one (mini-game photos are passed over). A lost scene is played again from the start.
+// next one once the level's story photo, if it has one, was played (card-game photos are passed
+// over). A lost scene is played again from the start.
 
 #include <memory>
 #include <vector>
@@ -38,6 +39,8 @@ public:
 
 private:
     Board* NextBoard(Profile& profile);
+    // Enters the story game of `level` when the level has a story photo.
+    bool EnterStory(Game& game, int32_t level);
 
     ProfileMgr& m_profiles;
     std::vector<CataloguePhoto> m_photos;

@@ -1,6 +1,7 @@
 #include "game/app/Game.h"
 
 #include "engine/core/EngineRand.h"
+#include "engine/core/xml/XmlNode.h"
 #include "engine/app/ScriptBridge.h"
 #include "engine/graphics/scene/Instance_Movie.h"
 #include "engine/graphics/scene/UserInterface.h"
@@ -11,6 +12,7 @@
 #include "game/profile/Profile.h"
 #include "game/profile/ProfileMgr.h"
 #include "game/screens/UIScreenMgr.h"
+#include "game/story/StoryMiniGame.h"
 
 using namespace QuillEngine;
 
@@ -39,9 +41,10 @@ Game::Game(EngineLinks links) : m_links(std::move(links))
     m_screenMgr = std::make_unique<UIScreenMgr>(this, m_links.console);
     m_profileMgr = std::make_unique<ProfileMgr>(this, m_links.console);
     m_profileMgr->Load();
-    // Seam: the card game and the story game are stand-ins until they land.
+    // Seam: the card game is a stand-in until it lands.
     m_conBoard = std::make_unique<GameStateSeam>();
-    m_storyGame = std::make_unique<GameStateSeam>();
+    m_storyGame = std::make_unique<StoryMiniGame>(this, m_links.console);
+    m_profileMgr->SetRunningGamesHook([this](Profile& profile) { StoreStoryGame(profile); });
     if (Audio* audio = Audio::Instance())
         audio->SetCallbackHandler(this);
     PlayNextMusic();
@@ -61,6 +64,7 @@ Game::~Game()
         UserInterface::Instance()->RemoveGlobalHandler(root);
     }
     m_board = nullptr;
+    m_profileMgr->SetRunningGamesHook(nullptr);
     m_bookSeam.reset();
     m_book.reset();
     m_conBoard.reset();
@@ -131,8 +135,8 @@ void Game::OnExit(int32_t state)
         m_conBoard->Reset();
         break;
     case GameState_StoryGame:
-        // Seam: a story game under way is saved into the current profile (Profile::SetStoryState)
-        // here once the story game lands.
+        if (Profile* profile = m_profileMgr->CurrentProfile())
+            StoreStoryGame(*profile);
         m_storyGame->Reset();
         break;
     default:
@@ -172,6 +176,12 @@ void Game::OnUpdate(int32_t state)
     default:
         break;
     }
+}
+
+void Game::StoreStoryGame(Profile& profile) const
+{
+    if (m_storyGame && m_storyGame->HasStoryUnderWay())
+        profile.SetStoryState(m_storyGame->SaveState());
 }
 
 bool Game::ShowsPauseOverlay() const

@@ -23,7 +23,9 @@ class Console;
 class Board;
 class BookSeam;
 class Intro;
+class Profile;
 class ProfileMgr;
+class StoryMiniGame;
 class UIScreenMgr;
 
 class Game : public StateMachine,
@@ -72,7 +74,10 @@ public:
     Intro* GetIntro() const { return m_intro.get(); }
     GameStateSeam* GetBook() const { return m_book.get(); }
     GameStateSeam* GetConBoard() const { return m_conBoard.get(); }
-    GameStateSeam* GetStoryGame() const { return m_storyGame.get(); }
+    StoryMiniGame* GetStoryGame() const { return m_storyGame.get(); }
+    // Stores a story game under way into `profile` (what the game keeps when the player leaves
+    // it, and what every save of the profiles takes along).
+    void StoreStoryGame(Profile& profile) const;
     const QuillEngine::InstanceHandle& PauseOverlay() const { return m_pauseOverlay; }
 
     // Tutorials, each shown once per profile: when its flag is still set the screen opens (modal)
@@ -109,7 +114,7 @@ private:
     std::unique_ptr<BookSeam> m_bookSeam;
     std::unique_ptr<Intro> m_intro;
     std::unique_ptr<GameStateSeam> m_conBoard;
-    std::unique_ptr<GameStateSeam> m_storyGame;
+    std::unique_ptr<StoryMiniGame> m_storyGame;
     std::unique_ptr<UIScreenMgr> m_screenMgr;
     std::unique_ptr<ProfileMgr> m_profileMgr;
     bool m_paused = false;

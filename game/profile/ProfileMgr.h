@@ -104,6 +104,9 @@ public:
 
     void SetBookLink(IProfileBookLink* link) { m_book = link; }
     IProfileBookLink* BookLink() const { return m_book; }
+    // Before every save: the game stores the mini-game under way into the current profile.
+    using RunningGamesHook = std::function<void(Profile& current)>;
+    void SetRunningGamesHook(RunningGamesHook hook) { m_runningGames = std::move(hook); }
 
     void OnConsoleCommand(const std::vector<QuillEngine::String>& arguments,
                           const QuillEngine::Handle& instance) override;
@@ -122,6 +125,7 @@ private:
     std::vector<std::unique_ptr<LevelRecord>> m_levelTemplates;
     HighScores m_highScores;
     IProfileBookLink* m_book = nullptr;
+    RunningGamesHook m_runningGames;
     QuillEngine::ConsoleCommands m_commands;
     int m_updateDepth = 0;
     bool m_saving = false;
