@@ -58,6 +58,9 @@ public:
     // Extra command-line arguments (the run always adds "-software": shots show what the
     // software device drew).
     PlayRunner& Argument(std::string argument);
+    // A player file to start from: "velv.save" is written into the run's home as plain XML (the
+    // game takes a file without its container as it stands).
+    PlayRunner& StartingSave(std::string xml);
 
     // Writes `script` and runs the program with it; each Run gets a fresh folder and home.
     PlayResult Run(const std::string& script);
@@ -70,6 +73,7 @@ private:
     uint32_t seed_ = 1;
     std::chrono::milliseconds timeout_{10000};
     std::vector<std::string> arguments_;
+    std::string startingSave_;
 };
 
 } // namespace QuillTest

@@ -1,0 +1,175 @@
+// The picture story played through the real program. A player whose scenes of level 8 are all
+// complete comes back to the album: the level's story photo opens the story game. The player
+// closes its tutorial, reads, asks for the choices, clicks one, and so on until the story ends,
+// then goes back to the album. The level counts as played and the next level is open.
+//
+// The run starts from a player file rather than from playing eight levels of scenes first: the
+// story is what is under test, and the file is the one a player who got that far would have.
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include "engine/core/strings/StringUtil.h"
+#include "engine/core/xml/XmlNode.h"
+#include "tests/support/PlayRunner.h"
+#include "tests/support/TestEnvironment.h"
+
+using namespace QuillEngine;
+using QuillTest::PlayResult;
+using QuillTest::PlayRunner;
+
+namespace {
+
+std::unique_ptr<XmlNode> ReadSourceXml(const std::string& relative)
+{
+    return XmlNode::ParseDocument(QuillTest::ReadFile(QuillTest::SourceRoot() / relative), false);
+}
+
+std::string Attribute(const XmlNode& node, const char16_t* name)
+{
+    String value;
+    node.GetAttribute(name, value);
+    return ToUtf8(value);
+}
+
+const XmlNode* ChildWith(const XmlNode& parent, StringView element, const char16_t* attribute, const std::string& value)
+{
+    for (const auto& child : parent.Children())
+        if (child->GetName() == element && Attribute(*child, attribute) == value)
+            return child.get();
+    return nullptr;
+}
+
+// The top-left corner of a child of a movie definition (its first frame's translation).
+struct Point {
+    int x = 0;
+    int y = 0;
+};
+Point Placed(const XmlNode& library, const std::string& movie, const std::string& child)
+{
+    const XmlNode* definition = ChildWith(library, u"Definition", u"name", movie);
+    const XmlNode* instance = definition ? ChildWith(*definition, u"Instance", u"instancename", child) : nullptr;
+    const XmlNode* frame = instance ? instance->FindChild(u"Frame") : nullptr;
+    if (!frame)
+        return {-1000, -1000};
+    std::vector<String> parts;
+    Tokenize(FromUtf8(Attribute(*frame, u"transform")), parts, u' ', true, 6);
+    return parts.size() == 6 ? Point{ToInt(parts[4]), ToInt(parts[5])} : Point{-1000, -1000};
+}
+
+// A player on level 8 (page 16) who has seen the intro and completed the level's scenes.
+std::string PlayerOnLevel8(const XmlNode& catalogue)
+{
+    std::string scenes;
+    const XmlNode* level = ChildWith(catalogue, u"LEVEL", u"number", "8");
+    if (!level)
+        return {};
+    for (const auto& photo : level->Children()) {
+        if (photo->HasAttribute(u"bonus"))
+            continue;
+        scenes += "<scene status=\"3\" number=\"" + Attribute(*photo, u"number") + "\" level=\"8\" title=\"" +
+                  Attribute(*photo, u"scene") + "\" items=\"" + Attribute(*photo, u"items") +
+                  "\" difficulty=\"0.5\" replay=\"0\"/>";
+    }
+    return "<root currentprofile=\"Ada\" version=\"26\"><profile name=\"Ada\" page=\"16\" bluebirds=\"0\" "
+           "introSeen=\"1\" tableauxSeen=\"0\" relaxed=\"1\" bouquet=\"0\" cake=\"0\" gown=\"0\" gift=\"0\" "
+           "honeymoonitems=\"0\" musicvolume=\"0.5\" ambientvolume=\"0.5\" effectsvolume=\"0.5\">" +
+           scenes + "</profile></root>";
+}
+
+constexpr int kStoryReady = 300; // the intro has handed over and the story's tutorial is open
+constexpr int kReveal = 90;      // the three choices fade in one after the other
+constexpr int kNextPage = 300;   // the arrow flies, the veil falls, the next page shows, the veil lifts
+
+void Click(std::string& script, int at, Point p)
+{
+    script += "at " + std::to_string(at) + " down " + std::to_string(p.x) + " " + std::to_string(p.y) + "\n";
+    script += "at " + std::to_string(at + 2) + " up " + std::to_string(p.x) + " " + std::to_string(p.y) + "\n";
+}
+
+TEST(PlayStory, TheLevelsStoryIsPlayedToItsEndByItsChoices)
+{
+    const auto catalogue = ReadSourceXml("data/input/Levels/levels.xml");
+    const auto story = ReadSourceXml("data/input/Story/story.xml");
+    const auto screens = ReadSourceXml("data/ui/Definitions/StoryScreens.xml");
+    const auto tutorials = ReadSourceXml("data/ui/Definitions/BoardScreens.xml");
+    ASSERT_TRUE(catalogue && story && screens && tutorials);
+
+    // Where the player clicks: the middle of each button and choice frame.
+    const Point okCorner = Placed(*tutorials, "Story_TutorialDialog", "okButton");
+    const Point ok{okCorner.x + 85, okCorner.y + 23};
+    const Point nextCorner = Placed(*screens, "StoryLayout", "showChoicesButton");
+    const Point next{nextCorner.x + 85, nextCorner.y + 23};
+    const Point endCorner = Placed(*screens, "StoryLayout", "endGameButton");
+    const Point end{endCorner.x + 85, endCorner.y + 23};
+    std::vector<Point> options;
+    for (int i = 1; i <= 3; ++i) {
+        const Point corner = Placed(*screens, "StoryLayout", "option" + std::to_string(i));
+        options.push_back({corner.x + 85, corner.y + 60});
+    }
+
+    // The path through level 8's story: the first choice, then the second, and so on in turn.
+    const XmlNode* start = ChildWith(*story, u"LEVEL", u"LEVEL", "8");
+    ASSERT_NE(start, nullptr);
+    std::vector<std::string> path{Attribute(*start, u"STARTNODE")};
+    std::vector<int> chosen;
+    for (;;) {
+        const XmlNode* segment = ChildWith(*story, u"SEGMENT", u"ID", path.back());
+        ASSERT_NE(segment, nullptr) << path.back();
+        std::vector<std::string> choices;
+        for (const auto& choice : segment->Children())
+            choices.push_back(Attribute(*choice, u"ID"));
+        if (choices.empty())
+            break;
+        ASSERT_EQ(choices.size(), 3u) << path.back();
+        chosen.push_back(static_cast<int>(chosen.size() % 3));
+        path.push_back(choices[static_cast<size_t>(chosen.back())]);
+        ASSERT_LT(path.size(), 10u) << "the story loops";
+    }
+    ASSERT_GE(chosen.size(), 2u);
+
+    std::string script;
+    Click(script, kStoryReady, ok);
+    int at = kStoryReady + 30;
+    script += "at " + std::to_string(at - 2) + " shot reading.png\n";
+    for (const int choice : chosen) {
+        Click(script, at, next);
+        Click(script, at + kReveal, options[static_cast<size_t>(choice)]);
+        at += kReveal + kNextPage;
+    }
+    script += "at " + std::to_string(at) + " shot ending.png\n";
+    Click(script, at + 10, end);
+    script += "at " + std::to_string(at + 60) + " quit\n";
+
+    const PlayResult run = PlayRunner("story-to-the-end").Seed(5).StartingSave(PlayerOnLevel8(*catalogue)).Run(script);
+    ASSERT_TRUE(run.ExitedCleanly()) << run.Describe();
+
+    // The story's tutorial was shown, once.
+    int tutorialsShown = 0;
+    for (const auto& report : run.Reports("screen"))
+        tutorialsShown += !report.empty() && report.back() == "Story_TutorialDialog";
+    EXPECT_EQ(tutorialsShown, 1) << run.Describe();
+
+    const auto save = run.LoadSave();
+    ASSERT_NE(save, nullptr) << run.Describe();
+    const XmlNode* profile = ChildWith(*save, u"profile", u"name", "Ada");
+    ASSERT_NE(profile, nullptr);
+    // The end of the story marks the level played and opens the next one; nothing is left to
+    // continue.
+    const XmlNode* level8 = ChildWith(*profile, u"level", u"number", "8");
+    ASSERT_NE(level8, nullptr);
+    EXPECT_EQ(Attribute(*level8, u"bonusplayed"), "1") << run.Describe();
+    EXPECT_EQ(profile->FindChild(u"storygame"), nullptr);
+    const XmlNode* level9 = ChildWith(*catalogue, u"LEVEL", u"number", "9");
+    ASSERT_NE(level9, nullptr);
+    for (const auto& photo : level9->Children()) {
+        const XmlNode* scene = ChildWith(*profile, u"scene", u"number", Attribute(*photo, u"number"));
+        ASSERT_NE(scene, nullptr);
+        EXPECT_NE(Attribute(*scene, u"status"), "2") << "scene " << Attribute(*photo, u"number") << " still locked";
+    }
+}
+
+} // namespace
