@@ -16,6 +16,7 @@
 #include "game/screens/UIScreenMgr.h"
 #include "game/story/StoryMiniGame.h"
 #include "tests/game/screens/UIScreenTestSupport.h"
+#include "tests/support/TestEnvironment.h"
 
 using namespace QuillEngine;
 
@@ -361,6 +362,59 @@ TEST_F(StoryRunTest, TheClosingTextAndSubtitleFollowTheLevel)
     EXPECT_EQ(TextOf("endText"), u"See you at the wedding!");
     EXPECT_TRUE(Child("endGameButton").Resolve()->GetVisible());
     EXPECT_FALSE(Child("text2").Resolve()->GetVisible());
+}
+
+} // namespace
+
+namespace {
+
+// The shipped story: it loads whole, every choice leads somewhere, every picture exists, every
+// path ends, and each story level of the catalogue has its own start.
+TEST(StoryContentTest, TheShippedStoryIsWholeAndEveryPathEnds)
+{
+    const auto document = XmlNode::ParseDocument(QuillTest::ReadFile(QuillTest::SourceRoot() / "data/input/Story/story.xml"), false);
+    const auto catalogue = XmlNode::ParseDocument(QuillTest::ReadFile(QuillTest::SourceRoot() / "data/input/Levels/levels.xml"), false);
+    const auto screens = XmlNode::ParseDocument(QuillTest::ReadFile(QuillTest::SourceRoot() / "data/ui/Definitions/StoryScreens.xml"), false);
+    ASSERT_TRUE(document && catalogue && screens);
+    StoryMiniGame story(nullptr);
+    ASSERT_TRUE(story.LoadStory(*document));
+    ASSERT_GE(story.Segments().size(), 24u);
+
+    int32_t pictures = 0;
+    for (const auto& definition : screens->Children())
+        if (definition->GetStringAttribute(u"name", u"") == u"StoryChoicePics")
+            pictures = definition->GetIntAttribute(u"length", 0);
+    ASSERT_GT(pictures, 0);
+
+    std::vector<String> starts{u"intro"};
+    for (const auto& level : catalogue->Children())
+        for (const auto& photo : level->Children())
+            if (photo->HasAttribute(u"bonus") && photo->GetIntAttribute(u"bonus", -1) == 0) {
+                const String start = StoryMiniGame::StartSegmentFor(document.get(), level->GetIntAttribute(u"number", -1));
+                EXPECT_NE(start, u"intro") << "a story level without its own start: " << ToUtf8(level->GetStringAttribute(u"number", u""));
+                starts.push_back(start);
+            }
+    ASSERT_GE(starts.size(), 3u);
+
+    for (const auto& [id, segment] : story.Segments()) {
+        EXPECT_GE(segment->image, 1) << ToUtf8(id);
+        EXPECT_LE(segment->image, pictures) << ToUtf8(id);
+        for (const String& next : segment->choices)
+            EXPECT_NE(story.FindSegment(next), nullptr) << ToUtf8(id) << " -> " << ToUtf8(next);
+    }
+    // Every path from every start ends within a few pages.
+    for (const String& start : starts) {
+        std::vector<std::pair<String, int>> open{{start, 0}};
+        while (!open.empty()) {
+            const auto [id, depth] = open.back();
+            open.pop_back();
+            const StorySegment* segment = story.FindSegment(id);
+            ASSERT_NE(segment, nullptr) << ToUtf8(id);
+            ASSERT_LT(depth, 6) << "no end after " << ToUtf8(id);
+            for (const String& next : segment->choices)
+                open.emplace_back(next, depth + 1);
+        }
+    }
 }
 
 } // namespace
