@@ -1,6 +1,7 @@
 // Arbitrary bytes as an INI file: the reader itself, then the same bytes as "Splash.ini" read by
 // the splash library's settings (colours, numbers, the section cap).
 
+#include "fuzz/FuzzFolder.h"
 #include "platform/ini/IniFile.h"
 #include "splash/SplashLog.h"
 #include "splash/SplashSettings.h"
@@ -12,8 +13,6 @@
 #include <filesystem>
 #include <string>
 
-#include <unistd.h>
-
 namespace {
 
 std::string g_folder;
@@ -22,16 +21,8 @@ std::string g_folder;
 
 extern "C" int LLVMFuzzerInitialize(int*, char***)
 {
-    char pattern[] = "/tmp/fuzz-ini-XXXXXX";
-    const char* root = mkdtemp(pattern);
-    if (!root)
-        std::abort();
-    // The private folder goes when the run ends.
-    static const std::string kRoot = root;
-    std::atexit([] {
-        std::error_code ignored;
-        std::filesystem::remove_all(kRoot, ignored);
-    });
+    const std::string folder = QuillFuzz::MakeRunFolder("ini");
+    const char* root = folder.c_str();
     g_folder = std::string(root) + "/";
     return 0;
 }

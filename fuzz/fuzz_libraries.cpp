@@ -9,6 +9,7 @@
 #include "engine/core/xml/XmlCache.h"
 #include "engine/core/xml/XmlNode.h"
 #include "engine/graphics/scene/DefinitionLibrary.h"
+#include "fuzz/FuzzFolder.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -16,8 +17,6 @@
 #include <cstdlib>
 #include <filesystem>
 #include <string>
-
-#include <unistd.h>
 
 using namespace QuillEngine;
 
@@ -43,16 +42,8 @@ void Put(const std::string& name, const std::string& text)
 
 extern "C" int LLVMFuzzerInitialize(int*, char***)
 {
-    char pattern[] = "/tmp/fuzz-libraries-XXXXXX";
-    const char* root = mkdtemp(pattern);
-    if (!root)
-        std::abort();
-    // The private folder goes when the run ends.
-    static const std::string kRoot = root;
-    std::atexit([] {
-        std::error_code ignored;
-        std::filesystem::remove_all(kRoot, ignored);
-    });
+    const std::string folder = QuillFuzz::MakeRunFolder("libraries");
+    const char* root = folder.c_str();
     g_folder = std::string(root) + "/";
     Put("Cake.xml", "<Library><Definition type=\"image\" name=\"Cake\" src=\"Pictures\\Cake.png\" "
                     "bi=\"8 8 8 8 0 0 0 0\"/></Library>");

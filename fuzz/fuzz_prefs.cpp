@@ -8,15 +8,14 @@
 #include "engine/core/prefs/UserData.h"
 #include "engine/core/strings/EngineString.h"
 #include "engine/core/xml/XmlNode.h"
+#include "fuzz/FuzzFolder.h"
 
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
-#include <filesystem>
 #include <cstring>
+#include <filesystem>
 #include <string>
-
-#include <unistd.h>
 
 using namespace QuillEngine;
 
@@ -28,16 +27,8 @@ UserDataFolders* g_store = nullptr;
 
 extern "C" int LLVMFuzzerInitialize(int*, char***)
 {
-    char pattern[] = "/tmp/fuzz-prefs-XXXXXX";
-    const char* root = mkdtemp(pattern);
-    if (!root)
-        std::abort();
-    // The private folder goes when the run ends.
-    static const std::string kRoot = root;
-    std::atexit([] {
-        std::error_code ignored;
-        std::filesystem::remove_all(kRoot, ignored);
-    });
+    const std::string folder = QuillFuzz::MakeRunFolder("prefs");
+    const char* root = folder.c_str();
     setenv("XDG_DATA_HOME", root, 1);
     setenv("XDG_CONFIG_HOME", root, 1);
     g_store = new UserDataFolders(u"Fuzz", u"Velvet Aisle");
@@ -69,7 +60,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         return 0;
     }
     SystemPrefs prefs{};
-    const PrefsSource source = LoadSystemPrefs(*g_store, [] { return nullptr; }, prefs);
+    const PrefsSource source = LoadSystemPrefs(
+        *g_store, [] { return nullptr; }, prefs);
     // A file that was accepted must read back the same once written out again.
     if (source == PrefsSource::UserFile) {
         std::unique_ptr<XmlNode> built = BuildPrefs(prefs);

@@ -9,6 +9,7 @@
 #include "engine/core/prefs/UserData.h"
 #include "engine/core/strings/EngineString.h"
 #include "engine/core/xml/XmlNode.h"
+#include "fuzz/FuzzFolder.h"
 #include "game/profile/ProfileMgr.h"
 
 #include <cstddef>
@@ -16,8 +17,6 @@
 #include <cstdlib>
 #include <filesystem>
 #include <string>
-
-#include <unistd.h>
 
 using namespace QuillEngine;
 namespace fs = std::filesystem;
@@ -31,16 +30,8 @@ fs::path g_folder;
 
 extern "C" int LLVMFuzzerInitialize(int*, char***)
 {
-    char pattern[] = "/tmp/fuzz-save-XXXXXX";
-    const char* root = mkdtemp(pattern);
-    if (!root)
-        std::abort();
-    // The private folder goes when the run ends.
-    static const std::string kRoot = root;
-    std::atexit([] {
-        std::error_code ignored;
-        std::filesystem::remove_all(kRoot, ignored);
-    });
+    const std::string folder = QuillFuzz::MakeRunFolder("save");
+    const char* root = folder.c_str();
     setenv("XDG_DATA_HOME", root, 1);
     setenv("XDG_CONFIG_HOME", root, 1);
     g_store = new UserDataFolders(u"Fuzz", u"Velvet Aisle");

@@ -6,6 +6,7 @@
 #include "engine/core/strings/EngineString.h"
 #include "engine/core/strings/StringTable.h"
 #include "engine/core/xml/XmlCache.h"
+#include "fuzz/FuzzFolder.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -13,8 +14,6 @@
 #include <cstdlib>
 #include <filesystem>
 #include <string>
-
-#include <unistd.h>
 
 using namespace QuillEngine;
 
@@ -26,16 +25,8 @@ std::string g_folder;
 
 extern "C" int LLVMFuzzerInitialize(int*, char***)
 {
-    char pattern[] = "/tmp/fuzz-strings-XXXXXX";
-    const char* root = mkdtemp(pattern);
-    if (!root)
-        std::abort();
-    // The private folder goes when the run ends.
-    static const std::string kRoot = root;
-    std::atexit([] {
-        std::error_code ignored;
-        std::filesystem::remove_all(kRoot, ignored);
-    });
+    const std::string folder = QuillFuzz::MakeRunFolder("strings");
+    const char* root = folder.c_str();
     g_folder = std::string(root) + "/";
     return 0;
 }

@@ -17,11 +17,11 @@
 
 #include "engine/app/EngineManager.h"
 #include "engine/core/CrashHandler.h"
-#include "engine/graphics/render/RenderManager.h"
-#include "engine/graphics/scene/UserInterface.h"
 #include "engine/core/resources/ResourceCache.h"
+#include "engine/graphics/render/RenderManager.h"
 #include "engine/graphics/scene/Instance_Image.h"
 #include "engine/graphics/scene/Instance_Movie.h"
+#include "engine/graphics/scene/UserInterface.h"
 #include "game/app/Game.h"
 #include "game/app/SimpleGame.h"
 #include "game/board/Board.h"
@@ -65,7 +65,8 @@ int main(int argc, char** argv)
     if (CrashHandler::RunHelperIfRequested(argc, argv, &QuillPlatform::ShowMessageBox))
         return 1;
     // Headless and private: no window on screen, no sound device, a home of its own.
-    const std::filesystem::path home = std::filesystem::temp_directory_path() / ("bench_board-" + std::to_string(::getpid()));
+    const std::filesystem::path home =
+        std::filesystem::temp_directory_path() / ("bench_board-" + std::to_string(::getpid()));
     std::filesystem::create_directories(home);
     setenv("HOME", home.c_str(), 1);
     setenv("XDG_DATA_HOME", (home / "data").c_str(), 1);

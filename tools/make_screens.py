@@ -64,7 +64,7 @@ def write(name, header, movies, images=()):
 pictures = [("UI_Panel", "Panel.png"), ("UI_DialogSmall", "DialogSmall.png"), ("UI_DialogLarge", "DialogLarge.png"),
             ("UI_ModalBkg", "ModalBkg.png"), ("UI_PauseOverlay", "PauseOverlay.png"), ("UI_HintArrow", "HintArrow.png"),
             ("UI_Bluebird", "Bluebird.png"), ("UI_Clock", "Clock.png"), ("UI_Checkmark", "Checkmark.png"),
-            ("UI_FoundStrike", "FoundStrike.png")]
+            ("UI_FoundStrike", "FoundStrike.png"), ("UI_ShelfPrize", "ShelfPrize.png"), ("UI_ShelfSlot", "ShelfSlot.png")]
 for base in ("ButtonRose", "ButtonSage", "HintButton", "MenuButton"):
     for i in range(3):
         pictures.append((f"UI_{base}{i}", f"{base}_{i}.png"))
@@ -182,7 +182,31 @@ for name in tutorials:
     m = dialog(name, True, "")
     buttons(m, [("okButton", "ButtonRose")])
     screens.append(m)
-write("BoardScreens.xml", "The board's panel, its menu, tutorial and end-of-scene dialogs.", screens)
+# The card game's side panel: clock, the shelf of honeymoon prizes (a slot every 55 px from y = 160,
+# where the match sparks fly), hint, menu, pause and album.
+p = Movie("ConPanel", comment="The card game's side panel: clock, prize shelf, hint, menu, pause and album.")
+p.image("UI_Panel", "card", 0, 0)
+p.image("UI_Clock", "clockIcon", 12, 16)
+p.text("clock", 54, 22, 80, 28, "", 22, INK, align="left", bold=1)
+p.text("heading", 8, 62, 128, 24, "Honeymoon", 18, ROSE, face="Velvet Title")
+for k in range(5):
+    p.image("UI_ShelfSlot", f"slot{k}", 75, 160 + 55 * k, regx=24, regy=24)
+    p.image("UI_ShelfPrize", f"prize{k}", 75, 160 + 55 * k, regx=60, regy=60, sx=0.4, sy=0.4)
+p.child("HintButton", "hintButton", 8, 426)
+p.child("MenuButton", "menuButton", 72, 426)
+p.text("hintCount", 8, 492, 64, 20, "", 14, INK)
+p.text("menuLabel", 72, 492, 64, 20, "Menu", 14, INK)
+p.child("ButtonSage", "pauseButton", 12, 518, 0.7, 0.7)
+p.child("ButtonRose", "albumButton", 12, 556, 0.7, 0.7)
+screens.append(p)
+
+m = dialog("Con_WinDialog", True, "Every pair found!")
+buttons(m, [("okButton", "ButtonRose")])
+screens.append(m)
+m = dialog("Con_LoseDialog", False, "Out of time")
+buttons(m, [("okButton", "ButtonRose")])
+screens.append(m)
+write("BoardScreens.xml", "The board's and the card game's panels, their menu, tutorial and end-of-game dialogs.", screens)
 
 # --- menus -------------------------------------------------------------------------------
 menus = []

@@ -23,6 +23,10 @@ char g_message[kMaxMessageChars * 3 + 1];
 char g_caption[256];
 char* g_argv[5];
 int g_waitLimitMs = 5 * 60 * 1000;
+// The helper is the program itself started again with the helper argument: only a program whose
+// main answers that argument (it called RunHelperIfRequested) may be started so. Any other would
+// run in full again, crash again and start another copy, without end.
+std::atomic<bool> g_helperAnswers{false};
 
 void CopyTruncated(char* out, size_t capacity, const std::string& text)
 {
@@ -87,6 +91,7 @@ void CrashHandler::SetWindowName(StringView windowName)
 
 void CrashHandler::SetHelperProgram(const std::string& path)
 {
+    g_helperAnswers = true;
     CopyTruncated(g_program, sizeof(g_program), path);
 }
 
@@ -106,12 +111,16 @@ void CrashHandler::OnFatal(int signalNumber)
         } catch (...) {
         }
     }
-    QuillPlatform::RunHelperProcess(g_program, g_argv, g_waitLimitMs);
+    if (g_helperAnswers.load())
+        QuillPlatform::RunHelperProcess(g_program, g_argv, g_waitLimitMs);
+    else
+        QuillPlatform::WriteErrorLine(g_message);
     QuillPlatform::DieBySignal(signalNumber);
 }
 
 bool CrashHandler::RunHelperIfRequested(int argc, char** argv, MessagePresenter presenter)
 {
+    g_helperAnswers = true;
     if (argc < 2 || std::strcmp(argv[1], kHelperArgument) != 0)
         return false;
     const std::string text = argc > 2 ? argv[2] : "";

@@ -29,7 +29,8 @@ public:
     static void SetWindowName(StringView windowName);
 
     // Called first thing in main(): when this process was started as the crash helper, shows the
-    // message and returns true (main then returns 0).
+    // message and returns true (main then returns 0). A program that never calls it is not
+    // started again as its own helper; its crash message goes to standard error.
     static bool RunHelperIfRequested(int argc, char** argv, MessagePresenter presenter = nullptr);
 
     // The built-in texts of the crash report (UTF-8); null for an unknown id.

@@ -1,13 +1,15 @@
 #include "game/app/Game.h"
 
+#include "engine/app/ScriptBridge.h"
 #include "engine/core/EngineRand.h"
 #include "engine/core/xml/XmlNode.h"
-#include "engine/app/ScriptBridge.h"
+#include "engine/core/strings/StringUtil.h"
 #include "engine/graphics/scene/Instance_Movie.h"
 #include "engine/graphics/scene/UserInterface.h"
 #include "engine/script/LuaValueRef.h"
-#include "game/app/BookSeam.h"
 #include "game/board/Board.h"
+#include "game/book/Book.h"
+#include "game/cards/ConBoard.h"
 #include "game/intro/Intro.h"
 #include "game/profile/Profile.h"
 #include "game/profile/ProfileMgr.h"
@@ -41,10 +43,8 @@ Game::Game(EngineLinks links) : m_links(std::move(links))
     m_screenMgr = std::make_unique<UIScreenMgr>(this, m_links.console);
     m_profileMgr = std::make_unique<ProfileMgr>(this, m_links.console);
     m_profileMgr->Load();
-    // Seam: the card game is a stand-in until it lands.
-    m_conBoard = std::make_unique<GameStateSeam>();
+    m_conBoard = std::make_unique<ConBoard>(this);
     m_storyGame = std::make_unique<StoryMiniGame>(this, m_links.console);
-    m_profileMgr->SetRunningGamesHook([this](Profile& profile) { StoreStoryGame(profile); });
     if (Audio* audio = Audio::Instance())
         audio->SetCallbackHandler(this);
     PlayNextMusic();
@@ -64,8 +64,6 @@ Game::~Game()
         UserInterface::Instance()->RemoveGlobalHandler(root);
     }
     m_board = nullptr;
-    m_profileMgr->SetRunningGamesHook(nullptr);
-    m_bookSeam.reset();
     m_book.reset();
     m_conBoard.reset();
     m_storyGame.reset();
@@ -89,14 +87,11 @@ void Game::OnEnter(int32_t state)
         }
         break;
     case GameState_Book:
-        // Seam: the book is a stand-in until it lands; meanwhile BookSeam takes the player
-        // from the book state straight into the scenes of the catalogue.
         if (m_book) {
             m_book->SetActive(true);
         } else {
-            m_book = std::make_unique<GameStateSeam>();
+            m_book = std::make_unique<Book>(this);
             m_book->Start(root);
-            m_bookSeam = std::make_unique<BookSeam>(*m_profileMgr);
         }
         break;
     case GameState_Board:
@@ -130,8 +125,9 @@ void Game::OnExit(int32_t state)
             m_board->SetActive(false);
         break;
     case GameState_Concentration:
-        // Seam: a card game under way is saved into the current profile
-        // (Profile::SetConcentrationState) here once the card game lands.
+        // A card game under way is kept in the current profile; the next entry takes it up.
+        if (Profile* profile = m_profileMgr->CurrentProfile())
+            m_conBoard->StoreInto(*profile);
         m_conBoard->Reset();
         break;
     case GameState_StoryGame:
@@ -158,17 +154,14 @@ void Game::OnUpdate(int32_t state)
     case GameState_Book:
         if (m_book)
             m_book->Update();
-        if (m_bookSeam)
-            m_bookSeam->Enter(*this);
         break;
     case GameState_Board:
         if (m_board && !m_board->IsInactive())
             m_board->Tick();
         break;
     case GameState_Concentration:
-        // Seam: the cards are updated after the board once the card game lands.
         if (!m_conBoard->IsInactive())
-            m_conBoard->Update();
+            m_conBoard->Tick();
         break;
     case GameState_StoryGame:
         m_storyGame->Update();
@@ -294,8 +287,16 @@ bool Game::MountPackageOnce(const String& name)
 {
     if (m_mountedPackages.count(name))
         return true;
-    if (!m_links.mountPackage || !m_links.mountPackage(name, name))
+    if (!m_links.mountPackage || !m_links.mountPackage(name, name)) {
+        if (m_links.showMessage && !m_reportedPackages.count(name)) {
+            m_reportedPackages.emplace(name, true);
+            m_links.showMessage("Velvet Aisle", "The scene \"" + ToUtf8(name) +
+                                                    ".dat\" beside the program is missing " +
+                                                    "or damaged, so that page of the album cannot be played. " +
+                                                    "Installing the game again restores it.");
+        }
         return false;
+    }
     m_mountedPackages.emplace(name, true);
     return true;
 }

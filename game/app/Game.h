@@ -7,11 +7,12 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <string>
 #include <vector>
 
+#include "engine/core/Singleton.h"
 #include "engine/core/audio/Audio.h"
 #include "engine/core/strings/EngineString.h"
-#include "engine/core/Singleton.h"
 #include "engine/graphics/scene/InstanceTree.h"
 #include "game/states/GameState.h"
 #include "game/states/StateMachine.h"
@@ -21,7 +22,8 @@ class Console;
 }
 
 class Board;
-class BookSeam;
+class Book;
+class ConBoard;
 class Intro;
 class Profile;
 class ProfileMgr;
@@ -42,10 +44,12 @@ public:
         std::function<bool()> isFullscreen;
         std::function<void(bool)> setFullscreen;
         std::function<void()> quit;
+        // A message for the player (caption, text); headless, it goes to standard error.
+        std::function<void(const std::string&, const std::string&)> showMessage;
     };
 
     static constexpr const char16_t* kMusicTracks[4] = {u"BackgroundSerenade", u"BackgroundRondeau",
-                                                         u"BackgroundCantilena", u"BackgroundNocturne"};
+                                                        u"BackgroundCantilena", u"BackgroundNocturne"};
     // The track played until the current profile has seen the intro.
     static constexpr int32_t kFirstTrack = 2;
 
@@ -61,7 +65,8 @@ public:
     int32_t LastMusicTrack() const { return m_lastTrack; }
     const QuillEngine::SoundPlayResult& CurrentMusic() const { return m_music; }
 
-    // Mounts the package `name` (package and folder both `name`) unless it was mounted before.
+    // Mounts the package `name` (package and folder both `name`) unless it was mounted before. A
+    // package that cannot be mounted is named to the player once.
     bool MountPackageOnce(const QuillEngine::String& name);
 
     UIScreenMgr* GetScreenMgr() const { return m_screenMgr.get(); }
@@ -72,8 +77,10 @@ public:
     void SetBoard(Board* board) { m_board = board; }
     Board* GetBoard() const { return m_board; }
     Intro* GetIntro() const { return m_intro.get(); }
-    GameStateSeam* GetBook() const { return m_book.get(); }
-    GameStateSeam* GetConBoard() const { return m_conBoard.get(); }
+    Book* GetBook() const { return m_book.get(); }
+    // The card game; the album enters it by asking for the card-game state.
+    ConBoard* GetConBoard() const { return m_conBoard.get(); }
+    // The story game; the album enters it by asking for the story-game state.
     StoryMiniGame* GetStoryGame() const { return m_storyGame.get(); }
     // Stores a story game under way into `profile` (what the game keeps when the player leaves
     // it, and what every save of the profiles takes along).
@@ -109,11 +116,11 @@ private:
 
     EngineLinks m_links;
     std::map<QuillEngine::String, bool> m_mountedPackages;
+    std::map<QuillEngine::String, bool> m_reportedPackages;
     Board* m_board = nullptr;
-    std::unique_ptr<GameStateSeam> m_book;
-    std::unique_ptr<BookSeam> m_bookSeam;
+    std::unique_ptr<Book> m_book;
     std::unique_ptr<Intro> m_intro;
-    std::unique_ptr<GameStateSeam> m_conBoard;
+    std::unique_ptr<ConBoard> m_conBoard;
     std::unique_ptr<StoryMiniGame> m_storyGame;
     std::unique_ptr<UIScreenMgr> m_screenMgr;
     std::unique_ptr<ProfileMgr> m_profileMgr;

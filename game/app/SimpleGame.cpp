@@ -17,8 +17,9 @@
 using namespace QuillEngine;
 
 const char16_t* const SimpleGame::kEffectFiles[12] = {
-    u"hinthint.xml", u"introEffect.xml", u"hinttrail.xml", u"bouquet.xml", u"pinkFlower.xml", u"yellowFlower.xml",
-    u"collect.xml",  u"match.xml",       u"explode.xml",   u"perfectcollect.xml", u"sparkle.xml", u"foundsparkle.xml",
+    u"hinthint.xml",   u"introEffect.xml",    u"hinttrail.xml", u"bouquet.xml",
+    u"pinkFlower.xml", u"yellowFlower.xml",   u"collect.xml",   u"match.xml",
+    u"explode.xml",    u"perfectcollect.xml", u"sparkle.xml",   u"foundsparkle.xml",
 };
 
 namespace {
@@ -84,6 +85,9 @@ bool SimpleGame::Init()
     links.isFullscreen = [engine = engine_] { return engine->IsFullscreen(); };
     links.setFullscreen = [engine = engine_](bool on) { engine->SetFullscreen(on); };
     links.quit = [engine = engine_] { engine->Quit(); };
+    links.showMessage = [](const std::string& caption, const std::string& text) {
+        QuillPlatform::ShowMessageBox(caption, text);
+    };
     game_ = std::make_unique<Game>(std::move(links));
     FeedbackReporter::ReportGameEvent();
     return true;
@@ -173,7 +177,7 @@ int RunGame(int argc, const char* const* argv)
         auto engine = std::make_unique<EngineManager>();
         SimpleGame game(engine.get());
         result = engine->Run(settings, &game);
-        engine.reset();   // the engine goes first, then the game object
+        engine.reset(); // the engine goes first, then the game object
     }
     switch (result) {
     case EngineManager::RunResult::QuitNormally:

@@ -29,12 +29,6 @@ constexpr ConsoleCommandEntry kCommands[] = {
     {u"ispy.settime", 1}, {u"ispy.win", 0}, {u"ispy.lose", 0}, {u"ispy.setfoundcount", 1}, {u"ispy.sethintcount", 1},
 };
 
-// 0 for an empty range, so a pick from nothing never divides by zero.
-uint32_t RandomInt(size_t count)
-{
-    return count == 0 ? 0 : static_cast<uint32_t>(Rand()) % static_cast<uint32_t>(count);
-}
-
 void PlayEffect(const char16_t* name)
 {
     if (Audio* audio = Audio::Instance())
@@ -45,11 +39,6 @@ Game* TheGame()
 {
     return Game::Instance();
 }
-
-// Hint arrow: from the top of the panel, bending at most this far right, over two seconds.
-constexpr BezierPoint kArrowStart{160.0f, 20.0f};
-constexpr float kArrowMaxControlX = 260.0f;
-constexpr float kArrowSeconds = 2.0f;
 
 } // namespace
 
@@ -97,6 +86,11 @@ FindListSplit FindListSplit::For(uint32_t wanted, float mix)
 }
 
 // --- the board ---
+
+uint32_t Board::RandomInt(size_t count)
+{
+    return count == 0 ? 0 : static_cast<uint32_t>(Rand()) % static_cast<uint32_t>(count);
+}
 
 Board::Board(IBoardOwner* owner, int32_t sceneNumber, String sceneName, String ambientSound)
     : m_owner(owner), m_ambientName(std::move(ambientSound)), m_sceneName(std::move(sceneName)),
@@ -218,9 +212,8 @@ void Board::Prepare()
             if (!item->IsBluebird())
                 continue;
             const String instanceName = item->GetInstanceName();
-            const bool waiting = std::any_of(record->bluebirds.begin(), record->bluebirds.end(), [&](const auto& e) {
-                return !e->found && e->name == instanceName;
-            });
+            const bool waiting = std::any_of(record->bluebirds.begin(), record->bluebirds.end(),
+                                             [&](const auto& e) { return !e->found && e->name == instanceName; });
             if (!waiting)
                 item->Hide();
             item->SetActive(true);
@@ -416,7 +409,8 @@ std::vector<Item*> Board::ItemsAt(float x, float y) const
             hits.push_back(item.get());
     }
     // The item drawn on top is tried first.
-    std::stable_sort(hits.begin(), hits.end(), [](const Item* a, const Item* b) { return a->SortKey() > b->SortKey(); });
+    std::stable_sort(hits.begin(), hits.end(),
+                     [](const Item* a, const Item* b) { return a->SortKey() > b->SortKey(); });
     return hits;
 }
 
@@ -467,43 +461,6 @@ void Board::ApplyTimePenalty()
     if (UIScreenMgr* screens = UIScreenMgr::Instance())
         screens->ScreenEvent(u"TimeLost", u"dummy");
     PlayEffect(u"TimeWarning");
-}
-
-void Board::UseHint()
-{
-    // Only a board in play spends a hint: a won or lost board must not fly an arrow and return
-    // to play.
-    if (GetState() != State_Playing)
-        return;
-    LevelRecord* level = CurrentLevel();
-    SceneRecord* record = Record();
-    if (!level || level->hints <= 0)
-        return;
-    --level->hints;
-    FeedbackReporter::ReportCountEvent("itemhint", Format(u"%d", {level->hints}));
-    if (!record)
-        return;
-    std::vector<const FindListEntry*> unfound;
-    for (const auto& entry : record->findList) {
-        if (!entry->found)
-            unfound.push_back(entry.get());
-    }
-    if (unfound.empty())
-        return;
-    const FindListEntry* chosen = unfound[RandomInt(unfound.size())];
-    for (const auto& item : m_items) {
-        if (item->IsVisible() && item->CompareName(chosen->group) == chosen->name) {
-            m_hintTarget = item.get();
-            SetState(State_HintFlying);
-            return;
-        }
-    }
-}
-
-void Board::ShowHintPrompt()
-{
-    if (UIScreenMgr* screens = UIScreenMgr::Instance())
-        screens->CallInScreen(UIISpyPanel::kName, u"HintHint");
 }
 
 void Board::CheckComplete()
@@ -615,69 +572,6 @@ void Board::OnUpdate(int32_t state)
     }
 }
 
-void Board::EnterHintFlight()
-{
-    PlayEffect(u"HintStart");
-    Instance_Movie* root = HandleEx::ResolveMovie(m_root);
-    if (root)
-        m_hintTrail = root->CreateParticleEmitter(u"hinttrail.xml", u"hinttrail", 170, 30);
-    const InstanceHandle arrow = m_root.CreateChild(u"HintArrowSprite", u"hinter");
-    Instance_Base* target = m_hintTarget ? HandleEx::ResolveInstance(m_hintTarget->GetInstance()) : nullptr;
-    if (!HandleEx::ResolveInstance(arrow) || !target) {
-        SetState(State_Playing);
-        return;
-    }
-    float left = 0, top = 0, right = 0, bottom = 0;
-    target->GetBounds(left, top, right, bottom);
-    const BezierPoint end{(left + right) * 0.5f, (top + bottom) * 0.5f};
-    const float controlX = std::min(kArrowStart.x - (kArrowStart.x - end.x) * 0.5f, kArrowMaxControlX);
-    m_hintPath = std::make_unique<BezierPath>(kArrowStart, BezierPoint{controlX, 0.0f}, end, kArrowSeconds);
-    m_hintScalePath = std::make_unique<BezierPath>(BezierPoint{1, 1}, BezierPoint{1, 1}, BezierPoint{1, 1}, kArrowSeconds);
-    arrow.SetPosition(kArrowStart.x, kArrowStart.y);
-    arrow.SetScale(0.01f, 0.01f);
-    m_hintTrail.SetPosition(170.0f, 30.0f);
-    m_arrowPrevious = kArrowStart;
-}
-
-void Board::StepHintFlight()
-{
-    Instance_Movie* root = HandleEx::ResolveMovie(m_root);
-    const InstanceHandle arrow = root ? root->FindChild(u"hinter") : InstanceHandle();
-    if (!HandleEx::ResolveInstance(arrow) || !m_hintPath) {
-        SetState(State_Playing);
-        return;
-    }
-    BezierPoint p;
-    if (m_hintPath->Step(p)) {
-        BezierPoint scale{1, 1};
-        if (!m_hintScalePath->Step(scale))
-            scale = {1, 1};
-        arrow.SetPosition(p.x, p.y);
-        arrow.SetScale(scale.x, scale.y);
-        arrow.SetRotation(std::atan2(p.y - m_arrowPrevious.y, p.x - m_arrowPrevious.x) - 3.14f);
-        m_hintTrail.SetPosition(p.x + 5.0f, p.y - 5.0f);
-        m_arrowPrevious = p;
-        return;
-    }
-    if (m_hintTarget)
-        m_hintTarget->StartSparkle();
-    SetState(State_Playing);
-}
-
-void Board::LeaveHintFlight()
-{
-    PlayEffect(u"HintEnd");
-    m_hintPath.reset();
-    m_hintScalePath.reset();
-    m_hintTarget = nullptr;
-    if (Instance_Movie* root = HandleEx::ResolveMovie(m_root)) {
-        const InstanceHandle arrow = root->FindChild(u"hinter");
-        if (HandleEx::ResolveInstance(arrow))
-            arrow.Delete(true);
-    }
-    m_hintTrail.Stop();
-}
-
 void Board::EnterWon()
 {
     Profile* profile = CurrentProfile();
@@ -724,7 +618,8 @@ void Board::StepWon()
         return;
     float width = 0, height = 0;
     scene->GetSize(width, height);
-    scene->CreateParticleEmitter(u"collect.xml", u"collect", static_cast<int32_t>(RandomInt(size_t(std::max(width, 0.0f)))),
+    scene->CreateParticleEmitter(u"collect.xml", u"collect",
+                                 static_cast<int32_t>(RandomInt(size_t(std::max(width, 0.0f)))),
                                  static_cast<int32_t>(RandomInt(size_t(std::max(height, 0.0f)))));
 }
 

@@ -99,6 +99,10 @@ public:
     void OnBadClick(const QuillEngine::String& name, float x, float y);
     void ApplyTimePenalty();
 
+    // A random index below `count`; 0 for an empty range, so a pick from nothing never divides by
+    // zero.
+    static uint32_t RandomInt(size_t count);
+
     bool IsLoaded() const { return m_loaded; }
     bool IsInactive() const { return GetState() == State_Inactive; }
     int32_t SceneNumber() const { return m_sceneNumber; }

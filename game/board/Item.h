@@ -63,6 +63,9 @@ public:
     // One step of the found animation.
     void Tick() { StateMachine::Update(); }
 
+    // IInstanceEventHandler's per-step hook is not the state hook of that name.
+    using QuillEngine::IInstanceEventHandler::OnUpdate;
+
     // Tests: an alpha mask of the given size, as if read from the picture.
     void SetMask(std::unique_ptr<uint32_t[]> mask, int32_t width, int32_t height);
 

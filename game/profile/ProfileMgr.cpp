@@ -158,8 +158,6 @@ bool ProfileMgr::WriteFile()
     m_highScores.Save(&root);
     if (m_book && m_current)
         m_book->StoreRunningGames(*m_current);
-    if (m_runningGames && m_current)
-        m_runningGames(*m_current);
     for (const auto& profile : m_profiles)
         profile->Save(&root);
     return store->SaveXml(kSaveFileName, false, &root);

@@ -20,8 +20,8 @@
 
 class Game;
 
-// Seam: what the profiles ask of the story book and the running sub-games, until the book, the
-// card game and the story game land. Without a link these steps are skipped.
+// What the profiles ask of the album and the running sub-games (the book answers). Without a link
+// these steps are skipped.
 class IProfileBookLink {
 public:
     virtual ~IProfileBookLink() = default;
@@ -95,6 +95,7 @@ public:
     void AddLevelTemplate(const QuillEngine::String& key, float time, float bonusTime, int32_t maxItems, int32_t number,
                           bool crisis);
     LevelRecord* FindLevelTemplate(int32_t number) const;
+    size_t LevelTemplateCount() const { return m_levelTemplates.size(); }
     void OpenNextLevel();
 
     Profile* CurrentProfile() const { return m_current; }
@@ -104,9 +105,6 @@ public:
 
     void SetBookLink(IProfileBookLink* link) { m_book = link; }
     IProfileBookLink* BookLink() const { return m_book; }
-    // Before every save: the game stores the mini-game under way into the current profile.
-    using RunningGamesHook = std::function<void(Profile& current)>;
-    void SetRunningGamesHook(RunningGamesHook hook) { m_runningGames = std::move(hook); }
 
     void OnConsoleCommand(const std::vector<QuillEngine::String>& arguments,
                           const QuillEngine::Handle& instance) override;
@@ -125,7 +123,6 @@ private:
     std::vector<std::unique_ptr<LevelRecord>> m_levelTemplates;
     HighScores m_highScores;
     IProfileBookLink* m_book = nullptr;
-    RunningGamesHook m_runningGames;
     QuillEngine::ConsoleCommands m_commands;
     int m_updateDepth = 0;
     bool m_saving = false;

@@ -84,6 +84,22 @@ void RemoveFatalSignalHandlers()
     g_installed = false;
 }
 
+void WriteErrorLine(const char* text)
+{
+    size_t length = 0;
+    while (text[length] != '\0')
+        ++length;
+    while (length > 0) {
+        const ssize_t written = write(STDERR_FILENO, text, length);
+        if (written <= 0)
+            return;
+        text += written;
+        length -= static_cast<size_t>(written);
+    }
+    const char end = '\n';
+    [[maybe_unused]] const ssize_t ignored = write(STDERR_FILENO, &end, 1);
+}
+
 bool RunHelperProcess(const char* program, char* const argv[], int waitMs)
 {
     // _Fork runs no atfork handlers and is async-signal-safe, unlike fork.

@@ -23,6 +23,9 @@ void RemoveFatalSignalHandlers();
 // is left alone.
 bool RunHelperProcess(const char* program, char* const argv[], int waitMs);
 
+// Writes `text` and a line end to standard error with plain writes (async-signal-safe).
+void WriteErrorLine(const char* text);
+
 // Default disposition, unblocked, raised: the process ends by `signalNumber`, so its exit status
 // shows the signal.
 [[noreturn]] void DieBySignal(int signalNumber);

@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include <set>
+
 #include <filesystem>
 #include <string>
 
@@ -162,4 +164,45 @@ TEST_F(AudioGlobalsFixture, SoundObjectsReachTheirChannel)
     // Any table holding a sound object's pointer reaches that sound.
     EXPECT_EQ(Run("SoundMetaTable.Stop({__object = snd.__object})"), "");
     EXPECT_FALSE(played.IsPlaying());
+}
+
+// Every method of a sound object, walked from a table: each row calls one from a script and checks
+// its effect; the rows must name every method SoundMetaTable holds.
+TEST_F(AudioGlobalsFixture, EverySoundMethodExistsAndActs)
+{
+    const SoundHandle played = audio.PlaySound(u"Caf\u00E9", true);
+    ASSERT_TRUE(played.IsValid());
+    manager->GetState()->GetGlobals().SetValue("snd", manager->CreateSoundObject(played));
+    const std::vector<std::pair<std::string, std::string>> rows = {
+        {"IsPlaying", "assert(snd:IsPlaying() == true)"},
+        {"SetVolume", "snd:SetVolume(0.5)"},
+        {"SetFrequency", "snd:SetFrequency(22050)"},
+        {"GetFrequency", "assert(snd:GetFrequency() == 22050)"},
+        {"SetPosition", "assert(snd:SetPosition(0.5) == true)"},
+        {"GetPosition", "local p = snd:GetPosition() assert(p > 0.49 and p < 0.51)"},
+        {"SetupEQs", "assert(snd:SetupEQs(2) == true)"},
+        {"SetEQGain", "assert(snd:SetEQGain(1, 0.5) == true and snd:SetEQGain(5, 0.5) == false)"},
+        {"SetLoopPoints", "assert(snd:SetLoopPoints(0.1, 0.9) == true)"},
+        {"SetLoopCount", "assert(snd:SetLoopCount(2) == true)"},
+        {"GetFFTSpectrum", "local t = snd:GetFFTSpectrum(64, 0) assert(type(t) == 'table' and table.getn(t) == 64)"},
+        {"Stop", "snd:Stop() assert(snd:IsPlaying() == false)"},
+    };
+    std::set<std::string> named;
+    for (const auto& [method, script] : rows) {
+        SCOPED_TRACE(method);
+        named.insert(method);
+        EXPECT_EQ(Run(script.c_str()), "");
+        if (method == "SetVolume") {
+            EXPECT_NEAR(Mix(), 0.25f, 2e-3f) << "a half-loud sound of level 0.5";
+        }
+    }
+    EXPECT_FALSE(played.IsPlaying());
+    Run("names = '' for k, v in pairs(SoundMetaTable) do if type(v) == 'function' then names = names .. k .. ' ' end "
+        "end");
+    std::set<std::string> held;
+    const std::string all = manager->GetGlobalString("names") ? manager->GetGlobalString("names") : "";
+    size_t start = 0;
+    for (size_t blank; (blank = all.find(' ', start)) != std::string::npos; start = blank + 1)
+        held.insert(all.substr(start, blank - start));
+    EXPECT_EQ(held, named);
 }

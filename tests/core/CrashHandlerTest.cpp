@@ -178,3 +178,18 @@ TEST(CrashHandlerDeathTest, AHelperThatHangsIsNotWaitedForWithoutBound)
         ::testing::KilledBySignal(SIGSEGV), "cleanup-ran");
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(4));
 }
+
+// A program whose main never answers the helper argument is not started again as its own helper
+// (it would run in full, crash again and start another copy without end): the message goes to
+// standard error instead.
+TEST(CrashHandlerDeathTest, AProgramThatCannotBeItsOwnHelperWritesTheMessageInstead)
+{
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            CrashHandler::Install(&Cleanup);
+            CrashHandler::SetWindowName(u"Velvet Test");
+            Segfault();
+        },
+        ::testing::KilledBySignal(SIGSEGV), "cleanup-ran\nWe're sorry, but Velvet Test has encountered a critical");
+}

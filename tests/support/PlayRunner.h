@@ -71,7 +71,8 @@ private:
     std::string name_;
     bool hasSeed_ = true;
     uint32_t seed_ = 1;
-    std::chrono::milliseconds timeout_{10000};
+    // Generous: the sanitizer build and a busy machine run the program several times slower.
+    std::chrono::milliseconds timeout_{180000};
     std::vector<std::string> arguments_;
     std::string startingSave_;
 };

@@ -43,8 +43,9 @@ struct InstanceCommand {
     bool imagesOnly = false;
 };
 
-// Seam: what the console needs from the scene (instance paths below the root movie) until the
-// instance tree lands. Without a link, no line names an instance.
+// What the console needs from the scene (instance paths below the root movie); the instance
+// commands of the graphics layer provide it, so the console stays below graphics. Without a link,
+// no line names an instance.
 class IConsoleSceneLink {
 public:
     virtual ~IConsoleSceneLink() = default;

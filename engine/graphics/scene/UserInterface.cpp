@@ -196,10 +196,11 @@ void UserInterface::UpdateHover(bool noHitTest)
         if (IInstanceEventHandler* handler = HandlerOf(movie))
             handler->OnMouseLeave(movie);
         CallScript(movie, "OnMouseLeave");
-        // A movie pressed with a button still down hears of that button's release outside it.
+        // A movie the pointer leaves while a button is down hears of that button's release
+        // outside it, whether or not it took the press: a button dragged across resets its look.
         if (movie.Resolve())
             for (int32_t button = 0; button < kButtons; ++button)
-                if (ButtonDown(button) && Contains(pressed_[button], movie))
+                if (ButtonDown(button))
                     AddUnique(outside_[button], movie);
     }
 

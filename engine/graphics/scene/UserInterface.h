@@ -146,8 +146,8 @@ public:
     };
     void SetOverlayDrawer(IOverlayDrawer* drawer) { overlayDrawer_ = drawer; }
 
-    // Seam: Ctrl+right-click inspects each hovered, input-enabled movie instead of pressing it;
-    // the instance console commands install the printer when they land.
+    // Ctrl+right-click inspects each hovered, input-enabled movie instead of pressing it; the
+    // engine object installs the instance commands' printer.
     void SetInspector(std::function<void(const InstanceHandle&)> inspector) { inspector_ = std::move(inspector); }
 
     // The script side of the instances, installed by the engine object: the handlers of a movie's

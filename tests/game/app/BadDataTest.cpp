@@ -10,6 +10,7 @@
 #include <sys/wait.h>
 
 #include "platform/system/Process.h"
+#include "tests/game/play/PlayData.h"
 #include "tests/support/TestEnvironment.h"
 
 namespace fs = std::filesystem;
@@ -40,13 +41,13 @@ protected:
         QuillTest::WriteFile(prefs, "the player's settings");
     }
 
-    Outcome Run(int seconds = 60, const std::string& arguments = std::string())
+    Outcome Run(int seconds = 60, const std::string& arguments = std::string(), const std::string& extraEnv = {})
     {
-        const std::string env = "HOME='" + root.string() + "' XDG_DATA_HOME='" + (root / "data").string() +
+        const std::string env = extraEnv + " HOME='" + root.string() + "' XDG_DATA_HOME='" + (root / "data").string() +
                                 "' XDG_CONFIG_HOME='" + (root / "config").string() + "' XDG_RUNTIME_DIR='" +
                                 root.string() + "' SDL_VIDEODRIVER=offscreen SDL_AUDIODRIVER=dummy ";
-        const std::string cmd = env + "timeout " + std::to_string(seconds) + " '" +
-                                (program / "VelvetAisle").string() + "' " + arguments + " 2>&1";
+        const std::string cmd = env + "timeout " + std::to_string(seconds) + " '" + (program / "VelvetAisle").string() +
+                                "' " + arguments + " 2>&1";
         Outcome outcome;
         FILE* out = popen(cmd.c_str(), "r");
         if (!out)
@@ -129,3 +130,26 @@ TEST_F(BadDataTest, ScriptWithASyntaxErrorIsNamedAndTheGamePlaysOn)
 }
 
 } // namespace
+
+// A scene package missing beside the program: the player who opens its photo is told which file
+// is missing, once, and stays in the album instead of entering an empty scene.
+TEST_F(BadDataTest, AMissingScenePackageIsNamedAndTheAlbumStaysOpen)
+{
+    fs::remove(save);
+    ASSERT_FALSE(fs::exists(program / "Boutique.dat"));
+    const fs::path script = root / "play.txt";
+    QuillTest::WriteFile(script, PlayData::AlbumToFirstScene() +
+                                     PlayData::ClickAt(PlayData::kPhotoClick + 30, 400, 300) + "at " +
+                                     std::to_string(PlayData::kFirstSceneOpen + 60) + " quit\n");
+    const fs::path feedback = root / "feedback.txt";
+    const Outcome outcome =
+        Run(60, "", "QUILL_PLAY_SCRIPT='" + script.string() + "' QUILL_FEEDBACK_LOG='" + feedback.string() + "'");
+    ASSERT_TRUE(WIFEXITED(outcome.status)) << outcome.output;
+    EXPECT_EQ(WEXITSTATUS(outcome.status), 0) << outcome.output;
+    const size_t at = outcome.output.find("\"Boutique.dat\" beside the program is missing");
+    EXPECT_NE(at, std::string::npos) << outcome.output;
+    EXPECT_EQ(outcome.output.find("Boutique.dat", at + 16), std::string::npos) << "said twice: " << outcome.output;
+    const std::string reports = QuillTest::ReadFile(feedback);
+    EXPECT_NE(reports.find("Book_TutorialDialog"), std::string::npos) << reports;
+    EXPECT_EQ(reports.find("ISpyPanel"), std::string::npos) << "an empty scene was entered: " << reports;
+}

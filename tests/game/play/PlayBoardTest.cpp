@@ -1,5 +1,6 @@
-// A scene board played through the real program: the player closes the first tutorial and clicks
-// every item on the list, at the centres the scene's own data gives; the scene is won and saved.
+// A scene board played through the real program: the player opens the album at its first photo,
+// closes the first tutorial and clicks every item on the list, at the centres the scene's own data
+// gives; the scene is won and saved.
 
 #include <gtest/gtest.h>
 
@@ -11,6 +12,7 @@
 
 #include "engine/core/strings/StringUtil.h"
 #include "engine/core/xml/XmlNode.h"
+#include "tests/game/play/PlayData.h"
 #include "tests/support/PlayRunner.h"
 #include "tests/support/TestEnvironment.h"
 
@@ -20,58 +22,15 @@ using QuillTest::PlayRunner;
 
 namespace {
 
+using PlayData::ChildPlacements;
+using PlayData::FindDefinition;
+using PlayData::Placement;
+using PlayData::ReadSourceXml;
+
 struct Point {
     int x = 0;
     int y = 0;
 };
-
-std::unique_ptr<XmlNode> ReadSourceXml(const std::string& relative)
-{
-    return XmlNode::ParseDocument(QuillTest::ReadFile(QuillTest::SourceRoot() / relative), false);
-}
-
-struct Placement {
-    double x = 0, y = 0;       // the translation of its first frame
-    double regX = 0, regY = 0; // its registration point
-    std::string definition;
-};
-
-const XmlNode* FindDefinition(const XmlNode& library, StringView name)
-{
-    for (const auto& definition : library.Children()) {
-        String own;
-        if (definition->GetAttribute(u"name", own) && own == name)
-            return definition.get();
-    }
-    return nullptr;
-}
-
-// Where each child of a movie definition sits.
-std::map<std::string, Placement> ChildPlacements(const XmlNode& library, StringView movie)
-{
-    std::map<std::string, Placement> out;
-    const XmlNode* definition = FindDefinition(library, movie);
-    if (!definition)
-        return out;
-    for (const auto& instance : definition->Children()) {
-        String instanceName, transform, childDefinition;
-        const XmlNode* frame = instance->FindChild(u"Frame");
-        if (!instance->GetAttribute(u"instancename", instanceName) || !frame ||
-            !frame->GetAttribute(u"transform", transform))
-            continue;
-        instance->GetAttribute(u"definition", childDefinition);
-        std::istringstream in(ToUtf8(transform));
-        double a, b, c, d;
-        Placement placement;
-        in >> a >> b >> c >> d >> placement.x >> placement.y;
-        String reg;
-        placement.regX = instance->GetAttribute(u"regx", reg) ? ToDouble(reg) : 0;
-        placement.regY = instance->GetAttribute(u"regy", reg) ? ToDouble(reg) : 0;
-        placement.definition = ToUtf8(childDefinition);
-        out[ToUtf8(instanceName)] = placement;
-    }
-    return out;
-}
 
 // Where a player clicks an item of the scene: the item's picture (the first child of its movie)
 // as the build made it, at its opaque pixel nearest the picture's middle.
@@ -123,7 +82,8 @@ const XmlNode* SavedScene(const XmlNode& save, int number)
     return nullptr;
 }
 
-constexpr int kBoardReady = 320;  // the intro has handed over and the first tutorial is open
+// The album has led into the scene and its first tutorial is open.
+constexpr int kBoardReady = PlayData::kFirstSceneOpen;
 constexpr int kClickSpacing = 130; // more than the 2 s window between misses: no time penalty
 
 TEST(PlayBoard, ClickingEveryListedItemWinsTheSceneAndSavesIt)
@@ -139,7 +99,7 @@ TEST(PlayBoard, ClickingEveryListedItemWinsTheSceneAndSavesIt)
     const Point ok{static_cast<int>(okButton.x), static_cast<int>(okButton.y)};
 
     // A first run with the seed only shows the board: the list it chose is in the save file.
-    const std::string open = "at " + std::to_string(kBoardReady) + " quit\n";
+    const std::string open = PlayData::AlbumToFirstScene() + "at " + std::to_string(kBoardReady) + " quit\n";
     const PlayResult first = PlayRunner("board-list").Seed(11).Run(open);
     ASSERT_TRUE(first.ExitedCleanly()) << first.Describe();
     const auto firstSave = first.LoadSave();
@@ -156,8 +116,9 @@ TEST(PlayBoard, ClickingEveryListedItemWinsTheSceneAndSavesIt)
 
     // The same seed chooses the same list. Close the tutorial, then click every item whose name
     // (or group) is on the list, the group's items first so that the last click is a sure find.
-    std::string script = "at " + std::to_string(kBoardReady) + " down " + std::to_string(ok.x + 20) + " " +
-                         std::to_string(ok.y + 20) + "\n";
+    std::string script = PlayData::AlbumToFirstScene();
+    script += "at " + std::to_string(kBoardReady) + " down " + std::to_string(ok.x + 20) + " " +
+              std::to_string(ok.y + 20) + "\n";
     script += "at " + std::to_string(kBoardReady + 1) + " up " + std::to_string(ok.x + 20) + " " +
               std::to_string(ok.y + 20) + "\n";
     std::vector<Point> groupClicks, plainClicks;
@@ -178,13 +139,18 @@ TEST(PlayBoard, ClickingEveryListedItemWinsTheSceneAndSavesIt)
     for (const std::vector<Point>* clicks : {&groupClicks, &plainClicks}) {
         for (const Point& p : *clicks) {
             script += "at " + std::to_string(step) + " down " + std::to_string(p.x) + " " + std::to_string(p.y) + "\n";
-            script += "at " + std::to_string(step + 1) + " up " + std::to_string(p.x) + " " + std::to_string(p.y) + "\n";
+            script +=
+                "at " + std::to_string(step + 1) + " up " + std::to_string(p.x) + " " + std::to_string(p.y) + "\n";
             step += kClickSpacing;
         }
     }
     script += "at " + std::to_string(step + 120) + " shot won.png\n";
-    script += "at " + std::to_string(step + 121) + " quit\n";
-    const PlayResult run = PlayRunner("board-win").Seed(11).Timeout(std::chrono::seconds(60)).Run(script);
+    // Continue: back in the album, which opens the next chapter and turns to it by itself.
+    const Placement cont = ChildPlacements(*screens, u"Game_WinDialog")["okButton"];
+    script += PlayData::ClickAt(step + 130, static_cast<int>(cont.x) + 20, static_cast<int>(cont.y) + 20);
+    script += "at " + std::to_string(step + 520) + " shot album.png\n";
+    script += "at " + std::to_string(step + 521) + " quit\n";
+    const PlayResult run = PlayRunner("board-win").Seed(11).Run(script);
     ASSERT_TRUE(run.ExitedCleanly()) << run.Describe();
 
     // Every listed item was found (a group entry counts each of its items), the scene was won
@@ -207,6 +173,16 @@ TEST(PlayBoard, ClickingEveryListedItemWinsTheSceneAndSavesIt)
     const XmlNode* record = SavedScene(*save, 1);
     ASSERT_NE(record, nullptr) << run.Describe();
     EXPECT_EQ(record->GetIntAttribute(u"status", -1), 3) << run.Describe();
+    // The next chapter's scene is open and the album shows its spread.
+    const XmlNode* next = SavedScene(*save, 2);
+    ASSERT_NE(next, nullptr) << run.Describe();
+    EXPECT_EQ(next->GetIntAttribute(u"status", -1), 0) << run.Describe();
+    int page = -1;
+    for (const auto& profile : save->Children()) {
+        if (profile->GetName() == u"profile")
+            page = profile->GetIntAttribute(u"page", -1);
+    }
+    EXPECT_EQ(page, 4) << run.Describe();
 }
 
 // A click in the middle of a button placed in a screen definition.
@@ -258,7 +234,8 @@ TEST(PlayBoard, AHintMissesTheMenuAndALostScene)
     ASSERT_EQ(empty.size(), 3u);
 
     const auto panel = ChildPlacements(*screens, u"ISpyPanel");
-    std::string script = Click(kBoardReady, ChildPlacements(*screens, u"Game_RegistryIntroDialog")["okButton"]);
+    std::string script = PlayData::AlbumToFirstScene();
+    script += Click(kBoardReady, ChildPlacements(*screens, u"Game_RegistryIntroDialog")["okButton"]);
     script += Click(kBoardReady + 60, panel.at("hintButton"));
     // Three misses within two seconds of each other: the third costs a minute.
     int step = kBoardReady + 200;
@@ -274,11 +251,12 @@ TEST(PlayBoard, AHintMissesTheMenuAndALostScene)
     // the test play them out.
     script += "at " + std::to_string(step + 240) + " console ispy.settime 1\n";
     script += "at " + std::to_string(step + 400) + " quit\n";
-    const PlayResult run = PlayRunner("board-lose").Seed(5).Timeout(std::chrono::seconds(60)).Run(script);
+    const PlayResult run = PlayRunner("board-lose").Seed(5).Run(script);
     ASSERT_TRUE(run.ExitedCleanly()) << run.Describe();
 
     EXPECT_EQ(ReportValues(run, "count", "itemhint"), std::vector<std::string>{"2"}) << run.Describe();
-    EXPECT_EQ(ReportValues(run, "itemalt", "itembadclick"), (std::vector<std::string>{"1", "2", "0"})) << run.Describe();
+    EXPECT_EQ(ReportValues(run, "itemalt", "itembadclick"), (std::vector<std::string>{"1", "2", "0"}))
+        << run.Describe();
     EXPECT_TRUE(ScreenOpened(run, "Game_BadClickDialog")) << run.Describe();
     EXPECT_TRUE(ScreenOpened(run, "GameMenuDialog")) << run.Describe();
     bool lost = false;

@@ -1,7 +1,8 @@
 // The picture story played through the real program. A player whose scenes of level 8 are all
-// complete comes back to the album: the level's story photo opens the story game. The player
-// closes its tutorial, reads, asks for the choices, clicks one, and so on until the story ends,
-// then goes back to the album. The level counts as played and the next level is open.
+// complete comes back to the album, open at that chapter, and clicks its story photo: the story
+// game opens. The player closes its tutorial, reads, asks for the choices, clicks one, and so on
+// until the story ends, then goes back to the album. The level counts as played and the next level
+// is open.
 //
 // The run starts from a player file rather than from playing eight levels of scenes first: the
 // story is what is under test, and the file is the one a player who got that far would have.
@@ -14,6 +15,7 @@
 
 #include "engine/core/strings/StringUtil.h"
 #include "engine/core/xml/XmlNode.h"
+#include "tests/game/play/PlayData.h"
 #include "tests/support/PlayRunner.h"
 #include "tests/support/TestEnvironment.h"
 
@@ -60,7 +62,8 @@ Point Placed(const XmlNode& library, const std::string& movie, const std::string
     return parts.size() == 6 ? Point{ToInt(parts[4]), ToInt(parts[5])} : Point{-1000, -1000};
 }
 
-// A player on level 8 (page 16) who has seen the intro and completed the level's scenes.
+// A player on level 8 (page 16) who has seen the intro and every tutorial but the story's, and
+// completed the level's scenes with all of its items.
 std::string PlayerOnLevel8(const XmlNode& catalogue)
 {
     std::string scenes;
@@ -74,13 +77,23 @@ std::string PlayerOnLevel8(const XmlNode& catalogue)
                   Attribute(*photo, u"scene") + "\" items=\"" + Attribute(*photo, u"items") +
                   "\" difficulty=\"0.5\" replay=\"0\"/>";
     }
+    // Its level record: every item of the level found, the story not played yet.
+    const std::string items = Attribute(*level, u"items");
+    scenes += "<level timeleft=\"300.0\" maxtime=\"720.0\" bonustimeleft=\"240.0\" bonusmaxtime=\"240.0\" "
+              "maxitems=\"" + items + "\" items=\"" + items + "\" maxhints=\"3\" hints=\"3\" number=\"8\" "
+              "crisis=\"0\" crisissound=\"0\" bonusplayed=\"0\" firsttimeseen=\"0\"/>";
     return "<root currentprofile=\"Ada\" version=\"26\"><profile name=\"Ada\" page=\"16\" bluebirds=\"0\" "
            "introSeen=\"1\" tableauxSeen=\"0\" relaxed=\"1\" bouquet=\"0\" cake=\"0\" gown=\"0\" gift=\"0\" "
            "honeymoonitems=\"0\" musicvolume=\"0.5\" ambientvolume=\"0.5\" effectsvolume=\"0.5\">" +
-           scenes + "</profile></root>";
+           scenes +
+           "<tutorial m_GameBegun=\"0\" m_LevelBegun=\"0\" m_SceneBegun=\"0\" m_ItemFound=\"0\" "
+           "m_TimeLost=\"0\" m_SceneEnded=\"0\" m_LevelEnded=\"0\" m_ConcentrationBegun=\"0\" "
+           "m_StorygameBegun=\"1\" m_CrisisLevel=\"0\" m_HintPrompt=\"0\" m_BluebirdPrompt=\"0\"/>"
+           "</profile></root>";
 }
 
-constexpr int kStoryReady = 300; // the intro has handed over and the story's tutorial is open
+constexpr int kPhotoClick = 400; // the intro has handed over and the album shows chapter eight
+constexpr int kStoryReady = 600; // the album's transition has run and the story's tutorial is open
 constexpr int kReveal = 90;      // the three choices fade in one after the other
 constexpr int kNextPage = 300;   // the arrow flies, the veil falls, the next page shows, the veil lifts
 
@@ -96,7 +109,24 @@ TEST(PlayStory, TheLevelsStoryIsPlayedToItsEndByItsChoices)
     const auto story = ReadSourceXml("data/input/Story/story.xml");
     const auto screens = ReadSourceXml("data/ui/Definitions/StoryScreens.xml");
     const auto tutorials = ReadSourceXml("data/ui/Definitions/BoardScreens.xml");
-    ASSERT_TRUE(catalogue && story && screens && tutorials);
+    const auto book = ReadSourceXml("data/ui/Definitions/Book.xml");
+    ASSERT_TRUE(catalogue && story && screens && tutorials && book);
+
+    // Chapter eight's story photo: on the left page of its spread (page 16).
+    const PlayData::Placement layout = PlayData::ChildPlacements(*book, u"FinalBook")["pageLayout"];
+    const PlayData::Placement leftPage = PlayData::ChildPlacements(*book, u"BookPageLayout")["pageLeft"];
+    const XmlNode* pageMovie = PlayData::FindDefinition(*book, u"BookPage");
+    ASSERT_NE(pageMovie, nullptr);
+    const XmlNode* photoTrack = nullptr;
+    for (const auto& track : pageMovie->Children())
+        if (Attribute(*track, u"instancename") == "photoStory" && Attribute(*track, u"create") == "16")
+            photoTrack = track.get();
+    ASSERT_NE(photoTrack, nullptr);
+    std::vector<String> photoKey;
+    Tokenize(FromUtf8(Attribute(*photoTrack->FindChild(u"Frame"), u"transform")), photoKey, u' ', true, 6);
+    ASSERT_EQ(photoKey.size(), 6u);
+    const Point photo{static_cast<int>(layout.x + leftPage.x + ToDouble(photoKey[4]) + 80),
+                      static_cast<int>(layout.y + leftPage.y + ToDouble(photoKey[5]) + 60)};
 
     // Where the player clicks: the middle of each button and choice frame.
     const Point okCorner = Placed(*tutorials, "Story_TutorialDialog", "okButton");
@@ -132,6 +162,7 @@ TEST(PlayStory, TheLevelsStoryIsPlayedToItsEndByItsChoices)
     ASSERT_GE(chosen.size(), 2u);
 
     std::string script;
+    Click(script, kPhotoClick, photo);
     Click(script, kStoryReady, ok);
     int at = kStoryReady + 30;
     script += "at " + std::to_string(at - 2) + " shot reading.png\n";

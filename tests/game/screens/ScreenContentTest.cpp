@@ -26,7 +26,7 @@ const char16_t* const kDialogs[] = {
     u"Book_TutorialCrisisDialog", u"Book_TutorialIntroDialog", u"Book_TutorialDialog", u"Con_TutorialDialog",
     u"Story_TutorialDialog", u"MainMenuDialog", u"Menu_ConfirmQuitDialog", u"HelpDialog", u"CreditsDialog",
     u"Menu_HighScoresDialog", u"Menu_ProfileDialog", u"Menu_ConfirmDeleteDialog", u"Menu_RefuseDeleteDialog",
-    u"OptionsDialog",
+    u"OptionsDialog", u"Con_WinDialog", u"Con_LoseDialog",
 };
 
 class ScreenContentTest : public ScreenTesting::SceneFixture {

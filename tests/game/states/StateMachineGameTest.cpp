@@ -7,6 +7,8 @@
 
 #include "game/app/Game.h"
 #include "game/board/Board.h"
+#include "game/cards/ConBoard.h"
+#include "game/book/Book.h"
 #include "game/intro/Intro.h"
 #include "game/profile/Profile.h"
 #include "game/profile/ProfileMgr.h"
@@ -39,10 +41,7 @@ protected:
         game->GetScreenMgr()->Update();
         game->Update();
     }
-    InstanceHandle MakeScene(const String& name)
-    {
-        return ui->GetRootHandle().CreateChild(u"Scene", name);
-    }
+    InstanceHandle MakeScene(const String& name) { return ui->GetRootHandle().CreateChild(u"Scene", name); }
 
     std::vector<String> mounts;
     std::unique_ptr<Game> game;
@@ -72,15 +71,22 @@ TEST_F(GameTest, StartsInTheIntroAndOwnsItsManagers)
 
 TEST_F(GameTest, StatesEnterAndLeaveTheirContent)
 {
+    auto album = XmlNode::ParseDocument(
+        R"(<Library><Definition type="movie" name="FinalBook" length="1" fps="60"/></Library>)", false);
+    int32_t added = 0, existing = 0;
+    ASSERT_TRUE(album && ui->GetDefinitionLibrary()->ImportLibrary(*album, nullptr, added, existing));
     game->SetState(GameState_Book);
-    GameStateSeam* book = game->GetBook();
+    Book* book = game->GetBook();
     ASSERT_NE(book, nullptr);
-    EXPECT_TRUE(book->active);
+    ui->Update(); // the album scene loads
+    const auto bookShown = [&] { return book->Scene().Resolve() && book->Scene().Resolve()->GetVisible(); };
+    EXPECT_TRUE(bookShown());
+    EXPECT_EQ(book->GetState(), Book::State_FadeIn);
 
     Board board(nullptr, 1, u"Scene", u"");
     game->SetBoard(&board);
     game->SetState(GameState_Board);
-    EXPECT_FALSE(book->active);
+    EXPECT_FALSE(bookShown());
     ASSERT_TRUE(board.IsLoaded());
     EXPECT_EQ(board.GetState(), Board::State_Playing);
     EXPECT_TRUE(board.Scene().Resolve()->GetVisible());
@@ -88,20 +94,19 @@ TEST_F(GameTest, StatesEnterAndLeaveTheirContent)
     // The book is kept and re-activated; the intro likewise.
     game->SetState(GameState_Book);
     EXPECT_EQ(game->GetBook(), book);
-    EXPECT_EQ(book->starts, 1);
-    EXPECT_TRUE(book->active);
+    EXPECT_TRUE(bookShown());
     EXPECT_TRUE(board.IsInactive());
     EXPECT_FALSE(board.Scene().Resolve()->GetVisible());
 
     // The card game and the story game start on every entry and reset on every exit.
     auto story = XmlNode::ParseDocument(R"(<Library><Definition type="movie" name="StoryLayout" length="1" fps="60"/></Library>)", false);
-    int32_t added = 0, existing = 0;
+    added = existing = 0;
     ASSERT_TRUE(story && ui->GetDefinitionLibrary()->ImportLibrary(*story, nullptr, added, existing));
     for (int round = 1; round <= 2; ++round) {
         game->SetState(GameState_Concentration);
-        EXPECT_EQ(game->GetConBoard()->starts, round);
+        EXPECT_TRUE(game->GetConBoard()->IsStarted());
         game->SetState(GameState_StoryGame);
-        EXPECT_EQ(game->GetConBoard()->resets, round);
+        EXPECT_FALSE(game->GetConBoard()->IsStarted());
         const InstanceHandle layout = ui->GetRoot()->FindChild(u"StoryMiniGame");
         ASSERT_TRUE(layout.Resolve()) << "round " << round;
         ui->Update(); // the layout loads: the story game reads its page
@@ -141,7 +146,7 @@ TEST_F(GameTest, EscapePausesAndResumesInputAndShowsTheOverlayOnlyOverPlay)
     game->SetBoard(&board);
     game->SetState(GameState_Board);
     // The card game sits inactive while a board is played; that does not hide the overlay.
-    game->GetConBoard()->SetInactive();
+    game->GetConBoard()->SetState(ConBoard::State_Inactive);
     ui->OnKeyDown(32);
     ASSERT_TRUE(game->Paused());
     Instance_Movie* overlay = HandleEx::ResolveMovie(game->PauseOverlay());

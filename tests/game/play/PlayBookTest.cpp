@@ -1,0 +1,75 @@
+// The album played through the real program: a new player reads the letter, turns to the first
+// chapter and clicks its photo into the scene; the save file keeps what the album changed.
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "engine/core/xml/XmlNode.h"
+#include "tests/game/play/PlayData.h"
+#include "tests/support/PlayRunner.h"
+
+using namespace QuillEngine;
+using QuillTest::PlayResult;
+using QuillTest::PlayRunner;
+
+namespace {
+
+std::vector<std::string> Screens(const PlayResult& run)
+{
+    std::vector<std::string> out;
+    for (const auto& report : run.Reports("screen"))
+        out.push_back(report.back());
+    return out;
+}
+
+const XmlNode* SavedProfile(const XmlNode& save)
+{
+    const XmlNode* profiles = save.FindChild(u"profiles");
+    for (const auto& profile : (profiles ? *profiles : save).Children()) {
+        if (profile->GetName() == u"profile")
+            return profile.get();
+    }
+    return nullptr;
+}
+
+TEST(PlayBook, ANewPlayerReadsTheLetterTurnsThePageAndEntersTheFirstScene)
+{
+    const std::string album = PlayData::AlbumToFirstScene();
+    ASSERT_FALSE(album.empty());
+
+    // Without the clicks the album waits on its letter: no tutorial, no scene.
+    const PlayResult idle =
+        PlayRunner("book-idle").Seed(3).Run("at " + std::to_string(PlayData::kFirstSceneOpen) + " quit\n");
+    ASSERT_TRUE(idle.ExitedCleanly()) << idle.Describe();
+    EXPECT_TRUE(Screens(idle).empty()) << idle.Describe();
+
+    const PlayResult run = PlayRunner("book-open")
+                               .Seed(3)
+                               .Run(album + "at " + std::to_string(PlayData::kFirstSceneOpen) + " shot scene.png\n" +
+                                    "at " + std::to_string(PlayData::kFirstSceneOpen + 1) + " quit\n");
+    ASSERT_TRUE(run.ExitedCleanly()) << run.Describe();
+    // The letter's tutorial, the page tutorial, then the scene's panel and first tutorial, in order.
+    const std::vector<std::string> expected{"Book_TutorialIntroDialog", "Book_TutorialDialog", "ISpyPanel",
+                                            "Game_RegistryIntroDialog"};
+    EXPECT_EQ(Screens(run), expected) << run.Describe();
+    // The photo named its scene to the feedback service as the level played.
+    const auto levels = run.Reports("level");
+    ASSERT_EQ(levels.size(), 1u) << run.Describe();
+    EXPECT_EQ(levels[0][1], "1");
+    EXPECT_EQ(levels[0][2], "ispy");
+
+    const auto save = run.LoadSave();
+    ASSERT_NE(save, nullptr) << run.Describe();
+    const XmlNode* profile = SavedProfile(*save);
+    ASSERT_NE(profile, nullptr) << run.Describe();
+    EXPECT_EQ(profile->GetIntAttribute(u"introSeen", -1), 1);
+    EXPECT_EQ(profile->GetIntAttribute(u"page", -1), 2);
+    for (const auto& scene : profile->Children()) {
+        if (scene->GetName() == u"scene" && scene->GetIntAttribute(u"number", -1) == 1) {
+            EXPECT_EQ(scene->GetIntAttribute(u"status", -1), 1) << "the entered scene is in progress";
+        }
+    }
+}
+
+} // namespace

@@ -1,0 +1,113 @@
+#pragma once
+// What the play tests read from the game's own data: where a definition places its children, and
+// the clicks that take a fresh player from the opening through the album's letter to the first
+// scene.
+
+#include <map>
+#include <memory>
+#include <sstream>
+#include <string>
+
+#include "engine/core/strings/StringUtil.h"
+#include "engine/core/xml/XmlNode.h"
+#include "tests/support/TestEnvironment.h"
+
+namespace PlayData {
+
+using namespace QuillEngine;
+
+inline std::unique_ptr<XmlNode> ReadSourceXml(const std::string& relative)
+{
+    return XmlNode::ParseDocument(QuillTest::ReadFile(QuillTest::SourceRoot() / relative), false);
+}
+
+struct Placement {
+    double x = 0, y = 0;       // the translation of its first frame
+    double regX = 0, regY = 0; // its registration point
+    std::string definition;
+};
+
+inline const XmlNode* FindDefinition(const XmlNode& library, StringView name)
+{
+    for (const auto& definition : library.Children()) {
+        String own;
+        if (definition->GetAttribute(u"name", own) && own == name)
+            return definition.get();
+    }
+    return nullptr;
+}
+
+// Where each child of a movie definition sits.
+inline std::map<std::string, Placement> ChildPlacements(const XmlNode& library, StringView movie)
+{
+    std::map<std::string, Placement> out;
+    const XmlNode* definition = FindDefinition(library, movie);
+    if (!definition)
+        return out;
+    for (const auto& instance : definition->Children()) {
+        String instanceName, transform, childDefinition;
+        const XmlNode* frame = instance->FindChild(u"Frame");
+        if (!instance->GetAttribute(u"instancename", instanceName) || !frame ||
+            !frame->GetAttribute(u"transform", transform))
+            continue;
+        instance->GetAttribute(u"definition", childDefinition);
+        std::istringstream in(ToUtf8(transform));
+        double a, b, c, d;
+        Placement placement;
+        in >> a >> b >> c >> d >> placement.x >> placement.y;
+        String reg;
+        placement.regX = instance->GetAttribute(u"regx", reg) ? ToDouble(reg) : 0;
+        placement.regY = instance->GetAttribute(u"regy", reg) ? ToDouble(reg) : 0;
+        placement.definition = ToUtf8(childDefinition);
+        out[ToUtf8(instanceName)] = placement;
+    }
+    return out;
+}
+
+// A press and release at (x, y).
+inline std::string ClickAt(int step, int x, int y)
+{
+    const std::string at = " " + std::to_string(x) + " " + std::to_string(y) + "\n";
+    return "at " + std::to_string(step) + " down" + at + "at " + std::to_string(step + 1) + " up" + at;
+}
+
+// Steps of the album's opening, from a fresh profile: the intro hands over and the album has
+// faded in; the letter's animation ends and its tutorial opens; a page turn runs its course.
+constexpr int kAlbumReady = 330;
+constexpr int kLetterRead = kAlbumReady + 90;
+constexpr int kTurnStart = kLetterRead + 20;
+constexpr int kTurnDone = kTurnStart + 120;
+constexpr int kPhotoClick = kTurnDone + 40;
+// The transition has covered the screen and the first scene shows its first tutorial.
+constexpr int kFirstSceneOpen = kPhotoClick + 100;
+
+// The clicks of a new player: the letter's button, the tutorial's button, the page corner, the next
+// tutorial's button, then the first photo of the first chapter.
+inline std::string AlbumToFirstScene()
+{
+    const auto book = ReadSourceXml("data/ui/Definitions/Book.xml");
+    const auto screens = ReadSourceXml("data/ui/Definitions/BoardScreens.xml");
+    if (!book || !screens)
+        return {};
+    const Placement layout = ChildPlacements(*book, u"FinalBook")["pageLayout"];
+    auto spread = ChildPlacements(*book, u"BookPageLayout");
+    auto page = ChildPlacements(*book, u"BookPage");
+    const auto centre = [](double x, double y, const Placement& p, double w, double h) {
+        return std::pair<int, int>{static_cast<int>(x + p.x - p.regX + w / 2),
+                                   static_cast<int>(y + p.y - p.regY + h / 2)};
+    };
+    const double rightX = layout.x + spread["pageRight"].x, rightY = layout.y + spread["pageRight"].y;
+    const auto play = centre(rightX, rightY, page["introPlayButton"], 170, 46);
+    const auto corner = centre(layout.x, layout.y, spread["rightControl"], 56, 56);
+    const auto photo = centre(rightX, rightY, page["photoBoutique"], 230, 176);
+    const Placement introOk = ChildPlacements(*screens, u"Book_TutorialIntroDialog")["okButton"];
+    const Placement bookOk = ChildPlacements(*screens, u"Book_TutorialDialog")["okButton"];
+    std::string script = ClickAt(kAlbumReady, play.first, play.second);
+    script += ClickAt(kLetterRead, static_cast<int>(introOk.x) + 20, static_cast<int>(introOk.y) + 20);
+    script += ClickAt(kTurnStart, corner.first, corner.second);
+    script += ClickAt(kTurnDone, static_cast<int>(bookOk.x) + 20, static_cast<int>(bookOk.y) + 20);
+    script += ClickAt(kPhotoClick, photo.first, photo.second);
+    return script;
+}
+
+} // namespace PlayData
