@@ -103,79 +103,109 @@ void Click(std::string& script, int at, Point p)
     script += "at " + std::to_string(at + 2) + " up " + std::to_string(p.x) + " " + std::to_string(p.y) + "\n";
 }
 
-TEST(PlayStory, TheLevelsStoryIsPlayedToItsEndByItsChoices)
-{
-    const auto catalogue = ReadSourceXml("data/input/Levels/levels.xml");
-    const auto story = ReadSourceXml("data/input/Story/story.xml");
-    const auto screens = ReadSourceXml("data/ui/Definitions/StoryScreens.xml");
-    const auto tutorials = ReadSourceXml("data/ui/Definitions/BoardScreens.xml");
-    const auto book = ReadSourceXml("data/ui/Definitions/Book.xml");
-    ASSERT_TRUE(catalogue && story && screens && tutorials && book);
+class PlayStory : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        catalogue = ReadSourceXml("data/input/Levels/levels.xml");
+        story = ReadSourceXml("data/input/Story/story.xml");
+        const auto screens = ReadSourceXml("data/ui/Definitions/StoryScreens.xml");
+        const auto tutorials = ReadSourceXml("data/ui/Definitions/BoardScreens.xml");
+        const auto book = ReadSourceXml("data/ui/Definitions/Book.xml");
+        ASSERT_TRUE(catalogue && story && screens && tutorials && book);
 
-    // Chapter eight's story photo: on the left page of its spread (page 16).
-    const PlayData::Placement layout = PlayData::ChildPlacements(*book, u"FinalBook")["pageLayout"];
-    const PlayData::Placement leftPage = PlayData::ChildPlacements(*book, u"BookPageLayout")["pageLeft"];
-    const XmlNode* pageMovie = PlayData::FindDefinition(*book, u"BookPage");
-    ASSERT_NE(pageMovie, nullptr);
-    const XmlNode* photoTrack = nullptr;
-    for (const auto& track : pageMovie->Children())
-        if (Attribute(*track, u"instancename") == "photoStory" && Attribute(*track, u"create") == "16")
-            photoTrack = track.get();
-    ASSERT_NE(photoTrack, nullptr);
-    std::vector<String> photoKey;
-    Tokenize(FromUtf8(Attribute(*photoTrack->FindChild(u"Frame"), u"transform")), photoKey, u' ', true, 6);
-    ASSERT_EQ(photoKey.size(), 6u);
-    const Point photo{static_cast<int>(layout.x + leftPage.x + ToDouble(photoKey[4]) + 80),
+        // Chapter eight's story photo: on the left page of its spread (page 16).
+        const PlayData::Placement layout = PlayData::ChildPlacements(*book, u"FinalBook")["pageLayout"];
+        const PlayData::Placement leftPage = PlayData::ChildPlacements(*book, u"BookPageLayout")["pageLeft"];
+        const XmlNode* pageMovie = PlayData::FindDefinition(*book, u"BookPage");
+        ASSERT_NE(pageMovie, nullptr);
+        const XmlNode* photoTrack = nullptr;
+        for (const auto& track : pageMovie->Children())
+            if (Attribute(*track, u"instancename") == "photoStory" && Attribute(*track, u"create") == "16")
+                photoTrack = track.get();
+        ASSERT_NE(photoTrack, nullptr);
+        std::vector<String> photoKey;
+        Tokenize(FromUtf8(Attribute(*photoTrack->FindChild(u"Frame"), u"transform")), photoKey, u' ', true, 6);
+        ASSERT_EQ(photoKey.size(), 6u);
+        photo = Point{static_cast<int>(layout.x + leftPage.x + ToDouble(photoKey[4]) + 80),
                       static_cast<int>(layout.y + leftPage.y + ToDouble(photoKey[5]) + 60)};
 
-    // Where the player clicks: the middle of each button and choice frame.
-    const Point okCorner = Placed(*tutorials, "Story_TutorialDialog", "okButton");
-    const Point ok{okCorner.x + 85, okCorner.y + 23};
-    const Point nextCorner = Placed(*screens, "StoryLayout", "showChoicesButton");
-    const Point next{nextCorner.x + 85, nextCorner.y + 23};
-    const Point endCorner = Placed(*screens, "StoryLayout", "endGameButton");
-    const Point end{endCorner.x + 85, endCorner.y + 23};
-    std::vector<Point> options;
-    for (int i = 1; i <= 3; ++i) {
-        const Point corner = Placed(*screens, "StoryLayout", "option" + std::to_string(i));
-        options.push_back({corner.x + 85, corner.y + 60});
+        // Where the player clicks: the middle of each button and choice frame.
+        const Point okCorner = Placed(*tutorials, "Story_TutorialDialog", "okButton");
+        ok = Point{okCorner.x + 85, okCorner.y + 23};
+        const Point nextCorner = Placed(*screens, "StoryLayout", "showChoicesButton");
+        next = Point{nextCorner.x + 85, nextCorner.y + 23};
+        const Point endCorner = Placed(*screens, "StoryLayout", "endGameButton");
+        end = Point{endCorner.x + 85, endCorner.y + 23};
+        for (int i = 1; i <= 3; ++i) {
+            const Point corner = Placed(*screens, "StoryLayout", "option" + std::to_string(i));
+            options.push_back({corner.x + 85, corner.y + 60});
+        }
+
+        // The path through level 8's story: the first choice, then the second, and so on in turn.
+        const XmlNode* start = ChildWith(*story, u"LEVEL", u"LEVEL", "8");
+        ASSERT_NE(start, nullptr);
+        path = {Attribute(*start, u"STARTNODE")};
+        for (;;) {
+            const XmlNode* segment = ChildWith(*story, u"SEGMENT", u"ID", path.back());
+            ASSERT_NE(segment, nullptr) << path.back();
+            std::vector<std::string> choices;
+            for (const auto& choice : segment->Children())
+                choices.push_back(Attribute(*choice, u"ID"));
+            if (choices.empty())
+                break;
+            ASSERT_EQ(choices.size(), 3u) << path.back();
+            chosen.push_back(static_cast<int>(chosen.size() % 3));
+            path.push_back(choices[static_cast<size_t>(chosen.back())]);
+            ASSERT_LT(path.size(), 10u) << "the story loops";
+        }
+        ASSERT_GE(chosen.size(), 2u);
     }
 
-    // The path through level 8's story: the first choice, then the second, and so on in turn.
-    const XmlNode* start = ChildWith(*story, u"LEVEL", u"LEVEL", "8");
-    ASSERT_NE(start, nullptr);
-    std::vector<std::string> path{Attribute(*start, u"STARTNODE")};
-    std::vector<int> chosen;
-    for (;;) {
-        const XmlNode* segment = ChildWith(*story, u"SEGMENT", u"ID", path.back());
-        ASSERT_NE(segment, nullptr) << path.back();
-        std::vector<std::string> choices;
-        for (const auto& choice : segment->Children())
-            choices.push_back(Attribute(*choice, u"ID"));
-        if (choices.empty())
-            break;
-        ASSERT_EQ(choices.size(), 3u) << path.back();
-        chosen.push_back(static_cast<int>(chosen.size() % 3));
-        path.push_back(choices[static_cast<size_t>(chosen.back())]);
-        ASSERT_LT(path.size(), 10u) << "the story loops";
+    // Opens the story from the album and closes its tutorial; the first page is read from `at`.
+    std::string OpenStory(int& at) const
+    {
+        std::string script;
+        Click(script, kPhotoClick, photo);
+        Click(script, kStoryReady, ok);
+        at = kStoryReady + 30;
+        return script;
     }
-    ASSERT_GE(chosen.size(), 2u);
-
-    std::string script;
-    Click(script, kPhotoClick, photo);
-    Click(script, kStoryReady, ok);
-    int at = kStoryReady + 30;
-    script += "at " + std::to_string(at - 2) + " shot reading.png\n";
-    for (const int choice : chosen) {
+    // Asks for the choices and takes `choice`; the next page is read from the new `at`.
+    void Choose(std::string& script, int& at, int choice) const
+    {
         Click(script, at, next);
         Click(script, at + kReveal, options[static_cast<size_t>(choice)]);
         at += kReveal + kNextPage;
     }
+    PlayRunner Runner(const std::string& name) const
+    {
+        PlayRunner runner(name);
+        runner.Seed(5).StartingSave(PlayerOnLevel8(*catalogue));
+        return runner;
+    }
+
+    std::unique_ptr<XmlNode> catalogue, story;
+    Point photo, ok, next, end;
+    std::vector<Point> options;
+    // Level 8's story taken by the first choice, then the second, and so on in turn.
+    std::vector<std::string> path;
+    std::vector<int> chosen;
+};
+
+TEST_F(PlayStory, TheLevelsStoryIsPlayedToItsEndByItsChoices)
+{
+
+    int at = 0;
+    std::string script = OpenStory(at);
+    script += "at " + std::to_string(at - 2) + " shot reading.png\n";
+    for (const int choice : chosen)
+        Choose(script, at, choice);
     script += "at " + std::to_string(at) + " shot ending.png\n";
     Click(script, at + 10, end);
     script += "at " + std::to_string(at + 60) + " quit\n";
 
-    const PlayResult run = PlayRunner("story-to-the-end").Seed(5).StartingSave(PlayerOnLevel8(*catalogue)).Run(script);
+    const PlayResult run = Runner("story-to-the-end").Run(script);
     ASSERT_TRUE(run.ExitedCleanly()) << run.Describe();
 
     // The story's tutorial was shown, once.
@@ -201,6 +231,28 @@ TEST(PlayStory, TheLevelsStoryIsPlayedToItsEndByItsChoices)
         ASSERT_NE(scene, nullptr);
         EXPECT_NE(Attribute(*scene, u"status"), "2") << "scene " << Attribute(*photo, u"number") << " still locked";
     }
+}
+
+
+TEST_F(PlayStory, AStoryLeftByQuittingGoesOnFromItsPage)
+{
+    // One choice, then the player quits: the page reached is kept in the player file.
+    int at = 0;
+    std::string script = OpenStory(at);
+    Choose(script, at, chosen[0]);
+    script += "at " + std::to_string(at) + " quit\n";
+    const PlayResult left = Runner("story-left").Run(script);
+    ASSERT_TRUE(left.ExitedCleanly()) << left.Describe();
+    const auto save = left.LoadSave();
+    ASSERT_NE(save, nullptr) << left.Describe();
+    const XmlNode* profile = ChildWith(*save, u"profile", u"name", "Ada");
+    ASSERT_NE(profile, nullptr);
+    const XmlNode* kept = profile->FindChild(u"storygame");
+    ASSERT_NE(kept, nullptr) << left.Describe();
+    EXPECT_EQ(Attribute(*kept, u"segment"), path[1]);
+    const XmlNode* level8 = ChildWith(*profile, u"level", u"number", "8");
+    ASSERT_NE(level8, nullptr);
+    EXPECT_EQ(Attribute(*level8, u"bonusplayed"), "0");
 }
 
 } // namespace
