@@ -7,15 +7,18 @@ root = sys.argv[1]
 INK = "0x3b2f2f"; ROSE = "0xc9416b"; GOLD = "0x8a6a3a"; IVORY = "0xfffaf3"
 
 class Movie:
-    def __init__(self, name, length=1, comment=None, stops=()):
+    def __init__(self, name, length=1, comment=None, stops=(), labels=()):
         self.name, self.length, self.comment, self.items, self.stops = name, length, comment, [], stops
+        self.labels = labels  # (frame, label) pairs
     def image(self, defn, inst, x, y, regx=0, regy=0, alpha=100, sx=1, sy=1, create=0, death=None):
         self.items.append(["library", dict(definition=defn, instancename=inst, regx=regx, regy=regy,
                            create=create, death=self.length if death is None else death), (sx, sy, x, y, alpha)])
     def child(self, defn, inst, x, y, sx=1, sy=1, alpha=100):
         self.image(defn, inst, x, y, 0, 0, alpha, sx, sy)
-    def text(self, inst, x, y, w, h, text="", size=16, color=INK, align="center", face="Velvet Body", bold=0):
-        self.items.append(["text", dict(instancename=inst, regx=0, regy=0, create=0, death=self.length,
+    def text(self, inst, x, y, w, h, text="", size=16, color=INK, align="center", face="Velvet Body", bold=0,
+             create=0, death=None):
+        self.items.append(["text", dict(instancename=inst, regx=0, regy=0, create=create,
+                           death=self.length if death is None else death,
                            text=text, face=face, size=size, color=color, align=align, width=w, height=h, bold=bold),
                            (1, 1, x, y, 100)])
     def xml(self):
@@ -25,7 +28,9 @@ class Movie:
         out.append(f'    <Definition type="movie" name="{self.name}" length="{self.length}" fps="60">')
         for f in self.stops:
             out.append(f'        <Event frame="{f}" type="stop"/>')
-        for depth, (kind, attrs, (sx, sy, x, y, alpha)) in enumerate(self.items, 1):
+        for f, label in self.labels:
+            out.append(f'        <Label name="{label}" frame="{f}"/>')
+        for depth, (kind, attrs, key) in enumerate(self.items, 1):
             a = dict(attrs)
             head = f'type="{kind}"'
             if kind == "library":
@@ -33,7 +38,9 @@ class Movie:
             inst = a.pop("instancename")
             rest = " ".join(f'{k}="{esc(v)}"' for k, v in a.items())
             out.append(f'        <Instance {head} instancename="{inst}" depth="{depth}" {rest}>')
-            out.append(f'            <Frame alpha="{alpha}" transform="{fmt(sx)} 0 0 {fmt(sy)} {fmt(x)} {fmt(y)}"/>')
+            # One key, or a list of keys: one per frame from the track's first frame on.
+            for sx, sy, x, y, alpha in (key if isinstance(key, list) else [key]):
+                out.append(f'            <Frame alpha="{fmt(alpha)}" transform="{fmt(sx)} 0 0 {fmt(sy)} {fmt(x)} {fmt(y)}"/>')
             out.append('        </Instance>')
         out.append('    </Definition>')
         return "\n".join(out)
@@ -282,3 +289,72 @@ m.child("ButtonSage", "cancelButton", 455, 384)
 menus.append(m)
 write("MenuScreens.xml", "The main menu, its player, option, score, help and credit screens.", menus)
 
+
+# --- the story game ----------------------------------------------------------------------
+# The picture story: the page, the three choices along the right (each a picture under a check-box
+# frame, a teaser and a heart), the story text on the left, and the heart veil of the transitions.
+# The choices sit where the heart arrow lands: the arrow targets are fixed in the game.
+CHOICE_PICTURES = ["Cup", "Umbrella", "Book", "Bicycle", "Puppy", "Picnic", "Stars", "Boat", "RingBox", "Rose",
+                   "Letter", "Lantern", "Cake"]  # frame = the story file's IMAGE - 1
+ARROW_TARGETS = [(642, 116), (589, 301), (626, 487)]
+story_pictures = [("Story_Page", "Story\\StoryPage.jpg"), ("Story_Couple", "Story\\StoryCouple.png"),
+                  ("Story_Heart", "Story\\StoryHeart.png"), ("Story_LaceHeart", "Story\\StoryLaceHeart.png"),
+                  ("Story_Veil", "Story\\StoryVeil.png"), ("Story_VeilHeart", "Story\\StoryVeilHeart.png")]
+story_pictures += [(f"Story_Frame{i}", f"Story\\StoryOptionFrame_{i}.png") for i in range(4)]
+story_pictures += [(f"Story_{name}", f"Story\\Choice{name}.png") for name in CHOICE_PICTURES]
+
+story = []
+n = len(CHOICE_PICTURES)
+m = Movie("StoryChoicePics", length=n, stops=range(n), comment="The choice pictures, one per frame.")
+for i, name in enumerate(CHOICE_PICTURES):
+    m.image(f"Story_{name}", f"picture{i}", 0, 0, create=i, death=i + 1)
+story.append(m)
+m = Movie("StoryOption", length=6, stops=range(6), labels=((0, "Unchecked"), (3, "Checked"), (4, "dunchecked"), (5, "dcheck")),
+          comment="The frame over a choice: 0 normal, 1 under the pointer, 2 pressed, 3 chosen, 4 and 5 disabled.")
+for i, face in enumerate((0, 1, 2, 1, 3, 3)):
+    m.image(f"Story_Frame{face}", f"face{i}", 0, 0, create=i, death=i + 1)
+story.append(m)
+for name, picture in (("StoryHeart", "Story_Heart"), ("StoryLaceHeart", "Story_LaceHeart"), ("StoryPics", "Story_Couple")):
+    m = Movie(name)
+    m.image(picture, "picture", 0, 0)
+    story.append(m)
+m = Movie("StorySubtitle", length=3, stops=range(3), comment="The chapter title: 0 how they met, 1 the first date, 2 the proposal.")
+for i, title in enumerate(("How We Met", "The First Date", "The Proposal")):
+    m.text(f"title{i}", 0, 0, 430, 46, title, 36, ROSE, face="Velvet Title", create=i, death=i + 1)
+story.append(m)
+for name, label in (("StoryNextButton", "What happens next?"), ("StoryEndButton", "Back to the album")):
+    m = Movie(name, length=3, stops=(0, 1, 2))
+    for i in range(3):
+        m.image(f"UI_ButtonRose{i}", f"face{i}", 0, 0, create=i, death=i + 1)
+    m.text("label", 0, 12, 170, 26, label, 17, INK, bold=1)
+    story.append(m)
+
+m = Movie("StoryLayout", comment="The story page (instance \"StoryMiniGame\").")
+m.image("Story_Page", "page", 0, 0)
+m.child("StorySubtitle", "subtitle", 43, 34)
+m.child("StoryLaceHeart", "laceHeart1", 52, 118)
+m.child("StoryLaceHeart", "laceHeart3", 392, 118)
+m.child("StoryPics", "storyPics", 143, 78)
+m.text("storyText", 56, 262, 404, 226, "", 19, INK, align="left")
+for i, (tx, ty) in enumerate(ARROW_TARGETS, 1):
+    m.child("StoryChoicePics", f"pic{i}", tx - 75, ty - 62)
+    m.text(f"text{i}", tx - 105, ty + 52, 210, 24, "", 16, INK)
+for i, (tx, ty) in enumerate(ARROW_TARGETS, 1):
+    m.child("StoryHeart", f"heart{i}", tx - 100, ty - 82)
+    m.child("StoryOption", f"option{i}", tx - 85, ty - 72)
+m.child("StoryNextButton", "showChoicesButton", 173, 506)
+m.child("StoryEndButton", "endGameButton", 173, 506)
+m.text("endText", 506, 220, 260, 150, "", 32, ROSE, face="Velvet Title")
+story.append(m)
+
+# The transition veil: the page blushes over and a heart grows in its middle (frames 0-29), then it
+# stops; the transition script lifts it again.
+STEPS = 30
+m = Movie("heartMovie", length=STEPS + 1, stops=(STEPS,), comment="The veil of the story transitions.")
+m.image("Story_Veil", "veil", 0, 0)
+m.items[-1][2] = [(50, 37.5, 0, 0, round(100 * min(f, STEPS) / STEPS)) for f in range(STEPS + 1)]
+m.image("Story_VeilHeart", "heart", 400, 300, regx=100, regy=90)
+m.items[-1][2] = [(0.2 + 0.8 * min(f, STEPS) / STEPS, 0.2 + 0.8 * min(f, STEPS) / STEPS, 400, 300, round(100 * min(f, STEPS) / STEPS))
+                  for f in range(STEPS + 1)]
+story.append(m)
+write("StoryScreens.xml", "The story game: its page, choices and transition veil.", story, story_pictures)

@@ -2,6 +2,7 @@
 
 #include "engine/app/ScriptBridge.h"
 #include "engine/core/EngineRand.h"
+#include "engine/core/xml/XmlNode.h"
 #include "engine/core/strings/StringUtil.h"
 #include "engine/graphics/scene/Instance_Movie.h"
 #include "engine/graphics/scene/UserInterface.h"
@@ -13,6 +14,7 @@
 #include "game/profile/Profile.h"
 #include "game/profile/ProfileMgr.h"
 #include "game/screens/UIScreenMgr.h"
+#include "game/story/StoryMiniGame.h"
 
 using namespace QuillEngine;
 
@@ -42,8 +44,7 @@ Game::Game(EngineLinks links) : m_links(std::move(links))
     m_profileMgr = std::make_unique<ProfileMgr>(this, m_links.console);
     m_profileMgr->Load();
     m_conBoard = std::make_unique<ConBoard>(this);
-    // Seam: the story game is a stand-in until it lands.
-    m_storyGame = std::make_unique<GameStateSeam>();
+    m_storyGame = std::make_unique<StoryMiniGame>(this, m_links.console);
     if (Audio* audio = Audio::Instance())
         audio->SetCallbackHandler(this);
     PlayNextMusic();
@@ -130,8 +131,8 @@ void Game::OnExit(int32_t state)
         m_conBoard->Reset();
         break;
     case GameState_StoryGame:
-        // Seam: a story game under way is saved into the current profile (Profile::SetStoryState)
-        // here once the story game lands.
+        if (Profile* profile = m_profileMgr->CurrentProfile())
+            StoreStoryGame(*profile);
         m_storyGame->Reset();
         break;
     default:
@@ -168,6 +169,12 @@ void Game::OnUpdate(int32_t state)
     default:
         break;
     }
+}
+
+void Game::StoreStoryGame(Profile& profile) const
+{
+    if (m_storyGame && m_storyGame->HasStoryUnderWay())
+        profile.SetStoryState(m_storyGame->SaveState());
 }
 
 bool Game::ShowsPauseOverlay() const

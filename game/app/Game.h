@@ -25,7 +25,9 @@ class Board;
 class Book;
 class ConBoard;
 class Intro;
+class Profile;
 class ProfileMgr;
+class StoryMiniGame;
 class UIScreenMgr;
 
 class Game : public StateMachine,
@@ -78,7 +80,11 @@ public:
     Book* GetBook() const { return m_book.get(); }
     // The card game; the album enters it by asking for the card-game state.
     ConBoard* GetConBoard() const { return m_conBoard.get(); }
-    GameStateSeam* GetStoryGame() const { return m_storyGame.get(); }
+    // The story game; the album enters it by asking for the story-game state.
+    StoryMiniGame* GetStoryGame() const { return m_storyGame.get(); }
+    // Stores a story game under way into `profile` (what the game keeps when the player leaves
+    // it, and what every save of the profiles takes along).
+    void StoreStoryGame(Profile& profile) const;
     const QuillEngine::InstanceHandle& PauseOverlay() const { return m_pauseOverlay; }
 
     // Tutorials, each shown once per profile: when its flag is still set the screen opens (modal)
@@ -115,7 +121,7 @@ private:
     std::unique_ptr<Book> m_book;
     std::unique_ptr<Intro> m_intro;
     std::unique_ptr<ConBoard> m_conBoard;
-    std::unique_ptr<GameStateSeam> m_storyGame;
+    std::unique_ptr<StoryMiniGame> m_storyGame;
     std::unique_ptr<UIScreenMgr> m_screenMgr;
     std::unique_ptr<ProfileMgr> m_profileMgr;
     bool m_paused = false;

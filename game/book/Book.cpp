@@ -478,8 +478,7 @@ void Book::OnTransitionDone()
     if (m_transitionScene < 0) {
         SetState(State_Browsing);
         // The mini-games start from their game states and read their own entry (a saved game to
-        // resume, the level to play) from the profile. Seam: the story game is a stand-in until it
-        // lands.
+        // resume, the level to play) from the profile.
         if (m_game)
             m_game->SetState(m_miniGameKind == 1 ? GameState_Concentration : GameState_StoryGame);
     } else {
@@ -558,10 +557,12 @@ void Book::OnProfileChanged(bool newProfile)
 
 void Book::StoreRunningGames(Profile& current)
 {
-    // A card game under way keeps its cards in the profile. Seam: a story game under way stores
-    // its state here once that game lands; the book itself keeps nothing that is not saved already.
+    // A card game under way keeps its cards in the profile, a story under way its page; the book
+    // itself keeps nothing that is not saved already.
     if (m_game && m_game->GetConBoard())
         m_game->GetConBoard()->StoreInto(current);
+    if (m_game)
+        m_game->StoreStoryGame(current);
 }
 
 // --- states ---

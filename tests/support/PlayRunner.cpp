@@ -74,6 +74,12 @@ PlayRunner& PlayRunner::Timeout(std::chrono::milliseconds timeout)
     return *this;
 }
 
+PlayRunner& PlayRunner::StartingSave(std::string xml)
+{
+    startingSave_ = std::move(xml);
+    return *this;
+}
+
 PlayRunner& PlayRunner::Argument(std::string argument)
 {
     arguments_.push_back(std::move(argument));
@@ -101,6 +107,12 @@ PlayResult PlayRunner::Run(const std::string& script)
     const fs::path outPath = result.folder / "stdout.txt";
     const fs::path errPath = result.folder / "stderr.txt";
     WriteFile(scriptPath, script);
+    if (!startingSave_.empty()) {
+        const fs::path saveFolder = home / ".local/share/Quillon Games" /
+                                    QuillEngine::ToUtf8(QuillEngine::UserDataFolders::FolderNameFor(kGameTitle));
+        fs::create_directories(saveFolder);
+        WriteFile(saveFolder / "velv.save", startingSave_);
+    }
 
     std::vector<std::string> env;
     for (char** e = environ; e && *e; ++e) {

@@ -60,6 +60,9 @@ public:
     // Extra command-line arguments (the run always adds "-software": shots show what the
     // software device drew).
     PlayRunner& Argument(std::string argument);
+    // A player file to start from: "velv.save" is written into the run's home as plain XML (the
+    // game takes a file without its container as it stands).
+    PlayRunner& StartingSave(std::string xml);
 
     // Writes `script` and runs the program with it; each Run gets a fresh folder and home.
     PlayResult Run(const std::string& script);
@@ -73,6 +76,7 @@ private:
     // Generous: the sanitizer build and a busy machine run the program several times slower.
     std::chrono::milliseconds timeout_{180000};
     std::vector<std::string> arguments_;
+    std::string startingSave_;
 };
 
 } // namespace QuillTest

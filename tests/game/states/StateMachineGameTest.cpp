@@ -14,6 +14,7 @@
 #include "game/profile/ProfileMgr.h"
 #include "game/screens/UIScreen.h"
 #include "game/screens/UIScreenMgr.h"
+#include "game/story/StoryMiniGame.h"
 #include "tests/game/screens/UIScreenTestSupport.h"
 
 using namespace QuillEngine;
@@ -98,17 +99,23 @@ TEST_F(GameTest, StatesEnterAndLeaveTheirContent)
     EXPECT_FALSE(board.Scene().Resolve()->GetVisible());
 
     // The card game and the story game start on every entry and reset on every exit.
+    auto story = XmlNode::ParseDocument(R"(<Library><Definition type="movie" name="StoryLayout" length="1" fps="60"/></Library>)", false);
+    added = existing = 0;
+    ASSERT_TRUE(story && ui->GetDefinitionLibrary()->ImportLibrary(*story, nullptr, added, existing));
     for (int round = 1; round <= 2; ++round) {
         game->SetState(GameState_Concentration);
         EXPECT_TRUE(game->GetConBoard()->IsStarted());
         game->SetState(GameState_StoryGame);
         EXPECT_FALSE(game->GetConBoard()->IsStarted());
-        EXPECT_EQ(game->GetStoryGame()->starts, round);
-        Step();
+        const InstanceHandle layout = ui->GetRoot()->FindChild(u"StoryMiniGame");
+        ASSERT_TRUE(layout.Resolve()) << "round " << round;
+        ui->Update(); // the layout loads: the story game reads its page
+        EXPECT_EQ(game->GetStoryGame()->Layout(), layout);
+        EXPECT_TRUE(game->GetStoryGame()->InProgress());
         game->SetState(GameState_Book);
-        EXPECT_EQ(game->GetStoryGame()->resets, round);
+        EXPECT_FALSE(layout.Resolve()) << "round " << round;
+        EXPECT_FALSE(game->GetStoryGame()->InProgress());
     }
-    EXPECT_EQ(game->GetStoryGame()->updates, 2);
     game->SetBoard(nullptr);
 }
 
