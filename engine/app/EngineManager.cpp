@@ -410,7 +410,7 @@ void EngineManager::Tick(bool allowGameUpdate)
         }
     }
     if (steps > 0) {
-        if (renderer_)
+        if (renderer_ && (!playHarness_ || playHarness_->DrawsFrame()))
             renderer_->RenderFrame(true);
         return;
     }

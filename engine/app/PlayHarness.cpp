@@ -34,7 +34,7 @@ const char* Variable(const char* name)
     return value && *value ? value : nullptr;
 }
 
-bool ParseSeed(const std::string& text, uint32_t& seed)
+bool ParseWhole(const std::string& text, uint64_t max, uint32_t& out)
 {
     if (text.empty() || text.size() > 10)
         return false;
@@ -44,11 +44,13 @@ bool ParseSeed(const std::string& text, uint32_t& seed)
             return false;
         value = value * 10 + static_cast<uint64_t>(c - '0');
     }
-    if (value > 0xFFFFFFFFull)
+    if (value > max)
         return false;
-    seed = static_cast<uint32_t>(value);
+    out = static_cast<uint32_t>(value);
     return true;
 }
+
+constexpr uint32_t kMaxFrameEvery = 1000;
 
 std::string Absolute(const std::string& path)
 {
@@ -70,8 +72,13 @@ std::unique_ptr<PlayHarness> PlayHarness::FromEnvironment(std::string& error)
 
     std::unique_ptr<PlayHarness> harness(new PlayHarness());
     uint32_t seed = kDefaultSeed;
-    if (seedText && !ParseSeed(seedText, seed)) {
+    if (seedText && !ParseWhole(seedText, 0xFFFFFFFFull, seed)) {
         error = std::string("QUILL_PLAY_SEED is not a whole number from 0 to 4294967295: \"") + seedText + "\"";
+        return nullptr;
+    }
+    if (const char* frames = Variable("QUILL_PLAY_FRAMES");
+        frames && (!ParseWhole(frames, kMaxFrameEvery, harness->frameEvery_) || harness->frameEvery_ == 0)) {
+        error = std::string("QUILL_PLAY_FRAMES is not a whole number from 1 to 1000: \"") + frames + "\"";
         return nullptr;
     }
     if (script) {
@@ -206,7 +213,10 @@ bool PlayHarness::WriteShot(EngineManager& engine, const std::string& path, std:
         error = "no device has drawn a frame";
         return false;
     }
-    // The back buffer still holds the frame the last pass drew and presented.
+    // With frames thinned out the last one drawn may be old: draw this moment's.
+    if (frameEvery_ > 1)
+        renderer->RenderFrame(true);
+    // The back buffer holds the frame the last pass drew and presented.
     QuillD3D::ISurface* back = nullptr;
     if (QuillD3D::Failed(device->GetBackBuffer(0, 0, QuillD3D::BackBufferMono, &back)) || !back) {
         error = "the device has no back buffer";

@@ -139,6 +139,7 @@ protected:
         unsetenv("QUILL_PLAY_SCRIPT");
         unsetenv("QUILL_PLAY_SEED");
         unsetenv("QUILL_FEEDBACK_LOG");
+        unsetenv("QUILL_PLAY_FRAMES");
     }
 };
 
@@ -153,6 +154,15 @@ TEST_F(PlayEnvironment, InertWithoutVariablesAndRefusesBadOnes)
     EXPECT_NE(error.find("QUILL_PLAY_SEED"), std::string::npos) << error;
     setenv("QUILL_PLAY_SEED", "4294967296", 1);
     EXPECT_EQ(PlayHarness::FromEnvironment(error), nullptr);
+    setenv("QUILL_PLAY_SEED", "7", 1);
+    for (const char* frames : {"0", "1001", "-3"}) {
+        setenv("QUILL_PLAY_FRAMES", frames, 1);
+        EXPECT_EQ(PlayHarness::FromEnvironment(error), nullptr) << frames;
+        EXPECT_NE(error.find("QUILL_PLAY_FRAMES"), std::string::npos) << error;
+    }
+    setenv("QUILL_PLAY_FRAMES", "1000", 1);
+    EXPECT_NE(PlayHarness::FromEnvironment(error), nullptr) << error;
+    unsetenv("QUILL_PLAY_FRAMES");
     unsetenv("QUILL_PLAY_SEED");
 
     setenv("QUILL_PLAY_SCRIPT", "/no/such/script.play", 1);

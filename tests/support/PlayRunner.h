@@ -64,6 +64,10 @@ public:
     // game takes a file without its container as it stands).
     PlayRunner& StartingSave(std::string xml);
 
+    // Draw one frame in `every` steps (the harness's QUILL_PLAY_FRAMES): for long runs that
+    // check the program's state, not its pictures; shots still show their own moment.
+    PlayRunner& Frames(uint32_t every);
+
     // Writes `script` and runs the program with it; each Run gets a fresh folder and home.
     PlayResult Run(const std::string& script);
 
@@ -77,6 +81,7 @@ private:
     std::chrono::milliseconds timeout_{180000};
     std::vector<std::string> arguments_;
     std::string startingSave_;
+    uint32_t frameEvery_ = 1;
 };
 
 } // namespace QuillTest
