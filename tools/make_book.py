@@ -372,7 +372,7 @@ for number, title, crisis, photos_ in levels:
         page.add(photo_movies[sym], sym, x, y, create=right, death=right + 1)
         page.add("BookComplete", sym + "Complete", x + PHOTO_W - 70, y + PHOTO_H - 70, create=right, death=right + 1)
         page.text(sym + "Count", x + 16, y + PHOTO_H - 31, 38, 22, "", 16, ROSE, align="right", bold=1, create=right, death=right + 1)
-        page.text("countLabel", x + 58, y + PHOTO_H - 31, 160, 22, "left to find", 15, INK, align="left", create=right, death=right + 1)
+        page.text(f"countLabel{i}", x + 58, y + PHOTO_H - 31, 160, 22, "left to find", 15, INK, align="left", create=right, death=right + 1)
     if scenes:
         hint = "Click the photo to step into the scene." if len(scenes) == 1 else "Click a photo to step into its scene."
         y = 120 + PHOTO_H + 30 if len(scenes) == 1 else 40 + 226 + PHOTO_H + 16

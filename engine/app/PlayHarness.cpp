@@ -17,6 +17,7 @@
 #include "engine/graphics/render/RenderManager.h"
 #include "engine/graphics/text/TextRenderer.h"
 #include "platform/d3d/D3dInterfaces.h"
+#include "platform/system/ProcessSignals.h"
 #include "platform/window/InjectedInput.h"
 
 namespace QuillEngine {
@@ -152,6 +153,7 @@ bool PlayHarness::Run(EngineManager& engine, const PlayCommand& command, std::st
     using Button = InjectedInput::Button;
     RenderWindow* renderWindow = engine.Window();
     if (command.kind != Kind::Console && command.kind != Kind::Shot && command.kind != Kind::Quit &&
+        command.kind != Kind::Terminate &&
         !(renderWindow && renderWindow->IsLive())) {
         error = "the program has no window";
         return false;
@@ -199,6 +201,11 @@ bool PlayHarness::Run(EngineManager& engine, const PlayCommand& command, std::st
     case Kind::Quit:
         ok = InjectedInput::RequestQuit();
         break;
+    case Kind::Terminate:
+        ok = QuillPlatform::SendTerminationSignal();
+        if (!ok)
+            error = "the termination signal could not be sent";
+        return ok;
     }
     if (!ok)
         error = "SDL refused the event";

@@ -32,11 +32,12 @@ TEST(PlayScript, ReadsEveryCommandWithItsStepAndLine)
                              "at 4 key Escape\n"
                              "at 5 console  lua.dostring a = 1  b = 2 \n"
                              "at 6 shot shots/my frame.png\n"
-                             "at 900 quit\n",
+                             "at 900 quit\n"
+                             "at 901 terminate\n",
                              "s.play", error))
         << error;
     const auto& c = script.Commands();
-    ASSERT_EQ(c.size(), 9u);
+    ASSERT_EQ(c.size(), 10u);
     EXPECT_EQ(c[0].kind, Kind::Move);
     EXPECT_EQ(c[0].line, 3);
     EXPECT_EQ(c[0].x, 400);
@@ -56,6 +57,7 @@ TEST(PlayScript, ReadsEveryCommandWithItsStepAndLine)
     EXPECT_EQ(c[8].kind, Kind::Quit);
     EXPECT_EQ(c[8].step, 900u);
     EXPECT_EQ(c[8].line, 11);
+    EXPECT_EQ(c[9].kind, Kind::Terminate);
 }
 
 TEST(PlayScript, RefusesABadLineNamingItsNumberAndText)
@@ -77,6 +79,7 @@ TEST(PlayScript, RefusesABadLineNamingItsNumberAndText)
         "at 5 console",        // no console line
         "at 5 shot frame.bmp", // not a PNG
         "at 5 quit now",       // quit takes nothing
+        "at 5 terminate 9",    // nor does terminate
     };
     for (const char* line : bad) {
         PlayScript script;
