@@ -87,7 +87,7 @@ FindListSplit FindListSplit::For(uint32_t wanted, float mix)
 
 bool FindListSplit::Candidate(const Item& item)
 {
-    return !item.IsActive() && !item.IsBluebird();
+    return !item.IsActive() && !item.IsBluebird() && item.GetState() != Item::State_Hidden;
 }
 
 // --- the board ---

@@ -118,6 +118,7 @@ PlayResult PlayRunner::Run(const std::string& script)
                                     QuillEngine::ToUtf8(QuillEngine::UserDataFolders::FolderNameFor(kGameTitle));
         fs::create_directories(saveFolder);
         WriteFile(saveFolder / "velv.save", startingSave_);
+        WriteFile(result.folder / "starting-save.xml", startingSave_); // the game replaces its own copy
     }
 
     std::vector<std::string> env;
