@@ -1,8 +1,10 @@
 #include "engine/app/PlayHarness.h"
 
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <thread>
 #include <vector>
 
 #include <png.h>
@@ -153,7 +155,7 @@ bool PlayHarness::Run(EngineManager& engine, const PlayCommand& command, std::st
     using Button = InjectedInput::Button;
     RenderWindow* renderWindow = engine.Window();
     if (command.kind != Kind::Console && command.kind != Kind::Shot && command.kind != Kind::Quit &&
-        command.kind != Kind::Terminate &&
+        command.kind != Kind::Terminate && command.kind != Kind::Wait &&
         !(renderWindow && renderWindow->IsLive())) {
         error = "the program has no window";
         return false;
@@ -201,6 +203,12 @@ bool PlayHarness::Run(EngineManager& engine, const PlayCommand& command, std::st
     case Kind::Quit:
         ok = InjectedInput::RequestQuit();
         break;
+    case Kind::Wait: {
+        fs::path path(command.text);
+        if (path.is_relative())
+            path = fs::path(scriptFolder_) / path;
+        return HoldUntilRemoved(path.string(), error);
+    }
     case Kind::Terminate:
         ok = QuillPlatform::SendTerminationSignal();
         if (!ok)
@@ -210,6 +218,29 @@ bool PlayHarness::Run(EngineManager& engine, const PlayCommand& command, std::st
     if (!ok)
         error = "SDL refused the event";
     return ok;
+}
+
+bool PlayHarness::HoldUntilRemoved(const std::string& path, std::string& error)
+{
+    {
+        std::FILE* marker = std::fopen(path.c_str(), "w");
+        if (!marker) {
+            error = "the wait file \"" + path + "\" could not be created";
+            return false;
+        }
+        std::fclose(marker);
+    }
+    constexpr auto kLongest = std::chrono::seconds(60);
+    const auto until = std::chrono::steady_clock::now() + kLongest;
+    std::error_code ec;
+    while (fs::exists(path, ec)) {
+        if (std::chrono::steady_clock::now() > until) {
+            error = "nobody removed the wait file \"" + path + "\" within a minute";
+            return false;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return true;
 }
 
 bool PlayHarness::WriteShot(EngineManager& engine, const std::string& path, std::string& error)

@@ -64,6 +64,7 @@ private:
     PlayHarness() = default;
     bool Run(EngineManager& engine, const PlayCommand& command, std::string& error);
     bool WriteShot(EngineManager& engine, const std::string& path, std::string& error);
+    bool HoldUntilRemoved(const std::string& path, std::string& error);
     // Null `command`: a failure of the harness itself, before any command.
     [[noreturn]] void Fail(const PlayCommand* command, const std::string& why);
 

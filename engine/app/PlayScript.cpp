@@ -136,6 +136,11 @@ bool PlayScript::Parse(const std::string& text, const std::string& sourceName, s
             command.kind = Kind::Quit;
             if (!Rest(line, pos).empty())
                 return refuse("\"quit\" takes nothing");
+        } else if (verb == "wait") {
+            command.kind = Kind::Wait;
+            command.text = Rest(line, pos);
+            if (command.text.empty())
+                return refuse("\"wait\" takes a file name");
         } else if (verb == "terminate") {
             command.kind = Kind::Terminate;
             if (!Rest(line, pos).empty())

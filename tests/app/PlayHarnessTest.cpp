@@ -33,11 +33,12 @@ TEST(PlayScript, ReadsEveryCommandWithItsStepAndLine)
                              "at 5 console  lua.dostring a = 1  b = 2 \n"
                              "at 6 shot shots/my frame.png\n"
                              "at 900 quit\n"
-                             "at 901 terminate\n",
+                             "at 901 terminate\n"
+                             "at 902 wait book.ready\n",
                              "s.play", error))
         << error;
     const auto& c = script.Commands();
-    ASSERT_EQ(c.size(), 10u);
+    ASSERT_EQ(c.size(), 11u);
     EXPECT_EQ(c[0].kind, Kind::Move);
     EXPECT_EQ(c[0].line, 3);
     EXPECT_EQ(c[0].x, 400);
@@ -58,6 +59,8 @@ TEST(PlayScript, ReadsEveryCommandWithItsStepAndLine)
     EXPECT_EQ(c[8].step, 900u);
     EXPECT_EQ(c[8].line, 11);
     EXPECT_EQ(c[9].kind, Kind::Terminate);
+    EXPECT_EQ(c[10].kind, Kind::Wait);
+    EXPECT_EQ(c[10].text, "book.ready");
 }
 
 TEST(PlayScript, RefusesABadLineNamingItsNumberAndText)
@@ -80,6 +83,7 @@ TEST(PlayScript, RefusesABadLineNamingItsNumberAndText)
         "at 5 shot frame.bmp", // not a PNG
         "at 5 quit now",       // quit takes nothing
         "at 5 terminate 9",    // nor does terminate
+        "at 5 wait",           // wait needs a file
     };
     for (const char* line : bad) {
         PlayScript script;

@@ -43,7 +43,7 @@ bool Replaced(const std::string& entry)
     static const char* const kOwn[] = {
         "HOME=",           "XDG_DATA_HOME=",     "XDG_CONFIG_HOME=", "XDG_CACHE_HOME=",     "XDG_RUNTIME_DIR=",
         "TMPDIR=",         "QUILL_PLAY_SCRIPT=", "QUILL_PLAY_SEED=", "QUILL_FEEDBACK_LOG=", "SDL_VIDEODRIVER=",
-        "SDL_AUDIODRIVER=", "QUILL_PLAY_FRAMES="};
+        "SDL_AUDIODRIVER=", "QUILL_PLAY_FRAMES=", "DISPLAY="};
     for (const char* own : kOwn) {
         if (entry.compare(0, std::strlen(own), own) == 0)
             return true;
@@ -77,6 +77,24 @@ PlayRunner& PlayRunner::Timeout(std::chrono::milliseconds timeout)
 PlayRunner& PlayRunner::StartingSave(std::string xml)
 {
     startingSave_ = std::move(xml);
+    return *this;
+}
+
+PlayRunner& PlayRunner::Window(std::string display)
+{
+    display_ = std::move(display);
+    return *this;
+}
+
+PlayRunner& PlayRunner::DefaultDevice()
+{
+    software_ = false;
+    return *this;
+}
+
+PlayRunner& PlayRunner::WhileRunning(std::function<void(const std::filesystem::path&)> watch)
+{
+    watch_ = std::move(watch);
     return *this;
 }
 
@@ -132,7 +150,12 @@ PlayResult PlayRunner::Run(const std::string& script)
     env.push_back("XDG_CACHE_HOME=" + (home / ".cache").string());
     env.push_back("XDG_RUNTIME_DIR=" + runtime.string());
     env.push_back("TMPDIR=" + result.folder.string());
-    env.push_back("SDL_VIDEODRIVER=offscreen");
+    if (display_.empty()) {
+        env.push_back("SDL_VIDEODRIVER=offscreen");
+    } else {
+        env.push_back("SDL_VIDEODRIVER=x11");
+        env.push_back("DISPLAY=" + display_);
+    }
     env.push_back("SDL_AUDIODRIVER=dummy");
     env.push_back("QUILL_PLAY_SCRIPT=" + scriptPath.string());
     env.push_back("QUILL_FEEDBACK_LOG=" + logPath.string());
@@ -146,7 +169,9 @@ PlayResult PlayRunner::Run(const std::string& script)
     envp.push_back(nullptr);
 
     const std::string exe = ProgramPath().string();
-    std::vector<std::string> args{exe, "-software"};
+    std::vector<std::string> args{exe};
+    if (software_)
+        args.push_back("-software");
     args.insert(args.end(), arguments_.begin(), arguments_.end());
     std::vector<char*> argv;
     for (std::string& a : args)
@@ -175,6 +200,8 @@ PlayResult PlayRunner::Run(const std::string& script)
             status = -1;
             break;
         }
+        if (watch_)
+            watch_(result.folder);
         if (std::chrono::steady_clock::now() >= deadline) {
             kill(pid, SIGKILL);
             waitpid(pid, &status, 0);
@@ -227,6 +254,18 @@ bool ReadPng(const std::filesystem::path& path, uint32_t& width, uint32_t& heigh
     height = image.height;
     argb = std::move(pixels);
     return true;
+}
+
+bool WritePng(const std::filesystem::path& path, uint32_t width, uint32_t height, const std::vector<uint32_t>& argb)
+{
+    if (argb.size() != static_cast<size_t>(width) * height)
+        return false;
+    png_image image{};
+    image.version = PNG_IMAGE_VERSION;
+    image.width = width;
+    image.height = height;
+    image.format = PNG_FORMAT_BGRA;
+    return png_image_write_to_file(&image, path.c_str(), 0, argb.data(), 0, nullptr) != 0;
 }
 
 bool PlayResult::ReadShot(const std::string& name, uint32_t& width, uint32_t& height, std::vector<uint32_t>& argb) const
