@@ -67,9 +67,14 @@ TEST(PlayRun, AShotIsTheWholeFrameThePlayerSees)
     ASSERT_TRUE(run.ReadShot("frame.png", width, height, pixels)) << run.Describe();
     EXPECT_EQ(width, 800u);
     EXPECT_EQ(height, 600u);
-    // Nothing is drawn over the game's background yet: every corner shows its clear colour.
-    for (const size_t at : {size_t(0), size_t(width - 1), pixels.size() - width, pixels.size() - 1})
-        EXPECT_EQ(pixels[at], 0xFF606060u) << at;
+    // The opening card fills the window: every corner shows the card's own corner.
+    uint32_t cardWidth = 0, cardHeight = 0;
+    std::vector<uint32_t> card;
+    ASSERT_TRUE(QuillTest::ReadPng(QuillTest::RenderedDataFolder() / "ui/Pictures/Intro/IntroBackdrop.png", cardWidth,
+                                   cardHeight, card));
+    ASSERT_EQ(card.size(), pixels.size());
+    for (const size_t at : {size_t(0), size_t(width - 1), pixels.size() - width, pixels.size() - 1, pixels.size() / 2})
+        EXPECT_EQ(pixels[at], card[at] | 0xFF000000u) << at;
 }
 
 TEST(PlayRun, AClickWithoutAMoveBeforeItArrivesWhereItWasAimed)

@@ -272,6 +272,41 @@ TEST(ScenePackageData, EachChapterAsksForItsPhotosItems)
     }
 }
 
+// Every picture an image definition of a package names is in that package and loads: a missing one
+// would be drawn as nothing (the opening card once was).
+TEST(ScenePackageData, EveryPictureADefinitionNamesIsInItsArchive)
+{
+    const auto bin = BinDir();
+    if (!std::filesystem::exists(bin / "data.dat"))
+        GTEST_SKIP() << "the data archives are not built (target quill_data)";
+    size_t checked = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(bin)) {
+        if (entry.path().extension() != ".dat")
+            continue;
+        SCOPED_TRACE(entry.path().filename().string());
+        FileManager files;
+        ASSERT_TRUE(files.AddSource(new FSCompressedSource(FromUtf8(entry.path().string()), u"package")));
+        XmlCache cache(&files);
+        const XmlNode* libraries = cache.Get(u"libraries.xml");
+        if (!libraries)
+            continue;
+        for (const auto& library : libraries->Children()) {
+            const String file = Attribute(*library, u"file");
+            const XmlNode* definitions = cache.Get(file);
+            ASSERT_NE(definitions, nullptr) << ToUtf8(file);
+            for (const auto& definition : definitions->Children()) {
+                if (Attribute(*definition, u"type") != u"image")
+                    continue;
+                const String source = Attribute(*definition, u"src");
+                Image picture; // through the loader the game uses, which also takes a colour and alpha pair
+                EXPECT_TRUE(LoadPicture(files, source, kMax, picture)) << ToUtf8(file) << " names " << ToUtf8(source);
+                ++checked;
+            }
+        }
+    }
+    EXPECT_GT(checked, 100u);
+}
+
 // The board panel and the dialogs are defined against these picture sizes.
 TEST(ScenePackageData, InterfacePicturesKeepTheirSizes)
 {
