@@ -362,6 +362,9 @@ void EngineManager::PumpMessages()
             if (!QuillPlatform::GetMessage(msg))
                 break;
             QuillPlatform::DispatchMessage(msg);
+            // Input and window changes (exposure, size, focus) are worth a fresh frame.
+            if (renderer_)
+                renderer_->SetFrameDirty();
         } else {
             Tick(true);
         }
@@ -410,7 +413,10 @@ void EngineManager::Tick(bool allowGameUpdate)
         }
     }
     if (steps > 0) {
-        if (renderer_ && (!playHarness_ || playHarness_->DrawsFrame()))
+        // A scene at rest is not drawn again (but now and then); a scripted play run keeps its own
+        // rhythm of frames so that every run draws the same ones.
+        const bool draw = playHarness_ ? playHarness_->DrawsFrame() : renderer_ && renderer_->WantsFrame();
+        if (renderer_ && draw)
             renderer_->RenderFrame(true);
         return;
     }
