@@ -11,7 +11,6 @@
 #include <X11/Xutil.h>
 
 #include <chrono>
-#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <map>
@@ -19,18 +18,13 @@
 #include <thread>
 #include <vector>
 
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include "engine/core/strings/StringUtil.h"
 #include "engine/core/xml/XmlNode.h"
+#include "platform/process/VirtualDisplay.h"
 #include "tests/game/play/PlayData.h"
 #include "tests/support/PlayRunner.h"
 #include "tests/support/TestEnvironment.h"
-
-extern char** environ;
 
 using namespace QuillEngine;
 using QuillTest::PlayResult;
@@ -49,65 +43,16 @@ struct Frame {
 // An X server of our own on a free display, 800 x 600 so that the centred game window fills it.
 class VirtualScreen {
 public:
-    VirtualScreen()
-    {
-        const int base = 100 + static_cast<int>(getpid() % 400);
-        for (int n = base; n < base + 20 && pid_ < 0; ++n) {
-            if (fs::exists("/tmp/.X" + std::to_string(n) + "-lock"))
-                continue;
-            display_ = ":" + std::to_string(n);
-            std::vector<std::string> args{"Xvfb", display_, "-screen", "0", "800x600x24", "-nolisten", "tcp"};
-            std::vector<char*> argv;
-            for (std::string& a : args)
-                argv.push_back(a.data());
-            argv.push_back(nullptr);
-            posix_spawn_file_actions_t actions;
-            posix_spawn_file_actions_init(&actions);
-            posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
-            posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
-            pid_t pid = -1;
-            const int spawned = posix_spawnp(&pid, "Xvfb", &actions, nullptr, argv.data(), environ);
-            posix_spawn_file_actions_destroy(&actions);
-            if (spawned != 0) {
-                why_ = "Xvfb cannot be started (is the xvfb package installed?)";
-                return;
-            }
-            // Ready when a client can connect; gone when another server took the number first.
-            for (int i = 0; i < 200; ++i) {
-                if (Display* x = XOpenDisplay(display_.c_str())) {
-                    XCloseDisplay(x);
-                    pid_ = pid;
-                    break;
-                }
-                int status = 0;
-                if (waitpid(pid, &status, WNOHANG) == pid)
-                    break;
-                std::this_thread::sleep_for(std::chrono::milliseconds(25));
-            }
-            if (pid_ < 0) {
-                kill(pid, SIGKILL);
-                waitpid(pid, nullptr, 0);
-            }
-        }
-        if (pid_ < 0 && why_.empty())
-            why_ = "no Xvfb server came up on displays :" + std::to_string(base) + " to :" + std::to_string(base + 19);
-    }
-    ~VirtualScreen()
-    {
-        if (pid_ > 0) {
-            kill(pid_, SIGTERM);
-            waitpid(pid_, nullptr, 0);
-        }
-    }
-    bool Up() const { return pid_ > 0; }
+    VirtualScreen() { up_ = display_.Start(static_cast<int>(kWidth), static_cast<int>(kHeight), &why_); }
+    bool Up() const { return up_; }
     const std::string& Why() const { return why_; }
-    const std::string& Name() const { return display_; }
+    const std::string& Name() const { return display_.Name(); }
 
     // The whole screen as the X server holds it.
     Frame Capture() const
     {
         Frame frame;
-        Display* x = XOpenDisplay(display_.c_str());
+        Display* x = XOpenDisplay(Name().c_str());
         if (!x)
             return frame;
         XImage* image = XGetImage(x, DefaultRootWindow(x), 0, 0, kWidth, kHeight, AllPlanes, ZPixmap);
@@ -126,14 +71,14 @@ public:
     // A left click at (x, y) through the X server, as a player's mouse makes it.
     bool Click(int x, int y) const
     {
-        const std::string command = "DISPLAY=" + display_ + " xdotool mousemove " + std::to_string(x) + " " +
+        const std::string command = "DISPLAY=" + Name() + " xdotool mousemove " + std::to_string(x) + " " +
                                     std::to_string(y) + " click 1 >/dev/null 2>&1";
         return std::system(command.c_str()) == 0;
     }
 
 private:
-    pid_t pid_ = -1;
-    std::string display_;
+    QuillPlatform::VirtualDisplay display_;
+    bool up_ = false;
     std::string why_;
 };
 
