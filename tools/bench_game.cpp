@@ -36,6 +36,7 @@
 #include <vector>
 
 #include "engine/app/EngineManager.h"
+#include "tools/BenchGameSupport.h"
 #include "engine/core/CrashHandler.h"
 #include "engine/core/resources/ResourceCache.h"
 #include "engine/graphics/render/RenderManager.h"
@@ -57,28 +58,10 @@
 extern char** environ;
 
 using namespace QuillEngine;
-using Clock = std::chrono::steady_clock;
+using namespace BenchGame;
 namespace fs = std::filesystem;
 
 namespace {
-
-double Ms(Clock::time_point a, Clock::time_point b)
-{
-    return std::chrono::duration<double, std::milli>(b - a).count();
-}
-
-double Percentile(std::vector<double> values, double p)
-{
-    if (values.empty())
-        return -1.0;
-    std::sort(values.begin(), values.end());
-    return values[std::min(values.size() - 1, static_cast<size_t>(p * static_cast<double>(values.size())))];
-}
-
-double Median(const std::vector<double>& values)
-{
-    return Percentile(values, 0.5);
-}
 
 // This process's resident set (VmRSS), in megabytes.
 double ResidentMb()
@@ -90,15 +73,6 @@ double ResidentMb()
             return std::strtod(line.c_str() + 6, nullptr) / 1024.0;
     }
     return -1.0;
-}
-
-void CollectTextures(const InstanceHandle& handle, std::vector<uint32_t>& out)
-{
-    if (Instance_Image* image = HandleEx::ResolveImage(handle))
-        out.push_back(image->GetTextureId());
-    Instance_Movie* movie = HandleEx::ResolveMovie(handle);
-    for (int32_t i = 0; movie && i < movie->GetChildCount(); ++i)
-        CollectTextures(movie->GetChild(i), out);
 }
 
 // A private home, so that no player's files are touched.

@@ -25,6 +25,24 @@ inline std::unique_ptr<XmlNode> ReadSourceXml(const std::string& relative)
     return XmlNode::ParseDocument(QuillTest::ReadFile(QuillTest::SourceRoot() / relative), false);
 }
 
+// An attribute's value as UTF-8; empty when it is missing.
+inline std::string Attribute(const XmlNode& node, const char16_t* name)
+{
+    String value;
+    node.GetAttribute(name, value);
+    return ToUtf8(value);
+}
+
+// The first child `element` of `parent` whose `attribute` is `value`.
+inline const XmlNode* ChildWith(const XmlNode& parent, StringView element, const char16_t* attribute,
+                                const std::string& value)
+{
+    for (const auto& child : parent.Children())
+        if (child->GetName() == element && Attribute(*child, attribute) == value)
+            return child.get();
+    return nullptr;
+}
+
 struct Placement {
     double x = 0, y = 0;       // the translation of its first frame
     double regX = 0, regY = 0; // its registration point

@@ -29,7 +29,9 @@
 #include "tests/support/PlayRunner.h"
 
 using namespace QuillEngine;
+using PlayData::Attribute;
 using PlayData::ChildPlacements;
+using PlayData::ChildWith;
 using PlayData::ClickAt;
 using PlayData::Placement;
 using PlayData::Point;
@@ -43,21 +45,6 @@ constexpr int kReady = PlayData::kAlbumReady; // a restarted game shows the albu
 constexpr int kBoardOpen = 150;               // from a photo's click to a board that takes clicks
 constexpr int kItemSpacing = 12;
 constexpr int kPageTurn = 140;
-
-std::string Attr(const XmlNode& node, const char16_t* name)
-{
-    String value;
-    node.GetAttribute(name, value);
-    return ToUtf8(value);
-}
-
-const XmlNode* Child(const XmlNode& parent, StringView element, const char16_t* attribute, const std::string& value)
-{
-    for (const auto& child : parent.Children())
-        if (child->GetName() == element && Attr(*child, attribute) == value)
-            return child.get();
-    return nullptr;
-}
 
 std::string At(int step, const std::string& command)
 {
@@ -104,7 +91,7 @@ protected:
                 if (photo->HasAttribute(u"bonus"))
                     p.cards = photo->GetIntAttribute(u"bonus", 0) != 0;
                 else
-                    p.scene = Attr(*photo, u"scene");
+                    p.scene = Attribute(*photo, u"scene");
                 entry.photos.push_back(p);
             }
             levels.push_back(entry);
@@ -150,11 +137,11 @@ protected:
         if (!page)
             return {-1, -1};
         for (const auto& track : page->Children()) {
-            if (Attr(*track, u"instancename") != symbol || track->GetIntAttribute(u"create", -1) != frame)
+            if (Attribute(*track, u"instancename") != symbol || track->GetIntAttribute(u"create", -1) != frame)
                 continue;
             const XmlNode* key = track->FindChild(u"Frame");
             std::vector<String> parts;
-            Tokenize(FromUtf8(key ? Attr(*key, u"transform") : std::string()), parts, u' ', true, 6);
+            Tokenize(FromUtf8(key ? Attribute(*key, u"transform") : std::string()), parts, u' ', true, 6);
             if (parts.size() != 6)
                 return {-1, -1};
             const Point origin = left ? leftPage : rightPage;
@@ -187,16 +174,16 @@ protected:
     // The current player's record in the last player file.
     const XmlNode* Player(const XmlNode& save) const
     {
-        return Child(save, u"profile", u"name", Attr(save, u"currentprofile"));
+        return ChildWith(save, u"profile", u"name", Attribute(save, u"currentprofile"));
     }
 
     const XmlNode* SceneRecord(const XmlNode& player, int number) const
     {
-        return Child(player, u"scene", u"number", std::to_string(number));
+        return ChildWith(player, u"scene", u"number", std::to_string(number));
     }
     const XmlNode* LevelRecord(const XmlNode& player, int number) const
     {
-        return Child(player, u"level", u"number", std::to_string(number));
+        return ChildWith(player, u"level", u"number", std::to_string(number));
     }
 
     // Clicks on the page corners from the album's page in the player file to `level`'s spread;
@@ -224,15 +211,15 @@ protected:
             return clicks;
         const auto placed = ChildPlacements(*library, FromUtf8(scene));
         for (const auto& entry : record.Children()) {
-            if (entry->GetName() != u"findlist" || Attr(*entry, u"found") == "1")
+            if (entry->GetName() != u"findlist" || Attribute(*entry, u"found") == "1")
                 continue;
-            const bool group = Attr(*entry, u"group") == "1";
+            const bool group = Attribute(*entry, u"group") == "1";
             int left = entry->GetIntAttribute(u"count", 0);
             for (const auto& item : items->Children()) {
-                const std::string key = Attr(*item, group ? u"group" : u"name");
-                if (left == 0 || key != Attr(*entry, u"name"))
+                const std::string key = Attribute(*item, group ? u"group" : u"name");
+                if (left == 0 || key != Attribute(*entry, u"name"))
                     continue;
-                const auto at = placed.find(Attr(*item, u"id"));
+                const auto at = placed.find(Attribute(*item, u"id"));
                 if (at == placed.end())
                     continue;
                 clicks.push_back(PlayData::ItemClickPoint(*library, scene, at->second));
@@ -331,7 +318,7 @@ protected:
         };
         std::vector<Card> cards;
         for (const auto& card : dealt->Children()) {
-            const double x = ToDouble(FromUtf8(Attr(*card, u"x"))), y = ToDouble(FromUtf8(Attr(*card, u"y")));
+            const double x = ToDouble(FromUtf8(Attribute(*card, u"x"))), y = ToDouble(FromUtf8(Attribute(*card, u"y")));
             cards.push_back({{static_cast<int>(x), static_cast<int>(y)}, // saved at the card's middle
                              card->GetIntAttribute(u"frame", -1),
                              card->GetIntAttribute(u"type", 0) == 2});
@@ -372,17 +359,17 @@ protected:
     // and so on in turn) to an ending; returns the ending reached.
     std::string PlayStory(const CatalogueLevel& level)
     {
-        const XmlNode* start = Child(*story, u"LEVEL", u"LEVEL", std::to_string(level.number));
+        const XmlNode* start = ChildWith(*story, u"LEVEL", u"LEVEL", std::to_string(level.number));
         EXPECT_NE(start, nullptr);
-        std::string at = start ? Attr(*start, u"STARTNODE") : "intro";
+        std::string at = start ? Attribute(*start, u"STARTNODE") : "intro";
         std::vector<int> chosen;
         for (int turn = 0;; ++turn) {
-            const XmlNode* segment = Child(*story, u"SEGMENT", u"ID", at);
+            const XmlNode* segment = ChildWith(*story, u"SEGMENT", u"ID", at);
             EXPECT_NE(segment, nullptr) << at;
             std::vector<std::string> choices;
             if (segment) {
                 for (const auto& choice : segment->Children())
-                    choices.push_back(Attr(*choice, u"ID"));
+                    choices.push_back(Attribute(*choice, u"ID"));
             }
             if (choices.size() != 3 || turn > 12)
                 break;
@@ -392,7 +379,7 @@ protected:
         const auto save = Save();
         const XmlNode* player = save ? Player(*save) : nullptr;
         const XmlNode* flags = player ? player->FindChild(u"tutorial") : nullptr;
-        const bool tutorial = flags && Attr(*flags, u"m_StorygameBegun") == "1";
+        const bool tutorial = flags && Attribute(*flags, u"m_StorygameBegun") == "1";
 
         const Point next = Button(*storyScreens, u"StoryLayout", "showChoicesButton");
         const Point end = Button(*storyScreens, u"StoryLayout", "endGameButton");
@@ -474,8 +461,8 @@ TEST_F(PlayThrough, ANewPlayerPlaysEveryChapterToTheHighScoreTable)
                 const auto save = Save();
                 const XmlNode* record = SceneRecord(*Player(*save), photo.number);
                 ASSERT_NE(record, nullptr);
-                ASSERT_NE(Attr(*record, u"status"), "2") << "the scene is still locked";
-                if (Attr(*record, u"status") == "3")
+                ASSERT_NE(Attribute(*record, u"status"), "2") << "the scene is still locked";
+                if (Attribute(*record, u"status") == "3")
                     break;
                 if (!record->FindChild(u"findlist")) {
                     OpenBoard(level, photo);
@@ -497,7 +484,7 @@ TEST_F(PlayThrough, ANewPlayerPlaysEveryChapterToTheHighScoreTable)
                     const auto after = Save();
                     const XmlNode* lost = SceneRecord(*Player(*after), photo.number);
                     ASSERT_NE(lost, nullptr);
-                    EXPECT_EQ(Attr(*lost, u"replay"), "1") << "the scene is played again";
+                    EXPECT_EQ(Attribute(*lost, u"replay"), "1") << "the scene is played again";
                     EXPECT_EQ(lost->FindChild(u"findlist"), nullptr) << "a lost scene deals anew";
                 }
                 if (detour == Detour::Terminate) {
@@ -506,7 +493,7 @@ TEST_F(PlayThrough, ANewPlayerPlaysEveryChapterToTheHighScoreTable)
                     ASSERT_NE(half, nullptr);
                     int found = 0;
                     for (const auto& entry : half->Children())
-                        found += Attr(*entry, u"found") == "1" ? 1 : 0;
+                        found += Attribute(*entry, u"found") == "1" ? 1 : 0;
                     EXPECT_GT(found, 0) << "the finds before SIGTERM are kept";
                 }
             }
@@ -514,14 +501,14 @@ TEST_F(PlayThrough, ANewPlayerPlaysEveryChapterToTheHighScoreTable)
         if (level.number == 1) {
             // A second player joins between chapters; the first carries on with everything kept.
             const auto before = Save();
-            const std::string first = Attr(*before, u"currentprofile");
+            const std::string first = Attribute(*before, u"currentprofile");
             const int page = Player(*before)->GetIntAttribute(u"page", -1);
             const PlayResult run = SwitchPlayers("GUEST");
             const std::vector<std::string> shown = run.Screens();
             EXPECT_NE(std::find(shown.begin(), shown.end(), "Menu_ProfileDialog"), shown.end()) << run.Describe();
             const auto after = Save();
-            EXPECT_EQ(Attr(*after, u"currentprofile"), first) << run.Describe();
-            EXPECT_NE(Child(*after, u"profile", u"name", "guest"), nullptr) << run.Describe();
+            EXPECT_EQ(Attribute(*after, u"currentprofile"), first) << run.Describe();
+            EXPECT_NE(ChildWith(*after, u"profile", u"name", "guest"), nullptr) << run.Describe();
             EXPECT_EQ(Player(*after)->GetIntAttribute(u"page", -2), page);
         }
         if (level.miniGame && level.miniGame->cards) {
@@ -539,13 +526,13 @@ TEST_F(PlayThrough, ANewPlayerPlaysEveryChapterToTheHighScoreTable)
         ASSERT_NE(record, nullptr);
         EXPECT_EQ(record->GetIntAttribute(u"items", -1), record->GetIntAttribute(u"maxitems", -2));
         if (level.miniGame) {
-            EXPECT_EQ(Attr(*record, u"bonusplayed"), "1");
+            EXPECT_EQ(Attribute(*record, u"bonusplayed"), "1");
         }
         if (level.number + 1 < static_cast<int>(levels.size())) {
             for (const CataloguePhoto& next : levels[static_cast<size_t>(level.number) + 1].scenes) {
                 const XmlNode* scene = SceneRecord(*player, next.number);
                 ASSERT_NE(scene, nullptr);
-                EXPECT_NE(Attr(*scene, u"status"), "2") << "chapter " << level.number + 1 << " is still locked";
+                EXPECT_NE(Attribute(*scene, u"status"), "2") << "chapter " << level.number + 1 << " is still locked";
             }
         }
     }
@@ -554,8 +541,8 @@ TEST_F(PlayThrough, ANewPlayerPlaysEveryChapterToTheHighScoreTable)
     const auto save = Save();
     const XmlNode* table = save->FindChild(u"highscores");
     ASSERT_NE(table, nullptr);
-    EXPECT_NE(Child(*table, u"score", u"name", Attr(*save, u"currentprofile")), nullptr);
-    EXPECT_EQ(Attr(*Player(*save), u"tableauxSeen"), "1");
+    EXPECT_NE(ChildWith(*table, u"score", u"name", Attribute(*save, u"currentprofile")), nullptr);
+    EXPECT_EQ(Attribute(*Player(*save), u"tableauxSeen"), "1");
     EXPECT_GE(endings.size(), 2u) << "the two stories end differently";
     // The feedback reports saw each scene and card game won once and the one scene lost.
     size_t scenes = 0, wins = 0, losses = 0;

@@ -3,7 +3,8 @@
 // screen and compared with the pictures committed beside this test, and a click sent through the
 // X server onto a scene item, which the board finds.
 //
-// QUILL_UPDATE_GOLDEN=1 writes the software back end's frames as the new golden pictures.
+// QUILL_UPDATE_GOLDEN=1 writes each back end's frames as the new golden pictures, and the README's
+// screenshots (docs/screenshots) from the software back end.
 
 #include <gtest/gtest.h>
 
