@@ -49,6 +49,21 @@ public:
     const std::string& Why() const { return why_; }
     const std::string& Name() const { return display_.Name(); }
 
+    // The screen once it holds still: the program's last drawing may reach the server a little
+    // after the program stopped (a slow build, a busy machine), so two reads must agree.
+    Frame SettledCapture() const
+    {
+        Frame last = Capture();
+        for (int i = 0; i < 40; ++i) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+            Frame next = Capture();
+            if (next.argb == last.argb)
+                return next;
+            last = std::move(next);
+        }
+        return last;
+    }
+
     // The whole screen as the X server holds it.
     Frame Capture() const
     {
@@ -140,11 +155,11 @@ WindowRun PlayInWindow(const VirtualScreen& screen, bool software, PlayData::Poi
             // The program holds still with its last frame shown.
             std::this_thread::sleep_for(std::chrono::milliseconds(150));
             if (std::string(marker) == "book.wait")
-                run.book = screen.Capture();
+                run.book = screen.SettledCapture();
             else if (std::string(marker) == "board.wait")
-                run.board = screen.Capture();
+                run.board = screen.SettledCapture();
             else {
-                run.playing = screen.Capture();
+                run.playing = screen.SettledCapture();
                 screen.Click(bluebird.x, bluebird.y);
             }
             std::this_thread::sleep_for(std::chrono::milliseconds(100));
