@@ -148,7 +148,7 @@ TEST(PlayCards, TheCardPhotoOpensTheGameAndMatchingEveryPairWinsThePrize)
     script += "at " + std::to_string(step) + " shot album.png\n";
     script += "at " + std::to_string(step + 1) + " quit\n";
 
-    const PlayResult run = PlayRunner("cards-win").Seed(5).Timeout(std::chrono::seconds(60)).Run(script);
+    const PlayResult run = PlayRunner("cards-win").Seed(5).Run(script);
     ASSERT_TRUE(run.ExitedCleanly()) << run.Describe();
     const std::vector<std::string> shown = run.Screens();
     EXPECT_TRUE(Has(shown, "ConPanel")) << run.Describe();
