@@ -17,7 +17,7 @@ PACKAGES=(
   libsndfile1-dev libunibreak-dev fonts-dejavu-core
   librsvg2-bin fonts-texgyre
   clang libclang-rt-14-dev
-  xvfb xauth
+  xvfb xauth xdotool
 )
 
 install_missing() {

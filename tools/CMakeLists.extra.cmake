@@ -10,3 +10,7 @@ endif()
 if(TARGET bench_board)
   target_link_libraries(bench_board PRIVATE velvet_game)
 endif()
+# bench_game runs the game in-process and starts the program, the play test and Xvfb.
+if(TARGET bench_game)
+  target_link_libraries(bench_game PRIVATE velvet_game)
+endif()

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "engine/app/EngineManager.h"
+#include "tools/BenchGameSupport.h"
 #include "engine/core/CrashHandler.h"
 #include "engine/core/resources/ResourceCache.h"
 #include "engine/graphics/render/RenderManager.h"
@@ -32,32 +33,7 @@
 #include "platform/window/Window.h"
 
 using namespace QuillEngine;
-using Clock = std::chrono::steady_clock;
-
-namespace {
-
-double Median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    return values.empty() ? 0.0 : values[values.size() / 2];
-}
-
-// The textures of every picture below `handle`.
-void CollectTextures(const InstanceHandle& handle, std::vector<uint32_t>& out)
-{
-    if (Instance_Image* image = HandleEx::ResolveImage(handle))
-        out.push_back(image->GetTextureId());
-    Instance_Movie* movie = HandleEx::ResolveMovie(handle);
-    for (int32_t i = 0; movie && i < movie->GetChildCount(); ++i)
-        CollectTextures(movie->GetChild(i), out);
-}
-
-double Ms(Clock::time_point a, Clock::time_point b)
-{
-    return std::chrono::duration<double, std::milli>(b - a).count();
-}
-
-} // namespace
+using namespace BenchGame;
 
 int main(int argc, char** argv)
 {

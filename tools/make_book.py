@@ -2,7 +2,7 @@
 """make_book.py <data folder>: writes the album's definitions (ui/Definitions/Book.xml) and the SVG
 sources of its pictures (art/ui/Pictures/Book/). The page movie gets one frame per page of the level
 catalogue (input/Levels/levels.xml): even frames are left pages, odd frames right pages."""
-import os, sys, xml.etree.ElementTree as ET
+import os, re, sys, xml.etree.ElementTree as ET
 
 data = sys.argv[1]
 ART = os.path.join(data, "art", "ui", "Pictures", "Book")
@@ -118,6 +118,22 @@ def photo(name, scene, defs):
 <svg x="{x}" y="{y}" width="{w}" height="{h}" viewBox="0 0 200 132" preserveAspectRatio="xMidYMid slice">{scene}</svg>
 <rect x="{x}" y="{y}" width="{w}" height="{h}" fill="none" stroke="#c9bca8" stroke-width="1"/>
 """, defs)
+
+def scene_photo(scene):
+    # A scene without a photo of its own shows its board's background, cropped to the part the
+    # panel leaves free.
+    path = os.path.join(data, "art", scene, "Pictures", scene, "Background.jpg.svg")
+    with open(path, encoding="utf-8") as f:
+        source = re.sub(r"<\?xml[^>]*\?>", "", f.read()).strip()
+    opening = re.match(r"<svg\b[^>]*>", source)
+    namespaces = " ".join(re.findall(r'xmlns(?::\w+)?="[^"]*"', opening.group(0)))
+    x, y, w, h = INNER
+    inner = (f'<svg {namespaces} x="{x}" y="{y}" width="{w}" height="{h}" viewBox="150 0 650 600" '
+             f'preserveAspectRatio="xMidYMid slice">' + source[opening.end():])
+    svg(f"Photo{scene}", PHOTO_W, PHOTO_H, f"""{FRAME}
+{inner}
+<rect x="{x}" y="{y}" width="{w}" height="{h}" fill="none" stroke="#c9bca8" stroke-width="1"/>
+""")
 
 def photos():
     photo("PhotoBoutique", """
@@ -235,6 +251,14 @@ def keepsakes():
 <rect x="14" y="14" width="666" height="514" rx="8" fill="none" stroke="#d9b48f" stroke-width="1.5"/>
 """, '<linearGradient id="c" x1="0" y1="0" x2="0" y2="1"><stop offset="0" stop-color="#fffaf3"/><stop offset="1" stop-color="#f3e6d8"/></linearGradient>')
 
+# --- the level catalogue --------------------------------------------------------------------------
+levels = []
+for level in ET.parse(os.path.join(data, "input", "Levels", "levels.xml")).getroot().iter("LEVEL"):
+    photos_ = [dict(p.attrib) for p in level.iter("PHOTO")]
+    levels.append((int(level.get("number")), level.get("title"), level.get("crisis") is not None, photos_))
+levels.sort()
+PAGES = 2 * len(levels)
+
 # --- pictures -------------------------------------------------------------------------------------
 os.makedirs(ART, exist_ok=True)
 table_backdrop()
@@ -247,18 +271,14 @@ for r in (True, False):
     for h in (0, 1):
         corner(f"Corner{'Right' if r else 'Left'}_{h}", r, h)
 photos()
+DRAWN = ("Boutique", "Bakery", "Garden")
+SCENES = sorted({p["scene"] for _, _, _, ps in levels for p in ps if "bonus" not in p} - set(DRAWN))
+for scene in SCENES:
+    scene_photo(scene)
 envelope()
 letter()
 banner()
 keepsakes()
-
-# --- the level catalogue --------------------------------------------------------------------------
-levels = []
-for level in ET.parse(os.path.join(data, "input", "Levels", "levels.xml")).getroot().iter("LEVEL"):
-    photos_ = [dict(p.attrib) for p in level.iter("PHOTO")]
-    levels.append((int(level.get("number")), level.get("title"), level.get("crisis") is not None, photos_))
-levels.sort()
-PAGES = 2 * len(levels)
 
 movies = []
 def image_movie(name, picture, w=None, h=None, sx=1, sy=1, x=0, y=0):
@@ -278,8 +298,7 @@ def button_movie(name, base, label, size=18):
 m = Movie("BookPhotoFrame", length=2, stops=(0, 1), comment="A photo: frame 0 resting, 1 under the pointer; its glow pulses behind it.")
 movies.append(m)
 photo_movies = {}
-for sym, pic in (("photoBoutique", "PhotoBoutique"), ("photoBakery", "PhotoBakery"), ("photoGarden", "PhotoGarden"),
-                 ("photoCards", "PhotoCards"), ("photoStory", "PhotoStory")):
+for sym, pic in [(f"photo{s}", f"Photo{s}") for s in DRAWN + tuple(SCENES)] + [("photoCards", "PhotoCards"), ("photoStory", "PhotoStory")]:
     p = Movie(f"BookPhoto_{pic}", length=2, stops=(0, 1))
     p.add("BookGlow", "glow", -20, -20)
     p.add(f"Book_{pic}", "picture")
@@ -346,15 +365,18 @@ for number, title, crisis, photos_ in levels:
         page.add(photo_movies[p["symbol"]], p["symbol"], x, y, create=left, death=left + 1)
         page.text("gameLabel", 30, y + PHOTO_H - 34, 282, 24, "Card game" if p["bonus"] != "0" else "A little story",
                   16, INK, create=left, death=left + 1)
-    for p in scenes[:1]:
-        x, y = (PAGE_W - PHOTO_W) / 2, 120
+    # One scene photo sits in the middle of the right page; two share it, one above the other.
+    for i, p in enumerate(scenes[:2]):
+        x, y = (PAGE_W - PHOTO_W) / 2, (120 if len(scenes) == 1 else 40 + i * 226)
         sym = p["symbol"]
         page.add(photo_movies[sym], sym, x, y, create=right, death=right + 1)
         page.add("BookComplete", sym + "Complete", x + PHOTO_W - 70, y + PHOTO_H - 70, create=right, death=right + 1)
         page.text(sym + "Count", x + 16, y + PHOTO_H - 31, 38, 22, "", 16, ROSE, align="right", bold=1, create=right, death=right + 1)
-        page.text("countLabel", x + 58, y + PHOTO_H - 31, 160, 22, "left to find", 15, INK, align="left", create=right, death=right + 1)
-        page.text("hint", 30, y + PHOTO_H + 30, 282, 60, "Click the photo to step into the scene.", 16, GOLD,
-                  create=right, death=right + 1)
+        page.text(f"countLabel{i}", x + 58, y + PHOTO_H - 31, 160, 22, "left to find", 15, INK, align="left", create=right, death=right + 1)
+    if scenes:
+        hint = "Click the photo to step into the scene." if len(scenes) == 1 else "Click a photo to step into its scene."
+        y = 120 + PHOTO_H + 30 if len(scenes) == 1 else 40 + 226 + PHOTO_H + 16
+        page.text("hint", 30, y, 282, 40 if len(scenes) > 1 else 60, hint, 16, GOLD, create=right, death=right + 1)
 movies.append(page)
 
 # Fold pictures: masks are plain white, placed so that the owner's position is the fold point.

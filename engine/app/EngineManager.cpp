@@ -16,6 +16,8 @@
 #include "engine/core/resources/ResourceCache.h"
 #include "engine/core/strings/StringTable.h"
 #include "engine/core/strings/StringUtil.h"
+#include "engine/graphics/text/FontManager.h"
+#include "engine/graphics/text/TextRenderer.h"
 #include "engine/core/prefs/SystemPrefs.h"
 #include "engine/core/prefs/UserData.h"
 #include "engine/core/xml/XmlCache.h"
@@ -221,6 +223,7 @@ EngineManager::InitOutcome EngineManager::InitInternal(const GameSettings& setti
     resourceCache_->SetFrameSource([this] { return renderer_ ? renderer_->FramesPresented() : 0u; });
     if (!renderer_->Init(&window_->Native(), prefs_.Fullscreen != 0))
         return fail();
+    ReportUnreadFonts();
 
     // The console overlay draws into a canvas of the renderer's.
     consoleOverlay_ = std::make_unique<ConsoleOverlay>(
@@ -359,6 +362,9 @@ void EngineManager::PumpMessages()
             if (!QuillPlatform::GetMessage(msg))
                 break;
             QuillPlatform::DispatchMessage(msg);
+            // Input and window changes (exposure, size, focus) are worth a fresh frame.
+            if (renderer_)
+                renderer_->SetFrameDirty();
         } else {
             Tick(true);
         }
@@ -407,7 +413,10 @@ void EngineManager::Tick(bool allowGameUpdate)
         }
     }
     if (steps > 0) {
-        if (renderer_)
+        // A scene at rest is not drawn again (but now and then); a scripted play run keeps its own
+        // rhythm of frames so that every run draws the same ones.
+        const bool draw = playHarness_ ? playHarness_->DrawsFrame() : renderer_ && renderer_->WantsFrame();
+        if (renderer_ && draw)
             renderer_->RenderFrame(true);
         return;
     }
@@ -542,6 +551,20 @@ void EngineManager::ExitOutOfVideoMemory()
 {
     ShowFatalMessage(kStrOutOfVideoMemory, kTextOutOfVideoMemory);
     std::_Exit(kExitOutOfVideoMemory);
+}
+
+void EngineManager::ReportUnreadFonts() const
+{
+    const TextRenderer* text = renderer_ ? renderer_->GetTextRenderer() : nullptr;
+    const FontManager* fonts = text ? text->GetFontManager() : nullptr;
+    if (!fonts)
+        return;
+    for (const String& file : fonts->UnreadFiles()) {
+        QuillPlatform::ShowMessageBox(
+            "Font Error", "The font \"" + ToUtf8(String(FontManager::kFontFolder) + file) + "\" named in \"" +
+                              ToUtf8(FontManager::kConfigFile) +
+                              "\" is missing or damaged. The game goes on, but text set in that face is not shown.");
+    }
 }
 
 bool EngineManager::MountDataPackage(const String& group, const String& folder)

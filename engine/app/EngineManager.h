@@ -113,6 +113,8 @@ private:
     InitOutcome InitInternal(const GameSettings& settings, IQuillGame* game);
     void ReadEngineConfig();
     void LoadPreferences();
+    // One message per font file the font configuration names but could not load.
+    void ReportUnreadFonts() const;
     bool CreateMainWindow();
     void ShowFatalMessage(uint32_t textId, const char* fallbackText);
     String MessageText(uint32_t id, const char* fallback) const;

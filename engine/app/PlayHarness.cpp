@@ -1,8 +1,10 @@
 #include "engine/app/PlayHarness.h"
 
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <thread>
 #include <vector>
 
 #include <png.h>
@@ -17,6 +19,7 @@
 #include "engine/graphics/render/RenderManager.h"
 #include "engine/graphics/text/TextRenderer.h"
 #include "platform/d3d/D3dInterfaces.h"
+#include "platform/system/ProcessSignals.h"
 #include "platform/window/InjectedInput.h"
 
 namespace QuillEngine {
@@ -34,7 +37,7 @@ const char* Variable(const char* name)
     return value && *value ? value : nullptr;
 }
 
-bool ParseSeed(const std::string& text, uint32_t& seed)
+bool ParseWhole(const std::string& text, uint64_t max, uint32_t& out)
 {
     if (text.empty() || text.size() > 10)
         return false;
@@ -44,11 +47,13 @@ bool ParseSeed(const std::string& text, uint32_t& seed)
             return false;
         value = value * 10 + static_cast<uint64_t>(c - '0');
     }
-    if (value > 0xFFFFFFFFull)
+    if (value > max)
         return false;
-    seed = static_cast<uint32_t>(value);
+    out = static_cast<uint32_t>(value);
     return true;
 }
+
+constexpr uint32_t kMaxFrameEvery = 1000;
 
 std::string Absolute(const std::string& path)
 {
@@ -70,8 +75,13 @@ std::unique_ptr<PlayHarness> PlayHarness::FromEnvironment(std::string& error)
 
     std::unique_ptr<PlayHarness> harness(new PlayHarness());
     uint32_t seed = kDefaultSeed;
-    if (seedText && !ParseSeed(seedText, seed)) {
+    if (seedText && !ParseWhole(seedText, 0xFFFFFFFFull, seed)) {
         error = std::string("QUILL_PLAY_SEED is not a whole number from 0 to 4294967295: \"") + seedText + "\"";
+        return nullptr;
+    }
+    if (const char* frames = Variable("QUILL_PLAY_FRAMES");
+        frames && (!ParseWhole(frames, kMaxFrameEvery, harness->frameEvery_) || harness->frameEvery_ == 0)) {
+        error = std::string("QUILL_PLAY_FRAMES is not a whole number from 1 to 1000: \"") + frames + "\"";
         return nullptr;
     }
     if (script) {
@@ -145,6 +155,7 @@ bool PlayHarness::Run(EngineManager& engine, const PlayCommand& command, std::st
     using Button = InjectedInput::Button;
     RenderWindow* renderWindow = engine.Window();
     if (command.kind != Kind::Console && command.kind != Kind::Shot && command.kind != Kind::Quit &&
+        command.kind != Kind::Terminate && command.kind != Kind::Wait &&
         !(renderWindow && renderWindow->IsLive())) {
         error = "the program has no window";
         return false;
@@ -192,10 +203,44 @@ bool PlayHarness::Run(EngineManager& engine, const PlayCommand& command, std::st
     case Kind::Quit:
         ok = InjectedInput::RequestQuit();
         break;
+    case Kind::Wait: {
+        fs::path path(command.text);
+        if (path.is_relative())
+            path = fs::path(scriptFolder_) / path;
+        return HoldUntilRemoved(path.string(), error);
+    }
+    case Kind::Terminate:
+        ok = QuillPlatform::SendTerminationSignal();
+        if (!ok)
+            error = "the termination signal could not be sent";
+        return ok;
     }
     if (!ok)
         error = "SDL refused the event";
     return ok;
+}
+
+bool PlayHarness::HoldUntilRemoved(const std::string& path, std::string& error)
+{
+    {
+        std::FILE* marker = std::fopen(path.c_str(), "w");
+        if (!marker) {
+            error = "the wait file \"" + path + "\" could not be created";
+            return false;
+        }
+        std::fclose(marker);
+    }
+    constexpr auto kLongest = std::chrono::seconds(60);
+    const auto until = std::chrono::steady_clock::now() + kLongest;
+    std::error_code ec;
+    while (fs::exists(path, ec)) {
+        if (std::chrono::steady_clock::now() > until) {
+            error = "nobody removed the wait file \"" + path + "\" within a minute";
+            return false;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return true;
 }
 
 bool PlayHarness::WriteShot(EngineManager& engine, const std::string& path, std::string& error)
@@ -206,7 +251,10 @@ bool PlayHarness::WriteShot(EngineManager& engine, const std::string& path, std:
         error = "no device has drawn a frame";
         return false;
     }
-    // The back buffer still holds the frame the last pass drew and presented.
+    // With frames thinned out the last one drawn may be old: draw this moment's.
+    if (frameEvery_ > 1)
+        renderer->RenderFrame(true);
+    // The back buffer holds the frame the last pass drew and presented.
     QuillD3D::ISurface* back = nullptr;
     if (QuillD3D::Failed(device->GetBackBuffer(0, 0, QuillD3D::BackBufferMono, &back)) || !back) {
         error = "the device has no back buffer";

@@ -10,6 +10,10 @@
 //   QUILL_PLAY_SEED     the random seed every seeding of the engine's generator uses instead of
 //                       its own (decimal, 0 to 4294967295). A script without it uses seed 1.
 //   QUILL_FEEDBACK_LOG  a file that receives one line per feedback report (PlayFeedbackSink.h).
+//   QUILL_PLAY_FRAMES   with a script: draw one frame in this many steps (1 to 1000; default 1).
+//                       The game steps exactly as before; only drawing is thinned out, for long
+//                       runs that look at the program's state rather than its pictures. A shot
+//                       always draws its frame first.
 // The output of a scripted console line is written to standard output, each line prefixed with
 // "console" and a tab.
 // Relative names of the script and the log are taken from the folder the program was started in
@@ -44,6 +48,8 @@ public:
     ~PlayHarness();
 
     bool FixedClock() const { return fixedClock_; }
+    // After a pass that stepped: whether that pass draws its frame.
+    bool DrawsFrame() { return ++framePasses_ % frameEvery_ == 0; }
     static uint64_t Counter();
     static void NoSleep(uint32_t) {}
 
@@ -58,10 +64,13 @@ private:
     PlayHarness() = default;
     bool Run(EngineManager& engine, const PlayCommand& command, std::string& error);
     bool WriteShot(EngineManager& engine, const std::string& path, std::string& error);
+    bool HoldUntilRemoved(const std::string& path, std::string& error);
     // Null `command`: a failure of the harness itself, before any command.
     [[noreturn]] void Fail(const PlayCommand* command, const std::string& why);
 
     bool fixedClock_ = false;
+    uint32_t frameEvery_ = 1;
+    uint64_t framePasses_ = 0;
     bool focused_ = false;
     const TextRenderer* textClockOwner_ = nullptr;
     std::string scriptPath_;

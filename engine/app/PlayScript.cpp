@@ -136,6 +136,15 @@ bool PlayScript::Parse(const std::string& text, const std::string& sourceName, s
             command.kind = Kind::Quit;
             if (!Rest(line, pos).empty())
                 return refuse("\"quit\" takes nothing");
+        } else if (verb == "wait") {
+            command.kind = Kind::Wait;
+            command.text = Rest(line, pos);
+            if (command.text.empty())
+                return refuse("\"wait\" takes a file name");
+        } else if (verb == "terminate") {
+            command.kind = Kind::Terminate;
+            if (!Rest(line, pos).empty())
+                return refuse("\"terminate\" takes nothing");
         } else {
             return refuse(verb.empty() ? std::string("a command is missing after the step")
                                        : "unknown command \"" + verb + "\"");

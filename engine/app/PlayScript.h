@@ -9,6 +9,10 @@
 //     at <step> console <line>        a console line runs (the rest of the line, as written)
 //     at <step> shot <file.png>       the frame last drawn is written as a PNG
 //     at <step> quit                  the program is asked to close, as the desktop would
+//     at <step> terminate             the process gets SIGTERM, as from `kill` or a shutdown
+//     at <step> wait <file>           the run holds still: <file> is created and the program waits,
+//                                     its window showing the last frame, until someone removes it
+//                                     (at most a minute); for tests that look at the real screen
 // Blank lines and lines starting with '#' are ignored. Steps never go back. Any other line is
 // refused with a message that names its number and repeats it.
 
@@ -19,11 +23,11 @@
 namespace QuillEngine {
 
 struct PlayCommand {
-    enum class Kind { Move, Down, Up, RightDown, RightUp, Key, Console, Shot, Quit };
+    enum class Kind { Move, Down, Up, RightDown, RightUp, Key, Console, Shot, Quit, Terminate, Wait };
     uint64_t step = 0;
     Kind kind = Kind::Quit;
     int32_t x = 0, y = 0;
-    std::string text; // key name, console line or shot file
+    std::string text; // key name, console line, shot or wait file
     int line = 0;     // 1-based line of the script
 };
 

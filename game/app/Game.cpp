@@ -33,7 +33,7 @@ InstanceHandle RootHandle()
 
 Game::Game() : Game(EngineLinks{}) {}
 
-Game::Game(EngineLinks links) : m_links(std::move(links))
+Game::Game(EngineLinks links) : m_links(std::move(links)), m_musicRandom(static_cast<uint_fast32_t>(Rand()) + 1)
 {
     const InstanceHandle root = RootHandle();
     if (Instance_Movie* movie = HandleEx::ResolveMovie(root)) {
@@ -269,7 +269,7 @@ void Game::PlayNextMusic()
     int32_t track = kFirstTrack;
     if (profile && profile->IsDone(0)) {
         do {
-            track = Rand() % 4;
+            track = static_cast<int32_t>(m_musicRandom() % 4);
         } while (track == m_lastTrack);
     }
     m_lastTrack = track;

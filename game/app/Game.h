@@ -3,6 +3,7 @@
 // sub-games, switches between the five game states, pauses and resumes the whole game, and plays
 // the background music rotation.
 
+#include <random>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -129,5 +130,8 @@ private:
     // Movies under the root whose input the pause switched off.
     std::vector<QuillEngine::InstanceHandle> m_pausedInputs;
     int32_t m_lastTrack = -1;
+    // The music's own generator: a track ends on the sound device's clock, not the game's steps, so
+    // its pick must not move the game's sequence (a seeded run would deal other lists under load).
+    std::minstd_rand m_musicRandom;
     QuillEngine::SoundPlayResult m_music;
 };

@@ -85,6 +85,11 @@ FindListSplit FindListSplit::For(uint32_t wanted, float mix)
     return split;
 }
 
+bool FindListSplit::Candidate(const Item& item)
+{
+    return !item.IsActive() && !item.IsBluebird() && item.GetState() != Item::State_Hidden;
+}
+
 // --- the board ---
 
 uint32_t Board::RandomInt(size_t count)
@@ -304,7 +309,7 @@ void Board::ChooseFindList(SceneRecord& record)
     FindListSplit split = FindListSplit::For(static_cast<uint32_t>(std::max(record.items, 0)), record.difficulty);
     std::vector<Item*> primary, secondary;
     for (const auto& item : m_items) {
-        if (item->IsActive())
+        if (!FindListSplit::Candidate(*item))
             continue;
         if (item->GetDifficulty() == split.primaryDifficulty)
             primary.push_back(item.get());

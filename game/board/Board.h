@@ -53,6 +53,10 @@ struct FindListSplit {
     uint32_t primary = 0;
     uint32_t secondary = 0;
     static FindListSplit For(uint32_t wanted, float mix);
+    // An item a fresh find list may take: one not already taken, and never a bluebird nor a
+    // hidden item (a bluebird the board does not want is hidden, not taken, and hiding clears its
+    // bluebird mark: listed, it could never be found).
+    static bool Candidate(const Item& item);
 };
 
 class Board : public StateMachine, public QuillEngine::IInstanceEventHandler, public QuillEngine::IConsoleHandler {

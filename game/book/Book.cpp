@@ -271,7 +271,8 @@ void Book::FillPageTexts(const InstanceHandle& page)
     if (const LevelRecord* level = profile->CurrentLevel()) {
         BookArt::SetText(BookArt::Child(page, u"textItemsLevel"),
                          Format(u"%d", {std::max(0, level->maxItems - level->items)}));
-        const int32_t seconds = static_cast<int32_t>(level->timeLeft);
+        // A penalty past the end of the clock leaves no time, not a negative one.
+        const int32_t seconds = std::max(0, static_cast<int32_t>(level->timeLeft));
         BookArt::SetText(BookArt::Child(page, u"textTimeLevel"), Format(u"%d:%02d", {seconds / 60, seconds % 60}));
     }
     const InstanceHandle bluebirds = BookArt::Child(page, u"textBluebirds");
@@ -353,6 +354,12 @@ void Book::UpdatePageControls()
 }
 
 // --- page turns ---
+
+bool Book::CanTurn(int32_t direction) const
+{
+    const Profile* profile = CurrentProfile();
+    return !m_turning && !(direction < 0 && (!profile || profile->page < 2));
+}
 
 void Book::OnPageTurnStart(int32_t direction)
 {

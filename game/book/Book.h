@@ -83,6 +83,12 @@ public:
     void CheckAutoTurn();
 
     bool IsTurning() const { return m_turning; }
+
+    // Whether a page turn in `direction` (+1 forward, -1 back) may start: never while one runs, and
+
+    // never back from the first spread.
+
+    bool CanTurn(int32_t direction) const;
     QuillEngine::InstanceHandle GetPageLayout() const;
     const QuillEngine::InstanceHandle& Scene() const { return m_bookScene; }
     PageTurner* NextControl() const { return m_nextControl.get(); }

@@ -40,7 +40,7 @@ void PageTurner::SetEnabled(bool on)
 
 void PageTurner::Begin()
 {
-    if (!m_book || m_book->IsTurning())
+    if (!m_book || !m_book->CanTurn(static_cast<int32_t>(m_direction)))
         return;
     m_turning = true;
     m_book->OnPageTurnStart(static_cast<int32_t>(m_direction));

@@ -195,6 +195,7 @@ void StoryMiniGame::Reset()
     m_inProgress = false;
     SetState(State_Idle);
     m_checkBoxes.clear();
+    m_boxOptions.clear();
     m_chosenBox = nullptr;
     if (HandleEx::ResolveMovie(m_layout))
         m_layout.Delete(true);
@@ -257,10 +258,13 @@ void StoryMiniGame::OnLoad(const InstanceHandle& handle)
         return;
     m_layout = handle;
     m_checkBoxes.clear();
+    m_boxOptions.clear();
     for (int32_t i = 1; i <= kChoices; ++i) {
         const InstanceHandle option = Child(u"option%d", i);
-        if (HandleEx::ResolveMovie(option))
+        if (HandleEx::ResolveMovie(option)) {
             m_checkBoxes.push_back(std::make_unique<UICheckBox>(this, option));
+            m_boxOptions.push_back(i);
+        }
     }
     Child(u"subtitle").SetFrame(SubtitleFrame(CurrentLevelNumber()));
     Child(u"storyPics").SetPlaying(false);
@@ -343,7 +347,8 @@ void StoryMiniGame::ChoiceMade(UICheckBox& box)
         UICheckBox* candidate = m_checkBoxes[i].get();
         if (candidate == &box) {
             m_chosenBox = candidate;
-            m_chosenIndex = static_cast<int32_t>(i);
+            // The box's own option: a layout missing an option must not shift the choice.
+            m_chosenIndex = m_boxOptions[i] - 1;
             PlayEffect(u"ChoiceMade");
             SetState(State_HintFlying);
         } else {
@@ -487,6 +492,14 @@ void StoryMiniGame::OnUpdate(int32_t state)
     }
 }
 
+const char16_t* StoryMiniGame::RevealSound(int32_t tick)
+{
+    static constexpr const char16_t* kSounds[kChoices] = {u"Choice1", u"Choice2", u"Choice3"};
+    if (tick < 0 || tick >= kChoices * kRevealSteps || tick % kRevealSteps != 0)
+        return nullptr;
+    return kSounds[tick / kRevealSteps];
+}
+
 void StoryMiniGame::StepReveal()
 {
     const int32_t tick = static_cast<int32_t>(m_revealTicks);
@@ -503,12 +516,9 @@ void StoryMiniGame::StepReveal()
     const InstanceHandle picture = Child(u"pic%d", i);
     const InstanceHandle heart = Child(u"heart%d", i);
     const InstanceHandle option = Child(u"option%d", i);
-    const Instance_Base* optionInstance = option.Resolve();
-    if (text.Resolve() && picture.Resolve() && heart.Resolve() && optionInstance &&
-        optionInstance->GetOpacity() <= 0.0f) {
-        static constexpr const char16_t* kSounds[kChoices] = {u"Choice1", u"Choice2", u"Choice3"};
-        PlayEffect(kSounds[i - 1]);
-    }
+    if (const char16_t* sound = RevealSound(tick);
+        sound && text.Resolve() && picture.Resolve() && heart.Resolve() && option.Resolve())
+        PlayEffect(sound);
     const float opacity = (m_revealTicks - static_cast<float>(kRevealSteps * (i - 1))) / kRevealSteps;
     text.SetOpacity(opacity);
     picture.SetOpacity(opacity);

@@ -108,6 +108,9 @@ public:
     const std::vector<std::unique_ptr<UICheckBox>>& CheckBoxes() const { return m_checkBoxes; }
     int32_t ChosenIndex() const { return m_chosenIndex; }
     float RevealTicks() const { return m_revealTicks; }
+    // The sound that starts a choice's fade on reveal step `tick`: one per choice, on the first step
+    // of its window; none on the others.
+    static const char16_t* RevealSound(int32_t tick);
     // The closing text shown at the end of the story of `level`.
     static const char16_t* ClosingText(int32_t level);
     // The subtitle frame of the story of `level`.
@@ -150,6 +153,7 @@ private:
     QuillEngine::InstanceHandle m_root;
     QuillEngine::String m_currentId;
     std::vector<std::unique_ptr<UICheckBox>> m_checkBoxes;
+    std::vector<int32_t> m_boxOptions; // the option number (1-3) of each check box
     StorySegments m_segments;
     const StorySegment* m_currentSegment = nullptr;
     std::unique_ptr<BezierPath> m_positionPath;

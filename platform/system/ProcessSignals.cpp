@@ -3,6 +3,9 @@
 #include <atomic>
 #include <csignal>
 
+#include <sys/types.h>
+#include <unistd.h>
+
 namespace QuillPlatform {
 
 namespace {
@@ -35,6 +38,7 @@ void InstallRequestSignals()
 
 bool ConsumeCloseRequest() { return g_close.exchange(false, std::memory_order_relaxed); }
 bool ConsumeRaiseRequest() { return g_raise.exchange(false, std::memory_order_relaxed); }
+bool SendTerminationSignal() { return kill(getpid(), SIGTERM) == 0; }
 void RequestClose() { g_close.store(true); }
 void RequestRaise() { g_raise.store(true); }
 

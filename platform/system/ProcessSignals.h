@@ -13,6 +13,10 @@ bool ConsumeCloseRequest();
 // Returns true once for each raise request received since the last call.
 bool ConsumeRaiseRequest();
 
+// Sends SIGTERM to this process itself, through the kernel as `kill` would: the handler takes it
+// like one from outside. False when it could not be sent.
+bool SendTerminationSignal();
+
 // Test hooks: raise the flags as the signals would.
 void RequestClose();
 void RequestRaise();

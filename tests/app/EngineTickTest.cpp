@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "engine/graphics/scene/Instance_Movie.h"
+
 #include "tests/app/EngineTestAccess.h"
 
 using namespace QuillEngine;
@@ -38,8 +40,15 @@ TEST_F(EngineTickTest, AStallOfFiveSecondsRunsTenStepsAndDrawsOneFrame)
     EXPECT_EQ(g_sleeps, 0);
     EXPECT_EQ(engine.GetUserInterface()->Updates(), 10u);
 
-    engine.Tick(true);   // the following ticks keep catching up, ten steps at most each
+    // The following ticks keep catching up, ten steps at most each, and draw when something on
+    // screen changed; a scene at rest is not drawn again.
+    ASSERT_TRUE(engine.GetUserInterface()->CreateRoot());
+    engine.GetUserInterface()->GetRoot()->SetPosition(1.0f, 0.0f);
+    engine.Tick(true);
     EXPECT_EQ(game.updates, 20);
+    EXPECT_EQ(game.frames, 2);
+    engine.Tick(true);
+    EXPECT_EQ(game.updates, 30);
     EXPECT_EQ(game.frames, 2);
 }
 

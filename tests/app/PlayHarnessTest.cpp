@@ -32,11 +32,13 @@ TEST(PlayScript, ReadsEveryCommandWithItsStepAndLine)
                              "at 4 key Escape\n"
                              "at 5 console  lua.dostring a = 1  b = 2 \n"
                              "at 6 shot shots/my frame.png\n"
-                             "at 900 quit\n",
+                             "at 900 quit\n"
+                             "at 901 terminate\n"
+                             "at 902 wait book.ready\n",
                              "s.play", error))
         << error;
     const auto& c = script.Commands();
-    ASSERT_EQ(c.size(), 9u);
+    ASSERT_EQ(c.size(), 11u);
     EXPECT_EQ(c[0].kind, Kind::Move);
     EXPECT_EQ(c[0].line, 3);
     EXPECT_EQ(c[0].x, 400);
@@ -56,6 +58,9 @@ TEST(PlayScript, ReadsEveryCommandWithItsStepAndLine)
     EXPECT_EQ(c[8].kind, Kind::Quit);
     EXPECT_EQ(c[8].step, 900u);
     EXPECT_EQ(c[8].line, 11);
+    EXPECT_EQ(c[9].kind, Kind::Terminate);
+    EXPECT_EQ(c[10].kind, Kind::Wait);
+    EXPECT_EQ(c[10].text, "book.ready");
 }
 
 TEST(PlayScript, RefusesABadLineNamingItsNumberAndText)
@@ -77,6 +82,8 @@ TEST(PlayScript, RefusesABadLineNamingItsNumberAndText)
         "at 5 console",        // no console line
         "at 5 shot frame.bmp", // not a PNG
         "at 5 quit now",       // quit takes nothing
+        "at 5 terminate 9",    // nor does terminate
+        "at 5 wait",           // wait needs a file
     };
     for (const char* line : bad) {
         PlayScript script;
@@ -139,6 +146,7 @@ protected:
         unsetenv("QUILL_PLAY_SCRIPT");
         unsetenv("QUILL_PLAY_SEED");
         unsetenv("QUILL_FEEDBACK_LOG");
+        unsetenv("QUILL_PLAY_FRAMES");
     }
 };
 
@@ -153,6 +161,15 @@ TEST_F(PlayEnvironment, InertWithoutVariablesAndRefusesBadOnes)
     EXPECT_NE(error.find("QUILL_PLAY_SEED"), std::string::npos) << error;
     setenv("QUILL_PLAY_SEED", "4294967296", 1);
     EXPECT_EQ(PlayHarness::FromEnvironment(error), nullptr);
+    setenv("QUILL_PLAY_SEED", "7", 1);
+    for (const char* frames : {"0", "1001", "-3"}) {
+        setenv("QUILL_PLAY_FRAMES", frames, 1);
+        EXPECT_EQ(PlayHarness::FromEnvironment(error), nullptr) << frames;
+        EXPECT_NE(error.find("QUILL_PLAY_FRAMES"), std::string::npos) << error;
+    }
+    setenv("QUILL_PLAY_FRAMES", "1000", 1);
+    EXPECT_NE(PlayHarness::FromEnvironment(error), nullptr) << error;
+    unsetenv("QUILL_PLAY_FRAMES");
     unsetenv("QUILL_PLAY_SEED");
 
     setenv("QUILL_PLAY_SCRIPT", "/no/such/script.play", 1);

@@ -43,7 +43,7 @@ bool Replaced(const std::string& entry)
     static const char* const kOwn[] = {
         "HOME=",           "XDG_DATA_HOME=",     "XDG_CONFIG_HOME=", "XDG_CACHE_HOME=",     "XDG_RUNTIME_DIR=",
         "TMPDIR=",         "QUILL_PLAY_SCRIPT=", "QUILL_PLAY_SEED=", "QUILL_FEEDBACK_LOG=", "SDL_VIDEODRIVER=",
-        "SDL_AUDIODRIVER="};
+        "SDL_AUDIODRIVER=", "QUILL_PLAY_FRAMES=", "DISPLAY="};
     for (const char* own : kOwn) {
         if (entry.compare(0, std::strlen(own), own) == 0)
             return true;
@@ -80,6 +80,30 @@ PlayRunner& PlayRunner::StartingSave(std::string xml)
     return *this;
 }
 
+PlayRunner& PlayRunner::Window(std::string display)
+{
+    display_ = std::move(display);
+    return *this;
+}
+
+PlayRunner& PlayRunner::DefaultDevice()
+{
+    software_ = false;
+    return *this;
+}
+
+PlayRunner& PlayRunner::WhileRunning(std::function<void(const std::filesystem::path&)> watch)
+{
+    watch_ = std::move(watch);
+    return *this;
+}
+
+PlayRunner& PlayRunner::Frames(uint32_t every)
+{
+    frameEvery_ = every;
+    return *this;
+}
+
 PlayRunner& PlayRunner::Argument(std::string argument)
 {
     arguments_.push_back(std::move(argument));
@@ -112,6 +136,7 @@ PlayResult PlayRunner::Run(const std::string& script)
                                     QuillEngine::ToUtf8(QuillEngine::UserDataFolders::FolderNameFor(kGameTitle));
         fs::create_directories(saveFolder);
         WriteFile(saveFolder / "velv.save", startingSave_);
+        WriteFile(result.folder / "starting-save.xml", startingSave_); // the game replaces its own copy
     }
 
     std::vector<std::string> env;
@@ -125,19 +150,28 @@ PlayResult PlayRunner::Run(const std::string& script)
     env.push_back("XDG_CACHE_HOME=" + (home / ".cache").string());
     env.push_back("XDG_RUNTIME_DIR=" + runtime.string());
     env.push_back("TMPDIR=" + result.folder.string());
-    env.push_back("SDL_VIDEODRIVER=offscreen");
+    if (display_.empty()) {
+        env.push_back("SDL_VIDEODRIVER=offscreen");
+    } else {
+        env.push_back("SDL_VIDEODRIVER=x11");
+        env.push_back("DISPLAY=" + display_);
+    }
     env.push_back("SDL_AUDIODRIVER=dummy");
     env.push_back("QUILL_PLAY_SCRIPT=" + scriptPath.string());
     env.push_back("QUILL_FEEDBACK_LOG=" + logPath.string());
     if (hasSeed_)
         env.push_back("QUILL_PLAY_SEED=" + std::to_string(seed_));
+    if (frameEvery_ > 1)
+        env.push_back("QUILL_PLAY_FRAMES=" + std::to_string(frameEvery_));
     std::vector<char*> envp;
     for (std::string& e : env)
         envp.push_back(e.data());
     envp.push_back(nullptr);
 
     const std::string exe = ProgramPath().string();
-    std::vector<std::string> args{exe, "-software"};
+    std::vector<std::string> args{exe};
+    if (software_)
+        args.push_back("-software");
     args.insert(args.end(), arguments_.begin(), arguments_.end());
     std::vector<char*> argv;
     for (std::string& a : args)
@@ -166,6 +200,8 @@ PlayResult PlayRunner::Run(const std::string& script)
             status = -1;
             break;
         }
+        if (watch_)
+            watch_(result.folder);
         if (std::chrono::steady_clock::now() >= deadline) {
             kill(pid, SIGKILL);
             waitpid(pid, &status, 0);
@@ -218,6 +254,18 @@ bool ReadPng(const std::filesystem::path& path, uint32_t& width, uint32_t& heigh
     height = image.height;
     argb = std::move(pixels);
     return true;
+}
+
+bool WritePng(const std::filesystem::path& path, uint32_t width, uint32_t height, const std::vector<uint32_t>& argb)
+{
+    if (argb.size() != static_cast<size_t>(width) * height)
+        return false;
+    png_image image{};
+    image.version = PNG_IMAGE_VERSION;
+    image.width = width;
+    image.height = height;
+    image.format = PNG_FORMAT_BGRA;
+    return png_image_write_to_file(&image, path.c_str(), 0, argb.data(), 0, nullptr) != 0;
 }
 
 bool PlayResult::ReadShot(const std::string& name, uint32_t& width, uint32_t& height, std::vector<uint32_t>& argb) const

@@ -7,6 +7,7 @@
 #include <chrono>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -46,6 +47,8 @@ struct PlayResult {
 
 // A PNG file's pixels as 0xAARRGGBB, row by row; false when it is missing or unreadable.
 bool ReadPng(const std::filesystem::path& path, uint32_t& width, uint32_t& height, std::vector<uint32_t>& argb);
+// Writes 0xAARRGGBB pixels, row by row, as a PNG file.
+bool WritePng(const std::filesystem::path& path, uint32_t width, uint32_t height, const std::vector<uint32_t>& argb);
 // Where the build puts the game's pictures made from their sources, one folder per archive.
 std::filesystem::path RenderedDataFolder();
 
@@ -57,12 +60,24 @@ public:
     PlayRunner& Seed(uint32_t seed);
     PlayRunner& NoSeed();
     PlayRunner& Timeout(std::chrono::milliseconds timeout);
-    // Extra command-line arguments (the run always adds "-software": shots show what the
+    // Extra command-line arguments (the run adds "-software" unless DefaultDevice: shots show what the
     // software device drew).
     PlayRunner& Argument(std::string argument);
     // A player file to start from: "velv.save" is written into the run's home as plain XML (the
     // game takes a file without its container as it stands).
     PlayRunner& StartingSave(std::string xml);
+
+    // Draw one frame in `every` steps (the harness's QUILL_PLAY_FRAMES): for long runs that
+    // check the program's state, not its pictures; shots still show their own moment.
+    PlayRunner& Frames(uint32_t every);
+
+    // A real window on the X display `display` (SDL's x11 driver) instead of the offscreen one.
+    PlayRunner& Window(std::string display);
+    // The device the program picks (the gl back end) instead of the software one.
+    PlayRunner& DefaultDevice();
+    // Called with the run's folder every few milliseconds while the program runs: a test that
+    // looks at the real screen answers the script's "wait" lines from here.
+    PlayRunner& WhileRunning(std::function<void(const std::filesystem::path&)> watch);
 
     // Writes `script` and runs the program with it; each Run gets a fresh folder and home.
     PlayResult Run(const std::string& script);
@@ -77,6 +92,10 @@ private:
     std::chrono::milliseconds timeout_{180000};
     std::vector<std::string> arguments_;
     std::string startingSave_;
+    uint32_t frameEvery_ = 1;
+    std::string display_;
+    bool software_ = true;
+    std::function<void(const std::filesystem::path&)> watch_;
 };
 
 } // namespace QuillTest

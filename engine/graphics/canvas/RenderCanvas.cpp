@@ -66,8 +66,19 @@ CRenderCanvas::~CRenderCanvas()
     Clear();
 }
 
+namespace {
+// A canvas whose contents change changes the picture.
+void MarkChanged()
+{
+    if (CRenderManager* renderer = CRenderManager::Instance())
+        renderer->SetFrameDirty();
+}
+} // namespace
+
 void CRenderCanvas::Clear()
 {
+    if (!lists_[0].empty() || !lists_[1].empty())
+        MarkChanged();
     lists_[0].clear();
     lists_[1].clear();
     vertices_.clear();
@@ -104,6 +115,7 @@ void CRenderCanvas::Pin(uint32_t texture)
 CRenderCanvas::Batch& CRenderCanvas::CurrentBatch(PrimitiveType type, uint32_t texture, uint32_t vertices,
                                                   uint32_t indices)
 {
+    MarkChanged();
     std::vector<Batch>& list = lists_[targetList_ ? 1 : 0];
     if (!list.empty()) {
         Batch& last = list.back();

@@ -251,6 +251,7 @@ void CRenderManager::RenderFrame(bool present)
 void CRenderManager::DrawScene(bool present)
 {
     frameDrawn_ = true;
+    sceneChanged_ = false;
     if (Failed(device_->BeginScene()))
         return;
     context_->SetRenderState(RsCullMode, CullNone);

@@ -100,7 +100,22 @@ public:
     void ApplyDisplayMode(bool fullscreen);
     // False (nothing changed) once the renderer has fallen back to software by itself.
     bool SetSoftwareDevice(bool on);
-    void SetFrameDirty() { frameDrawn_ = true; }
+    void SetFrameDirty()
+    {
+        frameDrawn_ = true;
+        sceneChanged_ = true;
+    }
+    // Whether the main loop draws after this step: when something on screen changed since the last
+    // drawing, and in any case every kQuietRedrawSteps steps; a scene at rest costs no drawing.
+    static constexpr int32_t kQuietRedrawSteps = 120;
+    bool WantsFrame()
+    {
+        if (sceneChanged_ || ++quietSteps_ >= kQuietRedrawSteps) {
+            quietSteps_ = 0;
+            return true;
+        }
+        return false;
+    }
 
     // --- cursors ---
     // name none: no custom cursor. Otherwise the first entry of "Cursors\Cursors.xml" with that
@@ -223,6 +238,8 @@ private:
     bool resetting_ = false;
     uint32_t deviceState_ = kStateNone;
     bool frameDrawn_ = true;
+    bool sceneChanged_ = true; // something on screen changed since the last drawing
+    int32_t quietSteps_ = 0;
     QuillD3D::ITexture* frameTexture_ = nullptr;
     uint32_t frameTextureWidth_ = 0;
     uint32_t frameTextureHeight_ = 0;

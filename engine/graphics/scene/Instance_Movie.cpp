@@ -1,4 +1,5 @@
 #include "engine/graphics/scene/Instance_Movie.h"
+#include "engine/graphics/scene/Definition_Movie.h"
 
 #include "engine/graphics/canvas/RenderCanvas.h"
 
@@ -376,10 +377,15 @@ void Instance_Movie::Update()
     CallScript("OnUpdate");
     if (m_paused)
         return;
-    if (m_playing)
-        if (const Definition_Movie* definition = FindDefinition())
+    if (m_playing) {
+        if (const Definition_Movie* definition = FindDefinition()) {
+            // A timeline that moves changes the picture.
+            if (definition->GetLength() > 1)
+                MarkRedraw();
             if (!AdvanceTimeline(*definition))
                 return;
+        }
+    }
     if (m_handler)
         QueueEvent(Event_Update);
 
@@ -503,6 +509,9 @@ void Instance_Movie::StepEmitters()
     constexpr float kStep = 1.0f / 60.0f;
     // Stepping calls out to nothing, so the list cannot change underneath; finished emitters and
     // stale handles are dropped.
+    if (m_emitters.empty())
+        return;
+    MarkRedraw(); // live particles move
     std::erase_if(m_emitters, [](const EmitterHandle& emitter) { return !emitter.Step(kStep); });
 }
 

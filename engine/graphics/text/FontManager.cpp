@@ -1,5 +1,7 @@
 #include "engine/graphics/text/FontManager.h"
 
+#include <algorithm>
+
 #include "engine/core/strings/StringUtil.h"
 #include "engine/core/xml/XmlCache.h"
 #include "engine/core/xml/XmlNode.h"
@@ -109,8 +111,11 @@ void FontManager::ApplyConfiguration(const XmlNode& root)
         }
     }
     ForEachChild(root, u"file", [this](const XmlNode& file) {
-        if (!file.GetBoolAttribute(u"system", false))
-            LoadFaceFile(file.GetStringAttribute(u"src", String()));
+        if (file.GetBoolAttribute(u"system", false))
+            return;
+        const String name = file.GetStringAttribute(u"src", String());
+        if (!LoadFaceFile(name) && std::find(unreadFiles_.begin(), unreadFiles_.end(), name) == unreadFiles_.end())
+            unreadFiles_.push_back(name);
     });
     ForEachChild(root, u"alias", [this](const XmlNode& alias) {
         const XmlNode* from = alias.FindChild(u"from");

@@ -88,6 +88,9 @@ public:
     void LoadConfiguration();
     // The configuration's elements applied to this manager (the root of "fonts\fonts.xml").
     void ApplyConfiguration(const XmlNode& root);
+    // The files the configuration names that could not be loaded (missing, empty, too large or
+    // not a font), each once, as written in the configuration.
+    const std::vector<String>& UnreadFiles() const { return unreadFiles_; }
 
     // The face of "fonts\" + fileName, loaded on first use; null when the file cannot be read or
     // FreeType rejects it.
@@ -114,6 +117,7 @@ private:
 
     FT_Library library_ = nullptr;
     std::vector<FontFace> faces_;
+    std::vector<String> unreadFiles_;
     std::vector<FontAlias> aliases_;
     std::vector<FontRenderRule> rules_;
     FontRenderOptions defaults_;

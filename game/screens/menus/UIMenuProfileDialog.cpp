@@ -100,10 +100,12 @@ void UIMenuProfileDialog::Close(bool save)
 {
     if (UserInterface* ui = UserInterface::Instance())
         ui->RemoveGlobalHandler(GetInstance());
-    if (save && m_selected != m_openingRow) {
-        if (ProfileMgr* mgr = ProfileMgr::Instance())
-            mgr->SwitchProfile(m_selectedName);
-    }
+    // Play takes up the chosen player unless that one is already current (a player added in this
+    // list became current, so the row the list opened on says nothing any more).
+    ProfileMgr* mgr = ProfileMgr::Instance();
+    const Profile* current = mgr ? mgr->CurrentProfile() : nullptr;
+    if (save && mgr && !m_selectedName.empty() && !(current && SameIgnoringCase(current->name, m_selectedName)))
+        mgr->SwitchProfile(m_selectedName);
 }
 
 void UIMenuProfileDialog::OnScreenEvent(const String& event, const String& argument)

@@ -129,6 +129,27 @@ TEST_F(BadDataTest, ScriptWithASyntaxErrorIsNamedAndTheGamePlaysOn)
     EXPECT_EQ(WEXITSTATUS(outcome.status), 124) << "it did not play on: " << outcome.output;
 }
 
+// A font the font configuration names is missing from the data (its entry renamed in place): the
+// game names it once and plays on.
+TEST_F(BadDataTest, AMissingFontIsNamedAndTheGamePlaysOn)
+{
+    std::string archive = QuillTest::ReadFile(program / "data.dat");
+    const std::string entry = "fonts/texgyrechorus-mediumitalic.otf";
+    size_t renamed = 0;
+    for (size_t at = archive.find(entry); at != std::string::npos; at = archive.find(entry, at + 1), ++renamed)
+        archive[at + entry.size() - 1] = 'x';
+    ASSERT_EQ(renamed, 2u) << "the entry's local and central names";
+    QuillTest::WriteFile(program / "data.dat", archive);
+    fs::remove(save); // a new player: the game plays on and saves normally
+    const Outcome outcome = Run(4);
+    const std::string named = "\"fonts\\texgyrechorus-mediumitalic.otf\" named in \"fonts\\fonts.xml\" is missing";
+    const size_t at = outcome.output.find(named);
+    EXPECT_NE(at, std::string::npos) << outcome.output;
+    EXPECT_EQ(outcome.output.find("Font Error", at + 1), std::string::npos) << "said twice: " << outcome.output;
+    ASSERT_TRUE(WIFEXITED(outcome.status)) << outcome.output;
+    EXPECT_EQ(WEXITSTATUS(outcome.status), 124) << "it did not play on: " << outcome.output;
+}
+
 } // namespace
 
 // A scene package missing beside the program: the player who opens its photo is told which file

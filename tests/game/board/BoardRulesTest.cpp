@@ -78,6 +78,20 @@ TEST(BoardRulesTest, AFreshListSplitsItsItemsByTheMix)
     const FindListSplit wild = FindListSplit::For(10, 1.7f);
     EXPECT_EQ(wild.primary + wild.secondary, 10u);
     EXPECT_EQ(FindListSplit::For(10, -3.0f).secondary, 10u);
+
+    // Only items not yet taken join a fresh list, never a bluebird, and never a hidden item: a
+    // crisis level hides its bluebirds without taking them.
+    Item plain(nullptr), bluebird(nullptr), hidden(nullptr), taken(nullptr);
+    plain.SetName(u"Ring");
+    bluebird.SetName(u"Bluebird");
+    hidden.SetName(u"Bluebird");
+    hidden.Hide();
+    taken.SetName(u"Tiara");
+    taken.SetActive(true);
+    EXPECT_TRUE(FindListSplit::Candidate(plain));
+    EXPECT_FALSE(FindListSplit::Candidate(bluebird));
+    EXPECT_FALSE(FindListSplit::Candidate(hidden));
+    EXPECT_FALSE(FindListSplit::Candidate(taken));
 }
 
 TEST(BoardRulesTest, ClicksOnThePanelSideNeverReachTheScene)

@@ -487,6 +487,11 @@ TEST_F(BookTest, PagesShowTheLevelAndTheirPhotosFollowTheScenes)
     EXPECT_EQ(BookArt::Text(BookArt::Child(left, u"textItemsLevel")), u"6");
     EXPECT_EQ(BookArt::Text(BookArt::Child(left, u"textTimeLevel")), u"2:05");
     EXPECT_EQ(BookArt::Text(BookArt::Child(left, u"textBluebirds")), u"7");
+    level->timeLeft = -12.0f; // a penalty past the end of the clock
+    book->RebindPages();
+    EXPECT_EQ(BookArt::Text(BookArt::Child(Layout(u"pageLeft"), u"textTimeLevel")), u"0:00");
+    level->timeLeft = 125.9f;
+    book->RebindPages();
     EXPECT_EQ(BookArt::Text(BookArt::Child(left, u"photoACount")), u"10") << "an open scene: all its items";
     EXPECT_FALSE(Shown(OnPage(u"pageRight", u"introLetter")));
 
@@ -581,6 +586,12 @@ TEST_F(BookTest, APageTurnTakesNinetyEightUpdatesSwapsAtTheSpineAndIgnoresClicks
     EXPECT_TRUE(book->IsTurning());
     next->Update(false);
     EXPECT_FALSE(book->IsTurning());
+
+    // Back from the first spread there is nothing: the page number never wraps.
+    profile->page = 0;
+    book->PrevControl()->Begin();
+    EXPECT_FALSE(book->IsTurning());
+    EXPECT_EQ(profile->page, 0u);
 
     // The fold is clamped to the turning half.
     next->SetFold(1000);

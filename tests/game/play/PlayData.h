@@ -3,13 +3,17 @@
 // the clicks that take a fresh player from the opening through the album's letter to the first
 // scene.
 
+#include <algorithm>
+#include <cstdint>
 #include <map>
 #include <memory>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "engine/core/strings/StringUtil.h"
 #include "engine/core/xml/XmlNode.h"
+#include "tests/support/PlayRunner.h"
 #include "tests/support/TestEnvironment.h"
 
 namespace PlayData {
@@ -19,6 +23,24 @@ using namespace QuillEngine;
 inline std::unique_ptr<XmlNode> ReadSourceXml(const std::string& relative)
 {
     return XmlNode::ParseDocument(QuillTest::ReadFile(QuillTest::SourceRoot() / relative), false);
+}
+
+// An attribute's value as UTF-8; empty when it is missing.
+inline std::string Attribute(const XmlNode& node, const char16_t* name)
+{
+    String value;
+    node.GetAttribute(name, value);
+    return ToUtf8(value);
+}
+
+// The first child `element` of `parent` whose `attribute` is `value`.
+inline const XmlNode* ChildWith(const XmlNode& parent, StringView element, const char16_t* attribute,
+                                const std::string& value)
+{
+    for (const auto& child : parent.Children())
+        if (child->GetName() == element && Attribute(*child, attribute) == value)
+            return child.get();
+    return nullptr;
 }
 
 struct Placement {
@@ -59,9 +81,67 @@ inline std::map<std::string, Placement> ChildPlacements(const XmlNode& library, 
         placement.regX = instance->GetAttribute(u"regx", reg) ? ToDouble(reg) : 0;
         placement.regY = instance->GetAttribute(u"regy", reg) ? ToDouble(reg) : 0;
         placement.definition = ToUtf8(childDefinition);
-        out[ToUtf8(instanceName)] = placement;
+        out.emplace(ToUtf8(instanceName), placement); // the first frame's child of that name
+
     }
     return out;
+}
+
+struct Point {
+    int x = 0;
+    int y = 0;
+};
+
+// An item's picture as the build rendered it, and where the scene puts its top-left corner.
+struct ItemPicture {
+    double originX = 0, originY = 0;
+    uint32_t width = 0, height = 0;
+    std::vector<uint32_t> pixels; // 0xAARRGGBB
+
+    // Solid enough that a player sees it and the item's mask takes the click.
+    bool Solid(uint32_t x, uint32_t y) const { return (pixels[size_t(y) * width + x] >> 24) > 200; }
+};
+
+// The picture of an item placed in a scene movie: the first child of the item's own movie.
+inline bool LoadItemPicture(const XmlNode& library, const std::string& package, const Placement& item,
+                            ItemPicture& out)
+{
+    const auto inside = ChildPlacements(library, FromUtf8(item.definition));
+    if (inside.empty())
+        return false;
+    const Placement& picture = inside.begin()->second;
+    const XmlNode* image = FindDefinition(library, FromUtf8(picture.definition));
+    String source;
+    if (!image || !image->GetAttribute(u"src", source))
+        return false;
+    std::string path = ToUtf8(source);
+    std::replace(path.begin(), path.end(), '\\', '/');
+    if (!QuillTest::ReadPng(QuillTest::RenderedDataFolder() / package / path, out.width, out.height, out.pixels))
+        return false;
+    out.originX = item.x - item.regX + picture.x - picture.regX;
+    out.originY = item.y - item.regY + picture.y - picture.regY;
+    return true;
+}
+
+// Where a player clicks an item of a scene: at its picture's solid pixel nearest the middle.
+inline Point ItemClickPoint(const XmlNode& library, const std::string& package, const Placement& item)
+{
+    ItemPicture picture;
+    if (!LoadItemPicture(library, package, item, picture))
+        return {};
+    const double cx = picture.width / 2.0, cy = picture.height / 2.0;
+    double best = 1e18, bx = cx, by = cy;
+    for (uint32_t y = 0; y < picture.height; ++y) {
+        for (uint32_t x = 0; x < picture.width; ++x) {
+            const double d = (x - cx) * (x - cx) + (y - cy) * (y - cy);
+            if (picture.Solid(x, y) && d < best) {
+                best = d;
+                bx = x;
+                by = y;
+            }
+        }
+    }
+    return {static_cast<int>(picture.originX + bx + 0.5), static_cast<int>(picture.originY + by + 0.5)};
 }
 
 // A press and release at (x, y).

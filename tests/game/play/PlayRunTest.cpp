@@ -35,7 +35,7 @@ TEST(PlayRun, StartsRunsToTheScriptedQuitAndReportsStartAndEnd)
     EXPECT_TRUE(save->HasAttribute(u"version"));
 }
 
-TEST(PlayRun, SameScriptAndSeedGiveTheSameLogAndPictures)
+TEST(PlayRun, SameScriptAndSeedGiveTheSameLogAndPicturesHoweverManyFramesAreDrawn)
 {
     const std::string script = "at 3 move 10 10\n"
                                "at 20 shot early.png\n"
@@ -45,7 +45,8 @@ TEST(PlayRun, SameScriptAndSeedGiveTheSameLogAndPictures)
                                "at 40 shot late.png\n"
                                "at 41 quit\n";
     const PlayResult first = PlayRunner("same-a").Seed(1234).Run(script);
-    const PlayResult second = PlayRunner("same-b").Seed(1234).Run(script);
+    // Drawing fewer frames changes nothing the game does, nor what a shot shows.
+    const PlayResult second = PlayRunner("same-b").Seed(1234).Frames(7).Run(script);
     ASSERT_TRUE(first.ExitedCleanly()) << first.Describe();
     ASSERT_TRUE(second.ExitedCleanly()) << second.Describe();
     ASSERT_FALSE(first.feedback.empty());
@@ -66,9 +67,14 @@ TEST(PlayRun, AShotIsTheWholeFrameThePlayerSees)
     ASSERT_TRUE(run.ReadShot("frame.png", width, height, pixels)) << run.Describe();
     EXPECT_EQ(width, 800u);
     EXPECT_EQ(height, 600u);
-    // Nothing is drawn over the game's background yet: every corner shows its clear colour.
-    for (const size_t at : {size_t(0), size_t(width - 1), pixels.size() - width, pixels.size() - 1})
-        EXPECT_EQ(pixels[at], 0xFF606060u) << at;
+    // The opening card fills the window: every corner shows the card's own corner.
+    uint32_t cardWidth = 0, cardHeight = 0;
+    std::vector<uint32_t> card;
+    ASSERT_TRUE(QuillTest::ReadPng(QuillTest::RenderedDataFolder() / "ui/Pictures/Intro/IntroBackdrop.png", cardWidth,
+                                   cardHeight, card));
+    ASSERT_EQ(card.size(), pixels.size());
+    for (const size_t at : {size_t(0), size_t(width - 1), pixels.size() - width, pixels.size() - 1, pixels.size() / 2})
+        EXPECT_EQ(pixels[at], card[at] | 0xFF000000u) << at;
 }
 
 TEST(PlayRun, AClickWithoutAMoveBeforeItArrivesWhereItWasAimed)

@@ -30,20 +30,8 @@ std::unique_ptr<XmlNode> ReadSourceXml(const std::string& relative)
     return XmlNode::ParseDocument(QuillTest::ReadFile(QuillTest::SourceRoot() / relative), false);
 }
 
-std::string Attribute(const XmlNode& node, const char16_t* name)
-{
-    String value;
-    node.GetAttribute(name, value);
-    return ToUtf8(value);
-}
-
-const XmlNode* ChildWith(const XmlNode& parent, StringView element, const char16_t* attribute, const std::string& value)
-{
-    for (const auto& child : parent.Children())
-        if (child->GetName() == element && Attribute(*child, attribute) == value)
-            return child.get();
-    return nullptr;
-}
+using PlayData::Attribute;
+using PlayData::ChildWith;
 
 // The top-left corner of a child of a movie definition (its first frame's translation).
 struct Point {

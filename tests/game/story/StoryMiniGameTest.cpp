@@ -115,7 +115,7 @@ std::string Text(const char* name, int depth)
            "width=\"200\" height=\"40\"><Frame alpha=\"100\" transform=\"1 0 0 1 0 0\"/></Instance>";
 }
 
-std::string Library()
+std::string Library(bool firstOption = true)
 {
     std::string texts;
     for (int i = 1; i <= 3; ++i)
@@ -133,7 +133,8 @@ std::string Library()
       <Definition type="movie" name="HintArrowSprite" length="1" fps="60"/>
       <Definition type="movie" name="heartMovie" length="1" fps="60"/>
       <Definition type="movie" name="StoryLayout" length="1" fps="60">)" +
-           Children("option%d", "Box") + Children("pic%d", "Three") + Children("heart%d", "Three") + texts +
+           (firstOption ? Children("option%d", "Box") : child("option2", "Box", 12) + child("option3", "Box", 13)) +
+           Children("pic%d", "Three") + Children("heart%d", "Three") + texts +
            child("subtitle", "Three", 40) + child("storyPics", "Three", 41) + child("endGameButton", "Three", 42) +
            child("showChoicesButton", "Three", 43) + child("laceHeart1", "Three", 44) +
            child("laceHeart3", "Three", 45) + Text("storyText", 46) + Text("endText", 47) +
@@ -151,7 +152,7 @@ class StoryRunTest : public ScreenTesting::SceneFixture {
 protected:
     void SetUp() override
     {
-        auto doc = XmlNode::ParseDocument(Library(), false);
+        auto doc = XmlNode::ParseDocument(Library(FirstOption()), false);
         int32_t added = 0, existing = 0;
         ASSERT_TRUE(doc && ui->GetDefinitionLibrary()->ImportLibrary(*doc, nullptr, added, existing));
         game = std::make_unique<Game>();
@@ -166,6 +167,7 @@ protected:
         ui->Update();
     }
     void TearDown() override { game.reset(); }
+    virtual bool FirstOption() const { return true; }
 
     void Enter()
     {
@@ -271,6 +273,34 @@ TEST_F(StoryRunTest, AChoiceFliesTheArrowThenTheNextPageIsRead)
     EXPECT_TRUE(Bool("fadeTransitionOut"));
     EXPECT_EQ(Number("transitionScene"), 2.0);
     EXPECT_TRUE(Child("showChoicesButton").Resolve()->GetVisible());
+}
+
+TEST(StoryRevealTest, EachChoiceSoundsOnceAsItsFadeBegins)
+{
+    std::vector<std::pair<int32_t, std::u16string>> sounds;
+    for (int32_t tick = -1; tick <= 3 * StoryMiniGame::kRevealSteps; ++tick) {
+        if (const char16_t* sound = StoryMiniGame::RevealSound(tick))
+            sounds.emplace_back(tick, sound);
+    }
+    const std::vector<std::pair<int32_t, std::u16string>> expected{{0, u"Choice1"}, {25, u"Choice2"}, {50, u"Choice3"}};
+    EXPECT_EQ(sounds, expected);
+}
+
+class StoryWithoutFirstOptionTest : public StoryRunTest {
+protected:
+    bool FirstOption() const override { return false; }
+};
+
+TEST_F(StoryWithoutFirstOptionTest, ABoxChoosesItsOwnOptionWhenAnEarlierOneIsMissing)
+{
+    Enter();
+    ASSERT_EQ(story->CheckBoxes().size(), 2u);
+    Reveal();
+    story->ChoiceMade(Box(0)); // the box of the second option
+    EXPECT_EQ(story->ChosenIndex(), 1);
+    StepUntil(StoryMiniGame::State_Reading);
+    ASSERT_NE(story->CurrentSegment(), nullptr);
+    EXPECT_EQ(story->CurrentSegment()->id, u"rain");
 }
 
 TEST_F(StoryRunTest, AStoryLeftHalfWayContinuesThereAndOnlyThatRunIsSaved)

@@ -9,6 +9,7 @@
 #include "engine/core/resources/ResourceCache.h"
 #include "engine/graphics/canvas/RenderCanvasManager.h"
 #include "engine/graphics/render/QuadBatcher.h"
+#include "engine/graphics/scene/Instance_Movie.h"
 #include "engine/graphics/scene/UserInterface.h"
 #include "platform/window/Window.h"
 #include "tests/graphics/render/RenderTestFixture.h"
@@ -213,6 +214,25 @@ TEST_F(RenderFrameTest, PaintShowsTheLastFrameAndRedrawsOnlyWhenDirty)
     r.SetDeviceState(CRenderManager::kStateDeviceLost);
     r.Paint();
     EXPECT_EQ(ui.Renders(), 2u);
+}
+
+TEST_F(RenderFrameTest, AFrameIsWantedAfterAChangeOnScreenOrAfterTheQuietInterval)
+{
+    UserInterface ui;
+    ASSERT_TRUE(ui.CreateRoot());
+    CRenderManager& r = MakeSoftware();
+    ASSERT_TRUE(r.Init(nullptr, false));
+    r.RenderFrame(true);
+    // At rest: no drawing until the interval comes round.
+    for (int32_t i = 1; i < CRenderManager::kQuietRedrawSteps; ++i)
+        ASSERT_FALSE(r.WantsFrame()) << i;
+    EXPECT_TRUE(r.WantsFrame());
+    EXPECT_FALSE(r.WantsFrame());
+    // An instance that moves wants the next step drawn, once.
+    ui.GetRoot()->SetPosition(10.0f, 20.0f);
+    EXPECT_TRUE(r.WantsFrame());
+    r.RenderFrame(true);
+    EXPECT_FALSE(r.WantsFrame());
 }
 
 TEST_F(RenderFrameTest, ADisplayModeChangeResetsInPlace)

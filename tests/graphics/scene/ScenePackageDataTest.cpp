@@ -1,6 +1,7 @@
 // The packed content as the board and the panel use it: every scene the catalogue names mounts from
-// its own archive, its board movie holds a picture for every item of its item file, and the
-// interface pictures keep the sizes their definitions are written against.
+// its own archive, its board movie holds a picture for every item of its item file, each item
+// shows enough of itself to be found, each scene can fill the find lists its photos ask for, and
+// the interface pictures keep the sizes their definitions are written against.
 
 #include <gtest/gtest.h>
 
@@ -72,8 +73,42 @@ AlphaCounts CountAlpha(const Image& image)
 struct Photo {
     String package, scene, sound;
     int32_t items = 0;
-    double difficulty = 0;
+    float difficulty = 0;
 };
+
+// A placed item's picture in screen space, for the test of what later items cover.
+struct Placed {
+    String id;
+    Image picture;
+    int32_t left = 0, top = 0;
+    bool Hit(int32_t x, int32_t y) const
+    {
+        x -= left;
+        y -= top;
+        return x >= 0 && y >= 0 && uint32_t(x) < picture.width && uint32_t(y) < picture.height &&
+               (picture.Pixel(uint32_t(x), uint32_t(y)) >> 24) > kHitAlpha;
+    }
+};
+
+// The pixels of `item` a player sees and can click: hit pixels inside the board, right of the
+// panel, that no item drawn after it covers.
+int32_t VisiblePixels(const std::vector<Placed>& drawn, size_t item)
+{
+    int32_t visible = 0;
+    const Placed& own = drawn[item];
+    for (uint32_t y = 0; y < own.picture.height; ++y) {
+        for (uint32_t x = 0; x < own.picture.width; ++x) {
+            const int32_t sx = own.left + int32_t(x), sy = own.top + int32_t(y);
+            if (!own.Hit(sx, sy) || sx <= 150 || sx >= 800 || sy < 0 || sy >= 600)
+                continue;
+            bool covered = false;
+            for (size_t later = item + 1; later < drawn.size() && !covered; ++later)
+                covered = drawn[later].Hit(sx, sy);
+            visible += covered ? 0 : 1;
+        }
+    }
+    return visible;
+}
 
 std::vector<Photo> CataloguedScenes(FileManager& data)
 {
@@ -87,7 +122,8 @@ std::vector<Photo> CataloguedScenes(FileManager& data)
             if (photo->GetName() != u"PHOTO" || !Attribute(*photo, u"bonus").empty())
                 continue;
             photos.push_back({Attribute(*photo, u"package"), Attribute(*photo, u"scene"), Attribute(*photo, u"sound"),
-                              ToInt(Attribute(*photo, u"items")), ToDouble(Attribute(*photo, u"difficulty"))});
+                              ToInt(Attribute(*photo, u"items")),
+                              static_cast<float>(ToDouble(Attribute(*photo, u"difficulty")))});
         }
     return photos;
 }
@@ -139,8 +175,9 @@ TEST(ScenePackageData, EveryCataloguedSceneMountsWithAPictureForEveryItem)
 
         const XmlNode* itemFile = cache.Get(u"Levels\\" + photo.scene + u".xml");
         ASSERT_NE(itemFile, nullptr);
-        int32_t findable = 0, easy = 0, bluebirds = 0;
+        int32_t findable = 0, easy = 0, next = 0, bluebirds = 0;
         std::set<int32_t> difficulties;
+        std::vector<Placed> placed;
         for (const auto& item : itemFile->Children()) {
             const String id = Attribute(*item, u"id");
             SCOPED_TRACE(ToUtf8(id));
@@ -151,6 +188,7 @@ TEST(ScenePackageData, EveryCataloguedSceneMountsWithAPictureForEveryItem)
             } else {
                 ++findable;
                 easy += difficulty == 1;
+                next += difficulty == 2;
                 difficulties.insert(difficulty);
             }
             if (!Attribute(*item, u"group").empty()) {
@@ -185,13 +223,88 @@ TEST(ScenePackageData, EveryCataloguedSceneMountsWithAPictureForEveryItem)
             const AlphaCounts alpha = CountAlpha(picture);
             EXPECT_GT(alpha.clear, alpha.total / 10);
             EXPECT_GT(alpha.hit, alpha.total / 10);
+            placed.push_back({id, std::move(picture), static_cast<int32_t>(track.keys[0].x - pictureTrack.regX),
+                              static_cast<int32_t>(track.keys[0].y - pictureTrack.regY)});
         }
+        // Items are drawn in the board's track order; a later one may hide part of an earlier one
+        // but must leave about a 12 x 12 patch of it to see and click.
+        std::sort(placed.begin(), placed.end(),
+                  [&](const Placed& a, const Placed& b) { return trackOf[a.id] < trackOf[b.id]; });
+        for (size_t i = 0; i < placed.size(); ++i)
+            EXPECT_GE(VisiblePixels(placed, i), 150) << ToUtf8(placed[i].id) << " is too well hidden to find";
         EXPECT_GE(findable, photo.items);
-        EXPECT_GE(easy, int32_t(photo.items * photo.difficulty + 0.5));
+        // The board splits the items it wants between difficulty 1 and 2 by the photo's mix; with
+        // too few of either it lists only the easy ones, and the chapter could never be completed.
+        const int32_t secondary = static_cast<int32_t>((1.0f - photo.difficulty) * static_cast<float>(photo.items));
+        EXPECT_GE(easy, photo.items - secondary) << "too few items of difficulty 1";
+        EXPECT_GE(next, secondary) << "too few items of difficulty 2";
         EXPECT_TRUE(difficulties.count(2) && difficulties.count(4));
         EXPECT_GE(bluebirds, 2);
         EXPECT_LE(bluebirds, 3);
     }
+}
+
+// A chapter is done when its photos' items are all found: its item target is their sum, and its
+// right page holds at most two scene photos. Every photo has a number of its own.
+TEST(ScenePackageData, EachChapterAsksForItsPhotosItems)
+{
+    const auto bin = BinDir();
+    if (!std::filesystem::exists(bin / "data.dat"))
+        GTEST_SKIP() << "the data archives are not built (target quill_data)";
+    FileManager data;
+    ASSERT_TRUE(data.AddSource(new FSCompressedSource(FromUtf8((bin / "data.dat").string()), u"data")));
+    XmlCache cache(&data);
+    const XmlNode* levels = cache.Get(u"Levels\\levels.xml");
+    ASSERT_NE(levels, nullptr);
+    std::set<int32_t> numbers;
+    for (const auto& level : levels->Children()) {
+        SCOPED_TRACE("level " + ToUtf8(Attribute(*level, u"number")));
+        int32_t items = 0, scenes = 0;
+        for (const auto& photo : level->Children()) {
+            EXPECT_TRUE(numbers.insert(ToInt(Attribute(*photo, u"number"))).second) << "a photo number twice";
+            if (!Attribute(*photo, u"bonus").empty())
+                continue;
+            ++scenes;
+            items += ToInt(Attribute(*photo, u"items"));
+        }
+        EXPECT_LE(scenes, 2);
+        EXPECT_EQ(ToInt(Attribute(*level, u"items")), items);
+    }
+}
+
+// Every picture an image definition of a package names is in that package and loads: a missing one
+// would be drawn as nothing (the opening card once was).
+TEST(ScenePackageData, EveryPictureADefinitionNamesIsInItsArchive)
+{
+    const auto bin = BinDir();
+    if (!std::filesystem::exists(bin / "data.dat"))
+        GTEST_SKIP() << "the data archives are not built (target quill_data)";
+    size_t checked = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(bin)) {
+        if (entry.path().extension() != ".dat")
+            continue;
+        SCOPED_TRACE(entry.path().filename().string());
+        FileManager files;
+        ASSERT_TRUE(files.AddSource(new FSCompressedSource(FromUtf8(entry.path().string()), u"package")));
+        XmlCache cache(&files);
+        const XmlNode* libraries = cache.Get(u"libraries.xml");
+        if (!libraries)
+            continue;
+        for (const auto& library : libraries->Children()) {
+            const String file = Attribute(*library, u"file");
+            const XmlNode* definitions = cache.Get(file);
+            ASSERT_NE(definitions, nullptr) << ToUtf8(file);
+            for (const auto& definition : definitions->Children()) {
+                if (Attribute(*definition, u"type") != u"image")
+                    continue;
+                const String source = Attribute(*definition, u"src");
+                Image picture; // through the loader the game uses, which also takes a colour and alpha pair
+                EXPECT_TRUE(LoadPicture(files, source, kMax, picture)) << ToUtf8(file) << " names " << ToUtf8(source);
+                ++checked;
+            }
+        }
+    }
+    EXPECT_GT(checked, 100u);
 }
 
 // The board panel and the dialogs are defined against these picture sizes.
