@@ -54,7 +54,8 @@ std::vector<Include> IncludesBelow(const std::string& folder)
 bool AllowedLibraryHeader(const std::string& name)
 {
     static const std::set<std::string> wrapped = {"zlib.h",     "png.h",     "jpeglib.h", "jerror.h",
-                                                  "ft2build.h", "tinyxml.h", "lua.hpp",  "isa-l/crc.h"};
+                                                  "ft2build.h", "tinyxml.h", "lua.hpp",  "isa-l/crc.h",
+                                                  "isa-l/igzip_lib.h"};
     return wrapped.count(name) != 0 || name.find_first_of("./") == std::string::npos;
 }
 

@@ -7,6 +7,7 @@
 #include <utility>
 
 #include <isa-l/crc.h>
+#include <isa-l/igzip_lib.h>
 
 namespace QuillEngine {
 
@@ -46,8 +47,6 @@ FSCompressedSource::FSCompressedSource(const String& path, const String& group) 
 FSCompressedSource::~FSCompressedSource()
 {
     Close();
-    if (m_zstreamReady)
-        inflateEnd(&m_zstream);
 }
 
 String FSCompressedSource::NormalizeName(StringView name)
@@ -267,25 +266,23 @@ bool FSCompressedSource::ReadFile(const String& name, std::unique_ptr<uint8_t[]>
 
 bool FSCompressedSource::Inflate(const uint8_t* in, uint32_t inSize, uint8_t* out, uint32_t outSize)
 {
-    if (!m_zstreamReady) {
-        m_zstream = z_stream{};
-        if (inflateInit2(&m_zstream, -MAX_WBITS) != Z_OK)
-            return false;
-        m_zstreamReady = true;
-    } else if (inflateReset(&m_zstream) != Z_OK) {
-        return false;
-    }
-    m_zstream.next_in = const_cast<Bytef*>(in);
-    m_zstream.avail_in = inSize;
-    m_zstream.next_out = out;
-    m_zstream.avail_out = outSize;
-    const int result = inflate(&m_zstream, Z_SYNC_FLUSH);
-    if (result != Z_OK && result != Z_STREAM_END)
+    // ISA-L's inflate reads raw deflate two to three times as fast as zlib's.
+    if (!m_inflate)
+        m_inflate = std::make_unique<inflate_state>();
+    inflate_state& state = *m_inflate;
+    isal_inflate_init(&state);
+    state.crc_flag = ISAL_DEFLATE;
+    state.next_in = const_cast<uint8_t*>(in);
+    state.avail_in = inSize;
+    state.next_out = out;
+    state.avail_out = outSize;
+    const int result = isal_inflate(&state);
+    if (result != ISAL_DECOMP_OK && result != ISAL_END_INPUT && result != ISAL_OUT_OVERFLOW)
         return false;
     // A stream that ended early leaves the rest of the buffer unwritten: deliver zeros there,
     // never stale heap bytes.
-    if (m_zstream.avail_out > 0)
-        std::memset(m_zstream.next_out, 0, m_zstream.avail_out);
+    if (state.avail_out > 0)
+        std::memset(state.next_out, 0, state.avail_out);
     return true;
 }
 

@@ -5,12 +5,13 @@
 // checked against its CRC-32.
 
 #include <map>
+#include <memory>
 #include <vector>
-
-#include <zlib.h>
 
 #include "engine/core/files/FileManager.h"
 #include "platform/system/FileIO.h"
+
+struct inflate_state; // ISA-L's inflate state, large enough to be worth keeping
 
 namespace QuillEngine {
 
@@ -65,8 +66,7 @@ class FSCompressedSource : public FileManager::IFSSource {
 
     // Reused across reads so a read costs no set-up beyond its output buffer.
     std::vector<uint8_t> m_scratch;
-    z_stream m_zstream{};
-    bool m_zstreamReady = false;
+    std::unique_ptr<inflate_state> m_inflate;
 };
 
 } // namespace QuillEngine
