@@ -2,9 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <iterator>
 #include <string>
 
 #include "engine/core/xml/XmlNode.h"
+#include "engine/graphics/image/Image.h"
+#include "engine/graphics/image/ImageDecoders.h"
 #include "tests/support/PlayRunner.h"
 #include "tests/support/TestEnvironment.h"
 
@@ -68,13 +72,13 @@ TEST(PlayRun, AShotIsTheWholeFrameThePlayerSees)
     EXPECT_EQ(width, 800u);
     EXPECT_EQ(height, 600u);
     // The opening card fills the window: every corner shows the card's own corner.
-    uint32_t cardWidth = 0, cardHeight = 0;
-    std::vector<uint32_t> card;
-    ASSERT_TRUE(QuillTest::ReadPng(QuillTest::RenderedDataFolder() / "ui/Pictures/Intro/IntroBackdrop.png", cardWidth,
-                                   cardHeight, card));
-    ASSERT_EQ(card.size(), pixels.size());
+    std::ifstream file(QuillTest::RenderedDataFolder() / "ui/Pictures/Intro/IntroBackdrop.jpg", std::ios::binary);
+    const std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    QuillEngine::Image card;
+    ASSERT_TRUE(QuillEngine::DecodeJpeg(bytes.data(), bytes.size(), 4096, card));
+    ASSERT_EQ(size_t(card.width) * card.height, pixels.size());
     for (const size_t at : {size_t(0), size_t(width - 1), pixels.size() - width, pixels.size() - 1, pixels.size() / 2})
-        EXPECT_EQ(pixels[at], card[at] | 0xFF000000u) << at;
+        EXPECT_EQ(pixels[at], card.Pixels()[at] | 0xFF000000u) << at;
 }
 
 TEST(PlayRun, AClickWithoutAMoveBeforeItArrivesWhereItWasAimed)
