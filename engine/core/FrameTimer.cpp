@@ -37,6 +37,14 @@ void FrameTimer::Poll()
     }
 }
 
+uint32_t FrameTimer::MillisecondsUntilDue() const
+{
+    const uint64_t elapsed = counter_() - last_;
+    if (elapsed >= step_ || frequency_ == 0)
+        return 0;
+    return static_cast<uint32_t>((step_ - elapsed) * 1000 / frequency_);
+}
+
 void FrameTimer::Resync()
 {
     last_ = counter_();

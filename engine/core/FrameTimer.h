@@ -19,6 +19,8 @@ public:
     void Poll();
     void Resync();
     bool Due() const { return due_; }
+    // Whole milliseconds left before the next step falls due (0 when it is due now).
+    uint32_t MillisecondsUntilDue() const;
     // Game time in seconds: the sum of all steps taken.
     float GetTime() const;
 

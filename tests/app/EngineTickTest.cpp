@@ -15,7 +15,12 @@ uint64_t FakeCounter() { return g_now; }
 constexpr uint64_t kFreq = 600000;
 constexpr uint64_t kStep = kFreq / 60;
 int g_sleeps = 0;
-void FakeSleep(uint32_t) { ++g_sleeps; }
+uint32_t g_sleptMs = 0;
+void FakeSleep(uint32_t ms)
+{
+    ++g_sleeps;
+    g_sleptMs = ms;
+}
 
 class EngineTickTest : public ::testing::Test {
 protected:
@@ -52,13 +57,20 @@ TEST_F(EngineTickTest, AStallOfFiveSecondsRunsTenStepsAndDrawsOneFrame)
     EXPECT_EQ(game.frames, 2);
 }
 
-TEST_F(EngineTickTest, NoStepDueSleepsAndDrawsNothing)
+TEST_F(EngineTickTest, NoStepDueSleepsUntilTheNextStepAndDrawsNothing)
 {
     g_now += kStep / 2;
     engine.Tick(true);
     EXPECT_EQ(game.updates, 0);
     EXPECT_EQ(game.frames, 0);
     EXPECT_EQ(g_sleeps, 1);
+    EXPECT_EQ(g_sleptMs, 8u); // 8.3 ms are left of the step
+
+    // Under a millisecond before the step: the shortest sleep, never none (no busy wait).
+    g_now += kStep / 2 - kFreq / 2000;
+    engine.Tick(true);
+    EXPECT_EQ(game.updates, 0);
+    EXPECT_EQ(g_sleptMs, 1u);
 }
 
 TEST_F(EngineTickTest, AStallPastSixHundredStepsResyncsWithoutCatchUp)
