@@ -100,8 +100,11 @@ void Instance_Text::Draw(QuadBatcher& batcher, const Transform2D& matrix, float 
         placed.m32 = std::floor(placed.m32 + 0.5f);
     }
     MultiplyTransform(quad, box, placed);
+    // The glyph texture's coordinates already carry the half texel that lands each pixel centre
+    // on a texel centre; moving the corners by half a pixel as well would sample on texel edges,
+    // where each back end's rounding picks a different texel.
     batcher.DrawQuad(quad, QuadTexRect{rendered.leftU, rendered.topV, rendered.rightU, rendered.bottomV},
-                     rendered.texture, color, GetMaterial(), filter, true);
+                     rendered.texture, color, GetMaterial(), filter, false);
 }
 
 namespace HandleEx {
