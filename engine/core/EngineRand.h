@@ -17,4 +17,21 @@ void ReleaseSeed();
 // 0..kRandMax.
 int Rand();
 
+// A generator of the same kind with a state of its own. Effects whose amount differs from machine
+// to machine (particles are thinner on the software renderer) draw from one, so that the game's
+// own sequence, and with it a seeded replay, is the same everywhere.
+class RandStream {
+public:
+    explicit RandStream(uint32_t seed) : state_(seed) {}
+    // 0..kRandMax.
+    int Next()
+    {
+        state_ = state_ * 214013u + 2531011u;
+        return static_cast<int>((state_ >> 16) & 0x7FFF);
+    }
+
+private:
+    uint32_t state_;
+};
+
 } // namespace QuillEngine

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cmath>
 
-#include "engine/core/EngineRand.h"
 #include "engine/graphics/render/QuadBatcher.h"
 
 namespace QuillEngine {
@@ -11,18 +10,6 @@ namespace QuillEngine {
 namespace {
 
 constexpr float kQuarterTurn = 1.570795f;
-
-// 0 to 1.
-float RandUnit()
-{
-    return static_cast<float>(Rand()) / static_cast<float>(kRandMax);
-}
-
-// -0.5 to 0.5.
-float RandSpread()
-{
-    return RandUnit() - 0.5f;
-}
 
 float AlignedRotation(float velocityX, float velocityY)
 {
@@ -38,7 +25,8 @@ uint32_t BlendChannel(uint32_t start, uint32_t end, int shift, float t)
 
 } // namespace
 
-ParticleEmitter::ParticleEmitter(const EmitterDefinition& definition) : m_definition(definition)
+ParticleEmitter::ParticleEmitter(const EmitterDefinition& definition, uint32_t seed)
+    : m_definition(definition), m_random(seed)
 {
     if (m_definition.velocityRand > 0) {
         m_definition.velocityX += RandSpread() * m_definition.velocityRand;

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "engine/core/EngineRand.h"
 #include "engine/core/Handle.h"
 #include "engine/graphics/particles/ParticleDefinition.h"
 
@@ -40,8 +41,9 @@ public:
     // Particles one layer may emit in one update; a longer backlog is dropped.
     static constexpr uint32_t kMaxEmitsPerUpdate = 512;
 
-    // Copies the definition; a VelocityRand spreads the emitter's own velocity once.
-    explicit ParticleEmitter(const EmitterDefinition& definition);
+    // Copies the definition; a VelocityRand spreads the emitter's own velocity once. The
+    // emitter's random spreads come from a generator of its own, seeded by `seed`.
+    ParticleEmitter(const EmitterDefinition& definition, uint32_t seed);
     ParticleEmitter(const ParticleEmitter&) = delete;
     ParticleEmitter& operator=(const ParticleEmitter&) = delete;
 
@@ -81,9 +83,13 @@ private:
     void Spawn(Particle& particle, float x, float y, uint32_t layerIndex);
     // Advances one particle; false when it dies.
     bool StepParticle(Particle& particle, float dt);
+    // 0 to 1, and -0.5 to 0.5.
+    float RandUnit() { return static_cast<float>(m_random.Next()) / static_cast<float>(kRandMax); }
+    float RandSpread() { return RandUnit() - 0.5f; }
 
     std::vector<Particle> m_particles;
     EmitterDefinition m_definition;
+    RandStream m_random;
     Handle m_handle;
     float m_x = 0, m_y = 0;
     float m_elapsed = 0;

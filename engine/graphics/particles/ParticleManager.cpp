@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "engine/core/EngineRand.h"
 #include "engine/core/xml/XmlCache.h"
 #include "engine/graphics/scene/DefinitionLibrary.h"
 #include "engine/graphics/scene/Instance_Image.h"
@@ -94,7 +95,9 @@ EmitterHandle ParticleManager::Create(StringView name)
     const EmitterDefinition* definition = FindDefinition(name);
     if (!definition || m_live.size() >= kMaxLiveEmitters)
         return {};
-    auto emitter = std::make_unique<ParticleEmitter>(*definition);
+    // One number of the game's sequence per emitter, however many particles it then makes.
+    const uint32_t seed = static_cast<uint32_t>(Rand()) << 15 | static_cast<uint32_t>(Rand());
+    auto emitter = std::make_unique<ParticleEmitter>(*definition, seed);
     const Handle handle = m_handles.Create(emitter.get(), kHandleType);
     emitter->SetHandle(handle);
     m_live.push_back(std::move(emitter));

@@ -49,7 +49,7 @@ protected:
 
 TEST_F(ParticleEmitterTest, ABurstThenTheRateForTheEmittersLifeThenItFinishesWithItsLastParticle)
 {
-    ParticleEmitter emitter(OneLayer(1.0f, 0.5f, 10.0f, 5));
+    ParticleEmitter emitter(OneLayer(1.0f, 0.5f, 10.0f, 5), 1);
     ASSERT_TRUE(emitter.Update(kStep, false));
     EXPECT_EQ(emitter.AliveCount(), 5u);
     size_t emitted = 5;
@@ -82,8 +82,8 @@ TEST_F(ParticleEmitterTest, TheTimeWindowAndTheSoftwareRatesChooseWhatIsEmitted)
     definition.layers[0].endTime = 1.0f;
     definition.layers[0].softwareRate = 2.0f;
     definition.layers[0].softwareStartCount = 3;
-    ParticleEmitter hardware(definition);
-    ParticleEmitter software(definition);
+    ParticleEmitter hardware(definition, 1);
+    ParticleEmitter software(definition, 1);
     for (int i = 0; i < 29; ++i) {
         hardware.Update(kStep, false);
         software.Update(kStep, true);
@@ -107,7 +107,7 @@ TEST_F(ParticleEmitterTest, ParticlesFallDriftAlignAndHeadForTheirTarget)
     EmitterDefinition falling = OneLayer(0.02f, 10.0f, 0, 1);
     falling.layers[0].velocityX = 60;
     falling.layers[0].gravity = 120;
-    ParticleEmitter fall(falling);
+    ParticleEmitter fall(falling, 1);
     fall.SetPosition(100, 200);
     fall.Update(kStep, false);
     for (int i = 0; i < 60; ++i)
@@ -120,7 +120,7 @@ TEST_F(ParticleEmitterTest, ParticlesFallDriftAlignAndHeadForTheirTarget)
     EmitterDefinition drifting = falling;
     drifting.layers[0].driftX = 10;
     drifting.layers[0].driftRate = 3;
-    ParticleEmitter drift(drifting);
+    ParticleEmitter drift(drifting, 1);
     drift.SetPosition(100, 200);
     float lowest = 1e9f, highest = -1e9f;
     for (int i = 0; i < 180; ++i) {
@@ -136,18 +136,18 @@ TEST_F(ParticleEmitterTest, ParticlesFallDriftAlignAndHeadForTheirTarget)
     EmitterDefinition aligned = OneLayer(0.02f, 10.0f, 0, 1);
     aligned.layers[0].alignToVelocity = true;
     aligned.layers[0].velocityY = 5;
-    ParticleEmitter upright(aligned);
+    ParticleEmitter upright(aligned, 1);
     upright.Update(kStep, false);
     EXPECT_FLOAT_EQ(upright.Particles()[0].rotation, 0);
     aligned.layers[0].velocityX = 5;
-    ParticleEmitter diagonal(aligned);
+    ParticleEmitter diagonal(aligned, 1);
     diagonal.Update(kStep, false);
     EXPECT_NEAR(diagonal.Particles()[0].rotation, 2.356, 0.001);
 
     EmitterDefinition homing = OneLayer(0.02f, 100.0f, 0, 1);
     homing.layers[0].targetStartTime = 0;
     homing.layers[0].targetSpeed = 3600;
-    ParticleEmitter seeker(homing);
+    ParticleEmitter seeker(homing, 1);
     seeker.SetTarget(50, -30);
     seeker.Update(kStep, false);
     const int steps = RunToEnd(seeker, 600);
@@ -159,7 +159,7 @@ TEST_F(ParticleEmitterTest, ParticlesFallDriftAlignAndHeadForTheirTarget)
 
 TEST_F(ParticleEmitterTest, AStoppedEmitterFinishesOnlyWhenItsParticlesHaveLived)
 {
-    ParticleEmitter emitter(OneLayer(100.0f, 1.0f, 30.0f, 4));
+    ParticleEmitter emitter(OneLayer(100.0f, 1.0f, 30.0f, 4), 1);
     for (int i = 0; i < 10; ++i)
         emitter.Update(kStep, false);
     const size_t alive = emitter.AliveCount();
@@ -186,7 +186,7 @@ TEST_F(ParticleEmitterTest, DrawingValuesFollowAgeAndStayInRangeForAnyLife)
     layer.registrationX = 1;
     layer.maskingLayer = true;
     layer.maskedOut = true;
-    ParticleEmitter emitter(definition);
+    ParticleEmitter emitter(definition, 1);
     emitter.SetPosition(10, 20);
     emitter.Update(kStep, false);
     Particle particle = emitter.Particles()[0];
@@ -209,7 +209,7 @@ TEST_F(ParticleEmitterTest, DrawingValuesFollowAgeAndStayInRangeForAnyLife)
     definition.layers[0].startAlpha = 5;
     definition.layers[0].endAlpha = 5;
     definition.layers[0].additiveBlend = true;
-    ParticleEmitter lifeless(definition);
+    ParticleEmitter lifeless(definition, 1);
     particle.age = 0;
     lifeless.BuildQuad(particle, Transform2D{}, 1.0f, quad);
     EXPECT_EQ(quad.color, 0xFF0000FFu); // the end colour, fully opaque
@@ -220,14 +220,14 @@ TEST_F(ParticleEmitterTest, DrawingValuesFollowAgeAndStayInRangeForAnyLife)
 TEST_F(ParticleEmitterTest, EmissionIsBoundedWhateverTheRateOrTheStep)
 {
     EmitterDefinition definition = OneLayer(10.0f, 100.0f, std::numeric_limits<float>::infinity(), 0);
-    ParticleEmitter flood(definition);
+    ParticleEmitter flood(definition, 1);
     for (int i = 0; i < 40; ++i)
         ASSERT_TRUE(flood.Update(kStep, false));
     EXPECT_LE(flood.Particles().size(), ParticleEmitter::kMaxParticles);
     EXPECT_EQ(flood.Particles().size(), ParticleEmitter::kMaxParticles);
 
     // A stalled frame of five seconds does not emit its whole backlog at once.
-    ParticleEmitter steady(OneLayer(100.0f, 100.0f, 1000.0f, 0));
+    ParticleEmitter steady(OneLayer(100.0f, 100.0f, 1000.0f, 0), 1);
     steady.Update(5.0f, false);
     EXPECT_EQ(steady.AliveCount(), ParticleEmitter::kMaxEmitsPerUpdate);
     steady.Update(kStep, false);
@@ -289,4 +289,34 @@ TEST_F(ParticleEmitterTest, TheManagerOwnsEmittersByHandleAndMoviesTakeTheirsAlo
     manager.reset();
     EXPECT_FALSE(orphan.IsValid());
     EXPECT_FALSE(orphan.Step(kStep));
+}
+
+TEST_F(ParticleEmitterTest, AnEmitterTakesOneSeedFromTheGameSequenceHoweverManyParticlesItMakes)
+{
+    // The software renderer's thinner particles must not move the game's random sequence: a
+    // seeded replay deals the same items on either renderer.
+    UserInterface ui;
+    ASSERT_TRUE(ui.CreateRoot());
+    ASSERT_TRUE(ui.GetDefinitionLibrary()->AddImageDefinition(u"Dot", u"dot.tga"));
+    auto document = XmlNode::ParseDocument(
+        "<Emitter Name=\"Spark\"><Life>1</Life><Particle><TextureName>Dot</TextureName><Life>0.5</Life>"
+        "<StartCount>40</StartCount><SoftwareStartCount>4</SoftwareStartCount><Rate>60</Rate>"
+        "<SoftwareRate>6</SoftwareRate><VelocityRand>10</VelocityRand></Particle></Emitter>",
+        false);
+    int next[2] = {0, 0};
+    size_t alive[2] = {0, 0};
+    for (const bool software : {false, true}) {
+        auto manager = std::make_unique<ParticleManager>();
+        manager->SetSoftwareRatesForTest(software);
+        ASSERT_TRUE(manager->AddDefinition(*document, false));
+        Srand(77);
+        const EmitterHandle spark = manager->Create(u"Spark");
+        ASSERT_TRUE(spark.IsValid());
+        for (int i = 0; i < 20; ++i)
+            ASSERT_TRUE(spark.Step(kStep));
+        alive[software] = spark.Get()->AliveCount();
+        next[software] = Rand();
+    }
+    EXPECT_GT(alive[0], 2 * alive[1]);
+    EXPECT_EQ(next[0], next[1]);
 }
