@@ -200,8 +200,8 @@ TEST(PlayWindow, TheRealScreenShowsTheAlbumAndABoardAndAClickThroughXFindsAnItem
     }
 
     // Each back end draws the same picture every time, to within rounding; the two agree within
-    // one step of a channel but for a thin share of edge pixels (glyph and shape outlines, where
-    // Mesa's sampling and ours round differently).
+    // one step of a channel but for a few pixels of scaled text, where Mesa's bilinear weights and
+    // ours round differently: never by more than two steps.
     const bool update = std::getenv("QUILL_UPDATE_GOLDEN") != nullptr;
     const fs::path out = runs["soft"].result.folder;
     if (update) {
@@ -231,7 +231,8 @@ TEST(PlayWindow, TheRealScreenShowsTheAlbumAndABoardAndAClickThroughXFindsAnItem
                                     << " by more than 2 (largest " << d.largest << "); the capture is in " << out;
         }
         const Difference across = Compare(gl, soft, 1);
-        EXPECT_LE(across.beyond, size_t(kWidth) * kHeight / 50)
+        EXPECT_LE(across.largest, 2) << name;
+        EXPECT_LE(across.beyond, size_t(kWidth) * kHeight / 2000)
             << name << ": gl and soft differ by more than 1 in " << across.beyond << " pixels (largest "
             << across.largest << ")";
         std::printf("%s: gl and soft differ by more than 1 in %zu of %u pixels\n", name.c_str(), across.beyond,
