@@ -7,7 +7,8 @@
 
 namespace QuillPlatform {
 
-// Marks every loaded driver module as never to be unloaded. Cheap; call after a context, window or window surface is made.
+// Marks every loaded driver module, and every loaded module with thread-local storage, as never
+// to be unloaded. Cheap; call after a context, window or window surface is made.
 void KeepGraphicsDriverLoaded();
 
 } // namespace QuillPlatform
