@@ -2,7 +2,6 @@
 // seconds and builds every particle's quad. Nothing may read out of bounds, loop for ever, grow
 // without bound or produce a non-finite colour, whatever the file holds.
 
-#include "engine/core/EngineRand.h"
 #include "engine/core/xml/XmlNode.h"
 #include "engine/graphics/particles/ParticleEmitter.h"
 
@@ -21,8 +20,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     // Every picture name is accepted; the picture fields keep their defaults.
     if (!ParseEmitterDefinition(*root, [](ParticleLayer&) { return true; }, definition))
         return 0;
-    Srand(static_cast<uint32_t>(size));
-    ParticleEmitter emitter(definition);
+    ParticleEmitter emitter(definition, static_cast<uint32_t>(size));
     ParticleQuad quad;
     for (int step = 0; step < 240; ++step) {
         if (!emitter.Update(1.0f / 60.0f, (step & 1) != 0))
