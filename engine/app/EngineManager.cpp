@@ -36,6 +36,7 @@
 #include "platform/system/ProcessSignals.h"
 #include "platform/window/Window.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstdio>
 
@@ -425,7 +426,7 @@ void EngineManager::Tick(bool allowGameUpdate)
     // that step, the first moment it could change anything.
     const uint32_t untilDue = frameTimer_ ? frameTimer_->MillisecondsUntilDue() : 1;
     guard.unlock();
-    sleep_(untilDue > 1 ? untilDue : 1);
+    sleep_(std::max(untilDue, 1u));
 }
 
 void EngineManager::SaveAndShutdown()

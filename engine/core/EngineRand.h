@@ -17,7 +17,7 @@ void ReleaseSeed();
 // 0..kRandMax.
 int Rand();
 
-// A generator of the same kind with a state of its own. Effects whose amount differs from machine
+// A generator of the same kind with a state of its own (Rand draws from one shared stream). Effects whose amount differs from machine
 // to machine (particles are thinner on the software renderer) draw from one, so that the game's
 // own sequence, and with it a seeded replay, is the same everywhere.
 class RandStream {

@@ -276,8 +276,7 @@ bool FSCompressedSource::Inflate(const uint8_t* in, uint32_t inSize, uint8_t* ou
     state.avail_in = inSize;
     state.next_out = out;
     state.avail_out = outSize;
-    const int result = isal_inflate(&state);
-    if (result != ISAL_DECOMP_OK && result != ISAL_END_INPUT && result != ISAL_OUT_OVERFLOW)
+    if (isal_inflate(&state) != ISAL_DECOMP_OK)
         return false;
     // A stream that ended early leaves the rest of the buffer unwritten: deliver zeros there,
     // never stale heap bytes.

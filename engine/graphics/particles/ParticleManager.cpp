@@ -95,7 +95,8 @@ EmitterHandle ParticleManager::Create(StringView name)
     const EmitterDefinition* definition = FindDefinition(name);
     if (!definition || m_live.size() >= kMaxLiveEmitters)
         return {};
-    // One number of the game's sequence per emitter, however many particles it then makes.
+    // Two numbers of the game's sequence per emitter (a 30-bit seed), however many particles it
+    // then makes.
     const uint32_t seed = static_cast<uint32_t>(Rand()) << 15 | static_cast<uint32_t>(Rand());
     auto emitter = std::make_unique<ParticleEmitter>(*definition, seed);
     const Handle handle = m_handles.Create(emitter.get(), kHandleType);

@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <iterator>
 #include <string>
 
 #include "engine/core/xml/XmlNode.h"
@@ -72,10 +70,9 @@ TEST(PlayRun, AShotIsTheWholeFrameThePlayerSees)
     EXPECT_EQ(width, 800u);
     EXPECT_EQ(height, 600u);
     // The opening card fills the window: every corner shows the card's own corner.
-    std::ifstream file(QuillTest::RenderedDataFolder() / "ui/Pictures/Intro/IntroBackdrop.jpg", std::ios::binary);
-    const std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    const std::string bytes = QuillTest::ReadFile(QuillTest::RenderedDataFolder() / "ui/Pictures/Intro/IntroBackdrop.jpg");
     QuillEngine::Image card;
-    ASSERT_TRUE(QuillEngine::DecodeJpeg(bytes.data(), bytes.size(), 4096, card));
+    ASSERT_TRUE(QuillEngine::DecodeJpeg(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), 4096, card));
     ASSERT_EQ(size_t(card.width) * card.height, pixels.size());
     for (const size_t at : {size_t(0), size_t(width - 1), pixels.size() - width, pixels.size() - 1, pixels.size() / 2})
         EXPECT_EQ(pixels[at], card.Pixels()[at] | 0xFF000000u) << at;
