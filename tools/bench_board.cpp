@@ -16,7 +16,6 @@
 #include <vector>
 
 #include "engine/app/EngineManager.h"
-#include "tools/BenchGameSupport.h"
 #include "engine/core/CrashHandler.h"
 #include "engine/core/resources/ResourceCache.h"
 #include "engine/graphics/render/RenderManager.h"
@@ -31,6 +30,7 @@
 #include "game/profile/Profile.h"
 #include "game/profile/ProfileMgr.h"
 #include "platform/window/Window.h"
+#include "tools/BenchGameSupport.h"
 
 using namespace QuillEngine;
 using namespace BenchGame;
@@ -82,7 +82,7 @@ int main(int argc, char** argv)
             renderer->RenderFrame(true);
         };
 
-        auto owned = std::make_unique<Board>(nullptr, 1, u"Boutique", u"Environment1");
+        auto owned = std::make_unique<Board>(nullptr, &game, 1, u"Boutique", u"Environment1");
         Board& board = *owned;
         // Every load is cold: the pictures of the scene left before it are unloaded, so each load
         // reads and decodes them from the archive again.

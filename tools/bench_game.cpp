@@ -37,7 +37,6 @@
 #include <vector>
 
 #include "engine/app/EngineManager.h"
-#include "tools/BenchGameSupport.h"
 #include "engine/core/CrashHandler.h"
 #include "engine/core/resources/ResourceCache.h"
 #include "engine/graphics/render/RenderManager.h"
@@ -55,6 +54,7 @@
 #include "platform/process/VirtualDisplay.h"
 #include "platform/system/Process.h"
 #include "platform/window/Window.h"
+#include "tools/BenchGameSupport.h"
 
 extern char** environ;
 
@@ -301,7 +301,7 @@ InProcess MeasureInProcess()
     size_t mostItems = 0;
     for (int i = 0; i < 105; ++i) {
         const std::string& scene = scenes[static_cast<size_t>(i) % scenes.size()];
-        auto board = std::make_unique<Board>(nullptr, 1, FromUtf8(scene), u"Environment1");
+        auto board = std::make_unique<Board>(nullptr, &game, 1, FromUtf8(scene), u"Environment1");
         const auto t0 = Clock::now();
         game.SetBoard(board.get());
         game.SetState(GameState_Board);
@@ -330,7 +330,7 @@ InProcess MeasureInProcess()
     out.growthMb = ResidentMb() - rssAfterFive;
 
     // The busiest board, every item shown, three emitters running.
-    auto board = std::make_unique<Board>(nullptr, 1, FromUtf8(busiest), u"Environment1");
+    auto board = std::make_unique<Board>(nullptr, &game, 1, FromUtf8(busiest), u"Environment1");
     game.SetBoard(board.get());
     game.SetState(GameState_Board);
     e.Frame();

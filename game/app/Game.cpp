@@ -1,9 +1,11 @@
 #include "game/app/Game.h"
 
+#include <algorithm>
+
 #include "engine/app/ScriptBridge.h"
 #include "engine/core/EngineRand.h"
-#include "engine/core/xml/XmlNode.h"
 #include "engine/core/strings/StringUtil.h"
+#include "engine/core/xml/XmlNode.h"
 #include "engine/graphics/scene/Instance_Movie.h"
 #include "engine/graphics/scene/UserInterface.h"
 #include "engine/script/LuaValueRef.h"
@@ -41,7 +43,7 @@ Game::Game(EngineLinks links) : m_links(std::move(links)), m_musicRandom(static_
         UserInterface::Instance()->AddGlobalHandler(root);
     }
     m_screenMgr = std::make_unique<UIScreenMgr>(this, m_links.console);
-    m_profileMgr = std::make_unique<ProfileMgr>(this, m_links.console);
+    m_profileMgr = std::make_unique<ProfileMgr>(m_links.console);
     m_profileMgr->Load();
     m_conBoard = std::make_unique<ConBoard>(this);
     m_storyGame = std::make_unique<StoryMiniGame>(this, m_links.console);
@@ -64,6 +66,7 @@ Game::~Game()
         UserInterface::Instance()->RemoveGlobalHandler(root);
     }
     m_board = nullptr;
+    m_boards.clear();
     m_book.reset();
     m_conBoard.reset();
     m_storyGame.reset();
@@ -90,7 +93,7 @@ void Game::OnEnter(int32_t state)
         if (m_book) {
             m_book->SetActive(true);
         } else {
-            m_book = std::make_unique<Book>(this);
+            m_book = std::make_unique<Book>(this, this);
             m_book->Start(root);
         }
         break;
@@ -175,6 +178,49 @@ void Game::StoreStoryGame(Profile& profile) const
 {
     if (m_storyGame && m_storyGame->HasStoryUnderWay())
         profile.SetStoryState(m_storyGame->SaveState());
+}
+
+void Game::AddBoards(IBoardOwner* owner, const std::vector<SceneBoardSpec>& scenes)
+{
+    for (const SceneBoardSpec& scene : scenes)
+        m_boards.push_back(std::make_unique<Board>(owner, this, scene.number, scene.scene, scene.ambientSound));
+}
+
+void Game::DropBoards()
+{
+    if (m_board && std::any_of(m_boards.begin(), m_boards.end(), [this](const auto& b) { return b.get() == m_board; }))
+        m_board = nullptr;
+    m_boards.clear();
+}
+
+bool Game::OpenBoard(int32_t sceneNumber)
+{
+    for (const auto& board : m_boards) {
+        if (board->SceneNumber() != sceneNumber)
+            continue;
+        SetBoard(board.get());
+        SetState(GameState_Board);
+        return true;
+    }
+    return false;
+}
+
+void Game::OpenMiniGame(bool cardGame)
+{
+    SetState(cardGame ? GameState_Concentration : GameState_StoryGame);
+}
+
+void Game::UnloadBoards()
+{
+    for (const auto& board : m_boards)
+        board->Unload();
+}
+
+void Game::StoreMiniGames(Profile& profile) const
+{
+    if (m_conBoard)
+        m_conBoard->StoreInto(profile);
+    StoreStoryGame(profile);
 }
 
 bool Game::ShowsPauseOverlay() const

@@ -3,11 +3,11 @@
 // sub-games, switches between the five game states, pauses and resumes the whole game, and plays
 // the background music rotation.
 
-#include <random>
 #include <cstdint>
 #include <functional>
 #include <map>
 #include <memory>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -15,8 +15,10 @@
 #include "engine/core/audio/Audio.h"
 #include "engine/core/strings/EngineString.h"
 #include "engine/graphics/scene/InstanceTree.h"
+#include "game/states/GameServices.h"
 #include "game/states/GameState.h"
 #include "game/states/StateMachine.h"
+#include "game/states/SubGames.h"
 
 namespace QuillEngine {
 class Console;
@@ -32,22 +34,13 @@ class StoryMiniGame;
 class UIScreenMgr;
 
 class Game : public StateMachine,
+             public IGameServices,
+             public ISubGames,
              public QuillEngine::IInstanceEventHandler,
              public QuillEngine::IAudioCallbackHandler,
              public QuillEngine::Singleton<Game> {
 public:
-    // What the game reaches in the engine object; a missing link reads as nothing.
-    struct EngineLinks {
-        QuillEngine::Console* console = nullptr;
-        // Mounts a data package (package name, loose-file folder).
-        std::function<bool(const QuillEngine::String&, const QuillEngine::String&)> mountPackage;
-        // The window's full-screen state, and the request to end the program.
-        std::function<bool()> isFullscreen;
-        std::function<void(bool)> setFullscreen;
-        std::function<void()> quit;
-        // A message for the player (caption, text); headless, it goes to standard error.
-        std::function<void(const std::string&, const std::string&)> showMessage;
-    };
+    using EngineLinks = GameLinks;
 
     static constexpr const char16_t* kMusicTracks[4] = {u"BackgroundSerenade", u"BackgroundRondeau",
                                                         u"BackgroundCantilena", u"BackgroundNocturne"};
@@ -58,20 +51,20 @@ public:
     explicit Game(EngineLinks links);
     ~Game() override;
 
-    void Pause();
+    void Pause() override;
     void Resume();
     bool Paused() const { return m_paused; }
 
     void PlayNextMusic();
     int32_t LastMusicTrack() const { return m_lastTrack; }
-    const QuillEngine::SoundPlayResult& CurrentMusic() const { return m_music; }
+    const QuillEngine::SoundPlayResult& CurrentMusic() const override { return m_music; }
 
     // Mounts the package `name` (package and folder both `name`) unless it was mounted before. A
     // package that cannot be mounted is named to the player once.
-    bool MountPackageOnce(const QuillEngine::String& name);
+    bool MountPackageOnce(const QuillEngine::String& name) override;
 
     UIScreenMgr* GetScreenMgr() const { return m_screenMgr.get(); }
-    const EngineLinks& Links() const { return m_links; }
+    const EngineLinks& Links() const override { return m_links; }
     ProfileMgr* GetProfileMgr() const { return m_profileMgr.get(); }
 
     // The scene board to play in the board state; the book sets it before asking for that state.
@@ -86,17 +79,30 @@ public:
     // Stores a story game under way into `profile` (what the game keeps when the player leaves
     // it, and what every save of the profiles takes along).
     void StoreStoryGame(Profile& profile) const;
+
+    // IGameServices
+    int32_t CurrentGameState() const override { return GetState(); }
+    int32_t RequestedGameState() const override { return GetRequestedState(); }
+    void SwitchGameState(int32_t state) override { SetState(state); }
+    // ISubGames
+    void AddBoards(IBoardOwner* owner, const std::vector<SceneBoardSpec>& scenes) override;
+    void DropBoards() override;
+    bool OpenBoard(int32_t sceneNumber) override;
+    void OpenMiniGame(bool cardGame) override;
+    void UnloadBoards() override;
+    void StoreMiniGames(Profile& profile) const override;
+    const std::vector<std::unique_ptr<Board>>& Boards() const { return m_boards; }
     const QuillEngine::InstanceHandle& PauseOverlay() const { return m_pauseOverlay; }
 
     // Tutorials, each shown once per profile: when its flag is still set the screen opens (modal)
     // and the flag is cleared. The board ones hold `board` still while they are open.
-    void ShowTutorialIntro();
-    void ShowTutorialScene(StateMachine* board);
-    void ShowTutorialBadClick(StateMachine* board);
-    void ShowTutorialBluebird(StateMachine* board);
-    void ShowTutorialCrisis(StateMachine* board);
-    void ShowTutorialConcentration();
-    void ShowTutorialStory();
+    void ShowTutorialIntro() override;
+    void ShowTutorialScene(StateMachine* board) override;
+    void ShowTutorialBadClick(StateMachine* board) override;
+    void ShowTutorialBluebird(StateMachine* board) override;
+    void ShowTutorialCrisis(StateMachine* board) override;
+    void ShowTutorialConcentration() override;
+    void ShowTutorialStory() override;
 
     // IInstanceEventHandler (its per-step OnUpdate is not the state hook of that name)
     using QuillEngine::IInstanceEventHandler::OnUpdate;
@@ -119,6 +125,8 @@ private:
     std::map<QuillEngine::String, bool> m_mountedPackages;
     std::map<QuillEngine::String, bool> m_reportedPackages;
     Board* m_board = nullptr;
+    // The scene boards of the album's catalogue.
+    std::vector<std::unique_ptr<Board>> m_boards;
     std::unique_ptr<Book> m_book;
     std::unique_ptr<Intro> m_intro;
     std::unique_ptr<ConBoard> m_conBoard;

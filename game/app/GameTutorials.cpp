@@ -2,9 +2,9 @@
 // moment, and never again for that profile.
 
 #include "game/app/Game.h"
-#include "game/board/dialogs/UIBoardDialog.h"
 #include "game/profile/Profile.h"
 #include "game/profile/ProfileMgr.h"
+#include "game/screens/UIBoardDialog.h"
 #include "game/screens/UIScreenMgr.h"
 
 using namespace QuillEngine;

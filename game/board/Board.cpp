@@ -10,16 +10,16 @@
 #include "engine/core/xml/XmlNode.h"
 #include "engine/graphics/scene/Instance_Movie.h"
 #include "engine/graphics/scene/UserInterface.h"
-#include "game/app/FeedbackReporter.h"
-#include "game/app/Game.h"
-#include "game/board/BoardOwner.h"
 #include "game/board/Item.h"
 #include "game/board/dialogs/BoardDialogs.h"
-#include "game/board/dialogs/UIBoardDialog.h"
 #include "game/board/dialogs/UIISpyPanel.h"
+#include "game/feedback/FeedbackReporter.h"
 #include "game/profile/Profile.h"
 #include "game/profile/ProfileMgr.h"
+#include "game/screens/UIBoardDialog.h"
 #include "game/screens/UIScreenMgr.h"
+#include "game/states/BoardOwner.h"
+#include "game/states/GameServices.h"
 
 using namespace QuillEngine;
 
@@ -33,11 +33,6 @@ void PlayEffect(const char16_t* name)
 {
     if (Audio* audio = Audio::Instance())
         audio->PlaySound(name, false);
-}
-
-Game* TheGame()
-{
-    return Game::Instance();
 }
 
 } // namespace
@@ -97,8 +92,8 @@ uint32_t Board::RandomInt(size_t count)
     return count == 0 ? 0 : static_cast<uint32_t>(Rand()) % static_cast<uint32_t>(count);
 }
 
-Board::Board(IBoardOwner* owner, int32_t sceneNumber, String sceneName, String ambientSound)
-    : m_owner(owner), m_ambientName(std::move(ambientSound)), m_sceneName(std::move(sceneName)),
+Board::Board(IBoardOwner* owner, IGameServices* services, int32_t sceneNumber, String sceneName, String ambientSound)
+    : m_owner(owner), m_services(services), m_ambientName(std::move(ambientSound)), m_sceneName(std::move(sceneName)),
       m_sceneNumber(sceneNumber)
 {
 }
@@ -125,6 +120,12 @@ SceneRecord* Board::Record() const
 {
     const Profile* profile = CurrentProfile();
     return profile ? profile->FindScene(m_sceneNumber) : nullptr;
+}
+
+void Board::RebindAlbum()
+{
+    if (m_owner)
+        m_owner->RebindPages();
 }
 
 void Board::Unload()
@@ -159,9 +160,8 @@ void Board::SetActive(bool on, const InstanceHandle& root)
     m_scene.SetInputEnabled(true);
     if (UIScreenMgr* screens = UIScreenMgr::Instance(); screens && !screens->IsOpen(UIISpyPanel::kName))
         screens->Open(std::make_unique<UIISpyPanel>(this));
-    const Game* game = TheGame();
-    if (game && game->Links().console)
-        m_commands.Register(*game->Links().console, *this, kCommands);
+    if (m_services && m_services->Links().console)
+        m_commands.Register(*m_services->Links().console, *this, kCommands);
     if (!m_ambient.IsPlaying()) {
         if (m_ambientName.empty())
             m_ambientName = u"Environment1";
@@ -450,7 +450,7 @@ void Board::OnBadClick(const String& name, float x, float y)
     if (result == BadClickWindow::Result::Counted) {
         PlayEffect(u"IncorrectItem");
     } else {
-        if (Game* game = TheGame())
+        if (IGameServices* game = m_services)
             game->ShowTutorialBadClick(this);
         ApplyTimePenalty();
     }
@@ -512,7 +512,7 @@ void Board::OnEnter(int32_t state)
     Profile* profile = CurrentProfile();
     switch (state) {
     case State_Playing:
-        if (Game* game = TheGame()) {
+        if (IGameServices* game = m_services) {
             game->ShowTutorialScene(this);
             const LevelRecord* level = CurrentLevel();
             if (level && level->number == 2 && profile && profile->bluebirds == 0)

@@ -13,12 +13,14 @@
 #include "engine/core/strings/EngineString.h"
 #include "engine/graphics/particles/ParticleHandle.h"
 #include "engine/graphics/scene/InstanceTree.h"
-#include "game/board/BezierPath.h"
+#include "game/board/Item.h"
+#include "game/board/dialogs/UIISpyPanel.h"
+#include "game/curves/BezierPath.h"
 #include "game/states/StateMachine.h"
 
 class FindListEntry;
 class IBoardOwner;
-class Item;
+class IGameServices;
 class LevelRecord;
 class Profile;
 class SceneRecord;
@@ -59,7 +61,11 @@ struct FindListSplit {
     static bool Candidate(const Item& item);
 };
 
-class Board : public StateMachine, public QuillEngine::IInstanceEventHandler, public QuillEngine::IConsoleHandler {
+class Board : public StateMachine,
+              public IItemOwner,
+              public IISpyPanelOwner,
+              public QuillEngine::IInstanceEventHandler,
+              public QuillEngine::IConsoleHandler {
 public:
     enum State : int32_t {
         State_Constructed = 0,
@@ -77,7 +83,9 @@ public:
     static constexpr float kPanelEdge = 144.0f;
     static constexpr int32_t kCollectSteps = 60;
 
-    Board(IBoardOwner* owner, int32_t sceneNumber, QuillEngine::String sceneName, QuillEngine::String ambientSound);
+    // `services` may be null (no game around it: no console commands, no tutorials).
+    Board(IBoardOwner* owner, IGameServices* services, int32_t sceneNumber, QuillEngine::String sceneName,
+          QuillEngine::String ambientSound);
     ~Board() override;
     Board(const Board&) = delete;
     Board& operator=(const Board&) = delete;
@@ -90,11 +98,11 @@ public:
     // Drops the scene instance and the items; the next activation loads them again.
     void Unload();
 
-    void UseHint();
+    void UseHint() override;
     // An item finished its found animation: the scene ends when the level has its items or the
     // scene's own list is exhausted.
-    void CheckComplete();
-    void OnBluebirdFound(const QuillEngine::String& instanceName);
+    void CheckComplete() override;
+    void OnBluebirdFound(const QuillEngine::String& instanceName) override;
     void ShowHintPrompt();
     // A press at (x, y) in the scene's space, as the scene's mouse-down handler resolves it.
     void OnClick(float x, float y);
@@ -118,9 +126,13 @@ public:
     bool FinalFindPending() const { return m_finalFindPending; }
     int32_t LoadCount() const { return m_loadCount; }
     IBoardOwner* Owner() const { return m_owner; }
+    // IISpyPanelOwner
+    IGameServices* Services() const override { return m_services; }
+    void RebindAlbum() override;
+    StateMachine* Phases() override { return this; }
 
     // The current profile's record of this scene, and the current level record.
-    SceneRecord* Record() const;
+    SceneRecord* Record() const override;
     static LevelRecord* CurrentLevel();
     static Profile* CurrentProfile();
 
@@ -155,6 +167,7 @@ private:
     void StepWon();
 
     IBoardOwner* m_owner;
+    IGameServices* m_services;
     bool m_loaded = false;
     QuillEngine::InstanceHandle m_scene;
     QuillEngine::InstanceHandle m_root;

@@ -7,10 +7,10 @@
 #include "engine/core/audio/Audio.h"
 #include "engine/core/strings/Format.h"
 #include "engine/graphics/scene/Instance_Movie.h"
-#include "game/app/FeedbackReporter.h"
 #include "game/board/Board.h"
 #include "game/board/Item.h"
 #include "game/board/dialogs/UIISpyPanel.h"
+#include "game/feedback/FeedbackReporter.h"
 #include "game/profile/Profile.h"
 #include "game/screens/UIScreenMgr.h"
 

@@ -5,8 +5,7 @@
 #include "engine/core/audio/Audio.h"
 #include "engine/graphics/scene/Instance_Image.h"
 #include "engine/graphics/scene/Instance_Movie.h"
-#include "game/app/FeedbackReporter.h"
-#include "game/board/Board.h"
+#include "game/feedback/FeedbackReporter.h"
 
 using namespace QuillEngine;
 

@@ -9,7 +9,16 @@
 #include "engine/graphics/scene/InstanceTree.h"
 #include "game/states/StateMachine.h"
 
-class Board;
+// What an item tells the board it lies on.
+class IItemOwner {
+public:
+    virtual void OnBluebirdFound(const QuillEngine::String& instanceName) = 0;
+    // The item finished its found animation.
+    virtual void CheckComplete() = 0;
+
+protected:
+    ~IItemOwner() = default;
+};
 
 class Item : public StateMachine, public QuillEngine::IInstanceEventHandler {
 public:
@@ -20,7 +29,7 @@ public:
     static constexpr uint8_t kAlphaThreshold = 60;
     static constexpr int32_t kWindowReach = 3;
 
-    explicit Item(Board* board) : m_board(board) {}
+    explicit Item(IItemOwner* board) : m_board(board) {}
     Item(const Item&) = delete;
     Item& operator=(const Item&) = delete;
 
@@ -86,7 +95,7 @@ private:
     float m_minScale = 1.0f;
     float m_scale = 1.0f;
     bool m_active = false;
-    Board* m_board;
+    IItemOwner* m_board;
     bool m_bluebird = false;
     std::unique_ptr<uint32_t[]> m_mask;
     int32_t m_maskWidth = 0;

@@ -1,10 +1,11 @@
 #pragma once
 // The album: the game's hub. Each two-page spread is one level; its photos lead into the
 // hidden-object scenes and the mini-games of that level. The book reads the level catalogue,
-// makes a board and a picture per scene photo and a picture per mini-game photo, shows the spread
+// asks the game for a board and makes a picture per scene photo and a picture per mini-game photo, shows the spread
 // of the current profile's page, turns pages, runs the transitions into scenes ("Transitions.lua"
 // calls back "TransitionDone"), and plays the opening letter, the crisis splash and, once, the
-// closing tableaux.
+// closing tableaux. Book.cpp holds the album scene, its pages and controls and its input;
+// BookFlow.cpp the transitions and the level flow.
 
 #include <cstdint>
 #include <memory>
@@ -15,15 +16,16 @@
 #include "engine/core/strings/EngineString.h"
 #include "engine/graphics/particles/ParticleHandle.h"
 #include "engine/graphics/scene/InstanceTree.h"
-#include "game/board/BoardOwner.h"
+#include "game/book/Album.h"
 #include "game/profile/ProfileMgr.h"
+#include "game/states/BoardOwner.h"
+#include "game/states/GameServices.h"
 #include "game/states/StateMachine.h"
+#include "game/states/SubGames.h"
 
 namespace QuillEngine {
 class XmlNode;
 }
-class Board;
-class Game;
 class PageTurner;
 class Picture;
 class Profile;
@@ -32,6 +34,7 @@ class LevelRecord;
 struct CataloguePhoto;
 
 class Book : public StateMachine,
+             public IAlbum,
              public QuillEngine::IInstanceEventHandler,
              public QuillEngine::IConsoleHandler,
              public IBoardOwner,
@@ -55,7 +58,7 @@ public:
     static constexpr const char16_t* kSceneName = u"Book";
     static constexpr const char16_t* kTransitionScript = u"Transitions.lua";
 
-    explicit Book(Game* game);
+    Book(IGameServices* services, ISubGames* subGames);
     ~Book() override;
     Book(const Book&) = delete;
     Book& operator=(const Book&) = delete;
@@ -71,29 +74,29 @@ public:
     void SetUpPages();
     void BindPage(const QuillEngine::InstanceHandle& page);
     void FillPageTexts(const QuillEngine::InstanceHandle& page);
-    void ShowTableauxItems(const QuillEngine::InstanceHandle& movie, bool onlyIfSeen);
-    void FinishTableaux();
-    void PlayTransition(Picture* picture);
-    void StartTransition(int32_t miniGameKind);
+    void ShowTableauxItems(const QuillEngine::InstanceHandle& movie, bool onlyIfSeen) override;
+    void FinishTableaux() override;
+    void PlayTransition(Picture* picture) override;
+    void StartTransition(int32_t miniGameKind) override;
     void OnTransitionDone();
     // False when no board plays that scene.
     bool EnterScene(int32_t sceneNumber);
-    void OnPageTurnStart(int32_t direction);
-    void OnPageTurnEnd();
+    void OnPageTurnStart(int32_t direction) override;
+    void OnPageTurnEnd() override;
     void CheckAutoTurn();
 
-    bool IsTurning() const { return m_turning; }
+    bool IsTurning() const override { return m_turning; }
+    bool IsBrowsing() const override { return GetState() == State_Browsing; }
 
     // Whether a page turn in `direction` (+1 forward, -1 back) may start: never while one runs, and
 
     // never back from the first spread.
 
-    bool CanTurn(int32_t direction) const;
-    QuillEngine::InstanceHandle GetPageLayout() const;
+    bool CanTurn(int32_t direction) const override;
+    QuillEngine::InstanceHandle GetPageLayout() const override;
     const QuillEngine::InstanceHandle& Scene() const { return m_bookScene; }
     PageTurner* NextControl() const { return m_nextControl.get(); }
     PageTurner* PrevControl() const { return m_prevControl.get(); }
-    const std::vector<std::unique_ptr<Board>>& Boards() const { return m_boards; }
     const std::vector<std::unique_ptr<Picture>>& Pictures() const { return m_pictures; }
     Tableaux* RunningTableaux() const { return m_tableaux.get(); }
     int32_t TransitionScene() const { return m_transitionScene; }
@@ -146,7 +149,10 @@ private:
     static Profile* CurrentProfile();
     static LevelRecord* CurrentLevel();
 
-    Game* m_game;
+    IGameServices* m_services;
+    ISubGames* m_subGames;
+    // Whether the catalogue made boards through the game, which the book drops when it goes.
+    bool m_madeBoards = false;
     int32_t m_transitionScene = -1;
     QuillEngine::String m_transitionPackage;
     int32_t m_miniGameKind = 0;
@@ -160,7 +166,6 @@ private:
     std::unique_ptr<PageTurner> m_nextControl;
     std::unique_ptr<PageTurner> m_prevControl;
     bool m_turning = false;
-    std::vector<std::unique_ptr<Board>> m_boards;
     std::vector<std::unique_ptr<Picture>> m_pictures;
     QuillEngine::SoundPlayResult m_marchChannel;
     QuillEngine::EmitterHandle m_introSparkle;

@@ -3,6 +3,8 @@
 #include "engine/core/audio/Audio.h"
 #include "engine/graphics/scene/Instance_Movie.h"
 #include "engine/graphics/scene/Instance_Text.h"
+#include "engine/script/LuaMgr.h"
+#include "engine/script/LuaState.h"
 
 using namespace QuillEngine;
 
@@ -62,6 +64,12 @@ void PlayEffect(const char16_t* name)
 {
     if (Audio* audio = Audio::Instance())
         audio->PlaySound(name, false);
+}
+
+QuillLua::LuaValueRef ScriptGlobals()
+{
+    QuillEngine::LuaMgr* lua = QuillEngine::LuaMgr::Instance();
+    return lua && lua->GetState() ? lua->GetState()->GetGlobals() : QuillLua::LuaValueRef();
 }
 
 } // namespace BookArt

@@ -6,6 +6,7 @@
 
 #include "engine/core/strings/EngineString.h"
 #include "engine/graphics/scene/InstanceTree.h"
+#include "engine/script/LuaValueRef.h"
 
 namespace BookArt {
 
@@ -22,5 +23,7 @@ bool Visible(const QuillEngine::InstanceHandle& instance);
 bool Valid(const QuillEngine::InstanceHandle& instance);
 // Plays a sound effect once; the result is empty without audio.
 void PlayEffect(const char16_t* name);
+// The script's global table; empty without a script state.
+QuillLua::LuaValueRef ScriptGlobals();
 
 } // namespace BookArt

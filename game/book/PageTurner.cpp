@@ -4,12 +4,12 @@
 #include <cmath>
 
 #include "engine/graphics/scene/Instance_Movie.h"
-#include "game/book/Book.h"
+#include "game/book/Album.h"
 #include "game/book/BookArt.h"
 
 using namespace QuillEngine;
 
-PageTurner::PageTurner(Book* book, const InstanceHandle& control, float direction)
+PageTurner::PageTurner(IAlbum* book, const InstanceHandle& control, float direction)
     : m_control(control), m_book(book), m_direction(direction), m_edgeX(direction * kSpineX + kSpineX)
 {
     const InstanceHandle layout = book ? book->GetPageLayout() : InstanceHandle();

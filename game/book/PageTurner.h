@@ -8,7 +8,7 @@
 
 #include "engine/graphics/scene/InstanceTree.h"
 
-class Book;
+class IAlbum;
 
 class PageTurner : public QuillEngine::IInstanceEventHandler {
 public:
@@ -18,7 +18,7 @@ public:
     static constexpr float kBlinkStep = 0.09f;
     static constexpr float kDegrees = 0.017453277f;
 
-    PageTurner(Book* book, const QuillEngine::InstanceHandle& control, float direction);
+    PageTurner(IAlbum* book, const QuillEngine::InstanceHandle& control, float direction);
     ~PageTurner() override;
     PageTurner(const PageTurner&) = delete;
     PageTurner& operator=(const PageTurner&) = delete;
@@ -50,7 +50,7 @@ private:
     bool m_hovered = false;
     bool m_soundPending = false;
     QuillEngine::InstanceHandle m_control;
-    Book* m_book;
+    IAlbum* m_book;
     QuillEngine::InstanceHandle m_pageNear, m_maskNear, m_pageFar, m_maskFar, m_shadowFar, m_maskShadowFar,
         m_shadowNear, m_maskShadowNear;
     float m_fold = 0.0f;

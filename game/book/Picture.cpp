@@ -4,7 +4,7 @@
 
 #include "engine/core/strings/Format.h"
 #include "engine/graphics/scene/Instance_Movie.h"
-#include "game/book/Book.h"
+#include "game/book/Album.h"
 #include "game/book/BookArt.h"
 #include "game/profile/Profile.h"
 #include "game/profile/ProfileMgr.h"
@@ -21,14 +21,14 @@ Profile* CurrentProfile()
 
 } // namespace
 
-Picture::Picture(Book* book, String package, String symbol, bool cardGame, int32_t sceneNumber, int32_t levelNumber)
+Picture::Picture(IAlbum* book, String package, String symbol, bool cardGame, int32_t sceneNumber, int32_t levelNumber)
     : m_book(book), m_symbol(std::move(symbol)), m_package(std::move(package)), m_sceneNumber(sceneNumber),
       m_levelNumber(levelNumber), m_isMiniGame(true), m_cardGame(cardGame)
 {
     SetState(State_Unbound);
 }
 
-Picture::Picture(Book* book, String package, String symbol, int32_t sceneNumber, int32_t levelNumber)
+Picture::Picture(IAlbum* book, String package, String symbol, int32_t sceneNumber, int32_t levelNumber)
     : m_book(book), m_symbol(std::move(symbol)), m_package(std::move(package)), m_sceneNumber(sceneNumber),
       m_levelNumber(levelNumber), m_isMiniGame(false), m_cardGame(false)
 {
@@ -171,7 +171,7 @@ void Picture::OnMouseUp(const InstanceHandle&, bool)
     if (!m_book || m_book->IsTurning() || GetState() != State_Open)
         return;
     if (m_isMiniGame) {
-        if (m_book->GetState() == Book::State_Browsing)
+        if (m_book->IsBrowsing())
             m_book->StartTransition(m_cardGame ? 1 : 0);
         return;
     }

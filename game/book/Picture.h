@@ -10,7 +10,7 @@
 #include "engine/graphics/scene/InstanceTree.h"
 #include "game/states/StateMachine.h"
 
-class Book;
+class IAlbum;
 class Profile;
 
 class Picture : public StateMachine, public QuillEngine::IInstanceEventHandler {
@@ -19,10 +19,10 @@ public:
     static constexpr float kGlowStep = 0.017f;
 
     // A mini-game photo: the card game when `cardGame`, else the story game.
-    Picture(Book* book, QuillEngine::String package, QuillEngine::String symbol, bool cardGame, int32_t sceneNumber,
+    Picture(IAlbum* book, QuillEngine::String package, QuillEngine::String symbol, bool cardGame, int32_t sceneNumber,
             int32_t levelNumber);
     // A scene photo.
-    Picture(Book* book, QuillEngine::String package, QuillEngine::String symbol, int32_t sceneNumber,
+    Picture(IAlbum* book, QuillEngine::String package, QuillEngine::String symbol, int32_t sceneNumber,
             int32_t levelNumber);
     ~Picture() override;
     Picture(const Picture&) = delete;
@@ -68,7 +68,7 @@ private:
     QuillEngine::InstanceHandle m_movie;
     QuillEngine::InstanceHandle m_complete;
     QuillEngine::InstanceHandle m_glow;
-    Book* m_book;
+    IAlbum* m_book;
     QuillEngine::String m_symbol;
     QuillEngine::String m_package;
     float m_glowPhase = 0.0f;

@@ -4,7 +4,7 @@
 
 #include "engine/core/strings/Format.h"
 #include "engine/graphics/scene/Instance_Movie.h"
-#include "game/book/Book.h"
+#include "game/book/Album.h"
 #include "game/book/BookArt.h"
 #include "game/profile/Profile.h"
 #include "game/profile/ProfileMgr.h"
@@ -36,7 +36,7 @@ String CrisisTime(const Profile& profile, const char16_t* prefix, int32_t level)
 
 } // namespace
 
-Tableaux::Tableaux(const InstanceHandle& display, Book* book, const InstanceHandle& bookScene)
+Tableaux::Tableaux(const InstanceHandle& display, IAlbum* book, const InstanceHandle& bookScene)
     : m_display(display), m_book(book), m_bookScene(bookScene)
 {
     m_display.SetPosition(50, 25);

@@ -8,10 +8,10 @@
 
 #include "engine/core/strings/EngineString.h"
 #include "engine/graphics/scene/InstanceTree.h"
-#include "game/board/BezierPath.h"
+#include "game/curves/BezierPath.h"
 #include "game/states/StateMachine.h"
 
-class Book;
+class IAlbum;
 class Profile;
 
 class Tableaux : public StateMachine, public QuillEngine::IInstanceEventHandler {
@@ -24,7 +24,7 @@ public:
     static constexpr int32_t kFadeTicks = 60;
     static constexpr int32_t kGiftBluebirds = 50;
 
-    Tableaux(const QuillEngine::InstanceHandle& display, Book* book, const QuillEngine::InstanceHandle& bookScene);
+    Tableaux(const QuillEngine::InstanceHandle& display, IAlbum* book, const QuillEngine::InstanceHandle& bookScene);
     ~Tableaux() override;
     Tableaux(const Tableaux&) = delete;
     Tableaux& operator=(const Tableaux&) = delete;
@@ -48,7 +48,7 @@ protected:
 
 private:
     QuillEngine::InstanceHandle m_display;
-    Book* m_book;
+    IAlbum* m_book;
     QuillEngine::InstanceHandle m_bookScene;
     QuillEngine::InstanceHandle m_resultText;
     QuillEngine::InstanceHandle m_textMask;

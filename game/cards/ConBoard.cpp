@@ -10,13 +10,13 @@
 #include "engine/core/xml/XmlNode.h"
 #include "engine/graphics/scene/Instance_Movie.h"
 #include "engine/graphics/scene/UserInterface.h"
-#include "game/app/FeedbackReporter.h"
-#include "game/app/Game.h"
 #include "game/cards/dialogs/ConDialogs.h"
+#include "game/feedback/FeedbackReporter.h"
 #include "game/profile/LevelRecord.h"
 #include "game/profile/Profile.h"
 #include "game/profile/ProfileMgr.h"
 #include "game/screens/UIScreenMgr.h"
+#include "game/states/GameServices.h"
 
 using namespace QuillEngine;
 
@@ -51,7 +51,7 @@ void Collect(const XmlNode& node, StringView name, std::vector<const XmlNode*>& 
 
 } // namespace
 
-ConBoard::ConBoard(Game* owner) : m_owner(owner)
+ConBoard::ConBoard(IGameServices* services) : m_services(services)
 {
     XmlCache* cache = XmlCache::Instance();
     const XmlNode* document = cache ? cache->Get(kTableFile) : nullptr;
@@ -98,14 +98,15 @@ bool ConBoard::LoadTable(const XmlNode& document)
             !element->GetAttribute(u"level", level) || !element->GetAttribute(u"cardset", cardset) ||
             !element->GetAttribute(u"jokers", jokers) || !element->GetAttribute(u"clocks", clocks))
             return false;
-        levelDefs.push_back({ToUInt(rows), ToUInt(cols), ToUInt(level), ToUInt(cardset), ToUInt(jokers), ToUInt(clocks)});
+        levelDefs.push_back(
+            {ToUInt(rows), ToUInt(cols), ToUInt(level), ToUInt(cardset), ToUInt(jokers), ToUInt(clocks)});
     }
     if (cardDefs.empty() || levelDefs.empty())
         return false;
     m_cardDefs = std::move(cardDefs);
     m_levels = std::move(levelDefs);
-    if (m_owner && m_owner->Links().console)
-        m_commands.Register(*m_owner->Links().console, *this, kCommands);
+    if (m_services && m_services->Links().console)
+        m_commands.Register(*m_services->Links().console, *this, kCommands);
     return true;
 }
 
@@ -554,8 +555,8 @@ void ConBoard::EnterReady()
     m_block = false;
     m_boardInstance.SetVisible(true);
     OpenPanel();
-    if (m_owner)
-        m_owner->ShowTutorialConcentration();
+    if (m_services)
+        m_services->ShowTutorialConcentration();
 }
 
 void ConBoard::EnterWon()

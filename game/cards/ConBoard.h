@@ -11,13 +11,14 @@
 #include "engine/core/console/ConsoleCommands.h"
 #include "engine/graphics/scene/InstanceTree.h"
 #include "game/cards/ConCard.h"
+#include "game/cards/dialogs/ConDialogs.h"
 #include "game/states/StateMachine.h"
 
 namespace QuillEngine {
 class XmlNode;
 }
 
-class Game;
+class IGameServices;
 class LevelRecord;
 class Profile;
 
@@ -31,7 +32,11 @@ struct ConLevelDef {
     uint32_t clocks = 0;
 };
 
-class ConBoard : public StateMachine, public QuillEngine::IInstanceEventHandler, public QuillEngine::IConsoleHandler {
+class ConBoard : public StateMachine,
+                 public ICardTable,
+                 public IConPanelOwner,
+                 public QuillEngine::IInstanceEventHandler,
+                 public QuillEngine::IConsoleHandler {
 public:
     enum State : int32_t {
         State_Dealing = 0,
@@ -58,7 +63,8 @@ public:
 
     // Reads the card table from the document cache; when it loads, the "concentration.*" console
     // commands are registered on the game's console.
-    explicit ConBoard(Game* owner);
+    // `services` may be null (no game around it).
+    explicit ConBoard(IGameServices* services);
     ~ConBoard() override;
     ConBoard(const ConBoard&) = delete;
     ConBoard& operator=(const ConBoard&) = delete;
@@ -80,23 +86,25 @@ public:
     // A game under way (started, neither won nor lost) is kept in the profile.
     void StoreInto(Profile& profile) const;
 
-    void UseHint();
+    void UseHint() override;
+    StateMachine* Phases() override { return this; }
     // `card` is the second card turned, `other` the first; true when they go together.
-    bool CheckMatch(ConCard* card, ConCard* other);
+    bool CheckMatch(ConCard* card, ConCard* other) override;
     void AddMatchTime();
     // One step of the board and then of each card.
     void Tick();
 
     // What the cards ask of the board.
-    bool IsBlocked() const { return m_block; }
-    void SetBlocked(bool block) { m_block = block; }
-    ConCard* FirstFaceUp() const { return m_firstFaceUp; }
-    void SetFirstFaceUp(ConCard* card) { m_firstFaceUp = card; }
+    bool IsBlocked() const override { return m_block; }
+    void SetBlocked(bool block) override { m_block = block; }
+    ConCard* FirstFaceUp() const override { return m_firstFaceUp; }
+    void SetFirstFaceUp(ConCard* card) override { m_firstFaceUp = card; }
+    bool AwaitsFirstMove() const override { return GetState() == State_Ready; }
     int32_t Remaining() const { return m_remaining; }
-    void CardGone(ConCard* card);
+    void CardGone(ConCard* card) override;
     // A card was clicked while the board waits for the first move.
-    void Begin();
-    bool IsVisible() const;
+    void Begin() override;
+    bool IsVisible() const override;
     // The first card, other than `except`, that is face down and shows `frame`.
     ConCard* FindFaceDown(int32_t frame, const ConCard* except) const;
 
@@ -106,7 +114,7 @@ public:
     int32_t Rows() const { return m_rows; }
     int32_t ResumeState() const { return m_resumeState; }
     float SneakTimer() const { return m_sneakTimer; }
-    const std::vector<std::unique_ptr<ConCard>>& Cards() const { return m_cards; }
+    const std::vector<std::unique_ptr<ConCard>>& Cards() const override { return m_cards; }
     const std::vector<ConLevelDef>& Levels() const { return m_levels; }
     const std::vector<ConCardDef>& CardDefs() const { return m_cardDefs; }
     const QuillEngine::InstanceHandle& BoardInstance() const { return m_boardInstance; }
@@ -138,7 +146,7 @@ private:
     void EnterLost();
     void OpenPanel();
 
-    Game* m_owner;
+    IGameServices* m_services;
     QuillEngine::InstanceHandle m_boardInstance;
     QuillEngine::InstanceHandle m_object;
     QuillEngine::InstanceHandle m_parent;

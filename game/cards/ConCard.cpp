@@ -9,8 +9,8 @@
 #include "engine/graphics/particles/ParticleManager.h"
 #include "engine/graphics/scene/Instance_Movie.h"
 #include "engine/graphics/scene/UserInterface.h"
-#include "game/cards/ConBoard.h"
 #include "game/profile/Profile.h"
+#include "game/profile/ProfileMgr.h"
 
 using namespace QuillEngine;
 
@@ -29,7 +29,7 @@ bool Resolves(const InstanceHandle& handle)
 
 } // namespace
 
-ConCard::ConCard(const ConCardDef* definition, ConBoard* board) : m_board(board)
+ConCard::ConCard(const ConCardDef* definition, ICardTable* board) : m_board(board)
 {
     if (definition) {
         m_kind = definition->kind;
@@ -136,7 +136,7 @@ void ConCard::Click()
 {
     if (!m_board || !m_board->IsVisible())
         return;
-    if (m_board->GetState() == ConBoard::State_Ready)
+    if (m_board->AwaitsFirstMove())
         m_board->Begin();
     if (m_board->IsBlocked())
         return;
@@ -293,7 +293,8 @@ void ConCard::EnterMatched()
         explode.SetPosition(m_x, m_y);
         EmitterHandle match = particles->CreateAndAttach(u"match", root);
         match.SetPosition(m_x, m_y);
-        const Profile* profile = ConBoard::CurrentProfile();
+        const ProfileMgr* profiles = ProfileMgr::Instance();
+        const Profile* profile = profiles ? profiles->CurrentProfile() : nullptr;
         // The sparks fly to the prize shelf of the panel, one row further down per prize.
         match.SetTarget(75.0f, 160.0f + 55.0f * static_cast<float>(profile ? profile->honeymoonItems : 0));
     }

@@ -4,6 +4,8 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
+#include <vector>
 
 #include "engine/core/strings/EngineString.h"
 #include "engine/graphics/scene/InstanceTree.h"
@@ -13,7 +15,28 @@ namespace QuillEngine {
 class XmlNode;
 }
 
-class ConBoard;
+class ConCard;
+
+// What the cards ask of the table that deals them.
+class ICardTable {
+public:
+    virtual bool IsVisible() const = 0;
+    // A fresh deal waits for its first click, which starts the game.
+    virtual bool AwaitsFirstMove() const = 0;
+    virtual void Begin() = 0;
+    // While blocked (two cards face up, a match being checked) no card turns.
+    virtual bool IsBlocked() const = 0;
+    virtual void SetBlocked(bool block) = 0;
+    virtual ConCard* FirstFaceUp() const = 0;
+    virtual void SetFirstFaceUp(ConCard* card) = 0;
+    // `card` is the second card turned, `other` the first; true when they go together.
+    virtual bool CheckMatch(ConCard* card, ConCard* other) = 0;
+    virtual void CardGone(ConCard* card) = 0;
+    virtual const std::vector<std::unique_ptr<ConCard>>& Cards() const = 0;
+
+protected:
+    ~ICardTable() = default;
+};
 
 // One "card" entry of the card table: a face of a card set, the clock card or the joker.
 struct ConCardDef {
@@ -44,7 +67,7 @@ public:
     static constexpr int32_t kFaceUpSteps = 12;
     static constexpr int32_t kMatchSteps = 30;
 
-    ConCard(const ConCardDef* definition, ConBoard* board);
+    ConCard(const ConCardDef* definition, ICardTable* board);
     ~ConCard() override;
     ConCard(const ConCard&) = delete;
     ConCard& operator=(const ConCard&) = delete;
@@ -101,7 +124,7 @@ private:
     QuillEngine::InstanceHandle m_face;
     QuillEngine::InstanceHandle m_back;
     QuillEngine::InstanceHandle m_highlight;
-    ConBoard* m_board;
+    ICardTable* m_board;
     int32_t m_kind = Kind_Face;
     int32_t m_frame = 0;
     float m_x = 0.0f;

@@ -1,7 +1,8 @@
 #include "game/intro/Intro.h"
 
 #include "engine/graphics/scene/Instance_Movie.h"
-#include "game/app/Game.h"
+#include "game/states/GameServices.h"
+#include "game/states/GameState.h"
 
 using namespace QuillEngine;
 
@@ -77,6 +78,6 @@ void Intro::OnUpdate(int32_t state)
         return;
     m_whiteLayer.SetOpacity(static_cast<float>(m_fadeCounter) / kFadeSteps);
     // Only once: the game leaves the intro state here, and a stray update after it moves nothing.
-    if (m_fadeCounter == kFadeSteps && m_owner)
-        m_owner->SetState(GameState_Book);
+    if (m_fadeCounter == kFadeSteps && m_services)
+        m_services->SwitchGameState(GameState_Book);
 }

@@ -7,7 +7,7 @@
 #include "engine/graphics/scene/InstanceTree.h"
 #include "game/states/StateMachine.h"
 
-class Game;
+class IGameServices;
 
 class Intro : public StateMachine, public QuillEngine::IInstanceEventHandler {
 public:
@@ -20,7 +20,7 @@ public:
     // Steps the white layer takes from clear to opaque.
     static constexpr int32_t kFadeSteps = 60;
 
-    explicit Intro(Game* owner) : m_owner(owner) {}
+    explicit Intro(IGameServices* services) : m_services(services) {}
     ~Intro() override;
     Intro(const Intro&) = delete;
     Intro& operator=(const Intro&) = delete;
@@ -50,5 +50,5 @@ private:
     QuillEngine::InstanceHandle m_whiteLayer;
     float m_shownTime = 0;
     int32_t m_fadeCounter = 0;
-    Game* m_owner = nullptr;
+    IGameServices* m_services = nullptr;
 };

@@ -1,8 +1,8 @@
 #include "game/profile/ProfileMgr.h"
 
 #include "engine/core/files/MemoryStream.h"
-#include "engine/core/strings/StringUtil.h"
 #include "engine/core/prefs/UserData.h"
+#include "engine/core/strings/StringUtil.h"
 #include "engine/core/xml/XmlNode.h"
 #include "platform/window/Window.h"
 
@@ -30,7 +30,7 @@ const XmlNode* FirstChildNamed(const XmlNode& parent, StringView name)
 
 } // namespace
 
-ProfileMgr::ProfileMgr(Game* owner, Console* console) : m_owner(owner)
+ProfileMgr::ProfileMgr(Console* console)
 {
     if (console)
         m_commands.Register(*console, *this, kCommands);

@@ -9,16 +9,14 @@
 #include <string>
 #include <vector>
 
+#include "engine/core/Singleton.h"
 #include "engine/core/console/Console.h"
 #include "engine/core/console/ConsoleCommands.h"
 #include "engine/core/strings/EngineString.h"
-#include "engine/core/Singleton.h"
 #include "game/profile/HighScores.h"
 #include "game/profile/LevelRecord.h"
 #include "game/profile/Profile.h"
 #include "game/profile/SceneRecord.h"
-
-class Game;
 
 // What the profiles ask of the album and the running sub-games (the book answers). Without a link
 // these steps are skipped.
@@ -45,7 +43,7 @@ public:
     static constexpr size_t kMaxTemplates = Profile::kMaxRecords;
 
     // Registers "profile.unlockbook", "profile.new" and "profile.switch" when given a console.
-    explicit ProfileMgr(Game* owner, QuillEngine::Console* console = nullptr);
+    explicit ProfileMgr(QuillEngine::Console* console = nullptr);
     ~ProfileMgr() override;
 
     // Reads the save file. Whatever it holds, afterwards there is a current profile. When the
@@ -101,7 +99,6 @@ public:
     Profile* CurrentProfile() const { return m_current; }
     HighScores& GetHighScores() { return m_highScores; }
     const HighScores& GetHighScores() const { return m_highScores; }
-    Game* Owner() const { return m_owner; }
 
     void SetBookLink(IProfileBookLink* link) { m_book = link; }
     IProfileBookLink* BookLink() const { return m_book; }
@@ -116,7 +113,6 @@ private:
     bool WriteFile();
     void DisableSaving(const std::string& reason);
 
-    Game* m_owner;
     std::vector<std::unique_ptr<Profile>> m_profiles;
     Profile* m_current = nullptr;
     std::vector<std::unique_ptr<SceneRecord>> m_sceneTemplates;

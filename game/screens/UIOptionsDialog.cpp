@@ -4,8 +4,9 @@
 #include "engine/core/audio/Audio.h"
 #include "engine/graphics/render/RenderManager.h"
 #include "engine/script/LuaValueRef.h"
-#include "game/app/Game.h"
 #include "game/profile/ProfileMgr.h"
+#include "game/screens/UIScreenMgr.h"
+#include "game/states/GameServices.h"
 
 using namespace QuillEngine;
 
@@ -19,8 +20,8 @@ Profile* CurrentProfile()
 
 bool IsFullscreen()
 {
-    const Game* game = Game::Instance();
-    return game && game->Links().isFullscreen && game->Links().isFullscreen();
+    const GameLinks& links = UIScreenMgr::Links();
+    return links.isFullscreen && links.isFullscreen();
 }
 
 bool IsSoftware()
@@ -103,9 +104,9 @@ void UIOptionsDialog::Close(bool save)
     const QuillLua::LuaValueRef table = ScriptBridge::TableOf(GetInstance());
     if (table.IsTable()) {
         const bool fullscreen = table.GetByName("FullScreen").GetBoolean();
-        const Game* game = Game::Instance();
-        if (fullscreen != IsFullscreen() && game && game->Links().setFullscreen)
-            game->Links().setFullscreen(fullscreen);
+        const GameLinks& links = UIScreenMgr::Links();
+        if (fullscreen != IsFullscreen() && links.setFullscreen)
+            links.setFullscreen(fullscreen);
         const bool software = table.GetByName("Software").GetBoolean();
         if (software != IsSoftware()) {
             if (CRenderManager* renderer = CRenderManager::Instance())

@@ -1,13 +1,14 @@
 #include "game/screens/UIScreen.h"
 
-#include "game/app/FeedbackReporter.h"
+#include "game/feedback/FeedbackReporter.h"
 
 #include "engine/app/ScriptBridge.h"
 #include "engine/graphics/scene/Instance_Movie.h"
 #include "engine/script/LuaMgr.h"
 #include "engine/script/LuaValueRef.h"
-#include "game/app/Game.h"
 #include "game/screens/UIScreenMgr.h"
+#include "game/states/GameServices.h"
+#include "game/states/GameState.h"
 
 using namespace QuillEngine;
 
@@ -88,8 +89,10 @@ void UIScreen::OnLoad(const InstanceHandle& handle)
 
     QuillLua::LuaValueRef table = ScriptBridge::TableOf(handle);
     if (table.IsTable()) {
-        const Game* game = Game::Instance();
-        if (game && (game->GetState() == GameState_Board || game->GetState() == GameState_Concentration))
+        const UIScreenMgr* screens = UIScreenMgr::Instance();
+        const IGameServices* game = screens ? screens->Services() : nullptr;
+        const int32_t state = game ? game->CurrentGameState() : GameState_None;
+        if (state == GameState_Board || state == GameState_Concentration)
             table.SetBoolean("inGame", true);
         if (m_name == u"CreditsDialog") {
             table.SetNumber("masklayer", 4);
@@ -106,10 +109,31 @@ void UIScreen::Forward(const InstanceHandle& handle, const char16_t* event)
         CallLuaEvent(event);
 }
 
-void UIScreen::OnFrameChanged(const InstanceHandle& handle) { Forward(handle, u"FrameChanged"); }
-void UIScreen::OnMouseDown(const InstanceHandle& handle, bool) { Forward(handle, u"MouseDown"); }
-void UIScreen::OnMouseEnter(const InstanceHandle& handle) { Forward(handle, u"MouseEnter"); }
-void UIScreen::OnMouseLeave(const InstanceHandle& handle) { Forward(handle, u"MouseLeave"); }
-void UIScreen::OnMouseUp(const InstanceHandle& handle, bool) { Forward(handle, u"MouseUp"); }
-void UIScreen::OnMouseUpOutside(const InstanceHandle& handle, bool) { Forward(handle, u"MouseUpOutside"); }
-void UIScreen::OnTimelineStop(const InstanceHandle& handle) { Forward(handle, u"TimelineStop"); }
+void UIScreen::OnFrameChanged(const InstanceHandle& handle)
+{
+    Forward(handle, u"FrameChanged");
+}
+void UIScreen::OnMouseDown(const InstanceHandle& handle, bool)
+{
+    Forward(handle, u"MouseDown");
+}
+void UIScreen::OnMouseEnter(const InstanceHandle& handle)
+{
+    Forward(handle, u"MouseEnter");
+}
+void UIScreen::OnMouseLeave(const InstanceHandle& handle)
+{
+    Forward(handle, u"MouseLeave");
+}
+void UIScreen::OnMouseUp(const InstanceHandle& handle, bool)
+{
+    Forward(handle, u"MouseUp");
+}
+void UIScreen::OnMouseUpOutside(const InstanceHandle& handle, bool)
+{
+    Forward(handle, u"MouseUpOutside");
+}
+void UIScreen::OnTimelineStop(const InstanceHandle& handle)
+{
+    Forward(handle, u"TimelineStop");
+}

@@ -10,6 +10,7 @@
 #include "engine/script/LuaMgr.h"
 #include "game/screens/ScreenBindings.h"
 #include "game/screens/UIScreen.h"
+#include "game/states/GameServices.h"
 
 using namespace QuillEngine;
 
@@ -21,7 +22,14 @@ constexpr ConsoleCommandEntry kCommands[] = {{kShowCommand, 1}, {kHideCommand, 1
 
 } // namespace
 
-UIScreenMgr::UIScreenMgr(Game* owner, Console* console) : m_owner(owner)
+const GameLinks& UIScreenMgr::Links()
+{
+    static const GameLinks none;
+    const UIScreenMgr* mgr = Instance();
+    return mgr && mgr->m_services ? mgr->m_services->Links() : none;
+}
+
+UIScreenMgr::UIScreenMgr(IGameServices* services, Console* console) : m_services(services)
 {
     if (console)
         m_commands.Register(*console, *this, kCommands);
@@ -119,8 +127,8 @@ void UIScreenMgr::ScreenEvent(const String& event, const String& argument)
     for (const auto& screen : m_open)
         snapshot.push_back(screen.get());
     for (UIScreen* screen : snapshot) {
-        const bool stillOpen = std::any_of(m_open.begin(), m_open.end(),
-                                           [screen](const auto& open) { return open.get() == screen; });
+        const bool stillOpen =
+            std::any_of(m_open.begin(), m_open.end(), [screen](const auto& open) { return open.get() == screen; });
         if (stillOpen)
             screen->OnScreenEvent(event, argument);
     }
@@ -141,7 +149,10 @@ UIScreen* UIScreenMgr::FindScreen(const String& name) const
     return nullptr;
 }
 
-bool UIScreenMgr::IsOpen(const String& name) const { return FindScreen(name) != nullptr; }
+bool UIScreenMgr::IsOpen(const String& name) const
+{
+    return FindScreen(name) != nullptr;
+}
 
 void UIScreenMgr::Update()
 {

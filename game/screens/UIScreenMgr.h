@@ -9,13 +9,14 @@
 #include <string_view>
 #include <vector>
 
+#include "engine/core/Singleton.h"
 #include "engine/core/console/Console.h"
 #include "engine/core/console/ConsoleCommands.h"
 #include "engine/core/strings/EngineString.h"
-#include "engine/core/Singleton.h"
 #include "engine/graphics/scene/InstanceTree.h"
 
-class Game;
+class IGameServices;
+struct GameLinks;
 class ScreenBindings;
 class UIScreen;
 
@@ -25,7 +26,8 @@ class UIScreenMgr : public QuillEngine::IInstanceEventHandler,
 public:
     static constexpr uint32_t kKeyMainMenu = 77; // M
 
-    explicit UIScreenMgr(Game* owner, QuillEngine::Console* console = nullptr);
+    // `services` may be null (no game around the screens).
+    explicit UIScreenMgr(IGameServices* services, QuillEngine::Console* console = nullptr);
     ~UIScreenMgr() override;
     UIScreenMgr(const UIScreenMgr&) = delete;
     UIScreenMgr& operator=(const UIScreenMgr&) = delete;
@@ -48,7 +50,9 @@ public:
     // Deletes the closed screens, then updates every open one (screens opened meanwhile included).
     void Update();
 
-    Game* Owner() const { return m_owner; }
+    IGameServices* Services() const { return m_services; }
+    // The engine links of the current manager's game; links to nothing without either.
+    static const GameLinks& Links();
     const QuillEngine::InstanceHandle& DialogsLayer() const { return m_dialogs; }
     size_t OpenCount() const { return m_open.size(); }
     size_t ClosingCount() const { return m_closing.size(); }
@@ -61,7 +65,7 @@ public:
                           const QuillEngine::Handle& instance) override;
 
 private:
-    Game* m_owner;
+    IGameServices* m_services;
     QuillEngine::ConsoleCommands m_commands;
     QuillEngine::InstanceHandle m_dialogs;
     QuillEngine::InstanceHandle m_dialogsCreated;

@@ -14,9 +14,10 @@
 #include "engine/script/LuaMgr.h"
 #include "engine/script/LuaState.h"
 #include "engine/script/LuaValueRef.h"
-#include "game/app/Game.h"
 #include "game/profile/Profile.h"
 #include "game/profile/ProfileMgr.h"
+#include "game/states/GameServices.h"
+#include "game/states/GameState.h"
 
 using namespace QuillEngine;
 
@@ -70,7 +71,7 @@ QuillLua::LuaValueRef ScriptGlobals()
 
 } // namespace
 
-StoryMiniGame::StoryMiniGame(StateMachine* game, Console* console) : m_game(game)
+StoryMiniGame::StoryMiniGame(IGameServices* services, Console* console) : m_services(services)
 {
     LoadStory();
     if (console)
@@ -404,8 +405,8 @@ void StoryMiniGame::OnEnter(int32_t state)
 {
     switch (state) {
     case State_Reading:
-        if (Game* game = Game::Instance())
-            game->ShowTutorialStory();
+        if (m_services)
+            m_services->ShowTutorialStory();
         break;
     case State_RevealChoices: {
         const InstanceHandle button = Child(kChoicesButton);
@@ -595,6 +596,6 @@ void StoryMiniGame::EnterFinished()
         profiles->OpenNextLevel();
         profiles->RequestSave();
     }
-    if (m_game)
-        m_game->SetState(GameState_Book);
+    if (m_services)
+        m_services->SwitchGameState(GameState_Book);
 }

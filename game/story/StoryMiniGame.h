@@ -18,7 +18,7 @@
 #include "engine/core/strings/EngineString.h"
 #include "engine/graphics/particles/ParticleHandle.h"
 #include "engine/graphics/scene/InstanceTree.h"
-#include "game/board/BezierPath.h"
+#include "game/curves/BezierPath.h"
 #include "game/screens/UICheckBox.h"
 #include "game/states/StateMachine.h"
 
@@ -26,6 +26,7 @@ namespace QuillEngine {
 class Console;
 class XmlNode;
 } // namespace QuillEngine
+class IGameServices;
 
 // One segment of the story.
 struct StorySegment {
@@ -69,7 +70,8 @@ public:
     static constexpr float kArrowSeconds = 2.0f;
 
     // Reads the story; registers "storygame.win" when given a console.
-    explicit StoryMiniGame(StateMachine* game, QuillEngine::Console* console = nullptr);
+    // `services` may be null (no game around it).
+    explicit StoryMiniGame(IGameServices* services, QuillEngine::Console* console = nullptr);
     ~StoryMiniGame() override;
     StoryMiniGame(const StoryMiniGame&) = delete;
     StoryMiniGame& operator=(const StoryMiniGame&) = delete;
@@ -148,7 +150,7 @@ private:
     void LeaveFlight();
     void EnterFinished();
 
-    StateMachine* m_game;
+    IGameServices* m_services;
     QuillEngine::InstanceHandle m_layout;
     QuillEngine::InstanceHandle m_root;
     QuillEngine::String m_currentId;

@@ -5,18 +5,17 @@
 #include "engine/app/ScriptBridge.h"
 #include "engine/core/strings/StringUtil.h"
 #include "engine/script/LuaValueRef.h"
-#include "game/app/FeedbackReporter.h"
-#include "game/app/Game.h"
-#include "game/board/Board.h"
-#include "game/board/BoardOwner.h"
-#include "game/board/dialogs/UIBoardDialog.h"
+#include "game/feedback/FeedbackReporter.h"
 #include "game/profile/Profile.h"
 #include "game/profile/ProfileMgr.h"
+#include "game/screens/UIBoardDialog.h"
 #include "game/screens/UIScreenMgr.h"
+#include "game/states/GameServices.h"
+#include "game/states/GameState.h"
 
 using namespace QuillEngine;
 
-UIISpyPanel::UIISpyPanel(Board* owner) : UIScreen(kName, false), m_owner(owner) {}
+UIISpyPanel::UIISpyPanel(IISpyPanelOwner* owner) : UIScreen(kName, false), m_owner(owner) {}
 
 void UIISpyPanel::Init()
 {
@@ -57,8 +56,8 @@ void UIISpyPanel::Refresh()
 
 void UIISpyPanel::Close(bool)
 {
-    if (Game* game = Game::Instance())
-        game->SetState(GameState_Book);
+    if (IGameServices* game = m_owner ? m_owner->Services() : nullptr)
+        game->SwitchGameState(GameState_Book);
 }
 
 void UIISpyPanel::OnScreenEvent(const String& event, const String& argument)
@@ -69,16 +68,17 @@ void UIISpyPanel::OnScreenEvent(const String& event, const String& argument)
             m_owner->UseHint();
     } else if (event == u"Albumn" && argument == kName) {
         FeedbackReporter::ReportLevelEvent("user");
-        if (m_owner && m_owner->Owner())
-            m_owner->Owner()->RebindPages();
+        if (m_owner)
+            m_owner->RebindAlbum();
         if (screens)
             screens->CloseAndSave(kName);
     } else if (event == u"PauseGame" && argument == kName) {
-        if (Game* game = Game::Instance())
+        if (IGameServices* game = m_owner ? m_owner->Services() : nullptr)
             game->Pause();
     } else if (event == u"GameMenu" && argument == kName) {
         if (screens && !screens->IsOpen(u"GameMenuDialog"))
-            screens->Open(std::make_unique<UIBoardDialog>(u"GameMenuDialog", true, m_owner));
+            screens->Open(
+                std::make_unique<UIBoardDialog>(u"GameMenuDialog", true, m_owner ? m_owner->Phases() : nullptr));
     } else if (event == u"TimeLost") {
         QuillLua::LuaValueRef table = ScriptBridge::TableOf(GetInstance());
         if (table.IsTable())

@@ -6,7 +6,25 @@
 
 #include "game/screens/UIScreen.h"
 
-class Board;
+class IGameServices;
+class SceneRecord;
+class StateMachine;
+
+// What the panel asks of the board it stands beside.
+class IISpyPanelOwner {
+public:
+    // The current profile's record of the scene, whose find list the panel shows.
+    virtual SceneRecord* Record() const = 0;
+    virtual void UseHint() = 0;
+    // The player leaves the board for the album, whose pages must show the board's progress.
+    virtual void RebindAlbum() = 0;
+    // The board's own phases, which the game menu holds still while it is open.
+    virtual StateMachine* Phases() = 0;
+    virtual IGameServices* Services() const = 0;
+
+protected:
+    ~IISpyPanelOwner() = default;
+};
 
 class UIISpyPanel : public UIScreen {
 public:
@@ -14,7 +32,7 @@ public:
     // Steps the clock blinks after a costly miss.
     static constexpr double kFlashSteps = 120.0;
 
-    explicit UIISpyPanel(Board* owner);
+    explicit UIISpyPanel(IISpyPanelOwner* owner);
 
     void Init() override;
     void Update() override;
@@ -24,5 +42,5 @@ public:
 private:
     void Refresh();
 
-    Board* m_owner;
+    IISpyPanelOwner* m_owner;
 };

@@ -5,24 +5,48 @@
 #include "engine/graphics/particles/ParticleManager.h"
 #include "engine/graphics/scene/UserInterface.h"
 #include "engine/script/LuaValueRef.h"
-#include "game/app/FeedbackReporter.h"
-#include "game/app/Game.h"
-#include "game/board/dialogs/UIBoardDialog.h"
-#include "game/cards/ConBoard.h"
+#include "game/feedback/FeedbackReporter.h"
 #include "game/profile/Profile.h"
 #include "game/profile/ProfileMgr.h"
+#include "game/screens/UIBoardDialog.h"
 #include "game/screens/UIScreenMgr.h"
+#include "game/states/GameServices.h"
+#include "game/states/GameState.h"
 
 using namespace QuillEngine;
 
+namespace {
+
+const Profile* CurrentProfile()
+{
+    const ProfileMgr* profiles = ProfileMgr::Instance();
+    return profiles ? profiles->CurrentProfile() : nullptr;
+}
+
+IGameServices* Game()
+{
+    const UIScreenMgr* screens = UIScreenMgr::Instance();
+    return screens ? screens->Services() : nullptr;
+}
+
+// The panel's close has usually asked for the album already; asking again would enter it twice.
+void BackToAlbum()
+{
+    IGameServices* game = Game();
+    if (game && game->RequestedGameState() != GameState_Book)
+        game->SwitchGameState(GameState_Book);
+}
+
+} // namespace
+
 // --- the panel ---
 
-UIConPanel::UIConPanel(ConBoard* owner) : UIScreen(kName, false), m_owner(owner) {}
+UIConPanel::UIConPanel(IConPanelOwner* owner) : UIScreen(kName, false), m_owner(owner) {}
 
 void UIConPanel::Init()
 {
     QuillLua::LuaValueRef table = ScriptBridge::TableOf(GetInstance());
-    if (const Profile* profile = ConBoard::CurrentProfile(); profile && table.IsTable())
+    if (const Profile* profile = CurrentProfile(); profile && table.IsTable())
         table.SetNumber("honeymoonitems", profile->honeymoonItems);
     Refresh();
     UIScreen::Init();
@@ -37,7 +61,7 @@ void UIConPanel::Update()
 void UIConPanel::Refresh()
 {
     QuillLua::LuaValueRef table = ScriptBridge::TableOf(GetInstance());
-    const Profile* profile = ConBoard::CurrentProfile();
+    const Profile* profile = CurrentProfile();
     if (!table.IsTable() || !profile)
         return;
     if (const LevelRecord* level = profile->CurrentLevel()) {
@@ -50,9 +74,7 @@ void UIConPanel::Refresh()
 
 void UIConPanel::Close(bool)
 {
-    Game* game = Game::Instance();
-    if (game && game->GetRequestedState() != GameState_Book)
-        game->SetState(GameState_Book);
+    BackToAlbum();
 }
 
 float UIConPanel::WinAnimRow(const String& argument)
@@ -90,9 +112,9 @@ void UIConPanel::OnScreenEvent(const String& event, const String& argument)
             screens->Open(std::make_unique<UIConWinLoseDialog>());
     } else if (event == u"Menu" && argument == kName) {
         if (screens && !screens->IsOpen(UIConBoardDialog::kName))
-            screens->Open(std::make_unique<UIConBoardDialog>(m_owner));
+            screens->Open(std::make_unique<UIConBoardDialog>(m_owner ? m_owner->Phases() : nullptr));
     } else if (event == u"PauseGame" && argument == kName) {
-        if (Game* game = Game::Instance())
+        if (IGameServices* game = Game())
             game->Pause();
     }
 }
@@ -128,7 +150,7 @@ UIConWinLoseDialog::UIConWinLoseDialog() : UIScreen(kName, true) {}
 void UIConWinLoseDialog::Init()
 {
     QuillLua::LuaValueRef table = ScriptBridge::TableOf(GetInstance());
-    const Profile* profile = ConBoard::CurrentProfile();
+    const Profile* profile = CurrentProfile();
     const LevelRecord* level = profile ? profile->CurrentLevel() : nullptr;
     if (table.IsTable())
         table.SetNumber("lastLevel", level && level->number == kLastLevel ? 1 : 0);
@@ -139,8 +161,5 @@ void UIConWinLoseDialog::Close(bool)
 {
     if (UIScreenMgr* screens = UIScreenMgr::Instance())
         screens->CloseAndSave(UIConPanel::kName);
-    // The panel's close has usually asked for the album already; asking again would enter it twice.
-    Game* game = Game::Instance();
-    if (game && game->GetRequestedState() != GameState_Book)
-        game->SetState(GameState_Book);
+    BackToAlbum();
 }

@@ -5,7 +5,19 @@
 
 #include "game/screens/UIScreen.h"
 
-class ConBoard;
+class IGameServices;
+class StateMachine;
+
+// What the card game's panel asks of the card table it stands beside.
+class IConPanelOwner {
+public:
+    virtual void UseHint() = 0;
+    // The table's own phases, which the game menu holds still while it is open.
+    virtual StateMachine* Phases() = 0;
+
+protected:
+    ~IConPanelOwner() = default;
+};
 
 class UIConPanel : public UIScreen {
 public:
@@ -16,7 +28,7 @@ public:
     static constexpr float kShelfX = 75.0f;
     static constexpr float kShelfOffset = 32.0f;
 
-    explicit UIConPanel(ConBoard* owner);
+    explicit UIConPanel(IConPanelOwner* owner);
 
     void Init() override;
     void Update() override;
@@ -25,12 +37,12 @@ public:
 
     // The shelf row named by a "WinAnim" argument ("index,y"): its second piece; 0 when absent.
     static float WinAnimRow(const QuillEngine::String& argument);
-    ConBoard* Owner() const { return m_owner; }
+    IConPanelOwner* Owner() const { return m_owner; }
 
 private:
     void Refresh();
 
-    ConBoard* m_owner;
+    IConPanelOwner* m_owner;
 };
 
 // The game menu over the card game: the board waits (Inactive) while it is open and goes back to

@@ -4,11 +4,11 @@
 #include "engine/core/strings/Format.h"
 #include "engine/core/strings/StringUtil.h"
 #include "engine/script/LuaValueRef.h"
-#include "game/app/Game.h"
 #include "game/profile/ProfileMgr.h"
 #include "game/screens/UIOptionsDialog.h"
 #include "game/screens/UIScreenMgr.h"
 #include "game/screens/menus/UIMenuProfileDialog.h"
+#include "game/states/GameServices.h"
 
 using namespace QuillEngine;
 
@@ -26,9 +26,8 @@ void UIMainMenuDialog::Close(bool save)
 {
     if (save)
         return;
-    const Game* game = Game::Instance();
-    if (game && game->Links().quit)
-        game->Links().quit();
+    if (const GameLinks& links = UIScreenMgr::Links(); links.quit)
+        links.quit();
 }
 
 void UIMainMenuDialog::OnScreenEvent(const String& event, const String& argument)

@@ -7,7 +7,7 @@
 
 #include "game/board/Board.h"
 #include "game/board/Item.h"
-#include "game/board/dialogs/UIBoardDialog.h"
+#include "game/screens/UIBoardDialog.h"
 
 namespace {
 
@@ -96,7 +96,7 @@ TEST(BoardRulesTest, AFreshListSplitsItsItemsByTheMix)
 
 TEST(BoardRulesTest, ClicksOnThePanelSideNeverReachTheScene)
 {
-    Board board(nullptr, 1, u"Nowhere", u"");
+    Board board(nullptr, nullptr, 1, u"Nowhere", u"");
     board.OnClick(144.0f, 300.0f);
     EXPECT_EQ(board.BadClicks().Count(), 0);
     board.OnClick(144.5f, 300.0f);

@@ -11,9 +11,9 @@
 #include "engine/core/console/Console.h"
 #include "engine/core/files/FSLooseFiles.h"
 #include "engine/core/files/FileManager.h"
+#include "engine/core/prefs/UserData.h"
 #include "engine/core/resources/ResourceCache.h"
 #include "engine/core/strings/StringUtil.h"
-#include "engine/core/prefs/UserData.h"
 #include "engine/core/xml/XmlCache.h"
 #include "engine/core/xml/XmlNode.h"
 #include "game/profile/ProfileMgr.h"
@@ -370,7 +370,7 @@ TEST_F(ProfileMgrTest, ConsoleCommands)
 {
     Console console;
     {
-        ProfileMgr mgr(nullptr, &console);
+        ProfileMgr mgr(&console);
         mgr.Load();
         mgr.AddSceneTemplate(5, 3, u"Locked", 4, 1.0f);
         console.Execute(u"profile.new Mary Ann", false);
@@ -393,8 +393,9 @@ TEST_F(ProfileMgrTest, ConsoleCommands)
 TEST_F(ProfileMgrTest, TheCurrentProfilesVolumesAreTheOnesApplied)
 {
     const fs::path data = QuillTest::MakeTempDir("profile-audio");
-    QuillTest::WriteFile(data / "Audio/Audio.xml",
-                         "<Audio><ClassDef name=\"Music\"/><ClassDef name=\"Ambient\"/><ClassDef name=\"Effects\"/></Audio>");
+    QuillTest::WriteFile(
+        data / "Audio/Audio.xml",
+        "<Audio><ClassDef name=\"Music\"/><ClassDef name=\"Ambient\"/><ClassDef name=\"Effects\"/></Audio>");
     FileManager files;
     ASSERT_TRUE(files.AddSource(new FSLooseFiles(FromUtf8(data.string() + "/"), u"input")));
     XmlCache xml(&files);

@@ -7,7 +7,7 @@
 
 #include "engine/core/FeedbackClient.h"
 #include "engine/core/console/Console.h"
-#include "game/app/FeedbackReporter.h"
+#include "game/feedback/FeedbackReporter.h"
 #include "game/screens/UIScreen.h"
 #include "game/screens/UIScreenMgr.h"
 #include "tests/game/screens/UIScreenTestSupport.h"
@@ -222,7 +222,7 @@ TEST_F(UIScreenTest, ClosingScreensFromAnEventNeitherSkipsNorReachesTheWrongOnes
     Closer* ra = a.get();
     Closer* rb = b.get();
     Closer* rc = c.get();
-    ra->closes[u"one"] = u"Menu";           // closes itself
+    ra->closes[u"one"] = u"Menu";          // closes itself
     rb->closes[u"two"] = u"CreditsDialog"; // closes a later one
     ASSERT_TRUE(mgr->Open(std::move(a)));
     ASSERT_TRUE(mgr->Open(std::move(b)));

@@ -7,8 +7,8 @@
 
 #include "game/app/Game.h"
 #include "game/board/Board.h"
-#include "game/cards/ConBoard.h"
 #include "game/book/Book.h"
+#include "game/cards/ConBoard.h"
 #include "game/intro/Intro.h"
 #include "game/profile/Profile.h"
 #include "game/profile/ProfileMgr.h"
@@ -83,7 +83,7 @@ TEST_F(GameTest, StatesEnterAndLeaveTheirContent)
     EXPECT_TRUE(bookShown());
     EXPECT_EQ(book->GetState(), Book::State_FadeIn);
 
-    Board board(nullptr, 1, u"Scene", u"");
+    Board board(nullptr, game.get(), 1, u"Scene", u"");
     game->SetBoard(&board);
     game->SetState(GameState_Board);
     EXPECT_FALSE(bookShown());
@@ -99,7 +99,8 @@ TEST_F(GameTest, StatesEnterAndLeaveTheirContent)
     EXPECT_FALSE(board.Scene().Resolve()->GetVisible());
 
     // The card game and the story game start on every entry and reset on every exit.
-    auto story = XmlNode::ParseDocument(R"(<Library><Definition type="movie" name="StoryLayout" length="1" fps="60"/></Library>)", false);
+    auto story = XmlNode::ParseDocument(
+        R"(<Library><Definition type="movie" name="StoryLayout" length="1" fps="60"/></Library>)", false);
     added = existing = 0;
     ASSERT_TRUE(story && ui->GetDefinitionLibrary()->ImportLibrary(*story, nullptr, added, existing));
     for (int round = 1; round <= 2; ++round) {
@@ -142,7 +143,7 @@ TEST_F(GameTest, EscapePausesAndResumesInputAndShowsTheOverlayOnlyOverPlay)
     EXPECT_FALSE(dead.Resolve()->GetInputEnabled()); // was off before the pause: stays off
 
     // A scene board in play is covered; a click on the overlay ends the pause.
-    Board board(nullptr, 1, u"Scene", u"");
+    Board board(nullptr, game.get(), 1, u"Scene", u"");
     game->SetBoard(&board);
     game->SetState(GameState_Board);
     // The card game sits inactive while a board is played; that does not hide the overlay.

@@ -1,4 +1,4 @@
-#include "game/board/BezierPath.h"
+#include "game/curves/BezierPath.h"
 
 #include <algorithm>
 

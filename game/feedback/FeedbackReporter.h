@@ -12,8 +12,8 @@
 #include <cstdint>
 #include <string>
 
-#include "engine/core/strings/EngineString.h"
 #include "engine/core/FeedbackClient.h"
+#include "engine/core/strings/EngineString.h"
 
 class FeedbackReporter {
 public:

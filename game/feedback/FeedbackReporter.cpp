@@ -1,4 +1,4 @@
-#include "game/app/FeedbackReporter.h"
+#include "game/feedback/FeedbackReporter.h"
 
 #include <vector>
 

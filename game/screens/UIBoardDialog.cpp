@@ -1,9 +1,9 @@
-#include "game/board/dialogs/UIBoardDialog.h"
+#include "game/screens/UIBoardDialog.h"
 
-#include "game/app/Game.h"
 #include "game/screens/UIOptionsDialog.h"
 #include "game/screens/UIScreenMgr.h"
 #include "game/screens/menus/MenuDialogs.h"
+#include "game/states/GameServices.h"
 
 using namespace QuillEngine;
 
@@ -42,9 +42,8 @@ bool UIBoardDialog::HandleMenuEvent(const String& event, const String& screen)
         return false;
     if (event == u"InGame Quit") {
         screens->CloseAndCancel(u"GameMenuDialog");
-        const Game* game = Game::Instance();
-        if (game && game->Links().quit)
-            game->Links().quit();
+        if (const GameLinks& links = UIScreenMgr::Links(); links.quit)
+            links.quit();
         return true;
     }
     if (screen != u"GameMenuDialog")
