@@ -16,6 +16,7 @@
 #include "game/profile/Profile.h"
 #include "game/profile/ProfileMgr.h"
 #include "game/screens/UIScreenMgr.h"
+#include "game/screens/menus/MenuDialogs.h"
 #include "game/story/StoryMiniGame.h"
 
 using namespace QuillEngine;
@@ -43,6 +44,7 @@ Game::Game(EngineLinks links) : m_links(std::move(links)), m_musicRandom(static_
         UserInterface::Instance()->AddGlobalHandler(root);
     }
     m_screenMgr = std::make_unique<UIScreenMgr>(this, m_links.console);
+    m_screenMgr->SetScreenMaker(MakeMenuScreen);
     m_profileMgr = std::make_unique<ProfileMgr>(m_links.console);
     m_profileMgr->Load();
     m_conBoard = std::make_unique<ConBoard>(this);

@@ -4,8 +4,8 @@
 #include "game/app/Game.h"
 #include "game/profile/Profile.h"
 #include "game/profile/ProfileMgr.h"
-#include "game/screens/UIBoardDialog.h"
 #include "game/screens/UIScreenMgr.h"
+#include "game/screens/menus/UIBoardDialog.h"
 
 using namespace QuillEngine;
 

@@ -16,8 +16,8 @@
 #include "game/feedback/FeedbackReporter.h"
 #include "game/profile/Profile.h"
 #include "game/profile/ProfileMgr.h"
-#include "game/screens/UIBoardDialog.h"
 #include "game/screens/UIScreenMgr.h"
+#include "game/screens/menus/UIBoardDialog.h"
 #include "game/states/BoardOwner.h"
 #include "game/states/GameServices.h"
 

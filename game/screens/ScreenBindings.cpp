@@ -3,7 +3,6 @@
 #include "engine/script/LuaMgr.h"
 #include "engine/script/LuaState.h"
 #include "engine/script/ScriptBinding.h"
-#include "game/screens/UIScreenMgr.h"
 
 using namespace QuillEngine;
 
@@ -13,7 +12,7 @@ constexpr const char* kScriptGlobals[] = {"CloseAndSave", "CloseAndCancel", "Scr
 
 } // namespace
 
-ScreenBindings::ScreenBindings(UIScreenMgr& screens, LuaMgr* lua) : m_screens(screens), m_lua(lua)
+ScreenBindings::ScreenBindings(IScreenCalls& screens, LuaMgr* lua) : m_screens(screens), m_lua(lua)
 {
     if (!m_lua || !m_lua->GetState())
         return;

@@ -8,12 +8,22 @@ namespace QuillEngine {
 class LuaMgr;
 } // namespace QuillEngine
 
-class UIScreenMgr;
+#include "engine/core/strings/EngineString.h"
+
+// What the script globals call: the screen manager's closes and events.
+class IScreenCalls {
+public:
+    virtual bool Close(const QuillEngine::String& name, bool save) = 0;
+    virtual void ScreenEvent(const QuillEngine::String& event, const QuillEngine::String& argument) = 0;
+
+protected:
+    ~IScreenCalls() = default;
+};
 
 class ScreenBindings {
 public:
     // Binds the globals into `lua`'s state; nothing when there is no manager or state.
-    ScreenBindings(UIScreenMgr& screens, QuillEngine::LuaMgr* lua);
+    ScreenBindings(IScreenCalls& screens, QuillEngine::LuaMgr* lua);
     ~ScreenBindings();
     ScreenBindings(const ScreenBindings&) = delete;
     ScreenBindings& operator=(const ScreenBindings&) = delete;
@@ -25,7 +35,7 @@ private:
     void CloseAndCancel(std::string_view name);
     void ScreenEvent(std::string_view event, std::string_view argument);
 
-    UIScreenMgr& m_screens;
+    IScreenCalls& m_screens;
     QuillEngine::LuaMgr* m_lua;
     bool m_bound = false;
 };

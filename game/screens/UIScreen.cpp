@@ -6,7 +6,6 @@
 #include "engine/graphics/scene/Instance_Movie.h"
 #include "engine/script/LuaMgr.h"
 #include "engine/script/LuaValueRef.h"
-#include "game/screens/UIScreenMgr.h"
 #include "game/states/GameServices.h"
 #include "game/states/GameState.h"
 
@@ -14,8 +13,8 @@ using namespace QuillEngine;
 
 UIScreen::UIScreen(String name, bool modal) : m_modal(modal), m_name(std::move(name))
 {
-    UIScreenMgr* mgr = UIScreenMgr::Instance();
-    const InstanceHandle dialogs = mgr ? mgr->DialogsLayer() : InstanceHandle();
+    const IScreenHost* host = IScreenHost::Instance();
+    const InstanceHandle dialogs = host ? host->DialogsLayer() : InstanceHandle();
     if (!HandleEx::ResolveMovie(dialogs))
         return;
     m_created = dialogs.CreateChild(m_name, m_name);
@@ -89,8 +88,8 @@ void UIScreen::OnLoad(const InstanceHandle& handle)
 
     QuillLua::LuaValueRef table = ScriptBridge::TableOf(handle);
     if (table.IsTable()) {
-        const UIScreenMgr* screens = UIScreenMgr::Instance();
-        const IGameServices* game = screens ? screens->Services() : nullptr;
+        const IScreenHost* host = IScreenHost::Instance();
+        const IGameServices* game = host ? host->Services() : nullptr;
         const int32_t state = game ? game->CurrentGameState() : GameState_None;
         if (state == GameState_Board || state == GameState_Concentration)
             table.SetBoolean("inGame", true);

@@ -8,9 +8,22 @@
 
 #include <cstdint>
 
+#include "engine/core/Singleton.h"
 #include "engine/core/strings/EngineString.h"
 #include "engine/graphics/scene/InstanceTree.h"
 #include "game/states/StateMachine.h"
+
+class IGameServices;
+
+// What a screen asks of the manager that makes it: the layer its instance goes under, and the game.
+class IScreenHost : public QuillEngine::Singleton<IScreenHost> {
+public:
+    virtual const QuillEngine::InstanceHandle& DialogsLayer() const = 0;
+    virtual IGameServices* Services() const = 0;
+
+protected:
+    ~IScreenHost() = default;
+};
 
 class UIScreen : public StateMachine, public QuillEngine::IInstanceEventHandler {
 public:

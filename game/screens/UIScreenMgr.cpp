@@ -1,8 +1,5 @@
 #include "game/screens/UIScreenMgr.h"
 
-#include "game/screens/UIOptionsDialog.h"
-#include "game/screens/menus/MenuDialogs.h"
-
 #include <algorithm>
 
 #include "engine/graphics/scene/Instance_Movie.h"
@@ -21,6 +18,12 @@ constexpr const char16_t* kHideCommand = u"screenmgr.hide";
 constexpr ConsoleCommandEntry kCommands[] = {{kShowCommand, 1}, {kHideCommand, 1}};
 
 } // namespace
+
+bool ShowModalScreen(const String& name)
+{
+    UIScreenMgr* mgr = UIScreenMgr::Instance();
+    return mgr && mgr->Show(name, true);
+}
 
 const GameLinks& UIScreenMgr::Links()
 {
@@ -70,7 +73,8 @@ void UIScreenMgr::OnKeyDown(const InstanceHandle&, uint32_t key)
 {
     if (key != kKeyMainMenu || IsOpen(u"MainMenuDialog"))
         return;
-    Open(std::make_unique<UIMainMenuDialog>());
+    if (m_maker)
+        Open(m_maker(u"MainMenuDialog", true));
 }
 
 void UIScreenMgr::OnConsoleCommand(const std::vector<String>& arguments, const Handle&)
@@ -89,8 +93,8 @@ bool UIScreenMgr::Show(const String& name, bool modal)
     if (!layer)
         return false;
     layer->MoveToFront();
-    if (name == u"OptionsDialog")
-        return Open(std::make_unique<UIOptionsDialog>(name, modal));
+    if (std::unique_ptr<UIScreen> made = m_maker ? m_maker(name, modal) : nullptr)
+        return Open(std::move(made));
     return Open(std::make_unique<UIScreen>(name, modal));
 }
 

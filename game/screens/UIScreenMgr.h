@@ -5,6 +5,7 @@
 // "screenmgr.hide".
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string_view>
 #include <vector>
@@ -14,19 +15,29 @@
 #include "engine/core/console/ConsoleCommands.h"
 #include "engine/core/strings/EngineString.h"
 #include "engine/graphics/scene/InstanceTree.h"
+#include "game/screens/ScreenBindings.h"
+#include "game/screens/UIScreen.h"
 
 class IGameServices;
 struct GameLinks;
 class ScreenBindings;
-class UIScreen;
 
-class UIScreenMgr : public QuillEngine::IInstanceEventHandler,
+// Opens a plain modal screen; used for the menus' confirm, help and credits screens.
+bool ShowModalScreen(const QuillEngine::String& name);
+
+class UIScreenMgr : public IScreenHost,
+                    public IScreenCalls,
+                    public QuillEngine::IInstanceEventHandler,
                     public QuillEngine::IConsoleHandler,
                     public QuillEngine::Singleton<UIScreenMgr> {
 public:
     static constexpr uint32_t kKeyMainMenu = 77; // M
+    using QuillEngine::Singleton<UIScreenMgr>::Instance;
 
     // `services` may be null (no game around the screens).
+    // Makes the screen of a name that has a class of its own; null for a plain screen.
+    using ScreenMaker = std::function<std::unique_ptr<UIScreen>(const QuillEngine::String& name, bool modal)>;
+
     explicit UIScreenMgr(IGameServices* services, QuillEngine::Console* console = nullptr);
     ~UIScreenMgr() override;
     UIScreenMgr(const UIScreenMgr&) = delete;
@@ -39,10 +50,10 @@ public:
     // got no instance.
     bool Open(std::unique_ptr<UIScreen> screen);
     // Closes the first open screen of that name; it is deleted at the next Update.
-    bool Close(const QuillEngine::String& name, bool save);
+    bool Close(const QuillEngine::String& name, bool save) override;
     bool CloseAndSave(const QuillEngine::String& name) { return Close(name, true); }
     bool CloseAndCancel(const QuillEngine::String& name) { return Close(name, false); }
-    void ScreenEvent(const QuillEngine::String& event, const QuillEngine::String& argument);
+    void ScreenEvent(const QuillEngine::String& event, const QuillEngine::String& argument) override;
     void CallInScreen(const QuillEngine::String& screen, const QuillEngine::String& handler);
     bool IsOpen(const QuillEngine::String& name) const;
     UIScreen* FindScreen(const QuillEngine::String& name) const;
@@ -50,10 +61,14 @@ public:
     // Deletes the closed screens, then updates every open one (screens opened meanwhile included).
     void Update();
 
-    IGameServices* Services() const { return m_services; }
+    // The maker of the screens with a class of their own (by `Show` and by the main-menu key).
+    void SetScreenMaker(ScreenMaker maker) { m_maker = std::move(maker); }
+
+    // IScreenHost
+    IGameServices* Services() const override { return m_services; }
     // The engine links of the current manager's game; links to nothing without either.
     static const GameLinks& Links();
-    const QuillEngine::InstanceHandle& DialogsLayer() const { return m_dialogs; }
+    const QuillEngine::InstanceHandle& DialogsLayer() const override { return m_dialogs; }
     size_t OpenCount() const { return m_open.size(); }
     size_t ClosingCount() const { return m_closing.size(); }
 
@@ -66,6 +81,7 @@ public:
 
 private:
     IGameServices* m_services;
+    ScreenMaker m_maker;
     QuillEngine::ConsoleCommands m_commands;
     QuillEngine::InstanceHandle m_dialogs;
     QuillEngine::InstanceHandle m_dialogsCreated;

@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "game/screens/UIBoardDialog.h"
+#include "game/screens/menus/UIBoardDialog.h"
 
 // "Game_BluebirdDialog": a bluebird total of 1, 5, 10 or 25 reached.
 class UIBoardBluebirdDialog : public UIBoardDialog {

@@ -5,17 +5,20 @@
 #include "engine/core/strings/StringUtil.h"
 #include "engine/script/LuaValueRef.h"
 #include "game/profile/ProfileMgr.h"
-#include "game/screens/UIOptionsDialog.h"
 #include "game/screens/UIScreenMgr.h"
 #include "game/screens/menus/UIMenuProfileDialog.h"
+#include "game/screens/menus/UIOptionsDialog.h"
 #include "game/states/GameServices.h"
 
 using namespace QuillEngine;
 
-bool ShowModalScreen(const String& name)
+std::unique_ptr<UIScreen> MakeMenuScreen(const String& name, bool modal)
 {
-    UIScreenMgr* mgr = UIScreenMgr::Instance();
-    return mgr && mgr->Show(name, true);
+    if (name == u"OptionsDialog")
+        return std::make_unique<UIOptionsDialog>(name, modal);
+    if (name == u"MainMenuDialog")
+        return std::make_unique<UIMainMenuDialog>(name);
+    return nullptr;
 }
 
 // --- main menu ---
@@ -58,21 +61,6 @@ void UIMainMenuDialog::OnScreenEvent(const String& event, const String& argument
     } else if (event == u"Credits" && GetName() == u"MainMenuDialog") {
         ShowModalScreen(u"CreditsDialog");
     }
-}
-
-// --- confirm delete ---
-
-UIMenuConfirmDeleteDialog::UIMenuConfirmDeleteDialog(String profileName)
-    : UIScreen(u"Menu_ConfirmDeleteDialog", true), m_profileName(std::move(profileName))
-{
-}
-
-void UIMenuConfirmDeleteDialog::Init()
-{
-    QuillLua::LuaValueRef table = ScriptBridge::TableOf(GetInstance());
-    if (table.IsTable())
-        table.SetString("profileName", ToUtf8(m_profileName).c_str());
-    UIScreen::Init();
 }
 
 // --- high scores ---

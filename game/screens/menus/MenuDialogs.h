@@ -3,6 +3,8 @@
 // ("ScreenEvent"); these classes answer them, fill the script tables with what to show, and take
 // the player's choices into the profile manager. Every one of them is modal.
 
+#include <memory>
+
 #include "game/screens/UIScreen.h"
 
 // "MainMenuDialog": opens the other menus; closing it without saving ends the program.
@@ -13,16 +15,6 @@ public:
     void OnScreenEvent(const QuillEngine::String& event, const QuillEngine::String& argument) override;
 };
 
-// "Menu_ConfirmDeleteDialog": asks before a profile is deleted.
-class UIMenuConfirmDeleteDialog : public UIScreen {
-public:
-    explicit UIMenuConfirmDeleteDialog(QuillEngine::String profileName);
-    void Init() override;
-
-private:
-    QuillEngine::String m_profileName;
-};
-
 // "Menu_HighScoresDialog": the high-score table.
 class UIMenuHighScoresDialog : public UIScreen {
 public:
@@ -30,5 +22,6 @@ public:
     void Init() override;
 };
 
-// Opens a plain modal screen; used for the menus' confirm, help and credits screens.
-bool ShowModalScreen(const QuillEngine::String& name);
+// The screens of the menus that have a class of their own ("MainMenuDialog", "OptionsDialog"); null
+// for any other name. The game hands it to the screen manager as its screen maker.
+std::unique_ptr<UIScreen> MakeMenuScreen(const QuillEngine::String& name, bool modal);

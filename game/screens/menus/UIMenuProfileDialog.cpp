@@ -13,7 +13,6 @@
 #include "engine/script/LuaValueRef.h"
 #include "game/profile/ProfileMgr.h"
 #include "game/screens/UIScreenMgr.h"
-#include "game/screens/menus/MenuDialogs.h"
 #include "platform/window/VirtualKeys.h"
 #include "platform/window/Window.h"
 
@@ -64,7 +63,8 @@ void UIMenuProfileDialog::Init()
     const std::vector<Profile*> profiles = mgr ? mgr->GetProfiles() : std::vector<Profile*>{};
     const Profile* current = mgr ? mgr->CurrentProfile() : nullptr;
     for (int32_t row = 0; row < kRows; ++row) {
-        const Profile* profile = row < static_cast<int32_t>(profiles.size()) ? profiles[static_cast<size_t>(row)] : nullptr;
+        const Profile* profile =
+            row < static_cast<int32_t>(profiles.size()) ? profiles[static_cast<size_t>(row)] : nullptr;
         if (profile && profile == current) {
             if (Instance_Text* text = HandleEx::ResolveText(RowText(row)))
                 text->SetColor(kCurrentProfileColour);
@@ -205,9 +205,24 @@ void UIMenuProfileDialog::OnKeyDown(const InstanceHandle&, uint32_t key)
     int32_t width = 0, height = 0;
     const Instance_Text* text = HandleEx::ResolveText(m_selectedText);
     if (TextRenderer* renderer = TextRenderer::Instance(); renderer && text && text->GetFontIndex() != -1)
-        renderer->MeasureText(text->GetFontIndex(), StringView(m_entered).substr(0, static_cast<size_t>(m_cursor)), width,
-                              height);
+        renderer->MeasureText(text->GetFontIndex(), StringView(m_entered).substr(0, static_cast<size_t>(m_cursor)),
+                              width, height);
     QuillLua::LuaValueRef table = ScriptBridge::TableOf(GetInstance());
     if (table.IsTable())
         table.SetInteger("cursorX", width);
+}
+
+// --- confirm delete ---
+
+UIMenuConfirmDeleteDialog::UIMenuConfirmDeleteDialog(String profileName)
+    : UIScreen(u"Menu_ConfirmDeleteDialog", true), m_profileName(std::move(profileName))
+{
+}
+
+void UIMenuConfirmDeleteDialog::Init()
+{
+    QuillLua::LuaValueRef table = ScriptBridge::TableOf(GetInstance());
+    if (table.IsTable())
+        table.SetString("profileName", ToUtf8(m_profileName).c_str());
+    UIScreen::Init();
 }

@@ -35,3 +35,13 @@ private:
     QuillEngine::String m_selectedName;
     int32_t m_openingRow = 0;
 };
+
+// "Menu_ConfirmDeleteDialog": asks before a profile is deleted.
+class UIMenuConfirmDeleteDialog : public UIScreen {
+public:
+    explicit UIMenuConfirmDeleteDialog(QuillEngine::String profileName);
+    void Init() override;
+
+private:
+    QuillEngine::String m_profileName;
+};

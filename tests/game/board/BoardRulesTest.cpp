@@ -7,7 +7,7 @@
 
 #include "game/board/Board.h"
 #include "game/board/Item.h"
-#include "game/screens/UIBoardDialog.h"
+#include "game/screens/menus/UIBoardDialog.h"
 
 namespace {
 

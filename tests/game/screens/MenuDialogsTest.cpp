@@ -5,6 +5,7 @@
 
 #include <filesystem>
 
+#include "engine/app/ScriptBridge.h"
 #include "engine/core/audio/Audio.h"
 #include "engine/core/files/FSLooseFiles.h"
 #include "engine/core/files/FileManager.h"
@@ -12,14 +13,13 @@
 #include "engine/core/resources/ResourceCache.h"
 #include "engine/core/strings/StringUtil.h"
 #include "engine/core/xml/XmlCache.h"
-#include "engine/app/ScriptBridge.h"
 #include "engine/graphics/scene/Instance_Text.h"
 #include "game/app/Game.h"
 #include "game/profile/ProfileMgr.h"
-#include "game/screens/UIOptionsDialog.h"
 #include "game/screens/UIScreenMgr.h"
 #include "game/screens/menus/MenuDialogs.h"
 #include "game/screens/menus/UIMenuProfileDialog.h"
+#include "game/screens/menus/UIOptionsDialog.h"
 #include "platform/window/VirtualKeys.h"
 #include "tests/game/screens/UIScreenTestSupport.h"
 #include "tests/support/TestEnvironment.h"
@@ -60,8 +60,9 @@ protected:
 
         // Audio with the three classes the dialogs set.
         const auto data = QuillTest::MakeTempDir("menu-audio");
-        QuillTest::WriteFile(data / "Audio/Audio.xml",
-                             "<Audio><ClassDef name=\"Music\"/><ClassDef name=\"Ambient\"/><ClassDef name=\"Effects\"/></Audio>");
+        QuillTest::WriteFile(
+            data / "Audio/Audio.xml",
+            "<Audio><ClassDef name=\"Music\"/><ClassDef name=\"Ambient\"/><ClassDef name=\"Effects\"/></Audio>");
         ASSERT_TRUE(files.AddSource(new FSLooseFiles(FromUtf8(data.string() + "/"), u"input")));
         ASSERT_TRUE(cache.Init());
         ASSERT_TRUE(audio.Init(4));

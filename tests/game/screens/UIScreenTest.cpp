@@ -10,6 +10,7 @@
 #include "game/feedback/FeedbackReporter.h"
 #include "game/screens/UIScreen.h"
 #include "game/screens/UIScreenMgr.h"
+#include "game/screens/menus/MenuDialogs.h"
 #include "tests/game/screens/UIScreenTestSupport.h"
 
 using namespace QuillEngine;
@@ -21,6 +22,7 @@ protected:
     void SetUp() override
     {
         mgr = std::make_unique<UIScreenMgr>(nullptr, &console);
+        mgr->SetScreenMaker(MakeMenuScreen);
         ui->Update(); // the dialogs layer loads
         ASSERT_TRUE(HandleEx::ResolveMovie(mgr->DialogsLayer()));
     }

@@ -1,8 +1,8 @@
-#include "game/screens/UIBoardDialog.h"
+#include "game/screens/menus/UIBoardDialog.h"
 
-#include "game/screens/UIOptionsDialog.h"
 #include "game/screens/UIScreenMgr.h"
 #include "game/screens/menus/MenuDialogs.h"
+#include "game/screens/menus/UIOptionsDialog.h"
 #include "game/states/GameServices.h"
 
 using namespace QuillEngine;

@@ -1,4 +1,4 @@
-#include "game/screens/UIOptionsDialog.h"
+#include "game/screens/menus/UIOptionsDialog.h"
 
 #include "engine/app/ScriptBridge.h"
 #include "engine/core/audio/Audio.h"
