@@ -184,6 +184,29 @@ TEST(Launcher, StartsTheProgramAndEndsAfterItExits)
     EXPECT_EQ(waitpid(-1, nullptr, WNOHANG), -1);
 }
 
+// The moment a busy machine opens now and then: the child has left the process list (its program
+// released while it ends) but cannot be collected yet. Here the list drops it while it still
+// runs for another 300 ms; the launcher must still collect it before it returns.
+TEST(Launcher, AChildThatLeftTheListIsCollectedOnceItEnds)
+{
+    const fs::path dir = QuillTest::MakeTempDir("kickoff-ending");
+    const std::string name = "kickoff-ending-" + std::to_string(getpid());
+    MakeChildProgram(dir, name);
+    QuillTest::WriteFile(dir / "run.ini", "[Run]\nrun=" + name + "\n");
+
+    ScopedEnv child(kChildVariable, "400");
+    int ticks = 0;
+    LauncherServices s = FastServices(&ticks);
+    int listings = 0;
+    s.listProcessNames = [&] {
+        ++listings;
+        return listings <= 2 ? std::vector<std::string>{name} : std::vector<std::string>{};
+    };
+    EXPECT_EQ(RunLauncher(FolderOf(dir), s), LaunchResult::ChildEnded);
+    EXPECT_EQ(listings, 3);
+    EXPECT_EQ(waitpid(-1, nullptr, WNOHANG), -1) << "the child outlived the launcher's watch";
+}
+
 TEST(Launcher, AProgramInASubfolderIsStartedButNotMatched)
 {
     const fs::path dir = QuillTest::MakeTempDir("kickoff-sub");
