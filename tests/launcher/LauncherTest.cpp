@@ -177,9 +177,10 @@ TEST(Launcher, StartsTheProgramAndEndsAfterItExits)
     const auto start = std::chrono::steady_clock::now();
     EXPECT_EQ(RunLauncher(FolderOf(dir), FastServices(&ticks)), LaunchResult::ChildEnded);
     const auto took = std::chrono::steady_clock::now() - start;
-    // The child lived 400 ms: the launcher saw it on several 20 ms ticks and ended after it.
+    // The child lived 400 ms: the launcher saw it on a tick and ended on a later one, after it.
+    // How many 20 ms ticks fit in between depends on the machine's load.
     EXPECT_GE(took, std::chrono::milliseconds(400));
-    EXPECT_GT(ticks, 5);
+    EXPECT_GE(ticks, 2);
     // The ended child was reaped, not left as a zombie.
     EXPECT_EQ(waitpid(-1, nullptr, WNOHANG), -1);
 }
