@@ -28,7 +28,8 @@ extern "C" int ShowSplash(uintptr_t hostWindow)
         const char* driver = SDL_GetCurrentVideoDriver();
         std::string why;
         if (driver && std::strcmp(driver, "x11") == 0 &&
-            QuillonSplash::CheckHostWindow(hostWindow, std::string(), &why) == QuillonSplash::HostWindowState::Missing) {
+            QuillonSplash::CheckHostWindow(hostWindow, std::string(), &why) ==
+                QuillonSplash::HostWindowState::Missing) {
             log.Write("[ShowSplash] the host window 0x%" PRIxPTR " does not exist: %s", hostWindow, why.c_str());
             SDL_QuitSubSystem(SDL_INIT_VIDEO);
             log.Close();

@@ -614,7 +614,9 @@ bool EngineManager::MountDataPackage(const String& group, const String& folder)
 
 void EngineManager::ReportDamagedData()
 {
-    const std::vector<DamagedEntry> damaged = fileManager_ ? fileManager_->DamagedEntries() : std::vector<DamagedEntry>();
+    if (!fileManager_)
+        return;
+    const std::vector<DamagedEntry> damaged = fileManager_->DamagedEntries();
     if (damaged.empty())
         return;
     // One message for the failed start, naming every damaged entry under its archive.

@@ -176,7 +176,8 @@ TEST_F(BadDataTest, AnArchiveWithManyFlippedBytesStopsNamingItAndItsDamagedEntri
     const size_t box = outcome.output.find("In \"" + path + "\" these entries cannot be read:");
     ASSERT_NE(box, std::string::npos) << outcome.output;
     for (const auto& [name, times] : named)
-        EXPECT_NE(outcome.output.find("\"" + name + "\"", box), std::string::npos) << name << " missing from the message";
+        EXPECT_NE(outcome.output.find("\"" + name + "\"", box), std::string::npos)
+            << name << " missing from the message";
     EXPECT_EQ(QuillTest::ReadFile(save), "the player's progress");
     EXPECT_EQ(QuillTest::ReadFile(prefs), "the player's settings");
 }
