@@ -23,6 +23,13 @@ LauncherServices LauncherServices::System()
     };
     s.spawn = [](const std::string& path, int* error) { return QuillPlatform::SpawnProgram(path, error); };
     s.reap = [](pid_t pid) { QuillPlatform::ReapIfEnded(pid); };
+    s.awaitEnd = [](pid_t pid) {
+        // Ending takes moments; a child still there after this is not ending (it may have
+        // started another program) and is left to run.
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+        while (!QuillPlatform::ReapIfEnded(pid) && std::chrono::steady_clock::now() < deadline)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    };
     s.pause = [](std::chrono::milliseconds ms) { std::this_thread::sleep_for(ms); };
     s.closeRequested = [] { return QuillPlatform::ConsumeCloseRequest(); };
     s.selfPath = [] { return QuillPlatform::ProgramPath(); };
@@ -91,19 +98,24 @@ LaunchResult RunLauncher(const std::string& folder, const LauncherServices& serv
         return LaunchResult::StartFailed;
     }
 
+    bool seen = false;
     for (;;) {
         services.pause(services.pollInterval);
         if (services.closeRequested && services.closeRequested())
             return LaunchResult::Closed;
         if (services.reap)
             services.reap(child);
-        if (!IsChildRunning(services.listProcessNames(), runValue)) {
-            // The child may have ended between the reap above and the listing, which leaves out
-            // ended children: collect it now so no zombie outlives the launcher's watch.
-            if (services.reap)
-                services.reap(child);
-            return LaunchResult::ChildEnded;
+        if (IsChildRunning(services.listProcessNames(), runValue)) {
+            seen = true;
+            continue;
         }
+        // The child left the list: it is ending, and may not be collectable yet. A child never
+        // seen under the run value (a run value with a folder never matches) runs on.
+        if (seen && services.awaitEnd)
+            services.awaitEnd(child);
+        else if (services.reap)
+            services.reap(child);
+        return LaunchResult::ChildEnded;
     }
 }
 

@@ -17,6 +17,10 @@ struct LauncherServices {
     std::function<pid_t(const std::string& path, int* error)> spawn;
     // Collects the started child once it has ended, so it leaves the process list.
     std::function<void(pid_t)> reap;
+    // Waits (up to a short bound) for a child that has left the process list to become
+    // collectable, and collects it. A child in the middle of ending has already given up its
+    // program file, so the list leaves it out before the system lets it be collected.
+    std::function<void(pid_t)> awaitEnd;
     std::function<void(std::chrono::milliseconds)> pause;
     // True when the launcher was asked to close (SIGINT/SIGTERM).
     std::function<bool()> closeRequested;

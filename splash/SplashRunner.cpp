@@ -21,7 +21,7 @@ public:
 
     int Run(const std::string& folder)
     {
-        m_log.Write("[ShowSplash] HWND = 0x%" PRIxPTR, reinterpret_cast<uintptr_t>(m_parent));
+        m_log.Write("[ShowSplash] HWND = 0x%" PRIxPTR, m_options.hostWindow);
         int result = SplashAllShown;
         SplashSettingsArray settings;
         settings.ParseIni(folder, m_log);

@@ -18,6 +18,8 @@ struct SplashRunOptions {
     std::function<uint32_t()> now;
     // Longest wait for an event while a fade is drawn (one repaint per wait).
     uint32_t frameMs = 15;
+    // The window id the host passed, as the log names it.
+    uintptr_t hostWindow = 0;
 };
 
 // `folder` holds Splash.ini and ends with a separator.

@@ -10,7 +10,8 @@
 // shares the host's, when the host uses SDL) and runs its own event loop on the caller's thread:
 // events for the window that arrive during the call are consumed by it (size changes are
 // followed, a left-button release skips to the fade-out, a quit request ends the call). The call
-// is not re-entrant. A window id of 0, or one that cannot be wrapped, shows nothing (result 1).
+// is not re-entrant. A window id of 0, one that names no window (the window was destroyed), or
+// one that cannot be wrapped shows nothing (result 1); the host process goes on.
 //
 // Results:
 //   0  every section was shown (also when Splash.ini is missing or names no section);

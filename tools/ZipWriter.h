@@ -50,6 +50,7 @@ struct ZipEntry {
     std::optional<uint32_t> localHeaderOffset;
     std::string centralExtra;
     std::string localExtra;
+    std::string comment; // the entry's comment, in the central directory only
 };
 
 class ZipWriter {
@@ -101,13 +102,14 @@ class ZipWriter {
             PutCommon(out, e);
             Put16(out, static_cast<uint16_t>(e.name.size()));
             Put16(out, static_cast<uint16_t>(e.centralExtra.size()));
-            Put16(out, 0); // comment length
+            Put16(out, static_cast<uint16_t>(e.comment.size()));
             Put16(out, 0); // disk number start
             Put16(out, 0); // internal attributes
             Put32(out, 0); // external attributes
             Put32(out, e.localHeaderOffset.value_or(offsets[i]));
             out += e.name;
             out += e.centralExtra;
+            out += e.comment;
         }
         const uint32_t directorySize = static_cast<uint32_t>(out.size()) - directoryOffset;
         const uint16_t count = static_cast<uint16_t>(m_entries.size());

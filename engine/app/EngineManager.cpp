@@ -58,6 +58,13 @@ const char* const kTextCriticalError = "Critical Error";
 constexpr int32_t kMaxStepsPerTick = 10;
 constexpr uint32_t kPausedSleepMs = 200;
 
+// An archive's path as the player finds it: relative paths are relative to the program's folder.
+std::string DataFilePath(const std::string& folder, const String& archive)
+{
+    const std::string path = ToUtf8(archive);
+    return !path.empty() && path[0] == '/' ? path : folder + "/" + path;
+}
+
 } // namespace
 
 EngineManager::EngineManager() : sleep_(&QuillPlatform::SleepMilliseconds)
@@ -100,6 +107,7 @@ EngineManager::InitOutcome EngineManager::InitInternal(const GameSettings& setti
     std::unique_lock guard(lock_);
     shutDown_ = false;
     auto fail = [this] {
+        ReportDamagedData();
         Shutdown();
         return InitOutcome::Failed;
     };
@@ -138,6 +146,14 @@ EngineManager::InitOutcome EngineManager::InitInternal(const GameSettings& setti
 
     // Data: the archive first, then the loose folder, both in group "System".
     fileManager_ = std::make_unique<FileManager>();
+    // Each damaged entry is named once, with its archive, whether or not the game can do without
+    // it; a start that fails after meeting one names them all in its message.
+    fileManager_->SetDamageReporter([folder](const DamagedEntry& damage) {
+        std::fprintf(stderr, "The game's data file \"%s\" is damaged: its entry \"%s\" cannot be read (%s).\n",
+                     DataFilePath(folder, damage.archive).c_str(), ToUtf8(damage.entry).c_str(),
+                     damage.problem.c_str());
+    });
+    dataFolder_ = folder;
     fileManager_->AddSource(std::make_unique<FSCompressedSource>(u"data.dat", u"System"));
     fileManager_->AddSource(std::make_unique<FSLooseFiles>(u"input/", u"System"));
 
@@ -594,6 +610,35 @@ bool EngineManager::MountDataPackage(const String& group, const String& folder)
         definitions->ImportLibraries(*xmlCache_, *libraries, console_.get());
     fileManager_->ClearActive();
     return found;
+}
+
+void EngineManager::ReportDamagedData()
+{
+    if (!fileManager_)
+        return;
+    const std::vector<DamagedEntry> damaged = fileManager_->DamagedEntries();
+    if (damaged.empty())
+        return;
+    // One message for the failed start, naming every damaged entry under its archive.
+    std::string text = "The game cannot start because its data is damaged.";
+    std::vector<String> archives;
+    for (const DamagedEntry& d : damaged) {
+        if (std::find(archives.begin(), archives.end(), d.archive) == archives.end())
+            archives.push_back(d.archive);
+    }
+    for (const String& archive : archives) {
+        text += " In \"" + DataFilePath(dataFolder_, archive) + "\" these entries cannot be read:";
+        const char* separator = " ";
+        for (const DamagedEntry& d : damaged) {
+            if (d.archive != archive)
+                continue;
+            text += separator + ("\"" + ToUtf8(d.entry) + "\"");
+            separator = ", ";
+        }
+        text += ".";
+    }
+    text += " Please reinstall the game.";
+    QuillPlatform::ShowMessageBox(ToUtf8(MessageText(kStrCriticalError, kTextCriticalError)), text);
 }
 
 String EngineManager::MessageText(uint32_t id, const char* fallback) const

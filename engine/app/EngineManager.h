@@ -117,6 +117,8 @@ private:
     void ReportUnreadFonts() const;
     bool CreateMainWindow();
     void ShowFatalMessage(uint32_t textId, const char* fallbackText);
+    // When a start fails after damaged data entries were met: one message naming them all.
+    void ReportDamagedData();
     String MessageText(uint32_t id, const char* fallback) const;
     static void OnCrashCleanup(int signalNumber);
 
@@ -128,6 +130,7 @@ private:
     std::unique_ptr<XmlCache> xmlCache_;
     std::unique_ptr<Audio> audio_;
     std::unique_ptr<FileManager> fileManager_;
+    std::string dataFolder_; // the program's folder, where relative archive paths start
     IQuillGame* game_ = nullptr;
     std::unique_ptr<FrameTimer> frameTimer_;
     std::unique_ptr<EventScheduler> scheduler_;

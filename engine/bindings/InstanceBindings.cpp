@@ -135,7 +135,8 @@ void CanvasDrawCircleFilled(Instance_Base* instance, float x, float y, float rad
 
 void CanvasDrawTextLine(Instance_Base* instance, float x, float y, int32_t size, uint32_t color, std::string_view text)
 {
-    // The text is drawn as it stands: no format is applied to it.
+    // The text is drawn as it stands: no format is applied to it. It is UTF-8, like SetText's,
+    // not the ANSI code page of names (docs/ARCHITECTURE.md, Scripts).
     if (IRenderCanvas* canvas = CanvasOf(instance))
         canvas->DrawText(Vec2{x, y}, size, color, FromUtf8(text));
 }

@@ -118,6 +118,31 @@ TEST_F(CanvasBindingsTest, ScriptsDrawOnAnInstancesCanvasAndReadItsFlags)
     EXPECT_NE(Run("m:CanvasDrawTextLine(0, 0, 12, 1)").find("bad argument"), std::string::npos);
 }
 
+// The root's canvas is drawn like any movie's: pass 0 under the root's children, pass 1 (where
+// drawing goes unless told otherwise) over them.
+TEST_F(CanvasBindingsTest, TheRootsCanvasDrawsUnderAndOverTheRootsChildren)
+{
+    ASSERT_EQ(Run("root:CanvasSetRenderPass(0)\n"
+                  "root:CanvasDrawRectFilled(100, 100, 140, 140, 0xFF0000FF)\n"
+                  "m = root:CreateEmptyInstance('m')\n"
+                  "m:CanvasDrawRectFilled(120, 120, 160, 160, 0xFFFF0000)\n"
+                  "root:CanvasSetRenderPass(1)\n"
+                  "root:CanvasDrawRectFilled(150, 150, 170, 170, 0xFF00FF00)\n"
+                  "drawn = not root:CanvasIsClear()\n"),
+              "");
+    EXPECT_TRUE(Global("drawn"));
+    Frame();
+    EXPECT_EQ(Pixel(105, 105), 0xFF0000FFu) << "the root's pass 0";
+    EXPECT_EQ(Pixel(130, 130), 0xFFFF0000u) << "a child's canvas over the root's pass 0";
+    EXPECT_EQ(Pixel(155, 155), 0xFF00FF00u) << "the root's pass 1 over the child";
+    EXPECT_EQ(Pixel(200, 200), kGrey);
+
+    ASSERT_EQ(Run("root:CanvasSetVisible(false)"), "");
+    Frame();
+    EXPECT_EQ(Pixel(105, 105), kGrey) << "a hidden canvas draws nothing";
+    EXPECT_EQ(Pixel(130, 130), 0xFFFF0000u);
+}
+
 TEST_F(CanvasBindingsTest, AParticleEffectAScriptStartsAppearsOnTheScreen)
 {
     WriteData("spark.tga", BindingsTesting::WhiteTga(8));

@@ -177,11 +177,35 @@ TEST(Launcher, StartsTheProgramAndEndsAfterItExits)
     const auto start = std::chrono::steady_clock::now();
     EXPECT_EQ(RunLauncher(FolderOf(dir), FastServices(&ticks)), LaunchResult::ChildEnded);
     const auto took = std::chrono::steady_clock::now() - start;
-    // The child lived 400 ms: the launcher saw it on several 20 ms ticks and ended after it.
+    // The child lived 400 ms: the launcher saw it on a tick and ended on a later one, after it.
+    // How many 20 ms ticks fit in between depends on the machine's load.
     EXPECT_GE(took, std::chrono::milliseconds(400));
-    EXPECT_GT(ticks, 5);
+    EXPECT_GE(ticks, 2);
     // The ended child was reaped, not left as a zombie.
     EXPECT_EQ(waitpid(-1, nullptr, WNOHANG), -1);
+}
+
+// The moment a busy machine opens now and then: the child has left the process list (its program
+// released while it ends) but cannot be collected yet. Here the list drops it while it still
+// runs for another 300 ms; the launcher must still collect it before it returns.
+TEST(Launcher, AChildThatLeftTheListIsCollectedOnceItEnds)
+{
+    const fs::path dir = QuillTest::MakeTempDir("kickoff-ending");
+    const std::string name = "kickoff-ending-" + std::to_string(getpid());
+    MakeChildProgram(dir, name);
+    QuillTest::WriteFile(dir / "run.ini", "[Run]\nrun=" + name + "\n");
+
+    ScopedEnv child(kChildVariable, "400");
+    int ticks = 0;
+    LauncherServices s = FastServices(&ticks);
+    int listings = 0;
+    s.listProcessNames = [&] {
+        ++listings;
+        return listings <= 2 ? std::vector<std::string>{name} : std::vector<std::string>{};
+    };
+    EXPECT_EQ(RunLauncher(FolderOf(dir), s), LaunchResult::ChildEnded);
+    EXPECT_EQ(listings, 3);
+    EXPECT_EQ(waitpid(-1, nullptr, WNOHANG), -1) << "the child outlived the launcher's watch";
 }
 
 TEST(Launcher, AProgramInASubfolderIsStartedButNotMatched)

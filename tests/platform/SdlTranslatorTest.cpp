@@ -116,6 +116,27 @@ TEST(SdlTranslator, MouseButtonsCarryHeldButtonsAndModifiers)
     EXPECT_EQ(GetXParam(mouse[2].lParam), -5);   // signed 16-bit coordinates outside the window
 }
 
+// Keys released while another window has the focus never reach this one: losing the focus lets
+// go of Shift, Ctrl and Alt, or a letter typed after coming back would be a menu key.
+TEST(SdlTranslator, ModifiersAreLetGoWhenTheFocusIsLost)
+{
+    SdlTranslator t;
+    SDL_Event lost{};
+    lost.type = SDL_WINDOWEVENT;
+    lost.window.windowID = 1;
+    lost.window.event = SDL_WINDOWEVENT_FOCUS_LOST;
+    auto m = Translate(t, {Key(true, SDLK_LSHIFT), Key(true, SDLK_LCTRL), Key(true, SDLK_LALT), lost,
+                           Button(true, SDL_BUTTON_LEFT, 1, 1), Key(true, SDLK_a), Text("a")});
+    ASSERT_EQ(m.size(), 7u);
+    EXPECT_EQ(m[3].message, WM_ACTIVATEAPP);
+    EXPECT_EQ(m[4].message, WM_LBUTTONDOWN);
+    EXPECT_EQ(m[4].wParam, uint64_t(MK_LBUTTON)) << "Shift or Ctrl still held";
+    EXPECT_EQ(m[5].message, WM_KEYDOWN) << "Alt still held";
+    EXPECT_FALSE(m[5].lParam & KF_ALTDOWN_BIT);
+    EXPECT_EQ(m[6].message, WM_CHAR);
+    EXPECT_EQ(m[6].wParam, uint64_t('a'));
+}
+
 TEST(SdlTranslator, AltEnterBecomesTheKeyMenuCommandThroughDefaultProcessing)
 {
     ASSERT_TRUE(InitVideo());

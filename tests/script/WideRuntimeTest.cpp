@@ -149,3 +149,17 @@ TEST(WideRuntime, BoxedPointersAndBuffers)
     EXPECT_EQ(WidenNarrow("\xC3\xA9"), u"\u00E9");         // valid UTF-8
     EXPECT_EQ(WidenNarrow("\xE9t\x80"), u"\u00E9t\u20AC"); // otherwise the ANSI code page
 }
+
+// Both ends of wstring.sub are inclusive and count from the end when negative, as string.sub's
+// do: one position gives one character.
+TEST(WideRuntime, SubTakesBothEndsInclusively)
+{
+    DialectState s;
+    EXPECT_EQ(s.Eval("wstring.sub(L'abcd', 2, 2)"), "wstring:b");
+    EXPECT_EQ(s.Eval("wstring.sub(L'abcd', 1, 1)"), "wstring:a");
+    EXPECT_EQ(s.Eval("wstring.sub(L'abcd', -1, -1)"), "wstring:d");
+    EXPECT_EQ(s.Eval("wstring.sub(L'abcd', 2, 3)"), "wstring:bc");
+    EXPECT_EQ(s.Eval("wstring.sub(L'abcd', 3, 2)"), "wstring:");
+    EXPECT_EQ(s.Eval("wstring.sub(L'abcd', 0, 9)"), "wstring:abcd");
+    EXPECT_EQ(s.Eval("wstring.sub(L'abcd', 5, 5)"), "wstring:");
+}

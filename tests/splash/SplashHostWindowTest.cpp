@@ -6,6 +6,7 @@
 #include <SDL.h>
 #include <atomic>
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <optional>
@@ -113,11 +114,67 @@ TEST(SplashHostWindow, AnXlibWindowPassedByItsIdGetsThePicturePainted)
 
     EXPECT_EQ(result, 0);
     EXPECT_TRUE(sawRed) << "the picture never reached the host's window";
+    // The log names the window by the id the host passed.
+    char id[32];
+    std::snprintf(id, sizeof id, "HWND = 0x%lx", static_cast<unsigned long>(window));
+    const std::string log = SplashTest::ReadLogText(dir / "QuillonSplash.log");
+    EXPECT_NE(log.find(id), std::string::npos) << log;
     // The host's window outlives the call.
     XWindowAttributes attributes;
     EXPECT_NE(XGetWindowAttributes(host, window, &attributes), 0);
     EXPECT_EQ(show(0), 1) << "no window, nothing shown";
     XDestroyWindow(host, window);
+    XCloseDisplay(host);
+    dlclose(library);
+}
+
+// A host that passes a window it has already destroyed gets result 1 and goes on running: the
+// library asks the server first instead of letting Xlib's default error handler end the process.
+TEST(SplashHostWindow, AWindowThatNoLongerExistsIsRefusedAndTheHostLivesOn)
+{
+    if (SDL_WasInit(SDL_INIT_VIDEO))
+        GTEST_SKIP() << "SDL video is already up in this process with another driver";
+    XInitThreads();
+    QuillPlatform::VirtualDisplay server;
+    std::string why;
+    if (!server.Start(320, 240, &why))
+        GTEST_SKIP() << why;
+
+    const fs::path dir = QuillTest::MakeTempDir("splash-gone");
+    const fs::path bin = fs::path(QuillPlatform::ProgramPath()).parent_path();
+    fs::copy_file(bin / "libQuillonSplash.so", dir / "libQuillonSplash.so");
+    QuillTest::WriteFile(dir / "red.bmp", SplashTest::SolidBmp(32, 24, 0xFF0000));
+    QuillTest::WriteFile(dir / "Splash.ini", "[Red]\nStaticPath=red.bmp\nFadeTime=100\nStaticTime=300\n");
+    void* library = dlopen((dir / "libQuillonSplash.so").c_str(), RTLD_NOW | RTLD_LOCAL);
+    ASSERT_NE(library, nullptr) << dlerror();
+    auto show = reinterpret_cast<int (*)(uintptr_t)>(dlsym(library, "ShowSplash"));
+    ASSERT_NE(show, nullptr);
+
+    Display* host = XOpenDisplay(server.Name().c_str());
+    ASSERT_NE(host, nullptr);
+    const Window window = XCreateSimpleWindow(host, DefaultRootWindow(host), 0, 0, 160, 120, 0, 0, 0);
+    XDestroyWindow(host, window);
+    XSync(host, False);
+
+    int result = -1;
+    {
+        ScopedEnv display("DISPLAY", server.Name());
+        ScopedEnv driver("SDL_VIDEODRIVER", "x11");
+        const fs::path before = fs::current_path();
+        fs::current_path(dir);
+        result = show(static_cast<uintptr_t>(window));
+        fs::current_path(before);
+    }
+    EXPECT_EQ(result, 1);
+    char id[32];
+    std::snprintf(id, sizeof id, "0x%lx does not exist", static_cast<unsigned long>(window));
+    const std::string log = SplashTest::ReadLogText(dir / "QuillonSplash.log");
+    EXPECT_NE(log.find(id), std::string::npos) << log;
+    // The host's own connection is untouched and still answers.
+    const Window other = XCreateSimpleWindow(host, DefaultRootWindow(host), 0, 0, 10, 10, 0, 0, 0);
+    XWindowAttributes attributes;
+    EXPECT_NE(XGetWindowAttributes(host, other, &attributes), 0);
+    XDestroyWindow(host, other);
     XCloseDisplay(host);
     dlclose(library);
 }

@@ -93,6 +93,7 @@ bool FSCompressedSource::Open()
 {
     Close();
     m_directory.clear();
+    m_lastDamaged = nullptr;
     m_skipped = 0;
 
     std::string path = ToUtf8(m_path);
@@ -161,7 +162,9 @@ bool FSCompressedSource::Open()
         // write); otherwise it is in the ANSI code page.
         String name = (flags & FlagUtf8Name) || IsValidUtf8(raw) ? FromUtf8(raw) : FromCp1252(raw);
         // A repeated name replaces the earlier entry.
-        m_directory.insert_or_assign(NormalizeName(name), entry);
+        String key = NormalizeName(name);
+        entry.name = std::move(name);
+        m_directory.insert_or_assign(std::move(key), std::move(entry));
     }
 
     m_file = std::move(file);
@@ -214,51 +217,81 @@ bool FSCompressedSource::Exists(const String& name)
 
 bool FSCompressedSource::ReadFile(const String& name, std::unique_ptr<uint8_t[]>& data, size_t& size)
 {
+    m_lastDamaged = nullptr;
+    m_lastProblem = nullptr;
     if (!m_file.IsOpen())
         return false;
     auto it = m_directory.find(NormalizeName(name));
     if (it == m_directory.end())
         return false;
-    const Entry& entry = it->second;
-    if (entry.damaged || (entry.method != MethodStored && entry.method != MethodDeflated))
+    const char* problem = nullptr;
+    if (ReadEntry(it->second, data, size, problem))
+        return true;
+    m_lastDamaged = &it->second;
+    m_lastProblem = problem;
+    return false;
+}
+
+bool FSCompressedSource::LastReadDamage(DamagedEntry& damage) const
+{
+    if (!m_lastDamaged || !m_lastProblem)
         return false;
+    damage.archive = m_path;
+    damage.entry = m_lastDamaged->name;
+    damage.problem = m_lastProblem;
+    return true;
+}
+
+bool FSCompressedSource::ReadEntry(const Entry& entry, std::unique_ptr<uint8_t[]>& data, size_t& size,
+                                   const char*& problem)
+{
+    auto fail = [&problem](const char* why) {
+        problem = why;
+        return false;
+    };
+    if (entry.damaged)
+        return fail("its data overlaps another entry or runs past the archive's data");
+    if (entry.method != MethodStored && entry.method != MethodDeflated)
+        return fail("it is packed with a method this game cannot read");
     if (entry.uncompressedSize > MaxEntrySize || entry.compressedSize > MaxEntrySize)
-        return false;
+        return fail("its sizes are too large");
     if (entry.method == MethodStored && entry.compressedSize != entry.uncompressedSize)
-        return false;
+        return fail("its sizes disagree");
     if (entry.method == MethodDeflated &&
         entry.uncompressedSize > uint64_t(entry.compressedSize) * MaxDeflateRatio + 1024)
-        return false;
+        return fail("its sizes disagree");
 
     uint8_t local[LocalHeaderSize];
-    if (!m_file.ReadAt(local, sizeof local, entry.localHeaderOffset) || Le32(local) != LocalHeaderSignature)
-        return false;
+    if (!m_file.ReadAt(local, sizeof local, entry.localHeaderOffset))
+        return fail("its header cannot be read");
+    if (Le32(local) != LocalHeaderSignature)
+        return fail("its header is damaged");
     const uint64_t dataOffset =
         uint64_t(entry.localHeaderOffset) + LocalHeaderSize + Le16(local + 26) + Le16(local + 28);
     const uint32_t dataLength = entry.method == MethodStored ? entry.uncompressedSize : entry.compressedSize;
     if (dataOffset + dataLength > m_dataLimit)
-        return false;
+        return fail("its header is damaged");
 
     const uint32_t outSize = entry.uncompressedSize;
     auto out = std::make_unique_for_overwrite<uint8_t[]>(outSize ? outSize : 1);
     if (entry.method == MethodStored) {
         if (!m_file.ReadAt(out.get(), outSize, dataOffset))
-            return false;
+            return fail("its data cannot be read");
     } else {
         std::vector<uint8_t> ownInput;
         std::vector<uint8_t>& input = dataLength <= MaxKeptScratch ? m_scratch : ownInput;
         if (input.size() < dataLength)
             input.resize(dataLength);
         if (!m_file.ReadAt(input.data(), dataLength, dataOffset))
-            return false;
+            return fail("its data cannot be read");
         if (!Inflate(input.data(), dataLength, out.get(), outSize))
-            return false;
+            return fail("its compressed data is damaged");
     }
     // Damaged bytes, or a stream cut short (its zero-filled tail), do not match the checksum.
     // ISA-L's CRC (the same reflected CRC-32 as zlib's) uses the processor's carry-less multiply
     // and costs a fraction of zlib's on large entries.
     if (crc32_gzip_refl(0, out.get(), outSize) != entry.crc)
-        return false;
+        return fail("its checksum does not match");
     data = std::move(out);
     size = outSize;
     return true;

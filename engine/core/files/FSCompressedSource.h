@@ -33,6 +33,7 @@ class FSCompressedSource : public FileManager::IFSSource {
     bool ReadFile(const String& name, std::unique_ptr<uint8_t[]>& data, size_t& size) override;
     bool Exists(const String& name) override;
     String GetGroupName() const override { return m_group; }
+    bool LastReadDamage(DamagedEntry& damage) const override;
 
     size_t EntryCount() const { return m_directory.size(); }
     // Entries left out when the archive was opened (names too long).
@@ -48,11 +49,14 @@ class FSCompressedSource : public FileManager::IFSSource {
         uint32_t crc = 0;
         uint16_t method = 0;
         uint16_t nameLength = 0;
+        String name; // as the archive spells it, for messages
         // Its data overlaps another entry's or runs into the central directory.
         bool damaged = false;
     };
 
     void MarkDamagedEntries();
+    // Reads one entry whole; on failure `problem` says what is wrong with it.
+    bool ReadEntry(const Entry& entry, std::unique_ptr<uint8_t[]>& data, size_t& size, const char*& problem);
     static bool FindEndRecord(const QuillPlatform::ReadOnlyFile& file, uint64_t fileSize, uint8_t* record, uint64_t& recordOffset);
     bool Inflate(const uint8_t* in, uint32_t inSize, uint8_t* out, uint32_t outSize);
 
@@ -63,6 +67,9 @@ class FSCompressedSource : public FileManager::IFSSource {
     uint64_t m_dataLimit = 0;
     std::map<String, Entry> m_directory;
     size_t m_skipped = 0;
+    // The entry the last failed read found damaged; null when none.
+    const Entry* m_lastDamaged = nullptr;
+    const char* m_lastProblem = nullptr;
 
     // Reused across reads so a read costs no set-up beyond its output buffer.
     std::vector<uint8_t> m_scratch;

@@ -1,6 +1,7 @@
 #include "engine/core/files/FileManager.h"
 
 #include <algorithm>
+#include <cstdio>
 
 #include "engine/core/files/FileStream.h"
 
@@ -96,8 +97,12 @@ FileHandle FileManager::LoadFile(const String& name)
     std::unique_ptr<uint8_t[]> data;
     size_t size = 0;
     for (IFSSource* source : SearchedSources()) {
-        if (!source->ReadFile(name, data, size))
+        if (!source->ReadFile(name, data, size)) {
+            // A damaged entry is told, and the search goes on: a later source may hold a good copy.
+            if (DamagedEntry damage; source->LastReadDamage(damage))
+                NoteDamage(damage);
             continue;
+        }
         if (!data) // an empty file still gets a readable pointer
             data = std::make_unique_for_overwrite<uint8_t[]>(1);
         auto buffer = std::make_shared<Detail::FileBuffer>();
@@ -118,6 +123,28 @@ FileStream* FileManager::OpenStream(const String& name)
     if (!file.IsValid())
         return nullptr;
     return new FileStream(std::move(file));
+}
+
+void FileManager::NoteDamage(const DamagedEntry& damage)
+{
+    {
+        std::lock_guard guard(m_damageLock);
+        if (!m_damageSeen.emplace(damage.archive, damage.entry).second)
+            return;
+        m_damaged.push_back(damage);
+    }
+    if (m_damageReporter) {
+        m_damageReporter(damage);
+        return;
+    }
+    std::fprintf(stderr, "\"%s\": entry \"%s\" is damaged and cannot be read (%s).\n", ToUtf8(damage.archive).c_str(),
+                 ToUtf8(damage.entry).c_str(), damage.problem.c_str());
+}
+
+std::vector<DamagedEntry> FileManager::DamagedEntries() const
+{
+    std::lock_guard guard(m_damageLock);
+    return m_damaged;
 }
 
 size_t FileManager::CachedFileCount() const

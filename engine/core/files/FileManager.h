@@ -5,9 +5,13 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
+#include <set>
+#include <string>
+#include <utility>
 #include <vector>
 
 #include "engine/core/strings/EngineString.h"
@@ -67,6 +71,14 @@ class FileHandle {
     std::shared_ptr<Detail::FileBuffer> m_buffer;
 };
 
+// An entry a source holds but cannot deliver: its bytes fail their checksum, its sizes are false,
+// its header is damaged.
+struct DamagedEntry {
+    String archive;      // the source's path as it was given
+    String entry;        // the entry's name as the source keeps it
+    std::string problem; // what is wrong, in plain words
+};
+
 class FileManager : public Singleton<FileManager> {
   public:
     // A place files are read from. Names are handed over unchanged; each source normalises them
@@ -82,7 +94,12 @@ class FileManager : public Singleton<FileManager> {
         virtual bool ReadFile(const String& name, std::unique_ptr<uint8_t[]>& data, size_t& size) = 0;
         virtual bool Exists(const String& name) = 0;
         virtual String GetGroupName() const = 0;
+        // After a failed ReadFile: true, with the details, when the source holds the name but
+        // the entry is damaged (a name it does not hold is no damage).
+        virtual bool LastReadDamage(DamagedEntry& /*damage*/) const { return false; }
     };
+    // Told once for each damaged entry met, the first time it is read.
+    using DamageReporter = std::function<void(const DamagedEntry&)>;
 
     FileManager();
     ~FileManager();
@@ -108,6 +125,11 @@ class FileManager : public Singleton<FileManager> {
     // A read-only stream over the loaded file (reference count 1), or null when not found.
     FileStream* OpenStream(const String& name);
 
+    // Without a reporter, damage is told on stderr. Either way it is kept in DamagedEntries.
+    void SetDamageReporter(DamageReporter reporter) { m_damageReporter = std::move(reporter); }
+    // Every damaged entry met so far, each once, in the order met.
+    std::vector<DamagedEntry> DamagedEntries() const;
+
     size_t SourceCount() const { return m_sources.size(); }
     // Number of files currently held by live handles.
     size_t CachedFileCount() const;
@@ -118,9 +140,16 @@ class FileManager : public Singleton<FileManager> {
         return m_activeSources.empty() ? m_sources : m_activeSources;
     }
 
+    void NoteDamage(const DamagedEntry& damage);
+
     std::vector<IFSSource*> m_sources;       // owned
     std::vector<IFSSource*> m_activeSources; // borrowed from m_sources
     std::shared_ptr<Detail::FileCache> m_cache;
+    DamageReporter m_damageReporter;
+    mutable std::mutex m_damageLock;
+    // A package mounted again reads through a new source: it is the same entry of the same file.
+    std::set<std::pair<String, String>> m_damageSeen;
+    std::vector<DamagedEntry> m_damaged;
 };
 
 } // namespace QuillEngine

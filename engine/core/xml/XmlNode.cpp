@@ -30,8 +30,12 @@ bool Build(XmlNode& node, const TiXmlElement& element)
             break;
         }
         case TiXmlNode::TINYXML_TEXT:
+            // "&#0;" is no XML character; the parser turns it into a NUL, which would silently
+            // end the text there. The document is refused instead.
+            if (child->ValueStr().find('\0') != std::string::npos)
+                return false;
             hasText = true;
-            text += FromUtf8(child->Value());
+            text += FromUtf8(child->ValueStr());
             break;
         default:
             break; // comments, declarations, unknown nodes
@@ -40,8 +44,11 @@ bool Build(XmlNode& node, const TiXmlElement& element)
     if (hasText)
         node.SetText(std::move(text));
     node.SetName(DecodeName(element.Value()));
-    for (const TiXmlAttribute* a = element.FirstAttribute(); a; a = a->Next())
+    for (const TiXmlAttribute* a = element.FirstAttribute(); a; a = a->Next()) {
+        if (a->ValueStr().find('\0') != std::string::npos)
+            return false;
         node.SetAttribute(DecodeName(a->Name()), DecodeName(a->Value()));
+    }
     return true;
 }
 

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "engine/graphics/canvas/RenderCanvas.h"
 #include "engine/graphics/scene/Instance_Movie.h"
 #include "platform/window/Window.h"
 
@@ -102,7 +103,14 @@ void UserInterface::Render()
     if (!root_)
         return;
     root_->Update();
+    // The root's own canvas draws under and over everything else, as any movie's canvas does
+    // around that movie (a movie draws its children's canvases, and the root has no parent).
+    CRenderCanvas* canvas = root_->GetVisible() ? root_->GetCanvas(false) : nullptr;
+    if (canvas)
+        canvas->RenderInOrder(Transform2D::Identity(), 0);
     root_->Render(Transform2D::Identity(), 1.0f);
+    if (canvas)
+        canvas->RenderInOrder(Transform2D::Identity(), 1);
     if (overlayDrawer_)
         overlayDrawer_->DrawOverlay();
 }

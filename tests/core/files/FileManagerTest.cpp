@@ -216,3 +216,44 @@ TEST(FileManagerSources, ArchiveShadowsTheLooseFolderAddedAfterIt)
     ASSERT_TRUE(alone.AddSource(new FSLooseFiles(FromUtf8((dir / "input").string()), u"System")));
     EXPECT_EQ(Text(alone.LoadFile(u"Audio\\Audio.xml")), "loose");
 }
+
+// An archive entry that fails its checksum is named once, with its archive and what is wrong,
+// however often it is asked for and through however many mounts of the same archive; a later
+// source's good copy still serves, and an entry that is simply absent is no damage.
+TEST(FileManagerSources, DamagedArchiveEntriesAreToldOnceEach)
+{
+    auto dir = QuillTest::MakeTempDir("damage");
+    QuillTest::WriteFile(dir / "input/libraries.xml", "loose copy");
+    QuillTools::ZipWriter zip;
+    zip.Add("libraries.xml", "<Libraries><Library>a.xml</Library></Libraries>", QuillTools::ZipEntry::Stored).crc ^= 1;
+    zip.Add("pictures/bad.png", "some picture bytes", QuillTools::ZipEntry::Deflated).payload[0] ^= 0x55;
+    zip.Add("good.txt", "fine");
+    ASSERT_TRUE(zip.WriteTo((dir / "data.dat").string()));
+    const String archive = FromUtf8((dir / "data.dat").string());
+
+    FileManager fm;
+    std::vector<DamagedEntry> told;
+    fm.SetDamageReporter([&](const DamagedEntry& d) { told.push_back(d); });
+    ASSERT_TRUE(fm.AddSource(new FSCompressedSource(archive, u"System")));
+    EXPECT_EQ(Text(fm.LoadFile(u"good.txt")), "fine");
+    EXPECT_FALSE(fm.LoadFile(u"missing.txt").IsValid());
+    EXPECT_TRUE(told.empty());
+
+    EXPECT_FALSE(fm.LoadFile(u"Libraries.xml").IsValid());
+    EXPECT_FALSE(fm.LoadFile(u"libraries.xml").IsValid());
+    ASSERT_EQ(told.size(), 1u);
+    EXPECT_EQ(told[0].archive, archive);
+    EXPECT_EQ(told[0].entry, u"libraries.xml");
+    EXPECT_EQ(told[0].problem, "its checksum does not match");
+
+    // The same archive mounted again under another group: still the same entry, not told again.
+    ASSERT_TRUE(fm.AddSource(new FSCompressedSource(archive, u"data")));
+    ASSERT_TRUE(fm.AddSource(new FSLooseFiles(FromUtf8((dir / "input").string()), u"data")));
+    EXPECT_EQ(Text(fm.LoadFile(u"libraries.xml")), "loose copy");
+    EXPECT_FALSE(fm.LoadFile(u"Pictures\\Bad.png").IsValid());
+    ASSERT_EQ(told.size(), 2u);
+    EXPECT_EQ(told[1].entry, u"pictures/bad.png");
+    EXPECT_FALSE(told[1].problem.empty());
+    ASSERT_EQ(fm.DamagedEntries().size(), 2u);
+    EXPECT_EQ(fm.DamagedEntries()[1].entry, u"pictures/bad.png");
+}

@@ -100,6 +100,28 @@ TEST(ZipArchive, NamesWidenFromTheirCodePage)
     EXPECT_EQ(a.Read(u"later.txt"), "second");
 }
 
+// Extra fields (of different lengths in the two headers) and entry comments sit between one
+// directory record and the next, and between a local header and its data.
+TEST(ZipArchive, ExtraFieldsAndEntryCommentsAreSteppedOver)
+{
+    const std::string text = Sample(3000, 5);
+    ZipWriter zip;
+    ZipEntry& first = zip.Add("first.xml", text, ZipEntry::Deflated);
+    first.centralExtra = std::string("\x55\x54\x05\x00\x03\x00\x00\x00\x00", 9);
+    first.localExtra = std::string("\x55\x54\x09\x00\x03\x00\x00\x00\x00\x00\x00\x00\x00", 13);
+    first.comment = "the first entry's comment";
+    ZipEntry& second = zip.Add("second.txt", "stored after a commented entry", ZipEntry::Stored);
+    second.comment = "PK\x01\x02 looks like a header";
+    zip.Add("third.txt", text.substr(100, 400), ZipEntry::Deflated).localExtra = std::string(40, '\x7F');
+    Archive a("zip-extras", zip);
+    ASSERT_TRUE(a.Open());
+    EXPECT_EQ(a.source->EntryCount(), 3u);
+    EXPECT_EQ(a.Read(u"first.xml"), text);
+    EXPECT_EQ(a.Read(u"second.txt"), "stored after a commented entry");
+    EXPECT_EQ(a.Read(u"third.txt"), text.substr(100, 400));
+    EXPECT_FALSE(a.source->Exists(u"the first entry's comment"));
+}
+
 TEST(ZipArchive, EndRecordMustDescribeOnePlainVolume)
 {
     auto opens = [](const char* stem, auto change) {

@@ -48,6 +48,9 @@ TEST(SystemPrefs, ParseRequiresVersionTwoAndTheThreeFlags)
         "<Settings><Version>2</Version><AudioEnabled>1</AudioEnabled><SoftwareDevice>0</SoftwareDevice></Settings>",
         "<Settings><Version>2</Version><Fullscreen>1</Fullscreen><AudioEnabled></AudioEnabled>"
         "<SoftwareDevice>0</SoftwareDevice></Settings>",
+        "<Settings><Version>2</Version><Fullscreen>0</Fullscreen><AudioEnabled>1</AudioEnabled></Settings>",
+        "<Settings><Version>2</Version><Fullscreen>0</Fullscreen><AudioEnabled>1</AudioEnabled>"
+        "<SoftwareDevice/></Settings>",
     };
     for (const char* text : rejected) {
         EXPECT_FALSE(ParsePrefs(prefs, Parse(text).get())) << text;

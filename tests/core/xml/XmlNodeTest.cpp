@@ -58,6 +58,19 @@ TEST(XmlNodeParse, MalformedTextFails)
     EXPECT_TRUE(node.GetText().empty());
 }
 
+// A reference to character 0 is no XML character: the document is refused rather than read with
+// the rest of that text or value cut off, however the reference is written and wherever it sits.
+TEST(XmlNodeParse, AReferenceToCharacterZeroRefusesTheDocument)
+{
+    for (const char* text : {"<a>one&#0;two</a>", "<a>one&#x0;two</a>", "<a>&#00;</a>", "<a><b>x</b>y&#x00;z</a>",
+                             "<a v=\"one&#0;two\"/>", "<a><b v=\"&#x0;\">x</b></a>"})
+        EXPECT_EQ(XmlNode::ParseDocument(text, false), nullptr) << text;
+    auto kept = ParseOk("<a v=\"one&#1;two\">one&#10;two</a>");
+    ASSERT_NE(kept, nullptr);
+    EXPECT_EQ(kept->GetText(), u"one\ntwo");
+    EXPECT_EQ(kept->GetStringAttribute(u"v", u""), u"one\u0001two");
+}
+
 TEST(XmlNodeParse, DeepNestingIsRefusedNotACrash)
 {
     auto nest = [](int depth, std::string_view open) {

@@ -6,6 +6,8 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <map>
+#include <random>
 #include <string>
 #include <sys/wait.h>
 
@@ -21,6 +23,42 @@ struct Outcome {
     int status = -1;
     std::string output;
 };
+
+struct EntryData {
+    size_t offset = 0; // where the entry's stored bytes begin
+    size_t length = 0;
+};
+
+// Where each entry's stored bytes lie in a ZIP archive, read from its central directory.
+std::map<std::string, EntryData> EntriesOf(const std::string& zip)
+{
+    auto le16 = [&](size_t at) { return size_t(uint8_t(zip.at(at))) | size_t(uint8_t(zip.at(at + 1))) << 8; };
+    auto le32 = [&](size_t at) { return le16(at) | le16(at + 2) << 16; };
+    std::map<std::string, EntryData> entries;
+    const size_t end = zip.rfind(std::string("PK\x05\x06", 4));
+    if (end == std::string::npos)
+        return entries;
+    size_t at = le32(end + 16);
+    for (size_t i = 0, count = le16(end + 10); i < count; ++i) {
+        const size_t nameLength = le16(at + 28);
+        const size_t local = le32(at + 42);
+        entries[zip.substr(at + 46, nameLength)] = {local + 30 + le16(local + 26) + le16(local + 28), le32(at + 20)};
+        at += 46 + nameLength + le16(at + 30) + le16(at + 32);
+    }
+    return entries;
+}
+
+// The entries the program named as damaged, each as often as it named it.
+std::map<std::string, int> NamedDamage(const std::string& output, const std::string& archive)
+{
+    std::map<std::string, int> named;
+    const std::string prefix = "The game's data file \"" + archive + "\" is damaged: its entry \"";
+    for (size_t at = output.find(prefix); at != std::string::npos; at = output.find(prefix, at + 1)) {
+        const size_t begin = at + prefix.size();
+        ++named[output.substr(begin, output.find('"', begin) - begin)];
+    }
+    return named;
+}
 
 class BadDataTest : public ::testing::Test {
 protected:
@@ -91,6 +129,80 @@ TEST_F(BadDataTest, DamagedInterfaceArchive)
 {
     fs::resize_file(program / "ui.dat", 500);
     ExpectOneMessageAndNoHarm(Run(), "ui.dat", "is damaged");
+}
+
+// One bit flipped in the list of definition files: the start cannot go on, and says so once,
+// naming the archive and the entry.
+TEST_F(BadDataTest, AFlippedBitInTheDefinitionListStopsTheStartNamingIt)
+{
+    std::string archive = QuillTest::ReadFile(program / "data.dat");
+    const auto entries = EntriesOf(archive);
+    ASSERT_EQ(entries.count("libraries.xml"), 1u);
+    const EntryData list = entries.at("libraries.xml");
+    archive[list.offset + list.length / 2] ^= 0x04;
+    QuillTest::WriteFile(program / "data.dat", archive);
+
+    const Outcome outcome = Run();
+    const std::string path = (program / "data.dat").string();
+    EXPECT_EQ(NamedDamage(outcome.output, path), (std::map<std::string, int>{{"libraries.xml", 1}})) << outcome.output;
+    ExpectOneMessageAndNoHarm(outcome, "data.dat", "these entries cannot be read: \"libraries.xml\"");
+}
+
+// Many bytes flipped, one inside each entry: the start stops with one message naming the archive
+// and the entries it met, each of which really is damaged, and no entry is named twice.
+TEST_F(BadDataTest, AnArchiveWithManyFlippedBytesStopsNamingItAndItsDamagedEntries)
+{
+    std::string archive = QuillTest::ReadFile(program / "data.dat");
+    const auto entries = EntriesOf(archive);
+    ASSERT_GT(entries.size(), 50u);
+    std::mt19937 random(25);
+    for (const auto& [name, data] : entries) {
+        if (data.length > 0)
+            archive[data.offset + random() % data.length] ^= char(1 + random() % 255);
+    }
+    QuillTest::WriteFile(program / "data.dat", archive);
+
+    const Outcome outcome = Run();
+    ASSERT_TRUE(WIFEXITED(outcome.status)) << outcome.output;
+    const int status = WEXITSTATUS(outcome.status);
+    EXPECT_TRUE(status != 0 && status != 124 && status < 128) << "status " << status << ": " << outcome.output;
+    const std::string path = (program / "data.dat").string();
+    const auto named = NamedDamage(outcome.output, path);
+    EXPECT_FALSE(named.empty()) << outcome.output;
+    for (const auto& [name, times] : named) {
+        EXPECT_EQ(entries.count(name), 1u) << name;
+        EXPECT_EQ(times, 1) << name;
+    }
+    const size_t box = outcome.output.find("In \"" + path + "\" these entries cannot be read:");
+    ASSERT_NE(box, std::string::npos) << outcome.output;
+    for (const auto& [name, times] : named)
+        EXPECT_NE(outcome.output.find("\"" + name + "\"", box), std::string::npos)
+            << name << " missing from the message";
+    EXPECT_EQ(QuillTest::ReadFile(save), "the player's progress");
+    EXPECT_EQ(QuillTest::ReadFile(prefs), "the player's settings");
+}
+
+// Damaged entries the game can do without (its particle effects): it plays on and names each
+// one once, with the archive.
+TEST_F(BadDataTest, DamagedEffectsAreNamedEachAndTheGamePlaysOn)
+{
+    std::string archive = QuillTest::ReadFile(program / "data.dat");
+    std::map<std::string, int> damaged;
+    for (const auto& [name, data] : EntriesOf(archive)) {
+        if (name.starts_with("Emitters/") && data.length > 0) {
+            archive[data.offset + data.length / 3] ^= 0x10;
+            damaged[name] = 1;
+        }
+    }
+    ASSERT_GE(damaged.size(), 5u);
+    QuillTest::WriteFile(program / "data.dat", archive);
+    fs::remove(save);
+
+    const Outcome outcome = Run(6);
+    ASSERT_TRUE(WIFEXITED(outcome.status)) << outcome.output;
+    EXPECT_EQ(WEXITSTATUS(outcome.status), 124) << "it did not play on: " << outcome.output;
+    EXPECT_EQ(NamedDamage(outcome.output, (program / "data.dat").string()), damaged) << outcome.output;
+    EXPECT_EQ(outcome.output.find("Critical Error"), std::string::npos) << outcome.output;
 }
 
 // A preferences file that cannot be read (here a folder has its name): the game says so once and

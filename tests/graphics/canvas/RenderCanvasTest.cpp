@@ -158,6 +158,21 @@ TEST_F(RenderCanvasTest, HitAreasTestTrianglesThenCirclesThenRectanglesFirstAdde
     canvas->Clear();
     EXPECT_FALSE(canvas->HitTest({5, 5}, a, b));
 
+    // Alone, the triangle covers what lies inside all three of its edges: a point just across
+    // any one edge is outside, whichever way round its corners are given.
+    for (bool reversed : {false, true}) {
+        canvas->Clear();
+        if (reversed)
+            canvas->AddHitTriangle({10, 10}, {20, 0}, {10, 0}, tri);
+        else
+            canvas->AddHitTriangle({10, 0}, {20, 0}, {10, 10}, tri);
+        EXPECT_TRUE(canvas->HitTest({12, 2}, a, b)) << reversed;
+        EXPECT_FALSE(canvas->HitTest({12, -1}, a, b)) << "across the top edge " << reversed;
+        EXPECT_FALSE(canvas->HitTest({16, 6}, a, b)) << "across the long side " << reversed;
+        EXPECT_FALSE(canvas->HitTest({9, 2}, a, b)) << "across the left edge " << reversed;
+    }
+    canvas->Clear();
+
     // Triangles without area cover nothing, wherever the point is.
     canvas->AddHitTriangle({4, 4}, {4, 4}, {4, 4}, tri);
     canvas->AddHitTriangle({0, 0}, {5, 5}, {10, 10}, tri);

@@ -112,8 +112,12 @@ TEST_F(TextLayoutWrapTest, WrapBreaksBetweenWordsAndDropsTheSpace)
     EXPECT_EQ(p.glyphs[0].y - p.glyphs[2].y, lineHeight);
     // Without the wrap flag the same box keeps one line.
     EXPECT_EQ(Lay(u"AB CD", width, 100, 0).lines, 1u);
-    // A box wide enough for the whole text keeps it whole.
+    // A box wide enough for the whole text keeps it whole, also when the line fills it exactly;
+    // one pixel less and the last word moves down.
     EXPECT_EQ(Lay(u"AB CD", oneLine.bounds.right + 1, 100, TextLayout::kWrap).lines, 1u);
+    const int32_t exact = oneLine.bounds.right - oneLine.bounds.left;
+    EXPECT_EQ(Lay(u"AB CD", exact, 100, TextLayout::kWrap).lines, 1u);
+    EXPECT_EQ(Lay(u"AB CD", exact - 1, 100, TextLayout::kWrap).lines, 2u);
 }
 
 TEST_F(TextLayoutWrapTest, AWordLongerThanTheBoxIsCutInsideTheBox)
