@@ -147,6 +147,7 @@ void Game::OnExit(int32_t state)
 
 void Game::OnUpdate(int32_t state)
 {
+    UpdatePointer();
     if (m_paused)
         return;
     switch (state) {

@@ -94,6 +94,12 @@ public:
     const std::vector<std::unique_ptr<Board>>& Boards() const { return m_boards; }
     const QuillEngine::InstanceHandle& PauseOverlay() const { return m_pauseOverlay; }
 
+    // The pointer the player should see: the magnifier over the playing field of a board or of the
+    // card table in play with nothing above it, the arrow anywhere else, the system's own pointer
+    // when the game shows none of its own.
+    enum class Pointer { System, Arrow, Look };
+    Pointer WantedPointer() const;
+
     // Tutorials, each shown once per profile: when its flag is still set the screen opens (modal)
     // and the flag is cleared. The board ones hold `board` still while they are open.
     void ShowTutorialIntro() override;
@@ -118,6 +124,9 @@ protected:
 
 private:
     bool ShowsPauseOverlay() const;
+    // Hands the wanted pointer to the renderer when it changes (and again when the renderer has
+    // dropped it with its device); a pointer the renderer refuses leaves the system's.
+    void UpdatePointer();
     // Clears the current profile's flag; false when it was cleared already (or there is no profile).
     bool TakeTutorialFlag(int flag);
 
@@ -142,4 +151,6 @@ private:
     // its pick must not move the game's sequence (a seeded run would deal other lists under load).
     std::minstd_rand m_musicRandom;
     QuillEngine::SoundPlayResult m_music;
+    Pointer m_pointer = Pointer::System;
+    bool m_pointerRefused = false;
 };

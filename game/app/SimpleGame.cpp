@@ -85,6 +85,7 @@ bool SimpleGame::Init()
     links.isFullscreen = [engine = engine_] { return engine->IsFullscreen(); };
     links.setFullscreen = [engine = engine_](bool on) { engine->SetFullscreen(on); };
     links.quit = [engine = engine_] { engine->Quit(); };
+    links.customPointers = !engine_->UseSystemCursor();
     links.showMessage = [](const std::string& caption, const std::string& text) {
         QuillPlatform::ShowMessageBox(caption, text);
     };

@@ -26,6 +26,9 @@ struct GameLinks {
     std::function<void()> quit;
     // A message for the player (caption, text); headless, it goes to standard error.
     std::function<void(const std::string&, const std::string&)> showMessage;
+    // Whether the game shows pointers of its own ("HasCustomCursor" in the engine's configuration);
+    // without it the system's pointer stays.
+    bool customPointers = false;
 };
 
 class IGameServices {

@@ -50,7 +50,7 @@ TEST_F(EngineStartupTest, StartsWithAWindowAndShutsDownInOrder)
     EXPECT_EQ(h, 600);
     EXPECT_EQ(engine.WindowName(), u"Velvet Test");
     EXPECT_GE(engine.Renderer()->FramesPresented(), 1u);
-    EXPECT_TRUE(engine.UseSystemCursor());   // the sample engine.xml asks for no custom cursor
+    EXPECT_FALSE(engine.UseSystemCursor()); // the sample engine.xml asks for the game's own pointers
     // Mounting a package imports the definitions its "libraries.xml" lists.
     const DefinitionLibrary* definitions = engine.GetUserInterface()->GetDefinitionLibrary();
     ASSERT_NE(definitions, nullptr);

@@ -177,6 +177,36 @@ TEST_F(GameTest, EscapePausesAndResumesInputAndShowsTheOverlayOnlyOverPlay)
     game->SetBoard(nullptr);
 }
 
+TEST_F(GameTest, TheMagnifierShowsOnlyOverTheFieldInPlayWithNothingAboveIt)
+{
+    EXPECT_EQ(game->WantedPointer(), Game::Pointer::System); // no pointers of the game's own asked for
+    game.reset();
+    Game::EngineLinks links;
+    links.customPointers = true;
+    game = std::make_unique<Game>(std::move(links));
+    ui->Update();
+
+    Board board(nullptr, game.get(), 1, u"Scene", u"");
+    game->SetBoard(&board);
+    game->SetState(GameState_Board);
+    board.Scene().Resolve()->SetExplicitBounds(0, 0, 800, 600);
+    const InstanceHandle panel = MakeScene(u"panel"); // drawn above the scene, like the side panel
+    panel.Resolve()->SetExplicitBounds(0, 0, 145, 600);
+
+    ui->OnMouseMove(400, 300);
+    EXPECT_EQ(game->WantedPointer(), Game::Pointer::Look);
+    ui->OnMouseMove(60, 300);
+    EXPECT_EQ(game->WantedPointer(), Game::Pointer::Arrow);
+    ui->OnMouseMove(400, 300);
+    ui->OnKeyDown(27); // paused: nothing is searched
+    EXPECT_EQ(game->WantedPointer(), Game::Pointer::Arrow);
+    ui->OnKeyDown(27);
+    EXPECT_EQ(game->WantedPointer(), Game::Pointer::Look);
+    game->SetState(GameState_Book);
+    EXPECT_EQ(game->WantedPointer(), Game::Pointer::Arrow);
+    game->SetBoard(nullptr);
+}
+
 TEST_F(GameTest, MusicStaysOnOneTrackUntilTheIntroIsSeenThenNeverRepeats)
 {
     Profile* profile = game->GetProfileMgr()->CurrentProfile();
