@@ -137,6 +137,19 @@ inline bool LoadItemPicture(const XmlNode& library, const std::string& package, 
     return true;
 }
 
+// What a child of a scene movie draws: a picture placed straight on the board (a decoy, a cover,
+// the foreground) or an item movie's picture.
+inline bool LoadPlacedPicture(const XmlNode& library, const std::string& package, const Placement& child,
+                              ItemPicture& out)
+{
+    if (LoadImagePicture(library, package, child.definition, out)) {
+        out.originX = child.x - child.regX;
+        out.originY = child.y - child.regY;
+        return true;
+    }
+    return LoadItemPicture(library, package, child, out);
+}
+
 // What the scene movie of `package` draws after `item` (later items, covers, the foreground).
 inline std::vector<ItemPicture> PicturesAbove(const XmlNode& library, const std::string& package, const Placement& item)
 {
@@ -155,23 +168,18 @@ inline std::vector<ItemPicture> PicturesAbove(const XmlNode& library, const std:
             continue;
         }
         ItemPicture picture;
-        if (LoadImagePicture(library, package, placement.definition, picture)) {
-            picture.originX = placement.x - placement.regX;
-            picture.originY = placement.y - placement.regY;
+        if (LoadPlacedPicture(library, package, placement, picture))
             above.push_back(std::move(picture));
-        } else if (LoadItemPicture(library, package, placement, picture)) {
-            above.push_back(std::move(picture));
-        }
     }
     return above;
 }
 
-// Where a player clicks an item of a scene: at the solid pixel nearest the middle of its picture
-// that nothing drawn above hides, with its neighbours solid and in sight too.
+// Where a player clicks an item (or a decoy) of a scene: at the solid pixel nearest the middle of
+// its picture that nothing drawn above hides, with its neighbours solid and in sight too.
 inline Point ItemClickPoint(const XmlNode& library, const std::string& package, const Placement& item)
 {
     ItemPicture picture;
-    if (!LoadItemPicture(library, package, item, picture))
+    if (!LoadPlacedPicture(library, package, item, picture))
         return {};
     const std::vector<ItemPicture> above = PicturesAbove(library, package, item);
     const auto seen = [&](uint32_t x, uint32_t y) {
