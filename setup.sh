@@ -15,7 +15,7 @@ PACKAGES=(
   zlib1g-dev libisal-dev libpng-dev libjpeg62-turbo-dev libfreetype-dev libtinyxml-dev liblua5.1-0-dev
   libsdl2-dev libx11-dev libgl-dev libegl-dev libgl1-mesa-dri libegl-mesa0
   libsndfile1-dev libunibreak-dev fonts-dejavu-core
-  librsvg2-bin fonts-texgyre
+  librsvg2-bin fonts-texgyre python3-pil python3-numpy
   clang libclang-rt-14-dev
   xvfb xauth xdotool
 )

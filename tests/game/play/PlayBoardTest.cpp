@@ -25,6 +25,7 @@ namespace {
 using PlayData::ChildPlacements;
 using PlayData::FindDefinition;
 using PlayData::ItemClickPoint;
+using PlayData::ItemPicture;
 using PlayData::Placement;
 using PlayData::Point;
 using PlayData::ReadSourceXml;
@@ -177,19 +178,35 @@ TEST(PlayBoard, AHintMissesTheMenuAndALostScene)
     const auto scene = ReadSourceXml("data/scenes/Boutique/Definitions/Boutique.xml");
     const auto screens = ReadSourceXml("data/ui/Definitions/BoardScreens.xml");
     ASSERT_TRUE(scene && screens);
-    // Three points of the scene well away from every item: misses wherever the list lies.
+    // Three decoys clicked where they show, with no item's picture within reach of the click (the
+    // board tries a few pixels around it): misses wherever the list lies.
     const std::map<std::string, Placement> placed = ChildPlacements(*scene, u"Boutique");
+    std::vector<ItemPicture> items;
+    for (const auto& [name, p] : placed) {
+        ItemPicture picture;
+        if (name != "background" && name != "foreground" && !StartsWith(FromUtf8(name), u"Decoy_") &&
+            !StartsWith(FromUtf8(name), u"Cover_") && PlayData::LoadItemPicture(*scene, "Boutique", p, picture))
+            items.push_back(std::move(picture));
+    }
+    ASSERT_GT(items.size(), 10u);
+    const auto nearItem = [&](const Point& at) {
+        for (const ItemPicture& item : items)
+            for (int dy = -4; dy <= 4; ++dy)
+                for (int dx = -4; dx <= 4; ++dx) {
+                    const double x = at.x + dx - item.originX, y = at.y + dy - item.originY;
+                    if (x >= 0 && y >= 0 && x < item.width && y < item.height &&
+                        (item.pixels[size_t(y) * item.width + size_t(x)] >> 24) > 60)
+                        return true;
+                }
+        return false;
+    };
     std::vector<Point> empty;
-    for (int y = 40; y < 580 && empty.size() < 3; y += 37) {
-        for (int x = 200; x < 780 && empty.size() < 3; x += 53) {
-            bool clear = true;
-            for (const auto& [name, p] : placed) {
-                if (name != "background" && std::abs(p.x - x) < 90 && std::abs(p.y - y) < 90)
-                    clear = false;
-            }
-            if (clear)
-                empty.push_back({x, y});
-        }
+    for (const auto& [name, p] : placed) {
+        if (empty.size() == 3 || !StartsWith(FromUtf8(name), u"Decoy_"))
+            continue;
+        const Point at = ItemClickPoint(*scene, "Boutique", p);
+        if (at.x > 144 && !nearItem(at))
+            empty.push_back(at);
     }
     ASSERT_EQ(empty.size(), 3u);
 

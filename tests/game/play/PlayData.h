@@ -59,6 +59,25 @@ inline const XmlNode* FindDefinition(const XmlNode& library, StringView name)
     return nullptr;
 }
 
+// Where one child instance of a movie definition sits; false for a child without a frame.
+inline bool ChildPlacement(const XmlNode& instance, std::string& name, Placement& placement)
+{
+    String instanceName, transform, childDefinition;
+    const XmlNode* frame = instance.FindChild(u"Frame");
+    if (!instance.GetAttribute(u"instancename", instanceName) || !frame || !frame->GetAttribute(u"transform", transform))
+        return false;
+    instance.GetAttribute(u"definition", childDefinition);
+    std::istringstream in(ToUtf8(transform));
+    double a, b, c, d;
+    in >> a >> b >> c >> d >> placement.x >> placement.y;
+    String reg;
+    placement.regX = instance.GetAttribute(u"regx", reg) ? ToDouble(reg) : 0;
+    placement.regY = instance.GetAttribute(u"regy", reg) ? ToDouble(reg) : 0;
+    placement.definition = ToUtf8(childDefinition);
+    name = ToUtf8(instanceName);
+    return true;
+}
+
 // Where each child of a movie definition sits.
 inline std::map<std::string, Placement> ChildPlacements(const XmlNode& library, StringView movie)
 {
@@ -67,22 +86,10 @@ inline std::map<std::string, Placement> ChildPlacements(const XmlNode& library, 
     if (!definition)
         return out;
     for (const auto& instance : definition->Children()) {
-        String instanceName, transform, childDefinition;
-        const XmlNode* frame = instance->FindChild(u"Frame");
-        if (!instance->GetAttribute(u"instancename", instanceName) || !frame ||
-            !frame->GetAttribute(u"transform", transform))
-            continue;
-        instance->GetAttribute(u"definition", childDefinition);
-        std::istringstream in(ToUtf8(transform));
-        double a, b, c, d;
+        std::string name;
         Placement placement;
-        in >> a >> b >> c >> d >> placement.x >> placement.y;
-        String reg;
-        placement.regX = instance->GetAttribute(u"regx", reg) ? ToDouble(reg) : 0;
-        placement.regY = instance->GetAttribute(u"regy", reg) ? ToDouble(reg) : 0;
-        placement.definition = ToUtf8(childDefinition);
-        out.emplace(ToUtf8(instanceName), placement); // the first frame's child of that name
-
+        if (ChildPlacement(*instance, name, placement))
+            out.emplace(name, placement); // the first frame's child of that name
     }
     return out;
 }
@@ -102,6 +109,19 @@ struct ItemPicture {
     bool Solid(uint32_t x, uint32_t y) const { return (pixels[size_t(y) * width + x] >> 24) > 200; }
 };
 
+// A picture an image definition names, as the build rendered it.
+inline bool LoadImagePicture(const XmlNode& library, const std::string& package, const std::string& image,
+                             ItemPicture& out)
+{
+    const XmlNode* definition = FindDefinition(library, FromUtf8(image));
+    String source;
+    if (!definition || !definition->GetAttribute(u"src", source))
+        return false;
+    std::string path = ToUtf8(source);
+    std::replace(path.begin(), path.end(), '\\', '/');
+    return QuillTest::ReadPng(QuillTest::RenderedDataFolder() / package / path, out.width, out.height, out.pixels);
+}
+
 // The picture of an item placed in a scene movie: the first child of the item's own movie.
 inline bool LoadItemPicture(const XmlNode& library, const std::string& package, const Placement& item,
                             ItemPicture& out)
@@ -110,31 +130,82 @@ inline bool LoadItemPicture(const XmlNode& library, const std::string& package, 
     if (inside.empty())
         return false;
     const Placement& picture = inside.begin()->second;
-    const XmlNode* image = FindDefinition(library, FromUtf8(picture.definition));
-    String source;
-    if (!image || !image->GetAttribute(u"src", source))
-        return false;
-    std::string path = ToUtf8(source);
-    std::replace(path.begin(), path.end(), '\\', '/');
-    if (!QuillTest::ReadPng(QuillTest::RenderedDataFolder() / package / path, out.width, out.height, out.pixels))
+    if (!LoadImagePicture(library, package, picture.definition, out))
         return false;
     out.originX = item.x - item.regX + picture.x - picture.regX;
     out.originY = item.y - item.regY + picture.y - picture.regY;
     return true;
 }
 
-// Where a player clicks an item of a scene: at its picture's solid pixel nearest the middle.
+// What a child of a scene movie draws: a picture placed straight on the board (a decoy, a cover,
+// the foreground) or an item movie's picture.
+inline bool LoadPlacedPicture(const XmlNode& library, const std::string& package, const Placement& child,
+                              ItemPicture& out)
+{
+    if (LoadImagePicture(library, package, child.definition, out)) {
+        out.originX = child.x - child.regX;
+        out.originY = child.y - child.regY;
+        return true;
+    }
+    return LoadItemPicture(library, package, child, out);
+}
+
+// What the scene movie of `package` draws after `item` (later items, covers, the foreground).
+inline std::vector<ItemPicture> PicturesAbove(const XmlNode& library, const std::string& package, const Placement& item)
+{
+    std::vector<ItemPicture> above;
+    const XmlNode* movie = FindDefinition(library, FromUtf8(package));
+    if (!movie)
+        return above;
+    bool after = false;
+    for (const auto& instance : movie->Children()) {
+        std::string name;
+        Placement placement;
+        if (!ChildPlacement(*instance, name, placement))
+            continue;
+        if (!after) {
+            after = placement.definition == item.definition;
+            continue;
+        }
+        ItemPicture picture;
+        if (LoadPlacedPicture(library, package, placement, picture))
+            above.push_back(std::move(picture));
+    }
+    return above;
+}
+
+// Where a player clicks an item (or a decoy) of a scene: at the solid pixel nearest the middle of
+// its picture that nothing drawn above hides, with its neighbours solid and in sight too.
 inline Point ItemClickPoint(const XmlNode& library, const std::string& package, const Placement& item)
 {
     ItemPicture picture;
-    if (!LoadItemPicture(library, package, item, picture))
+    if (!LoadPlacedPicture(library, package, item, picture))
         return {};
+    const std::vector<ItemPicture> above = PicturesAbove(library, package, item);
+    const auto seen = [&](uint32_t x, uint32_t y) {
+        if (!picture.Solid(x, y))
+            return false;
+        const double sx = picture.originX + x, sy = picture.originY + y;
+        for (const ItemPicture& over : above) {
+            const double ox = sx - over.originX, oy = sy - over.originY;
+            if (ox >= 0 && oy >= 0 && ox < over.width && oy < over.height &&
+                (over.pixels[size_t(oy) * over.width + size_t(ox)] >> 24) > 60)
+                return false;
+        }
+        return true;
+    };
     const double cx = picture.width / 2.0, cy = picture.height / 2.0;
     double best = 1e18, bx = cx, by = cy;
-    for (uint32_t y = 0; y < picture.height; ++y) {
-        for (uint32_t x = 0; x < picture.width; ++x) {
+    for (uint32_t y = 1; y + 1 < picture.height; ++y) {
+        for (uint32_t x = 1; x + 1 < picture.width; ++x) {
             const double d = (x - cx) * (x - cx) + (y - cy) * (y - cy);
-            if (picture.Solid(x, y) && d < best) {
+            if (d >= best)
+                continue;
+            bool clear = true;
+            for (uint32_t ny = y - 1; ny <= y + 1 && clear; ++ny)
+                for (uint32_t nx = x - 1; nx <= x + 1 && clear; ++nx)
+                    clear = seen(nx, ny);
+            if (clear) {
                 best = d;
                 bx = x;
                 by = y;

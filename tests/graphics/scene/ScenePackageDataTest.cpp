@@ -1,11 +1,14 @@
 // The packed content as the board and the panel use it: every scene the catalogue names mounts from
 // its own archive, its board movie holds a picture for every item of its item file, each item
-// shows enough of itself to be found, each scene can fill the find lists its photos ask for, and
-// the interface pictures keep the sizes their definitions are written against.
+// shows enough of itself to be found while many are partly hidden among decoys, each scene can
+// fill the find lists its photos ask for, and the interface pictures keep the sizes their
+// definitions are written against.
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
+#include <iostream>
 #include <filesystem>
 #include <map>
 #include <set>
@@ -76,7 +79,7 @@ struct Photo {
     float difficulty = 0;
 };
 
-// A placed item's picture in screen space, for the test of what later items cover.
+// A picture the board movie draws, in screen space.
 struct Placed {
     String id;
     Image picture;
@@ -90,24 +93,79 @@ struct Placed {
     }
 };
 
-// The pixels of `item` a player sees and can click: hit pixels inside the board, right of the
-// panel, that no item drawn after it covers.
-int32_t VisiblePixels(const std::vector<Placed>& drawn, size_t item)
+// How much of a drawn item the pictures drawn after it hide. Its solid pixels are those a click
+// counts, inside the board and right of the panel; a solid pixel is hidden when a later picture
+// (an item, a cover, the foreground) is solid there too.
+struct Coverage {
+    int32_t solid = 0, hidden = 0;
+    bool patch = false; // a 12 x 12 square, at least half of it item, with nothing of it hidden
+    int32_t Seen() const { return solid - hidden; }
+    double HiddenShare() const { return solid ? double(hidden) / solid : 1.0; }
+};
+
+constexpr int32_t kPatch = 12;
+// An item is partly hidden from this share of its solid pixels covered; none is hidden beyond the
+// second.
+constexpr double kPartlyHidden = 0.10, kMostHidden = 0.60;
+
+Coverage CoverageOf(const std::vector<Placed>& drawn, size_t item)
 {
-    int32_t visible = 0;
     const Placed& own = drawn[item];
-    for (uint32_t y = 0; y < own.picture.height; ++y) {
-        for (uint32_t x = 0; x < own.picture.width; ++x) {
-            const int32_t sx = own.left + int32_t(x), sy = own.top + int32_t(y);
-            if (!own.Hit(sx, sy) || sx <= 150 || sx >= 800 || sy < 0 || sy >= 600)
-                continue;
-            bool covered = false;
-            for (size_t later = item + 1; later < drawn.size() && !covered; ++later)
-                covered = drawn[later].Hit(sx, sy);
-            visible += covered ? 0 : 1;
+    const int32_t w = int32_t(own.picture.width), h = int32_t(own.picture.height);
+    // Summed-area tables of the seen and hidden pixels, one row and column larger than the picture.
+    std::vector<int32_t> seen(size_t(w + 1) * size_t(h + 1)), hidden(seen.size());
+    const auto at = [w](int32_t x, int32_t y) { return size_t(y) * size_t(w + 1) + size_t(x); };
+    Coverage coverage;
+    for (int32_t y = 0; y < h; ++y) {
+        for (int32_t x = 0; x < w; ++x) {
+            const int32_t sx = own.left + x, sy = own.top + y;
+            int32_t isSeen = 0, isHidden = 0;
+            if (own.Hit(sx, sy) && sx > 150 && sx < 800 && sy >= 0 && sy < 600) {
+                bool covered = false;
+                for (size_t later = item + 1; later < drawn.size() && !covered; ++later)
+                    covered = drawn[later].Hit(sx, sy);
+                ++coverage.solid;
+                (covered ? isHidden : isSeen) = 1;
+            }
+            coverage.hidden += isHidden;
+            seen[at(x + 1, y + 1)] = isSeen + seen[at(x, y + 1)] + seen[at(x + 1, y)] - seen[at(x, y)];
+            hidden[at(x + 1, y + 1)] = isHidden + hidden[at(x, y + 1)] + hidden[at(x + 1, y)] - hidden[at(x, y)];
         }
     }
-    return visible;
+    const auto window = [&](const std::vector<int32_t>& sums, int32_t x, int32_t y) {
+        return sums[at(x + kPatch, y + kPatch)] - sums[at(x, y + kPatch)] - sums[at(x + kPatch, y)] + sums[at(x, y)];
+    };
+    for (int32_t y = 0; y + kPatch <= h && !coverage.patch; ++y)
+        for (int32_t x = 0; x + kPatch <= w && !coverage.patch; ++x)
+            coverage.patch = window(hidden, x, y) == 0 && window(seen, x, y) >= kPatch * kPatch / 2;
+    return coverage;
+}
+
+// Loads what a board track draws: a picture, or an item movie's first picture, and where its
+// top-left corner lands.
+bool LoadDrawn(FileManager& files, const Definition_Movie& board, int32_t track, Placed& out)
+{
+    const InstanceTrack& placement = board.GetTracks()[size_t(track)];
+    if (placement.keys.empty())
+        return false;
+    out.id = placement.instanceName;
+    float left = placement.keys[0].x - placement.regX, top = placement.keys[0].y - placement.regY;
+    const Definition_Base* definition = board.ResolveTrackDefinition(track);
+    if (definition && definition->GetType() == Definition_Base::Type_Movie) {
+        const auto* movie = static_cast<const Definition_Movie*>(definition);
+        if (movie->GetTracks().empty() || movie->GetTracks()[0].keys.empty())
+            return false;
+        const InstanceTrack& inner = movie->GetTracks()[0];
+        left += inner.keys[0].x - inner.regX;
+        top += inner.keys[0].y - inner.regY;
+        if (!LoadTrackPicture(files, *movie, 0, out.picture))
+            return false;
+    } else if (!LoadTrackPicture(files, board, track, out.picture)) {
+        return false;
+    }
+    out.left = static_cast<int32_t>(std::lround(left));
+    out.top = static_cast<int32_t>(std::lround(top));
+    return true;
 }
 
 std::vector<Photo> CataloguedScenes(FileManager& data)
@@ -145,6 +203,7 @@ TEST(ScenePackageData, EveryCataloguedSceneMountsWithAPictureForEveryItem)
     }
     const std::vector<Photo> photos = CataloguedScenes(data);
     ASSERT_FALSE(photos.empty()) << "the catalogue names no scene";
+    std::set<String> reported;
 
     for (const Photo& photo : photos) {
         SCOPED_TRACE(ToUtf8(photo.scene));
@@ -177,7 +236,7 @@ TEST(ScenePackageData, EveryCataloguedSceneMountsWithAPictureForEveryItem)
         ASSERT_NE(itemFile, nullptr);
         int32_t findable = 0, easy = 0, next = 0, bluebirds = 0;
         std::set<int32_t> difficulties;
-        std::vector<Placed> placed;
+        std::set<String> listed;
         for (const auto& item : itemFile->Children()) {
             const String id = Attribute(*item, u"id");
             SCOPED_TRACE(ToUtf8(id));
@@ -223,15 +282,38 @@ TEST(ScenePackageData, EveryCataloguedSceneMountsWithAPictureForEveryItem)
             const AlphaCounts alpha = CountAlpha(picture);
             EXPECT_GT(alpha.clear, alpha.total / 10);
             EXPECT_GT(alpha.hit, alpha.total / 10);
-            placed.push_back({id, std::move(picture), static_cast<int32_t>(track.keys[0].x - pictureTrack.regX),
-                              static_cast<int32_t>(track.keys[0].y - pictureTrack.regY)});
+            listed.insert(id);
         }
-        // Items are drawn in the board's track order; a later one may hide part of an earlier one
-        // but must leave about a 12 x 12 patch of it to see and click.
-        std::sort(placed.begin(), placed.end(),
-                  [&](const Placed& a, const Placed& b) { return trackOf[a.id] < trackOf[b.id]; });
-        for (size_t i = 0; i < placed.size(); ++i)
-            EXPECT_GE(VisiblePixels(placed, i), 150) << ToUtf8(placed[i].id) << " is too well hidden to find";
+
+        // What hides the items: every picture drawn after one (a later item, a cover, the
+        // foreground). Most scenes' items are partly behind something, none too far to find.
+        std::vector<Placed> drawn(board->GetTracks().size());
+        for (size_t i = 1; i < drawn.size(); ++i)
+            ASSERT_TRUE(LoadDrawn(files, *board, int32_t(i), drawn[i])) << "track " << i;
+        int32_t partly = 0, decoys = 0;
+        size_t firstItem = drawn.size(), lastDecoy = 0;
+        for (size_t i = 1; i < drawn.size(); ++i) {
+            const std::string name = ToUtf8(drawn[i].id);
+            if (listed.count(drawn[i].id)) {
+                firstItem = std::min(firstItem, i);
+                const Coverage coverage = CoverageOf(drawn, i);
+                EXPECT_LE(coverage.HiddenShare(), kMostHidden) << name << " is mostly hidden";
+                EXPECT_TRUE(coverage.patch) << name << " shows no whole 12 x 12 patch of itself";
+                EXPECT_GE(coverage.Seen(), 150) << name << " is too well hidden to find";
+                partly += coverage.HiddenShare() >= kPartlyHidden && coverage.HiddenShare() <= kMostHidden;
+            } else if (StartsWith(drawn[i].id, u"Decoy_")) {
+                ++decoys;
+                lastDecoy = i;
+                EXPECT_GT(drawn[i].left + int32_t(drawn[i].picture.width), 150) << name << " lies under the panel";
+            }
+        }
+        // Under every item, a decoy can never hide one, so a click on a decoy finds no item.
+        EXPECT_LT(lastDecoy, firstItem) << "a decoy is drawn over an item";
+        EXPECT_GE(partly * 10, int32_t(listed.size()) * 4) << "too few items are partly hidden";
+        EXPECT_GE(decoys, 25) << "too few things on no list";
+        if (reported.insert(photo.scene).second) // several photos may share a scene
+            std::cout << ToUtf8(photo.scene) << ": " << partly << " of " << listed.size()
+                      << " items partly hidden, " << decoys << " decoys\n";
         EXPECT_GE(findable, photo.items);
         // The board splits the items it wants between difficulty 1 and 2 by the photo's mix; with
         // too few of either it lists only the easy ones, and the chapter could never be completed.
