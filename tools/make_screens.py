@@ -93,7 +93,9 @@ for base, w, h, labelled in (("ButtonRose", 170, 46, True), ("ButtonSage", 170, 
 write("Controls.xml", "Pictures, buttons and overlays shared by every screen.", controls, pictures)
 
 # --- board screens ------------------------------------------------------------------------
-def dialog(name, large, title, body_lines=1, comment=None):
+def dialog(name, large, title, comment=None):
+    """A card with its title along the top and a body text below it. A small card suits a dialog of
+    a few lines; a large one holds a picture or a long text."""
     m = Movie(name, comment=comment)
     if large:
         x, y, w, h = 140, 110, 520, 380
@@ -102,9 +104,22 @@ def dialog(name, large, title, body_lines=1, comment=None):
         x, y, w, h = 200, 180, 400, 240
         m.image("UI_DialogSmall", "card", x, y)
     m.text("title", x + 20, y + 22, w - 40, 44, title, 30 if large else 26, ROSE, face="Velvet Title")
-    m.text("body", x + 36, y + (76 if large else 70), w - 72, (h - 150) if large else 80, "", 17, INK)
+    m.text("body", x + 36, y + (76 if large else 70), w - 72, (h - 150) if large else 88, "", 17, INK)
     m.geom = (x, y, w, h)
     return m
+
+def item(m, inst):
+    """The attributes and the placement key of one of the movie's instances."""
+    for it in m.items:
+        if it[1]["instancename"] == inst:
+            return it
+    raise KeyError(inst)
+
+def place(m, inst, x, y, **attrs):
+    it = item(m, inst)
+    it[1].update(attrs)
+    sx, sy, _, _, alpha = it[2]
+    it[2] = (sx, sy, x, y, alpha)
 
 def buttons(m, specs):
     """specs: list of (instance, kind); laid out in a row along the card's foot."""
@@ -128,10 +143,10 @@ p = Movie("ISpyPanel", comment="The board's side panel: clock, the list of thing
 p.image("UI_Panel", "card", 0, 0)
 p.image("UI_Clock", "clockIcon", 12, 16)
 p.text("clock", 54, 22, 80, 28, "", 22, INK, align="left", bold=1)
-p.text("heading", 8, 62, 128, 24, "Find these", 18, ROSE, face="Velvet Title")
+p.text("heading", 8, 62, 128, 30, "Find these", 18, ROSE, face="Velvet Title")
 for i in range(12):
     y = 100 + i * 26
-    p.text(f"item{i}", 8, y, 128, 24, "", 15, INK)
+    p.text(f"item{i}", 3, y, 138, 25, "", 14, INK)
     p.image("UI_FoundStrike", f"strike{i}", 12, y + 12, sx=1.0, sy=1.0)
 p.child("HintButton", "hintButton", 8, 426)
 p.child("MenuButton", "menuButton", 72, 426)
@@ -151,35 +166,39 @@ m = dialog("Menu_ConfirmInGameQuitDialog", False, "Leave the game?")
 buttons(m, [("quitButton", "ButtonSage"), ("stayButton", "ButtonRose")])
 screens.append(m)
 
-m = dialog("Game_BluebirdDialog", False, "A bluebird!")
-m.image("UI_Bluebird", "bird", 228, 246, sx=0.7, sy=0.7)
-m.items[1][1]["width"] = 280; m.items[1][2] = (1, 1, 300, 250, 100)  # body beside the bird
-buttons(m, [("okButton", "ButtonRose")])
-screens.append(m)
-
-m = dialog("Game_SecretBluebirdDialog", False, "Every bluebird!")
-m.image("UI_Bluebird", "bird", 228, 246, sx=0.7, sy=0.7)
-m.items[1][1]["width"] = 280; m.items[1][2] = (1, 1, 300, 250, 100)
-buttons(m, [("okButton", "ButtonRose")])
-screens.append(m)
-
-for name, title in (("Game_WinDialog", "Scene complete!"), ("Game_LoseDialog", "Out of time"),
-                    ("Game_OverDialog", "Just married!")):
-    m = dialog(name, True, title)
+# The bluebird dialogs: the bird on the left under the title, the text beside it.
+for name, title in (("Game_BluebirdDialog", "A bluebird!"), ("Game_SecretBluebirdDialog", "Every bluebird!")):
+    m = dialog(name, False, title)
+    m.image("UI_Bluebird", "bird", 226, 256, sx=0.75, sy=0.75)
+    place(m, "body", 308, 252, width=270, height=88, align="left")
     buttons(m, [("okButton", "ButtonRose")])
     screens.append(m)
 
+# The end-of-scene dialogs hold a few lines each: small cards.
+for name, title in (("Game_WinDialog", "Scene complete!"), ("Game_LoseDialog", "Out of time"),
+                    ("Game_OverDialog", "Just married!")):
+    m = dialog(name, False, title)
+    buttons(m, [("okButton", "ButtonRose")])
+    screens.append(m)
+
+# A crisis averted: the question, then the three replacements drawn above their buttons. Each slot
+# holds the four keepsakes of the album's tableaux (its frame is the choice); the script shows the
+# crisis's own.
+KEEPSAKES = (("cake", "BookCake"), ("flowers", "BookFlowers"), ("dress", "BookDress"), ("gift", "BookGift"))
 m = dialog("Book_CrisisWonDialog", True, "Crisis averted!")
-m.items[1][1]["height"] = 120
+place(m, "body", 176, 180, height=48)
 for i in range(3):
-    m.child("ButtonRose", f"button{i + 1}", 315, 300 + i * 56)
+    cx = 400 + (i - 1) * 165
+    for inst, movie in KEEPSAKES:
+        m.child(movie, f"{inst}{i + 1}", cx - 63, 244, 1.4, 1.4)
+    m.child("ButtonRose", f"button{i + 1}", cx - 76.5, 400, 0.9, 0.9)
 screens.append(m)
 
 tutorials = ["Game_RegistryIntroDialog", "Game_BadClickDialog", "Game_TutorialBluebirdDialog",
              "Book_TutorialCrisisDialog", "Book_TutorialIntroDialog", "Book_TutorialDialog",
              "Con_TutorialDialog", "Story_TutorialDialog"]
 for name in tutorials:
-    m = dialog(name, True, "")
+    m = dialog(name, False, "")
     buttons(m, [("okButton", "ButtonRose")])
     screens.append(m)
 # The card game's side panel: clock, the shelf of honeymoon prizes (a slot every 55 px from y = 160,
@@ -188,7 +207,7 @@ p = Movie("ConPanel", comment="The card game's side panel: clock, prize shelf, h
 p.image("UI_Panel", "card", 0, 0)
 p.image("UI_Clock", "clockIcon", 12, 16)
 p.text("clock", 54, 22, 80, 28, "", 22, INK, align="left", bold=1)
-p.text("heading", 8, 62, 128, 24, "Honeymoon", 18, ROSE, face="Velvet Title")
+p.text("heading", 8, 62, 128, 30, "Honeymoon", 18, ROSE, face="Velvet Title")
 for k in range(5):
     p.image("UI_ShelfSlot", f"slot{k}", 75, 160 + 55 * k, regx=24, regy=24)
     p.image("UI_ShelfPrize", f"prize{k}", 75, 160 + 55 * k, regx=60, regy=60, sx=0.4, sy=0.4)
@@ -200,7 +219,7 @@ p.child("ButtonSage", "pauseButton", 12, 518, 0.7, 0.7)
 p.child("ButtonRose", "albumButton", 12, 556, 0.7, 0.7)
 screens.append(p)
 
-m = dialog("Con_WinDialog", True, "Every pair found!")
+m = dialog("Con_WinDialog", False, "Every pair found!")
 buttons(m, [("okButton", "ButtonRose")])
 screens.append(m)
 m = dialog("Con_LoseDialog", False, "Out of time")
@@ -238,11 +257,10 @@ m = dialog("Menu_ConfirmQuitDialog", False, "Leave Velvet Aisle?")
 buttons(m, [("quitButton", "ButtonSage"), ("stayButton", "ButtonRose")])
 menus.append(m)
 
+# Help and credits: a long text under the same title as every other dialog, above the Close button.
 for name, title in (("HelpDialog", "How to play"), ("CreditsDialog", "Credits")):
     m = dialog(name, True, title)
-    m.items[1][1]["height"] = 230
-    m.items[1][1]["size"] = 15
-    m.items[1][1]["align"] = "left"
+    place(m, "body", 168, 178, width=464, height=226, size=15, align="left")
     buttons(m, [("closeButton", "ButtonRose")])
     menus.append(m)
 
@@ -250,15 +268,15 @@ m = dialog("Menu_HighScoresDialog", True, "Best weddings")
 m.items = [it for it in m.items if it[1]["instancename"] != "body"]
 for i in range(10):
     y = 178 + i * 22
-    m.text(f"name{i + 1}", 190, y, 260, 22, "", 16, INK, align="left")
-    m.text(f"time{i + 1}", 460, y, 150, 22, "", 16, INK, align="right")
+    m.text(f"name{i + 1}", 170, y, 290, 22, "", 16, INK, align="left")
+    m.text(f"time{i + 1}", 470, y, 160, 22, "", 16, INK, align="right")
 buttons(m, [("closeButton", "ButtonRose")])
 menus.append(m)
 
 m = dialog("Menu_ProfileDialog", True, "Who is planning?")
 m.items = [it for it in m.items if it[1]["instancename"] != "body"]
 for i in range(6):
-    m.child("ProfileRow", f"profile{i + 1}", 255, 166 + i * 36)
+    m.child("ProfileRow", f"profile{i + 1}", 255, 180 + i * 35)
 m.image("UI_FoundStrike", "caret", 0, 0, sx=0.02, sy=5)
 m.child("ButtonRose", "playButton", 155, 396, 0.72, 0.72)
 m.child("ButtonRose", "addButton", 285, 396, 0.72, 0.72)
