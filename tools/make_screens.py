@@ -61,7 +61,8 @@ def write(name, header, movies, images=()):
         f.write("</Library>\n")
 
 # --- pictures ------------------------------------------------------------------------------
-pictures = [("UI_Panel", "Panel.png"), ("UI_DialogSmall", "DialogSmall.png"), ("UI_DialogLarge", "DialogLarge.png"),
+pictures = [("UI_Panel", "Panel.png"), ("UI_DialogShort", "DialogShort.png"), ("UI_DialogSmall", "DialogSmall.png"),
+            ("UI_DialogLarge", "DialogLarge.png"),
             ("UI_ModalBkg", "ModalBkg.png"), ("UI_PauseOverlay", "PauseOverlay.png"), ("UI_HintArrow", "HintArrow.png"),
             ("UI_Bluebird", "Bluebird.png"), ("UI_Clock", "Clock.png"), ("UI_Checkmark", "Checkmark.png"),
             ("UI_FoundStrike", "FoundStrike.png"), ("UI_ShelfPrize", "ShelfPrize.png"), ("UI_ShelfSlot", "ShelfSlot.png")]
@@ -93,18 +94,25 @@ for base, w, h, labelled in (("ButtonRose", 170, 46, True), ("ButtonSage", 170, 
 write("Controls.xml", "Pictures, buttons and overlays shared by every screen.", controls, pictures)
 
 # --- board screens ------------------------------------------------------------------------
+SHORT = "short"  # a card for a line or two above its buttons
+
 def dialog(name, large, title, comment=None):
-    """A card with its title along the top and a body text below it. A small card suits a dialog of
-    a few lines; a large one holds a picture or a long text."""
+    """A card with its title along the top and a body text below it, sized to what it holds: the
+    short card for one or two lines, the small one for a few, the large one for a picture or a long
+    text (large=True)."""
     m = Movie(name, comment=comment)
-    if large:
+    if large == SHORT:
+        x, y, w, h = 200, 205, 400, 190
+        m.image("UI_DialogShort", "card", x, y)
+    elif large:
         x, y, w, h = 140, 110, 520, 380
         m.image("UI_DialogLarge", "card", x, y)
     else:
         x, y, w, h = 200, 180, 400, 240
         m.image("UI_DialogSmall", "card", x, y)
-    m.text("title", x + 20, y + 22, w - 40, 44, title, 30 if large else 26, ROSE, face="Velvet Title")
-    m.text("body", x + 36, y + (76 if large else 70), w - 72, (h - 150) if large else 88, "", 17, INK)
+    m.text("title", x + 20, y + 22, w - 40, 44, title, 30 if large is True else 26, ROSE, face="Velvet Title")
+    body = {SHORT: (70, 60), False: (70, 88), True: (76, h - 150)}[large]
+    m.text("body", x + 36, y + body[0], w - 72, body[1], "", 17, INK)
     m.geom = (x, y, w, h)
     return m
 
@@ -135,7 +143,7 @@ def buttons(m, specs):
         total = n * bw + (n - 1) * gap
     left = x + (w - total) / 2
     for i, (inst, kind) in enumerate(specs):
-        m.child(kind, inst, left + i * (bw + gap), y + h - 70, scale, scale)
+        m.child(kind, inst, left + i * (bw + gap), y + h - (66 if h < 200 else 70), scale, scale)
 
 screens = []
 # The board's side panel.
@@ -162,7 +170,7 @@ for i, inst in enumerate(("resumeButton", "optionsButton", "helpButton", "credit
 m.items = [it for it in m.items if it[1]["instancename"] != "body"]
 screens.append(m)
 
-m = dialog("Menu_ConfirmInGameQuitDialog", False, "Leave the game?")
+m = dialog("Menu_ConfirmInGameQuitDialog", SHORT, "Leave the game?")
 buttons(m, [("quitButton", "ButtonSage"), ("stayButton", "ButtonRose")])
 screens.append(m)
 
@@ -174,10 +182,25 @@ for name, title in (("Game_BluebirdDialog", "A bluebird!"), ("Game_SecretBluebir
     buttons(m, [("okButton", "ButtonRose")])
     screens.append(m)
 
-# The end-of-scene dialogs hold a few lines each: small cards.
-for name, title in (("Game_WinDialog", "Scene complete!"), ("Game_LoseDialog", "Out of time"),
-                    ("Game_OverDialog", "Just married!")):
-    m = dialog(name, False, title)
+# A scene won: its album photo (one frame per scene package, labelled with the scene's name) with the
+# time the chapter's clock has run under it, and the text beside it.
+SCENE_NAMES = sorted(d for d in os.listdir(os.path.join(root, "..", "scenes"))
+                     if os.path.isdir(os.path.join(root, "..", "scenes", d)))
+m = Movie("WinPhotos", length=len(SCENE_NAMES), stops=range(len(SCENE_NAMES)),
+          labels=tuple(enumerate(SCENE_NAMES)), comment="The album photo of each scene, one per frame, labelled with its name.")
+for i, scene in enumerate(SCENE_NAMES):
+    m.image(f"Book_Photo{scene}", f"photo{i}", 0, 0, create=i, death=i + 1)
+screens.append(m)
+m = dialog("Game_WinDialog", True, "Scene complete!")
+m.child("WinPhotos", "photo", 176, 190, 0.9, 0.9)  # 207 x 158
+m.text("time", 176, 354, 207, 26, "", 17, ROSE, bold=1)
+place(m, "body", 404, 196, width=222, height=180, align="left")
+buttons(m, [("okButton", "ButtonRose")])
+screens.append(m)
+
+# The other end-of-scene dialogs hold a few lines each: small cards.
+for name, title, size in (("Game_LoseDialog", "Out of time", SHORT), ("Game_OverDialog", "Just married!", False)):
+    m = dialog(name, size, title)
     buttons(m, [("okButton", "ButtonRose")])
     screens.append(m)
 
@@ -186,19 +209,20 @@ for name, title in (("Game_WinDialog", "Scene complete!"), ("Game_LoseDialog", "
 # crisis's own.
 KEEPSAKES = (("cake", "BookCake"), ("flowers", "BookFlowers"), ("dress", "BookDress"), ("gift", "BookGift"))
 m = dialog("Book_CrisisWonDialog", True, "Crisis averted!")
-place(m, "body", 176, 180, height=48)
+place(m, "body", 176, 184, height=48)
 for i in range(3):
     cx = 400 + (i - 1) * 165
     for inst, movie in KEEPSAKES:
-        m.child(movie, f"{inst}{i + 1}", cx - 63, 244, 1.4, 1.4)
-    m.child("ButtonRose", f"button{i + 1}", cx - 76.5, 400, 0.9, 0.9)
+        m.child(movie, f"{inst}{i + 1}", cx - 63, 232, 1.4, 1.4)
+    m.child("ButtonRose", f"button{i + 1}", cx - 76.5, 384, 0.9, 0.9)
 screens.append(m)
 
 tutorials = ["Game_RegistryIntroDialog", "Game_BadClickDialog", "Game_TutorialBluebirdDialog",
              "Book_TutorialCrisisDialog", "Book_TutorialIntroDialog", "Book_TutorialDialog",
              "Con_TutorialDialog", "Story_TutorialDialog"]
+SHORT_TUTORIALS = ("Book_TutorialIntroDialog", "Book_TutorialDialog", "Con_TutorialDialog")
 for name in tutorials:
-    m = dialog(name, False, "")
+    m = dialog(name, SHORT if name in SHORT_TUTORIALS else False, "")
     buttons(m, [("okButton", "ButtonRose")])
     screens.append(m)
 # The card game's side panel: clock, the shelf of honeymoon prizes (a slot every 55 px from y = 160,
@@ -219,10 +243,10 @@ p.child("ButtonSage", "pauseButton", 12, 518, 0.7, 0.7)
 p.child("ButtonRose", "albumButton", 12, 556, 0.7, 0.7)
 screens.append(p)
 
-m = dialog("Con_WinDialog", False, "Every pair found!")
+m = dialog("Con_WinDialog", SHORT, "Every pair found!")
 buttons(m, [("okButton", "ButtonRose")])
 screens.append(m)
-m = dialog("Con_LoseDialog", False, "Out of time")
+m = dialog("Con_LoseDialog", SHORT, "Out of time")
 buttons(m, [("okButton", "ButtonRose")])
 screens.append(m)
 write("BoardScreens.xml", "The board's and the card game's panels, their menu, tutorial and end-of-game dialogs.", screens)
@@ -253,7 +277,7 @@ for i, inst in enumerate(("scoresButton", "helpButton", "creditsButton")):
 m.child("ButtonSage", "quitButton", 315, 396)
 menus.append(m)
 
-m = dialog("Menu_ConfirmQuitDialog", False, "Leave Velvet Aisle?")
+m = dialog("Menu_ConfirmQuitDialog", SHORT, "Leave Velvet Aisle?")
 buttons(m, [("quitButton", "ButtonSage"), ("stayButton", "ButtonRose")])
 menus.append(m)
 
@@ -266,6 +290,9 @@ for name, title in (("HelpDialog", "How to play"), ("CreditsDialog", "Credits"))
 
 m = dialog("Menu_HighScoresDialog", True, "Best weddings")
 m.items = [it for it in m.items if it[1]["instancename"] != "body"]
+# Before the first wedding the table is empty: the four keepsakes of the album wait in its place.
+m.child("tableaux", "keepsakes", 400 - 1.7 * 124.5, 200, 1.7, 1.7)
+m.text("empty", 180, 346, 440, 50, "", 17, INK)
 for i in range(10):
     y = 178 + i * 22
     m.text(f"name{i + 1}", 170, y, 290, 22, "", 16, INK, align="left")
@@ -284,11 +311,11 @@ m.child("ButtonSage", "deleteButton", 415, 396, 0.72, 0.72)
 m.child("ButtonSage", "backButton", 545, 396, 0.58, 0.72)
 menus.append(m)
 
-m = dialog("Menu_ConfirmDeleteDialog", False, "Delete this player?")
+m = dialog("Menu_ConfirmDeleteDialog", SHORT, "Delete this player?")
 buttons(m, [("deleteButton", "ButtonSage"), ("keepButton", "ButtonRose")])
 menus.append(m)
 
-m = dialog("Menu_RefuseDeleteDialog", False, "Not this one")
+m = dialog("Menu_RefuseDeleteDialog", SHORT, "Not this one")
 buttons(m, [("okButton", "ButtonRose")])
 menus.append(m)
 

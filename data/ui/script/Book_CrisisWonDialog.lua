@@ -21,6 +21,9 @@ function dialog:Init()
                 picture:SetPlaying(false)
                 picture:SetFrame(i - 1)
                 picture:SetVisible(k == tileset)
+                if picture.glow ~= nil then
+                    picture.glow:SetVisible(false)
+                end
             end
         end
     end

@@ -105,7 +105,7 @@ protected:
             Run("local d = root.dialogs." + name + " " + variant + " d:Init() if d.Refresh then d:Refresh() end");
             ASSERT_EQ(std::string(lua.GetGlobalString("alerts")), "");
             ui->Update();
-            CheckScreen(screen->GetInstance());
+            CheckScreen(screen->GetInstance(), modal);
             ++checked;
         }
         mgr->Close(wide, false);
@@ -193,10 +193,38 @@ protected:
         texts.push_back({path, ink});
     }
 
-    void CheckScreen(const InstanceHandle& handle)
+    // A dialog's card holds no empty band, between what it shows, taller than its tallest text.
+    static void CheckNoEmptyMiddle(const std::vector<Shown>& texts, const std::vector<Shown>& pictures)
+    {
+        const auto card = std::find_if(pictures.begin(), pictures.end(), [](const Shown& p) {
+            return p.path.size() > 5 && p.path.compare(p.path.size() - 5, 5, "/card") == 0;
+        });
+        if (card == pictures.end())
+            return;
+        std::vector<std::pair<float, float>> bands;
+        float tallest = 0;
+        for (const Shown& t : texts) {
+            bands.emplace_back(t.rect.top, t.rect.bottom);
+            tallest = std::max(tallest, t.rect.bottom - t.rect.top);
+        }
+        for (const Shown& p : pictures)
+            if (&p != &*card && card->rect.Holds(p.rect))
+                bands.emplace_back(p.rect.top, p.rect.bottom);
+        std::sort(bands.begin(), bands.end());
+        float reached = bands.empty() ? card->rect.top : bands.front().second;
+        for (const auto& [top, bottom] : bands) {
+            EXPECT_LE(top - reached, tallest) << "an empty band from y " << reached << " to " << top
+                                              << " in the card " << card->rect.Describe();
+            reached = std::max(reached, bottom);
+        }
+    }
+
+    void CheckScreen(const InstanceHandle& handle, bool dialog)
     {
         std::vector<Shown> texts, pictures;
         Collect(HandleEx::ResolveInstance(handle), "", texts, pictures);
+        if (dialog)
+            CheckNoEmptyMiddle(texts, pictures);
         for (size_t i = 0; i < texts.size(); ++i) {
             EXPECT_TRUE((Rect{0, 0, 800, 600}.Holds(texts[i].rect))) << texts[i].path << " leaves the window";
             for (size_t j = i + 1; j < texts.size(); ++j)
@@ -229,8 +257,13 @@ TEST_F(TextFitTest, EveryDialogFitsEveryTextTheGameCanPutInIt)
     const std::string profile = "d.profile = " + Quote(kLongName) + " ";
     Check("Game_BluebirdDialog", {"d.bluebirds = 1", "d.bluebirds = 5", "d.bluebirds = 10", "d.bluebirds = 25"});
     Check("Game_SecretBluebirdDialog", {});
-    Check("Game_WinDialog", {profile + "d.complete = 0", profile + "d.complete = 1",
-                             profile + "d.complete = 1 d.totalTime = 3600 * 23 + 60 * 59"});
+    std::vector<std::string> won;
+    for (const auto& scene : std::filesystem::directory_iterator(QuillTest::SourceRoot() / "data" / "scenes"))
+        for (const char* complete : {"d.complete = 0 d.totalTime = nil", "d.complete = 1 d.totalTime = nil",
+                                     "d.complete = 1 d.totalTime = 3600 * 23 + 60 * 59"})
+            won.push_back(profile + complete + " d.sceneTime = 5999 d.scene = " +
+                          Quote(scene.path().filename().string()));
+    Check("Game_WinDialog", won);
     Check("Game_LoseDialog", {"d.crisis = -1", "d.crisis = 0"});
     Check("Game_OverDialog", {profile + "d.totalTime = 3600 * 23 + 60 * 59"});
     std::vector<std::string> tilesets;

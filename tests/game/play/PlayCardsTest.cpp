@@ -121,11 +121,18 @@ TEST(PlayCards, TheCardPhotoOpensTheGameAndMatchingEveryPairWinsThePrize)
     // table, and clicks on its empty places do nothing. Each try: the second card turns (21
     // steps), is compared 12 steps later, then the pair leaves (30 steps) or turns back (21).
     const double size = std::min((500.0 - 5 * (columns - 1)) / columns, (500.0 - 5 * (rows - 1)) / rows);
-    // Each card is pressed 40 px in from its top-left corner: once the game is won, the tries left
-    // over land on the win dialog's shade, never on its button.
+    // Each card is pressed 40 px in from one of its corners, the first one outside the win
+    // dialog's button: once the game is won, the tries left over land on the dialog's shade.
+    const PlayData::Placement winButton = PlayData::ChildPlacements(*screens, u"Con_WinDialog")["okButton"];
     auto centre = [&](int k) {
-        return std::pair<int, int>{static_cast<int>(220 + (k / rows) * (size + 5) + 40),
-                                   static_cast<int>(50 + (k % rows) * (size + 5) + 40)};
+        const double left = 220 + (k / rows) * (size + 5), top = 50 + (k % rows) * (size + 5);
+        for (const auto& [dx, dy] : {std::pair{40.0, 40.0}, {size - 40, 40.0}, {40.0, size - 40}, {size - 40, size - 40}}) {
+            const double x = left + dx, y = top + dy;
+            if (x < winButton.x - 2 || x > winButton.x + 172 || y < winButton.y - 2 || y > winButton.y + 48)
+                return std::pair<int, int>{static_cast<int>(x), static_cast<int>(y)};
+        }
+        ADD_FAILURE() << "card " << k << " lies under the win dialog's button";
+        return std::pair<int, int>{0, 0};
     };
     // A click on a place already cleared turns nothing, so the next card turned pairs with a card
     // of the following try: a second round of every pairing picks up what the first one missed.
