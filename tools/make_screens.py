@@ -365,7 +365,7 @@ for name, picture in (("StoryHeart", "Story_Heart"), ("StoryLaceHeart", "Story_L
     story.append(m)
 m = Movie("StorySubtitle", length=3, stops=range(3), comment="The chapter title: 0 how they met, 1 the first date, 2 the proposal.")
 for i, title in enumerate(("How We Met", "The First Date", "The Proposal")):
-    m.text(f"title{i}", 0, 0, 430, 46, title, 36, ROSE, face="Velvet Title", create=i, death=i + 1)
+    m.text(f"title{i}", 0, 0, 430, 52, title, 36, ROSE, face="Velvet Title", create=i, death=i + 1)
 story.append(m)
 for name, label in (("StoryNextButton", "What happens next?"), ("StoryEndButton", "Back to the album")):
     m = Movie(name, length=3, stops=(0, 1, 2))
@@ -376,7 +376,7 @@ for name, label in (("StoryNextButton", "What happens next?"), ("StoryEndButton"
 
 m = Movie("StoryLayout", comment="The story page (instance \"StoryMiniGame\").")
 m.image("Story_Page", "page", 0, 0)
-m.child("StorySubtitle", "subtitle", 43, 34)
+m.child("StorySubtitle", "subtitle", 43, 24)
 m.child("StoryLaceHeart", "laceHeart1", 52, 118)
 m.child("StoryLaceHeart", "laceHeart3", 392, 118)
 m.child("StoryPics", "storyPics", 143, 78)

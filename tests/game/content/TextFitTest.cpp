@@ -26,6 +26,7 @@
 #include "engine/graphics/image/PictureLoader.h"
 #include "engine/graphics/scene/DefinitionLibrary.h"
 #include "engine/graphics/scene/Definition_Image.h"
+#include "engine/graphics/scene/Definition_Movie.h"
 #include "engine/graphics/scene/Instance_Image.h"
 #include "engine/graphics/scene/Instance_Text.h"
 #include "engine/graphics/scene/InstanceTree.h"
@@ -34,6 +35,7 @@
 #include "game/screens/UIScreen.h"
 #include "game/screens/UIScreenMgr.h"
 #include "game/screens/menus/UIMenuProfileDialog.h"
+#include "game/story/StoryMiniGame.h"
 #include "tests/game/screens/UIScreenTestSupport.h"
 #include "tests/support/TestEnvironment.h"
 
@@ -339,6 +341,113 @@ TEST_F(TextFitTest, ThePanelsFitEveryFindListEntryAndTheirOwnTexts)
     }
     Check("ISpyPanel", variants, false);
     Check("ConPanel", {"d.Time = 5999 d.hintcount = 99 d.honeymoonitems = 5"}, false);
+}
+
+// The album's pages and the story page are movies the game fills itself: each page of the album
+// with the longest numbers it can show and the player's name at the limit, the story page with
+// every segment's text, the teasers of its three choices and every closing line.
+TEST_F(TextFitTest, TheAlbumPagesAndTheStoryPageFitTheirTexts)
+{
+    ASSERT_NE(Root(), nullptr);
+    const auto setText = [](Instance_Movie* movie, const char16_t* path, const String& value) {
+        auto* label = dynamic_cast<Instance_Text*>(HandleEx::ResolveInstance(movie->FindChild(path)));
+        if (label)
+            label->SetText(value);
+        return label != nullptr;
+    };
+
+    Instance_Movie* page = HandleEx::ResolveMovie(Root()->CreateChild(u"BookPage", u"page"));
+    ASSERT_NE(page, nullptr);
+    const auto* definition = dynamic_cast<const Definition_Movie*>(ui->GetDefinitionLibrary()->GetDefinition(u"BookPage", -1));
+    ASSERT_NE(definition, nullptr);
+    const String dear = FromUtf8("Dear " + kLongName + ",");
+    int32_t numbers = 0;
+    for (int32_t frame = 0; frame < int32_t(definition->GetLength()); ++frame) {
+        SCOPED_TRACE("album page " + std::to_string(frame));
+        page->SetFrame(frame);
+        ui->Update();
+        setText(page, u"textPlayerName", dear);
+        if (setText(page, u"introLetter.textPlayerName", dear)) {
+            // The unread letter's paper covers the page and the hint to turn on under it; once
+            // read, the game hides the letter and its button and the hint shows.
+            Instance_Base* hint = HandleEx::ResolveInstance(page->FindChild(u"turnHint"));
+            ASSERT_NE(hint, nullptr);
+            hint->SetVisible(false);
+            CheckScreen(page->GetHandle(), false);
+            hint->SetVisible(true);
+            for (const char16_t* read : {u"introLetter", u"introPlayButton"})
+                HandleEx::ResolveInstance(page->FindChild(read))->SetVisible(false);
+        }
+        numbers += setText(page, u"textItemsLevel", u"24");
+        setText(page, u"textTimeLevel", u"18:00");
+        setText(page, u"textBluebirds", u"99");
+        for (int32_t i = 0; i < page->GetChildCount(); ++i) {
+            Instance_Base* child = HandleEx::ResolveInstance(page->GetChild(i));
+            const String name = child ? child->GetName() : String();
+            if (name.size() > 5 && name.compare(name.size() - 5, 5, u"Count") == 0)
+                setText(page, name.c_str(), u"24");
+        }
+        CheckScreen(page->GetHandle(), false);
+    }
+    EXPECT_GE(numbers, 19) << "every chapter's left page shows its numbers";
+    page->Delete(true);
+
+    Instance_Movie* story = HandleEx::ResolveMovie(Root()->CreateChild(u"StoryLayout", u"story"));
+    ASSERT_NE(story, nullptr);
+    ui->Update();
+    // The two buttons share a place: the game shows the one for the next choice while the story
+    // runs and the one back to the album at its end.
+    const auto showButton = [&](bool end) {
+        for (const char16_t* name : {u"showChoicesButton", u"endGameButton"})
+            if (Instance_Base* button = HandleEx::ResolveInstance(story->FindChild(name)))
+                button->SetVisible((name == std::u16string_view(u"endGameButton")) == end);
+    };
+    showButton(false);
+    const XmlNode* segments = cache->Get(u"Story\\story.xml");
+    ASSERT_NE(segments, nullptr);
+    std::map<String, String> teasers;
+    for (const auto& segment : segments->Children()) {
+        String id, teaser;
+        if (segment->GetName() == u"SEGMENT" && segment->GetAttribute(u"ID", id) && segment->GetAttribute(u"TEASER", teaser))
+            teasers[id] = teaser;
+    }
+    int32_t shown = 0;
+    for (const auto& segment : segments->Children()) {
+        String id, text;
+        if (segment->GetName() != u"SEGMENT" || !segment->GetAttribute(u"TEXT", text))
+            continue;
+        segment->GetAttribute(u"ID", id);
+        SCOPED_TRACE("story segment " + ToUtf8(id));
+        ASSERT_TRUE(setText(story, u"storyText", text));
+        int32_t choice = 0;
+        for (const auto& option : segment->Children()) {
+            String target;
+            if (option->GetName() == u"CHOICE" && option->GetAttribute(u"ID", target) && choice < 3) {
+                ++choice;
+                ASSERT_TRUE(teasers.count(target)) << ToUtf8(target);
+                const std::u16string path = u"text" + std::u16string(1, char16_t(u'0' + choice));
+                ASSERT_TRUE(setText(story, path.c_str(), teasers[target]));
+            }
+        }
+        for (int32_t i = choice + 1; i <= 3; ++i) {
+            const std::u16string path = u"text" + std::u16string(1, char16_t(u'0' + i));
+            setText(story, path.c_str(), String());
+        }
+        CheckScreen(story->GetHandle(), false);
+        ++shown;
+    }
+    EXPECT_GT(shown, 10);
+    // The conclusion: the choices and the lace hearts go, the closing line shows.
+    showButton(true);
+    for (const char16_t* name : {u"option1", u"option2", u"option3", u"text1", u"text2", u"text3", u"heart1",
+                                 u"heart2", u"heart3", u"pic1", u"pic2", u"pic3", u"laceHeart1", u"laceHeart3"})
+        if (Instance_Base* gone = HandleEx::ResolveInstance(story->FindChild(name)))
+            gone->SetVisible(false);
+    for (int32_t level : {8, 14, 20}) {
+        SCOPED_TRACE("closing line of chapter " + std::to_string(level));
+        ASSERT_TRUE(setText(story, u"endText", StoryMiniGame::ClosingText(level)));
+        CheckScreen(story->GetHandle(), false);
+    }
 }
 
 } // namespace
