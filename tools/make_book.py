@@ -414,7 +414,7 @@ w.add("Book_White", "white", 0, 0, 100, 75)
 movies.append(w)
 s = Movie("BookCrisisSplash", comment="The banner over a crisis level.")
 s.add("Book_CrisisBanner", "banner")
-s.text("text", 20, 20, 260, 30, "A wedding crisis!", 22, IVORY, face="Velvet Title", bold=1)
+s.text("text", 20, 18, 260, 34, "A wedding crisis!", 22, IVORY, face="Velvet Title", bold=1)
 movies.append(s)
 
 book = Movie("FinalBook", comment="The album: the desk, the spread, the main-menu button and the white cover it fades in from.")

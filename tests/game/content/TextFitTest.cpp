@@ -36,6 +36,9 @@
 #include "game/screens/UIScreenMgr.h"
 #include "game/screens/menus/UIMenuProfileDialog.h"
 #include "game/story/StoryMiniGame.h"
+#include "game/book/Tableaux.h"
+#include "game/profile/LevelRecord.h"
+#include "game/profile/Profile.h"
 #include "tests/game/screens/UIScreenTestSupport.h"
 #include "tests/support/TestEnvironment.h"
 
@@ -391,6 +394,36 @@ TEST_F(TextFitTest, TheAlbumPagesAndTheStoryPageFitTheirTexts)
     }
     EXPECT_GE(numbers, 19) << "every chapter's left page shows its numbers";
     page->Delete(true);
+
+    // The closing display, with each result line at its longest: crisis times of 59:59 and a
+    // bluebird count of two digits. Its text mask is a stencil, not a picture.
+    Instance_Movie* display = HandleEx::ResolveMovie(Root()->CreateChild(u"WeddingDisplay", u"display"));
+    ASSERT_NE(display, nullptr);
+    ui->Update();
+    HandleEx::ResolveInstance(display->FindChild(u"textMask"))->SetVisible(false);
+    Profile player(FromUtf8(kLongName));
+    for (int32_t level = Tableaux::kFirstStep; level < Tableaux::kLastStep; level += Tableaux::kStepIncrement) {
+        auto record = std::make_unique<LevelRecord>(u"crisis", 3599.0f, 0.0f, 12, level, true);
+        record->timeLeft = 0.0f;
+        ASSERT_TRUE(player.AddLevelRecord(std::move(record)));
+    }
+    player.bluebirds = 99;
+    for (int32_t step = Tableaux::kFirstStep; step <= Tableaux::kLastStep; step += Tableaux::kStepIncrement) {
+        const String line = Tableaux::ResultText(player, step);
+        SCOPED_TRACE(ToUtf8(line));
+        ASSERT_FALSE(line.empty());
+        ASSERT_TRUE(setText(display, u"resultText.text", line));
+        CheckScreen(display->GetHandle(), false);
+    }
+    display->Delete(true);
+    for (const char16_t* fixed : {u"BookCrisisSplash", u"Pause_Overlay"}) {
+        SCOPED_TRACE(ToUtf8(fixed));
+        Instance_Movie* movie = HandleEx::ResolveMovie(Root()->CreateChild(fixed, u"fixed"));
+        ASSERT_NE(movie, nullptr);
+        ui->Update();
+        CheckScreen(movie->GetHandle(), false);
+        movie->Delete(true);
+    }
 
     Instance_Movie* story = HandleEx::ResolveMovie(Root()->CreateChild(u"StoryLayout", u"story"));
     ASSERT_NE(story, nullptr);
