@@ -72,8 +72,8 @@ protected:
             if (!std::filesystem::exists(bin / (std::string(archive) + ".dat")))
                 GTEST_SKIP() << "the data archives are not built (target quill_data)";
         for (const char* archive : {"data", "concentration"})
-            ASSERT_TRUE(files.AddSource(new FSCompressedSource(
-                FromUtf8((bin / (std::string(archive) + ".dat")).string()), FromUtf8(archive))));
+            ASSERT_TRUE(files.AddSource(
+                new FSCompressedSource(FromUtf8((bin / (std::string(archive) + ".dat")).string()), FromUtf8(archive))));
         ASSERT_TRUE(LevelCatalogue::LoadFile(profiles, photos));
         ASSERT_TRUE(strings.Load());
     }

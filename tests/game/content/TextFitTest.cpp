@@ -27,18 +27,18 @@
 #include "engine/graphics/scene/DefinitionLibrary.h"
 #include "engine/graphics/scene/Definition_Image.h"
 #include "engine/graphics/scene/Definition_Movie.h"
+#include "engine/graphics/scene/InstanceTree.h"
 #include "engine/graphics/scene/Instance_Image.h"
 #include "engine/graphics/scene/Instance_Text.h"
-#include "engine/graphics/scene/InstanceTree.h"
 #include "engine/graphics/text/TextLayout.h"
 #include "engine/graphics/text/TextRenderer.h"
+#include "game/book/Tableaux.h"
+#include "game/profile/LevelRecord.h"
+#include "game/profile/Profile.h"
 #include "game/screens/UIScreen.h"
 #include "game/screens/UIScreenMgr.h"
 #include "game/screens/menus/UIMenuProfileDialog.h"
 #include "game/story/StoryMiniGame.h"
-#include "game/book/Tableaux.h"
-#include "game/profile/LevelRecord.h"
-#include "game/profile/Profile.h"
 #include "tests/game/screens/UIScreenTestSupport.h"
 #include "tests/support/TestEnvironment.h"
 
@@ -142,7 +142,8 @@ protected:
     // The picture's size, read once per source.
     std::pair<uint32_t, uint32_t> PictureSize(const String& definitionName)
     {
-        const auto* image = dynamic_cast<const Definition_Image*>(ui->GetDefinitionLibrary()->GetDefinition(definitionName, -1));
+        const auto* image =
+            dynamic_cast<const Definition_Image*>(ui->GetDefinitionLibrary()->GetDefinition(definitionName, -1));
         if (!image)
             return {0, 0};
         auto found = sizes.find(image->GetSource());
@@ -154,7 +155,8 @@ protected:
         return found->second;
     }
 
-    void Collect(Instance_Base* instance, const std::string& path, std::vector<Shown>& texts, std::vector<Shown>& pictures)
+    void Collect(Instance_Base* instance, const std::string& path, std::vector<Shown>& texts,
+                 std::vector<Shown>& pictures)
     {
         if (!instance || !Shows(instance))
             return;
@@ -218,8 +220,8 @@ protected:
         std::sort(bands.begin(), bands.end());
         float reached = bands.empty() ? card->rect.top : bands.front().second;
         for (const auto& [top, bottom] : bands) {
-            EXPECT_LE(top - reached, tallest) << "an empty band from y " << reached << " to " << top
-                                              << " in the card " << card->rect.Describe();
+            EXPECT_LE(top - reached, tallest)
+                << "an empty band from y " << reached << " to " << top << " in the card " << card->rect.Describe();
             reached = std::max(reached, bottom);
         }
     }
@@ -266,8 +268,8 @@ TEST_F(TextFitTest, EveryDialogFitsEveryTextTheGameCanPutInIt)
     for (const auto& scene : std::filesystem::directory_iterator(QuillTest::SourceRoot() / "data" / "scenes"))
         for (const char* complete : {"d.complete = 0 d.totalTime = nil", "d.complete = 1 d.totalTime = nil",
                                      "d.complete = 1 d.totalTime = 3600 * 23 + 60 * 59"})
-            won.push_back(profile + complete + " d.sceneTime = 5999 d.scene = " +
-                          Quote(scene.path().filename().string()));
+            won.push_back(profile + complete +
+                          " d.sceneTime = 5999 d.scene = " + Quote(scene.path().filename().string()));
     Check("Game_WinDialog", won);
     Check("Game_LoseDialog", {"d.crisis = -1", "d.crisis = 0"});
     Check("Game_OverDialog", {profile + "d.totalTime = 3600 * 23 + 60 * 59"});
@@ -283,14 +285,14 @@ TEST_F(TextFitTest, EveryDialogFitsEveryTextTheGameCanPutInIt)
     Check("Menu_ProfileDialog", {rows});
     std::string scores;
     for (int i = 1; i <= 10; ++i)
-        scores += "d.entry" + std::to_string(i) + " = " + Quote(std::to_string(i) + " - " + kLongName) + " d.entryTime" +
-                  std::to_string(i) + " = '23hrs 59mins' ";
+        scores += "d.entry" + std::to_string(i) + " = " + Quote(std::to_string(i) + " - " + kLongName) +
+                  " d.entryTime" + std::to_string(i) + " = '23hrs 59mins' ";
     Check("Menu_HighScoresDialog", {"", scores});
-    for (const char* plain : {"GameMenuDialog", "Menu_ConfirmInGameQuitDialog", "Game_RegistryIntroDialog",
-                              "Game_BadClickDialog", "Game_TutorialBluebirdDialog", "Book_TutorialCrisisDialog",
-                              "Book_TutorialIntroDialog", "Book_TutorialDialog", "Con_TutorialDialog",
-                              "Story_TutorialDialog", "MainMenuDialog", "Menu_ConfirmQuitDialog", "HelpDialog",
-                              "CreditsDialog", "Menu_RefuseDeleteDialog", "OptionsDialog", "Con_LoseDialog"})
+    for (const char* plain :
+         {"GameMenuDialog", "Menu_ConfirmInGameQuitDialog", "Game_RegistryIntroDialog", "Game_BadClickDialog",
+          "Game_TutorialBluebirdDialog", "Book_TutorialCrisisDialog", "Book_TutorialIntroDialog", "Book_TutorialDialog",
+          "Con_TutorialDialog", "Story_TutorialDialog", "MainMenuDialog", "Menu_ConfirmQuitDialog", "HelpDialog",
+          "CreditsDialog", "Menu_RefuseDeleteDialog", "OptionsDialog", "Con_LoseDialog"})
         Check(plain, {});
     EXPECT_GE(checked, 35);
 }
@@ -361,7 +363,8 @@ TEST_F(TextFitTest, TheAlbumPagesAndTheStoryPageFitTheirTexts)
 
     Instance_Movie* page = HandleEx::ResolveMovie(Root()->CreateChild(u"BookPage", u"page"));
     ASSERT_NE(page, nullptr);
-    const auto* definition = dynamic_cast<const Definition_Movie*>(ui->GetDefinitionLibrary()->GetDefinition(u"BookPage", -1));
+    const auto* definition =
+        dynamic_cast<const Definition_Movie*>(ui->GetDefinitionLibrary()->GetDefinition(u"BookPage", -1));
     ASSERT_NE(definition, nullptr);
     const String dear = FromUtf8("Dear " + kLongName + ",");
     int32_t numbers = 0;
@@ -441,7 +444,8 @@ TEST_F(TextFitTest, TheAlbumPagesAndTheStoryPageFitTheirTexts)
     std::map<String, String> teasers;
     for (const auto& segment : segments->Children()) {
         String id, teaser;
-        if (segment->GetName() == u"SEGMENT" && segment->GetAttribute(u"ID", id) && segment->GetAttribute(u"TEASER", teaser))
+        if (segment->GetName() == u"SEGMENT" && segment->GetAttribute(u"ID", id) &&
+            segment->GetAttribute(u"TEASER", teaser))
             teasers[id] = teaser;
     }
     int32_t shown = 0;
@@ -472,8 +476,8 @@ TEST_F(TextFitTest, TheAlbumPagesAndTheStoryPageFitTheirTexts)
     EXPECT_GT(shown, 10);
     // The conclusion: the choices and the lace hearts go, the closing line shows.
     showButton(true);
-    for (const char16_t* name : {u"option1", u"option2", u"option3", u"text1", u"text2", u"text3", u"heart1",
-                                 u"heart2", u"heart3", u"pic1", u"pic2", u"pic3", u"laceHeart1", u"laceHeart3"})
+    for (const char16_t* name : {u"option1", u"option2", u"option3", u"text1", u"text2", u"text3", u"heart1", u"heart2",
+                                 u"heart3", u"pic1", u"pic2", u"pic3", u"laceHeart1", u"laceHeart3"})
         if (Instance_Base* gone = HandleEx::ResolveInstance(story->FindChild(name)))
             gone->SetVisible(false);
     for (int32_t level : {8, 14, 20}) {

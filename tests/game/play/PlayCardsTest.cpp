@@ -126,7 +126,8 @@ TEST(PlayCards, TheCardPhotoOpensTheGameAndMatchingEveryPairWinsThePrize)
     const PlayData::Placement winButton = PlayData::ChildPlacements(*screens, u"Con_WinDialog")["okButton"];
     auto centre = [&](int k) {
         const double left = 220 + (k / rows) * (size + 5), top = 50 + (k % rows) * (size + 5);
-        for (const auto& [dx, dy] : {std::pair{40.0, 40.0}, {size - 40, 40.0}, {40.0, size - 40}, {size - 40, size - 40}}) {
+        for (const auto& [dx, dy] :
+             {std::pair{40.0, 40.0}, {size - 40, 40.0}, {40.0, size - 40}, {size - 40, size - 40}}) {
             const double x = left + dx, y = top + dy;
             if (x < winButton.x - 2 || x > winButton.x + 172 || y < winButton.y - 2 || y > winButton.y + 48)
                 return std::pair<int, int>{static_cast<int>(x), static_cast<int>(y)};
