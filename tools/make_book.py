@@ -316,8 +316,9 @@ movies.append(e)
 button_movie("BookLetterButton", "ButtonRose", "Open the album")
 l = Movie("BookLetter", comment="The invitation letter that opens the album.")
 l.add("Book_Letter", "paper")
-l.text("textPlayerName", 30, 40, 220, 34, "Dear friend,", 24, ROSE, align="left", face="Velvet Title")
-l.text("body", 30, 84, 220, 200,
+# The greeting takes a second line for a long name.
+l.text("textPlayerName", 16, 36, 250, 52, "Dear friend,", 18, ROSE, align="left", face="Velvet Title")
+l.text("body", 30, 90, 220, 194,
        "We are getting married! Our album is still empty: help us gather every photo, from the gown to "
        "the cake, so that nothing is forgotten on the big day.", 16, INK, align="left")
 l.text("signature", 30, 290, 220, 26, "With love, Anna & Tom", 18, ROSE, align="right", face="Velvet Title")
@@ -340,8 +341,8 @@ for number, title, crisis, photos_ in levels:
     page.add("Book_PageLeft", "paper", create=left, death=left + 1)
     page.add("Book_PageRight", "paper", create=right, death=right + 1)
     if number == 0:
-        page.text("title", 30, 40, 282, 44, "Velvet Aisle", 36, ROSE, face="Velvet Title", create=left, death=left + 1)
-        page.text("subtitle", 30, 90, 282, 24, "our wedding album", 18, GOLD, create=left, death=left + 1)
+        page.text("title", 30, 40, 282, 52, "Velvet Aisle", 36, ROSE, face="Velvet Title", create=left, death=left + 1)
+        page.text("subtitle", 30, 94, 282, 24, "our wedding album", 18, GOLD, create=left, death=left + 1)
         page.add("BookEnvelope", "envelope", 61, 180, create=left, death=left + 1)
         page.text("turnHint", 60, 200, 222, 120, "The letter is read. Turn the page to begin the album.", 18, INK,
                   create=right, death=right + 1)
@@ -375,7 +376,7 @@ for number, title, crisis, photos_ in levels:
         page.text(f"countLabel{i}", x + 58, y + PHOTO_H - 31, 160, 22, "left to find", 15, INK, align="left", create=right, death=right + 1)
     if scenes:
         hint = "Click the photo to step into the scene." if len(scenes) == 1 else "Click a photo to step into its scene."
-        y = 120 + PHOTO_H + 30 if len(scenes) == 1 else 40 + 226 + PHOTO_H + 16
+        y = 120 + PHOTO_H + 30 if len(scenes) == 1 else 40 + 226 + PHOTO_H + 30
         page.text("hint", 30, y, 282, 40 if len(scenes) > 1 else 60, hint, 16, GOLD, create=right, death=right + 1)
 movies.append(page)
 
@@ -413,7 +414,7 @@ w.add("Book_White", "white", 0, 0, 100, 75)
 movies.append(w)
 s = Movie("BookCrisisSplash", comment="The banner over a crisis level.")
 s.add("Book_CrisisBanner", "banner")
-s.text("text", 20, 20, 260, 30, "A wedding crisis!", 22, IVORY, face="Velvet Title", bold=1)
+s.text("text", 20, 18, 260, 34, "A wedding crisis!", 22, IVORY, face="Velvet Title", bold=1)
 movies.append(s)
 
 book = Movie("FinalBook", comment="The album: the desk, the spread, the main-menu button and the white cover it fades in from.")

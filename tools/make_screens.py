@@ -61,7 +61,8 @@ def write(name, header, movies, images=()):
         f.write("</Library>\n")
 
 # --- pictures ------------------------------------------------------------------------------
-pictures = [("UI_Panel", "Panel.png"), ("UI_DialogSmall", "DialogSmall.png"), ("UI_DialogLarge", "DialogLarge.png"),
+pictures = [("UI_Panel", "Panel.png"), ("UI_DialogShort", "DialogShort.png"), ("UI_DialogSmall", "DialogSmall.png"),
+            ("UI_DialogLarge", "DialogLarge.png"),
             ("UI_ModalBkg", "ModalBkg.png"), ("UI_PauseOverlay", "PauseOverlay.png"), ("UI_HintArrow", "HintArrow.png"),
             ("UI_Bluebird", "Bluebird.png"), ("UI_Clock", "Clock.png"), ("UI_Checkmark", "Checkmark.png"),
             ("UI_FoundStrike", "FoundStrike.png"), ("UI_ShelfPrize", "ShelfPrize.png"), ("UI_ShelfSlot", "ShelfSlot.png")]
@@ -93,18 +94,40 @@ for base, w, h, labelled in (("ButtonRose", 170, 46, True), ("ButtonSage", 170, 
 write("Controls.xml", "Pictures, buttons and overlays shared by every screen.", controls, pictures)
 
 # --- board screens ------------------------------------------------------------------------
-def dialog(name, large, title, body_lines=1, comment=None):
+SHORT = "short"  # a card for a line or two above its buttons
+
+def dialog(name, large, title, comment=None):
+    """A card with its title along the top and a body text below it, sized to what it holds: the
+    short card for one or two lines, the small one for a few, the large one for a picture or a long
+    text (large=True)."""
     m = Movie(name, comment=comment)
-    if large:
+    if large == SHORT:
+        x, y, w, h = 200, 205, 400, 190
+        m.image("UI_DialogShort", "card", x, y)
+    elif large:
         x, y, w, h = 140, 110, 520, 380
         m.image("UI_DialogLarge", "card", x, y)
     else:
         x, y, w, h = 200, 180, 400, 240
         m.image("UI_DialogSmall", "card", x, y)
-    m.text("title", x + 20, y + 22, w - 40, 44, title, 30 if large else 26, ROSE, face="Velvet Title")
-    m.text("body", x + 36, y + (76 if large else 70), w - 72, (h - 150) if large else 80, "", 17, INK)
+    m.text("title", x + 20, y + 22, w - 40, 44, title, 30 if large is True else 26, ROSE, face="Velvet Title")
+    body = {SHORT: (70, 60), False: (70, 88), True: (76, h - 150)}[large]
+    m.text("body", x + 36, y + body[0], w - 72, body[1], "", 17, INK)
     m.geom = (x, y, w, h)
     return m
+
+def item(m, inst):
+    """The attributes and the placement key of one of the movie's instances."""
+    for it in m.items:
+        if it[1]["instancename"] == inst:
+            return it
+    raise KeyError(inst)
+
+def place(m, inst, x, y, **attrs):
+    it = item(m, inst)
+    it[1].update(attrs)
+    sx, sy, _, _, alpha = it[2]
+    it[2] = (sx, sy, x, y, alpha)
 
 def buttons(m, specs):
     """specs: list of (instance, kind); laid out in a row along the card's foot."""
@@ -120,7 +143,7 @@ def buttons(m, specs):
         total = n * bw + (n - 1) * gap
     left = x + (w - total) / 2
     for i, (inst, kind) in enumerate(specs):
-        m.child(kind, inst, left + i * (bw + gap), y + h - 70, scale, scale)
+        m.child(kind, inst, left + i * (bw + gap), y + h - (66 if h < 200 else 70), scale, scale)
 
 screens = []
 # The board's side panel.
@@ -128,10 +151,10 @@ p = Movie("ISpyPanel", comment="The board's side panel: clock, the list of thing
 p.image("UI_Panel", "card", 0, 0)
 p.image("UI_Clock", "clockIcon", 12, 16)
 p.text("clock", 54, 22, 80, 28, "", 22, INK, align="left", bold=1)
-p.text("heading", 8, 62, 128, 24, "Find these", 18, ROSE, face="Velvet Title")
+p.text("heading", 8, 62, 128, 30, "Find these", 18, ROSE, face="Velvet Title")
 for i in range(12):
     y = 100 + i * 26
-    p.text(f"item{i}", 8, y, 128, 24, "", 15, INK)
+    p.text(f"item{i}", 3, y, 138, 25, "", 14, INK)
     p.image("UI_FoundStrike", f"strike{i}", 12, y + 12, sx=1.0, sy=1.0)
 p.child("HintButton", "hintButton", 8, 426)
 p.child("MenuButton", "menuButton", 72, 426)
@@ -147,39 +170,59 @@ for i, inst in enumerate(("resumeButton", "optionsButton", "helpButton", "credit
 m.items = [it for it in m.items if it[1]["instancename"] != "body"]
 screens.append(m)
 
-m = dialog("Menu_ConfirmInGameQuitDialog", False, "Leave the game?")
+m = dialog("Menu_ConfirmInGameQuitDialog", SHORT, "Leave the game?")
 buttons(m, [("quitButton", "ButtonSage"), ("stayButton", "ButtonRose")])
 screens.append(m)
 
-m = dialog("Game_BluebirdDialog", False, "A bluebird!")
-m.image("UI_Bluebird", "bird", 228, 246, sx=0.7, sy=0.7)
-m.items[1][1]["width"] = 280; m.items[1][2] = (1, 1, 300, 250, 100)  # body beside the bird
-buttons(m, [("okButton", "ButtonRose")])
-screens.append(m)
-
-m = dialog("Game_SecretBluebirdDialog", False, "Every bluebird!")
-m.image("UI_Bluebird", "bird", 228, 246, sx=0.7, sy=0.7)
-m.items[1][1]["width"] = 280; m.items[1][2] = (1, 1, 300, 250, 100)
-buttons(m, [("okButton", "ButtonRose")])
-screens.append(m)
-
-for name, title in (("Game_WinDialog", "Scene complete!"), ("Game_LoseDialog", "Out of time"),
-                    ("Game_OverDialog", "Just married!")):
-    m = dialog(name, True, title)
+# The bluebird dialogs: the bird on the left under the title, the text beside it.
+for name, title in (("Game_BluebirdDialog", "A bluebird!"), ("Game_SecretBluebirdDialog", "Every bluebird!")):
+    m = dialog(name, False, title)
+    m.image("UI_Bluebird", "bird", 226, 256, sx=0.75, sy=0.75)
+    place(m, "body", 308, 252, width=270, height=88, align="left")
     buttons(m, [("okButton", "ButtonRose")])
     screens.append(m)
 
+# A scene won: its album photo (one frame per scene package, labelled with the scene's name) with the
+# time the chapter's clock has run under it, and the text beside it.
+SCENE_NAMES = sorted(d for d in os.listdir(os.path.join(root, "..", "scenes"))
+                     if os.path.isdir(os.path.join(root, "..", "scenes", d)))
+m = Movie("WinPhotos", length=len(SCENE_NAMES), stops=range(len(SCENE_NAMES)),
+          labels=tuple(enumerate(SCENE_NAMES)), comment="The album photo of each scene, one per frame, labelled with its name.")
+for i, scene in enumerate(SCENE_NAMES):
+    m.image(f"Book_Photo{scene}", f"photo{i}", 0, 0, create=i, death=i + 1)
+screens.append(m)
+m = dialog("Game_WinDialog", True, "Scene complete!")
+m.child("WinPhotos", "photo", 176, 190, 0.9, 0.9)  # 207 x 158
+m.text("time", 176, 354, 207, 26, "", 17, ROSE, bold=1)
+place(m, "body", 404, 196, width=222, height=180, align="left")
+buttons(m, [("okButton", "ButtonRose")])
+screens.append(m)
+
+# The other end-of-scene dialogs hold a few lines each: small cards.
+for name, title, size in (("Game_LoseDialog", "Out of time", SHORT), ("Game_OverDialog", "Just married!", False)):
+    m = dialog(name, size, title)
+    buttons(m, [("okButton", "ButtonRose")])
+    screens.append(m)
+
+# A crisis averted: the question, then the three replacements drawn above their buttons. Each slot
+# holds the four keepsakes of the album's tableaux (its frame is the choice); the script shows the
+# crisis's own.
+KEEPSAKES = (("cake", "BookCake"), ("flowers", "BookFlowers"), ("dress", "BookDress"), ("gift", "BookGift"))
 m = dialog("Book_CrisisWonDialog", True, "Crisis averted!")
-m.items[1][1]["height"] = 120
+place(m, "body", 176, 184, height=48)
 for i in range(3):
-    m.child("ButtonRose", f"button{i + 1}", 315, 300 + i * 56)
+    cx = 400 + (i - 1) * 165
+    for inst, movie in KEEPSAKES:
+        m.child(movie, f"{inst}{i + 1}", cx - 63, 232, 1.4, 1.4)
+    m.child("ButtonRose", f"button{i + 1}", cx - 76.5, 384, 0.9, 0.9)
 screens.append(m)
 
 tutorials = ["Game_RegistryIntroDialog", "Game_BadClickDialog", "Game_TutorialBluebirdDialog",
              "Book_TutorialCrisisDialog", "Book_TutorialIntroDialog", "Book_TutorialDialog",
              "Con_TutorialDialog", "Story_TutorialDialog"]
+SHORT_TUTORIALS = ("Book_TutorialIntroDialog", "Book_TutorialDialog", "Con_TutorialDialog")
 for name in tutorials:
-    m = dialog(name, True, "")
+    m = dialog(name, SHORT if name in SHORT_TUTORIALS else False, "")
     buttons(m, [("okButton", "ButtonRose")])
     screens.append(m)
 # The card game's side panel: clock, the shelf of honeymoon prizes (a slot every 55 px from y = 160,
@@ -188,7 +231,7 @@ p = Movie("ConPanel", comment="The card game's side panel: clock, prize shelf, h
 p.image("UI_Panel", "card", 0, 0)
 p.image("UI_Clock", "clockIcon", 12, 16)
 p.text("clock", 54, 22, 80, 28, "", 22, INK, align="left", bold=1)
-p.text("heading", 8, 62, 128, 24, "Honeymoon", 18, ROSE, face="Velvet Title")
+p.text("heading", 8, 62, 128, 30, "Honeymoon", 18, ROSE, face="Velvet Title")
 for k in range(5):
     p.image("UI_ShelfSlot", f"slot{k}", 75, 160 + 55 * k, regx=24, regy=24)
     p.image("UI_ShelfPrize", f"prize{k}", 75, 160 + 55 * k, regx=60, regy=60, sx=0.4, sy=0.4)
@@ -200,10 +243,10 @@ p.child("ButtonSage", "pauseButton", 12, 518, 0.7, 0.7)
 p.child("ButtonRose", "albumButton", 12, 556, 0.7, 0.7)
 screens.append(p)
 
-m = dialog("Con_WinDialog", True, "Every pair found!")
+m = dialog("Con_WinDialog", SHORT, "Every pair found!")
 buttons(m, [("okButton", "ButtonRose")])
 screens.append(m)
-m = dialog("Con_LoseDialog", False, "Out of time")
+m = dialog("Con_LoseDialog", SHORT, "Out of time")
 buttons(m, [("okButton", "ButtonRose")])
 screens.append(m)
 write("BoardScreens.xml", "The board's and the card game's panels, their menu, tutorial and end-of-game dialogs.", screens)
@@ -234,31 +277,33 @@ for i, inst in enumerate(("scoresButton", "helpButton", "creditsButton")):
 m.child("ButtonSage", "quitButton", 315, 396)
 menus.append(m)
 
-m = dialog("Menu_ConfirmQuitDialog", False, "Leave Velvet Aisle?")
+m = dialog("Menu_ConfirmQuitDialog", SHORT, "Leave Velvet Aisle?")
 buttons(m, [("quitButton", "ButtonSage"), ("stayButton", "ButtonRose")])
 menus.append(m)
 
+# Help and credits: a long text under the same title as every other dialog, above the Close button.
 for name, title in (("HelpDialog", "How to play"), ("CreditsDialog", "Credits")):
     m = dialog(name, True, title)
-    m.items[1][1]["height"] = 230
-    m.items[1][1]["size"] = 15
-    m.items[1][1]["align"] = "left"
+    place(m, "body", 168, 178, width=464, height=226, size=15, align="left")
     buttons(m, [("closeButton", "ButtonRose")])
     menus.append(m)
 
 m = dialog("Menu_HighScoresDialog", True, "Best weddings")
 m.items = [it for it in m.items if it[1]["instancename"] != "body"]
+# Before the first wedding the table is empty: the four keepsakes of the album wait in its place.
+m.child("tableaux", "keepsakes", 400 - 1.7 * 124.5, 200, 1.7, 1.7)
+m.text("empty", 180, 346, 440, 50, "", 17, INK)
 for i in range(10):
     y = 178 + i * 22
-    m.text(f"name{i + 1}", 190, y, 260, 22, "", 16, INK, align="left")
-    m.text(f"time{i + 1}", 460, y, 150, 22, "", 16, INK, align="right")
+    m.text(f"name{i + 1}", 170, y, 290, 22, "", 16, INK, align="left")
+    m.text(f"time{i + 1}", 470, y, 160, 22, "", 16, INK, align="right")
 buttons(m, [("closeButton", "ButtonRose")])
 menus.append(m)
 
 m = dialog("Menu_ProfileDialog", True, "Who is planning?")
 m.items = [it for it in m.items if it[1]["instancename"] != "body"]
 for i in range(6):
-    m.child("ProfileRow", f"profile{i + 1}", 255, 166 + i * 36)
+    m.child("ProfileRow", f"profile{i + 1}", 255, 180 + i * 35)
 m.image("UI_FoundStrike", "caret", 0, 0, sx=0.02, sy=5)
 m.child("ButtonRose", "playButton", 155, 396, 0.72, 0.72)
 m.child("ButtonRose", "addButton", 285, 396, 0.72, 0.72)
@@ -266,11 +311,11 @@ m.child("ButtonSage", "deleteButton", 415, 396, 0.72, 0.72)
 m.child("ButtonSage", "backButton", 545, 396, 0.58, 0.72)
 menus.append(m)
 
-m = dialog("Menu_ConfirmDeleteDialog", False, "Delete this player?")
+m = dialog("Menu_ConfirmDeleteDialog", SHORT, "Delete this player?")
 buttons(m, [("deleteButton", "ButtonSage"), ("keepButton", "ButtonRose")])
 menus.append(m)
 
-m = dialog("Menu_RefuseDeleteDialog", False, "Not this one")
+m = dialog("Menu_RefuseDeleteDialog", SHORT, "Not this one")
 buttons(m, [("okButton", "ButtonRose")])
 menus.append(m)
 
@@ -320,7 +365,7 @@ for name, picture in (("StoryHeart", "Story_Heart"), ("StoryLaceHeart", "Story_L
     story.append(m)
 m = Movie("StorySubtitle", length=3, stops=range(3), comment="The chapter title: 0 how they met, 1 the first date, 2 the proposal.")
 for i, title in enumerate(("How We Met", "The First Date", "The Proposal")):
-    m.text(f"title{i}", 0, 0, 430, 46, title, 36, ROSE, face="Velvet Title", create=i, death=i + 1)
+    m.text(f"title{i}", 0, 0, 430, 52, title, 36, ROSE, face="Velvet Title", create=i, death=i + 1)
 story.append(m)
 for name, label in (("StoryNextButton", "What happens next?"), ("StoryEndButton", "Back to the album")):
     m = Movie(name, length=3, stops=(0, 1, 2))
@@ -331,7 +376,7 @@ for name, label in (("StoryNextButton", "What happens next?"), ("StoryEndButton"
 
 m = Movie("StoryLayout", comment="The story page (instance \"StoryMiniGame\").")
 m.image("Story_Page", "page", 0, 0)
-m.child("StorySubtitle", "subtitle", 43, 34)
+m.child("StorySubtitle", "subtitle", 43, 24)
 m.child("StoryLaceHeart", "laceHeart1", 52, 118)
 m.child("StoryLaceHeart", "laceHeart3", 392, 118)
 m.child("StoryPics", "storyPics", 143, 78)

@@ -603,7 +603,8 @@ void Board::EnterWon()
         } else {
             const bool levelComplete = profile && profile->CompleteScene();
             if (screens)
-                screens->Open(std::make_unique<UIBoardWinDialog>());
+                screens->Open(std::make_unique<UIBoardWinDialog>(record ? record->title : String(),
+                                                                 level->maxTime - level->timeLeft));
             PlayEffect(levelComplete ? u"LevelWon" : u"SceneComplete");
         }
     } else if (level) {

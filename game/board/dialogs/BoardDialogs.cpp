@@ -57,7 +57,10 @@ void UIBoardBluebirdDialog::Init()
 
 // --- won ---
 
-UIBoardWinDialog::UIBoardWinDialog() : UIScreen(u"Game_WinDialog", true), m_profile(CurrentProfileName()) {}
+UIBoardWinDialog::UIBoardWinDialog(String scene, float seconds)
+    : UIScreen(u"Game_WinDialog", true), m_profile(CurrentProfileName()), m_scene(ToUtf8(scene)), m_seconds(seconds)
+{
+}
 
 void UIBoardWinDialog::Init()
 {
@@ -75,6 +78,10 @@ void UIBoardWinDialog::Init()
             table.SetNumber("totalTime", profile->TotalTimeUsed());
         table.SetNumber("crisis", CrisisIndexForLevel(last || !level ? number : number + 1));
         table.SetString("profile", m_profile.c_str());
+        if (!m_scene.empty())
+            table.SetString("scene", m_scene.c_str());
+        if (m_seconds >= 0.0f && !profile->relaxed)
+            table.SetNumber("sceneTime", m_seconds);
     }
     UIScreen::Init();
 }

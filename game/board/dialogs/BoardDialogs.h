@@ -19,15 +19,18 @@ private:
     int32_t m_bluebirds;
 };
 
-// "Game_WinDialog".
+// "Game_WinDialog". `scene` names the scene just won (its photo shows in the dialog) and
+// `seconds` is the time its chapter's clock has run; a relaxed player's clock shows no time.
 class UIBoardWinDialog : public UIScreen {
 public:
-    UIBoardWinDialog();
+    explicit UIBoardWinDialog(QuillEngine::String scene = {}, float seconds = -1.0f);
     void Init() override;
     void Close(bool save) override;
 
 private:
     std::string m_profile;
+    std::string m_scene;
+    float m_seconds;
 };
 
 // "Game_LoseDialog".

@@ -76,7 +76,7 @@ TEST(PlayCards, TheCardPhotoOpensTheGameAndMatchingEveryPairWinsThePrize)
     const auto screens = PlayData::ReadSourceXml("data/ui/Definitions/BoardScreens.xml");
     ASSERT_TRUE(book && screens);
     const auto [columns, rows] = Grid(4);
-    ASSERT_EQ(columns * rows, 4) << "this run plays the first card game, a 2 x 2 grid";
+    ASSERT_GE(columns * rows, 12) << "this run plays the first card game, six pairs or more";
 
     // The letter, its tutorial, the first page turn and its tutorial, as a new player does.
     std::string script = PlayData::AlbumToFirstScene();
@@ -108,8 +108,9 @@ TEST(PlayCards, TheCardPhotoOpensTheGameAndMatchingEveryPairWinsThePrize)
     step += 10;
     script += PlayData::ClickAt(step, static_cast<int>(layout.x + spread["pageLeft"].x + photo.first + 80),
                                 static_cast<int>(layout.y + spread["pageLeft"].y + photo.second + 60));
-    // The transition covers the album, the cards are dealt and the game's tutorial opens.
-    step += 160;
+    // The transition covers the album, the cards are dealt one after another and the game's
+    // tutorial opens.
+    step += 160 + 20 * columns * rows;
     script += "at " + std::to_string(step) + " shot dealt.png\n";
     const PlayData::Placement tutorialOk = PlayData::ChildPlacements(*screens, u"Con_TutorialDialog")["okButton"];
     step += 2;
@@ -120,13 +121,27 @@ TEST(PlayCards, TheCardPhotoOpensTheGameAndMatchingEveryPairWinsThePrize)
     // table, and clicks on its empty places do nothing. Each try: the second card turns (21
     // steps), is compared 12 steps later, then the pair leaves (30 steps) or turns back (21).
     const double size = std::min((500.0 - 5 * (columns - 1)) / columns, (500.0 - 5 * (rows - 1)) / rows);
-    // Each card is pressed 40 px in from its top-left corner: once the game is won, the tries left
-    // over land on the win dialog's shade, never on its button.
+    // Each card is pressed 40 px in from one of its corners, the first one outside the win
+    // dialog's button: once the game is won, the tries left over land on the dialog's shade.
+    const PlayData::Placement winButton = PlayData::ChildPlacements(*screens, u"Con_WinDialog")["okButton"];
     auto centre = [&](int k) {
-        return std::pair<int, int>{static_cast<int>(220 + (k / rows) * (size + 5) + 40),
-                                   static_cast<int>(50 + (k % rows) * (size + 5) + 40)};
+        const double left = 220 + (k / rows) * (size + 5), top = 50 + (k % rows) * (size + 5);
+        for (const auto& [dx, dy] :
+             {std::pair{40.0, 40.0}, {size - 40, 40.0}, {40.0, size - 40}, {size - 40, size - 40}}) {
+            const double x = left + dx, y = top + dy;
+            if (x < winButton.x - 2 || x > winButton.x + 172 || y < winButton.y - 2 || y > winButton.y + 48)
+                return std::pair<int, int>{static_cast<int>(x), static_cast<int>(y)};
+        }
+        ADD_FAILURE() << "card " << k << " lies under the win dialog's button";
+        return std::pair<int, int>{0, 0};
     };
-    const std::pair<int, int> tries[] = {{0, 1}, {2, 3}, {0, 2}, {1, 3}, {0, 3}, {1, 2}};
+    // A click on a place already cleared turns nothing, so the next card turned pairs with a card
+    // of the following try: a second round of every pairing picks up what the first one missed.
+    std::vector<std::pair<int, int>> tries;
+    for (int round = 0; round < 2; ++round)
+        for (int a = 0; a < columns * rows; ++a)
+            for (int b = a + 1; b < columns * rows; ++b)
+                tries.emplace_back(a, b);
     step += 30;
     bool firstShot = true;
     for (const auto& [a, b] : tries) {

@@ -265,7 +265,7 @@ protected:
         if (detour == Detour::Lose) {
             // Twelve minutes are a long wait: the console sets the clock to one second.
             script += At(step, "console ispy.settime 1");
-            script += Click(step + 150, ok);
+            script += Click(step + 150, Button(*screens, u"Game_LoseDialog", "okButton"));
             script += At(step + 400, "quit");
             return Run("lose-" + photo.scene, script);
         }
@@ -348,7 +348,7 @@ protected:
             step += 80;
         }
         script += At(step + 250, "shot cards-won.png");
-        script += Click(step + 260, ok);
+        script += Click(step + 260, Button(*screens, u"Con_WinDialog", "okButton"));
         script += At(step + 500, "quit");
         const PlayResult run = Run("cards", script);
         const std::vector<std::string> shown = run.Screens();
@@ -388,7 +388,7 @@ protected:
         script += Click(step, PhotoAt(level.number, "photoStory", true));
         step += 200;
         if (tutorial)
-            script += Click(step, ok);
+            script += Click(step, Button(*screens, u"Story_TutorialDialog", "okButton"));
         step += 30;
         for (const int choice : chosen) {
             const Point option = Button(*storyScreens, u"StoryLayout", "option" + std::to_string(choice + 1));

@@ -402,6 +402,7 @@ TEST(ScenePackageData, InterfacePicturesKeepTheirSizes)
         uint32_t width, height;
     } pictures[] = {
         {u"Panel", 144, 600},        {u"DialogSmall", 400, 240},  {u"DialogLarge", 520, 380},
+        {u"DialogShort", 400, 190},
         {u"ButtonRose_0", 170, 46},  {u"ButtonRose_1", 170, 46},  {u"ButtonRose_2", 170, 46},
         {u"ButtonSage_0", 170, 46},  {u"ButtonSage_1", 170, 46},  {u"ButtonSage_2", 170, 46},
         {u"HintButton_0", 64, 64},   {u"HintButton_1", 64, 64},   {u"HintButton_2", 64, 64},
