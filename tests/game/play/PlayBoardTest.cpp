@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <map>
 #include <sstream>
 #include <string>
@@ -244,3 +245,44 @@ TEST(PlayBoard, AHintMissesTheMenuAndALostScene)
 }
 
 } // namespace
+
+// Whether every pixel of the shot right of the side panel, above and below the band of the pause
+// texts, is within 2 of one colour: nothing of the scene shows there.
+bool FieldIsCovered(const PlayResult& run, const std::string& shot)
+{
+    uint32_t width = 0, height = 0;
+    std::vector<uint32_t> argb;
+    if (!run.ReadShot(shot, width, height, argb) || width < 800 || height < 600)
+        return false;
+    const uint32_t first = argb[150];
+    for (uint32_t y = 0; y < height; ++y) {
+        if (y >= 230 && y < 370)
+            continue;
+        for (uint32_t x = 150; x < width; ++x) {
+            const uint32_t p = argb[size_t(y) * width + x];
+            for (int shift : {0, 8, 16})
+                if (std::abs(int((p >> shift) & 0xFF) - int((first >> shift) & 0xFF)) > 2)
+                    return false;
+        }
+    }
+    return true;
+}
+
+TEST(PlayBoard, APauseCoversTheSceneUntilAClickCarriesOn)
+{
+    const auto screens = ReadSourceXml("data/ui/Definitions/BoardScreens.xml");
+    ASSERT_TRUE(screens);
+    std::string script = PlayData::AlbumToFirstScene();
+    script += Click(kBoardReady, ChildPlacements(*screens, u"Game_RegistryIntroDialog")["okButton"]);
+    script += "at " + std::to_string(kBoardReady + 30) + " shot playing.png\n";
+    script += "at " + std::to_string(kBoardReady + 31) + " key Escape\n";
+    script += "at " + std::to_string(kBoardReady + 60) + " shot paused.png\n";
+    script += PlayData::ClickAt(kBoardReady + 70, 500, 450);
+    script += "at " + std::to_string(kBoardReady + 100) + " shot resumed.png\n";
+    script += "at " + std::to_string(kBoardReady + 101) + " quit\n";
+    const PlayResult run = PlayRunner("board-pause").Seed(11).Run(script);
+    ASSERT_TRUE(run.ExitedCleanly()) << run.Describe();
+    EXPECT_FALSE(FieldIsCovered(run, "playing.png")) << run.Describe();
+    EXPECT_TRUE(FieldIsCovered(run, "paused.png")) << "the scene shows through the pause; " << run.Describe();
+    EXPECT_FALSE(FieldIsCovered(run, "resumed.png")) << run.Describe();
+}
