@@ -49,6 +49,21 @@ private:
     std::optional<std::string> m_old;
 };
 
+// The library, a short Splash.ini showing a red picture for `staticMs` and the picture, in a folder of
+// their own; empty when the built library is missing.
+fs::path SplashFolder(const char* name, int staticMs)
+{
+    const fs::path dir = QuillTest::MakeTempDir(name);
+    const fs::path bin = fs::path(QuillPlatform::ProgramPath()).parent_path();
+    if (!fs::exists(bin / "libQuillonSplash.so"))
+        return {};
+    fs::copy_file(bin / "libQuillonSplash.so", dir / "libQuillonSplash.so");
+    QuillTest::WriteFile(dir / "red.bmp", SplashTest::SolidBmp(32, 24, 0xFF0000));
+    QuillTest::WriteFile(dir / "Splash.ini",
+                         "[Red]\nStaticPath=red.bmp\nFadeTime=100\nStaticTime=" + std::to_string(staticMs) + "\n");
+    return dir;
+}
+
 } // namespace
 
 TEST(SplashHostWindow, AnXlibWindowPassedByItsIdGetsThePicturePainted)
@@ -61,13 +76,8 @@ TEST(SplashHostWindow, AnXlibWindowPassedByItsIdGetsThePicturePainted)
     if (!server.Start(320, 240, &why))
         GTEST_SKIP() << why;
 
-    // The library, a short Splash.ini and a red picture in a folder of their own.
-    const fs::path dir = QuillTest::MakeTempDir("splash-host");
-    const fs::path bin = fs::path(QuillPlatform::ProgramPath()).parent_path();
-    ASSERT_TRUE(fs::exists(bin / "libQuillonSplash.so"));
-    fs::copy_file(bin / "libQuillonSplash.so", dir / "libQuillonSplash.so");
-    QuillTest::WriteFile(dir / "red.bmp", SplashTest::SolidBmp(32, 24, 0xFF0000));
-    QuillTest::WriteFile(dir / "Splash.ini", "[Red]\nStaticPath=red.bmp\nFadeTime=100\nStaticTime=600\n");
+    const fs::path dir = SplashFolder("splash-host", 600);
+    ASSERT_FALSE(dir.empty());
     void* library = dlopen((dir / "libQuillonSplash.so").c_str(), RTLD_NOW | RTLD_LOCAL);
     ASSERT_NE(library, nullptr) << dlerror();
     using ShowSplashFn = int (*)(uintptr_t);
@@ -140,11 +150,8 @@ TEST(SplashHostWindow, AWindowThatNoLongerExistsIsRefusedAndTheHostLivesOn)
     if (!server.Start(320, 240, &why))
         GTEST_SKIP() << why;
 
-    const fs::path dir = QuillTest::MakeTempDir("splash-gone");
-    const fs::path bin = fs::path(QuillPlatform::ProgramPath()).parent_path();
-    fs::copy_file(bin / "libQuillonSplash.so", dir / "libQuillonSplash.so");
-    QuillTest::WriteFile(dir / "red.bmp", SplashTest::SolidBmp(32, 24, 0xFF0000));
-    QuillTest::WriteFile(dir / "Splash.ini", "[Red]\nStaticPath=red.bmp\nFadeTime=100\nStaticTime=300\n");
+    const fs::path dir = SplashFolder("splash-gone", 300);
+    ASSERT_FALSE(dir.empty());
     void* library = dlopen((dir / "libQuillonSplash.so").c_str(), RTLD_NOW | RTLD_LOCAL);
     ASSERT_NE(library, nullptr) << dlerror();
     auto show = reinterpret_cast<int (*)(uintptr_t)>(dlsym(library, "ShowSplash"));
