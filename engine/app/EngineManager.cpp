@@ -219,6 +219,7 @@ EngineManager::InitOutcome EngineManager::InitInternal(const GameSettings& setti
     renderer_ = std::make_unique<CRenderManager>(game_);
     renderer_->SetDevicePreferences(prefs_.SoftwareDevice != 0, prefs_.AutoDetectSoftware != 0);
     renderer_->SetCommandLine(settings_.CommandLine);
+    renderer_->SetWindowRemakeAllowed(true);
     renderer_->SetOutOfVideoMemoryHandler([this] { ExitOutOfVideoMemory(); });
     renderer_->SetPauseQuery([this] { return paused_; });
     resourceCache_->SetFrameSource([this] { return renderer_ ? renderer_->FramesPresented() : 0u; });
@@ -334,7 +335,10 @@ bool EngineManager::CreateMainWindow()
         return false;
     videoUp_ = true;
     window_ = std::make_unique<RenderWindow>(this);
-    if (!window_->Create(windowName_, settings_.Width, settings_.Height))
+    // A window made for OpenGL loads the GL driver (tens of megabytes, most of a cold start); the
+    // software renderer draws without it. The renderer remakes the window if the choice changes.
+    const bool software = SoftwareDeviceChosen(prefs_.SoftwareDevice != 0, settings_.CommandLine);
+    if (!window_->Create(windowName_, settings_.Width, settings_.Height, !software))
         return false;
     window_->Native().SetLogicalSize(settings_.Width, settings_.Height);
 

@@ -65,6 +65,9 @@ bool InitVideo()
         ++q.videoRefs;
         return true;
     }
+    // A window surface is drawn by the window system itself. Left to choose, SDL backs it with a
+    // GL texture, which loads the whole GL driver into a program that draws in software.
+    SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
     if (SDL_InitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS) != 0) {
         std::fprintf(stderr, "video: %s\n", SDL_GetError());
         return false;
@@ -119,6 +122,37 @@ bool Window::Create(const std::string& titleUtf8, int32_t clientWidth, int32_t c
         Destroy();
         return false;
     }
+    return true;
+}
+
+bool Window::Remake(bool openglCapable)
+{
+    if (!sdlWindow_)
+        return false;
+    SDL_Window* old = Sdl(sdlWindow_);
+    if (openglCapable == openglCapable_)
+        return true;
+    // The same window again, made with or without OpenGL: same title, place, size and state. No
+    // WM_CREATE or WM_DESTROY: to the handler it is one window throughout.
+    const Uint32 keep = SDL_WINDOW_FULLSCREEN_DESKTOP | SDL_WINDOW_BORDERLESS | SDL_WINDOW_RESIZABLE;
+    const Uint32 flags = SDL_GetWindowFlags(old);
+    int x = 0, y = 0, w = 0, h = 0;
+    SDL_GetWindowPosition(old, &x, &y);
+    SDL_GetWindowSize(old, &w, &h);
+    SDL_Window* made = SDL_CreateWindow(SDL_GetWindowTitle(old), x, y, w, h,
+                                        (flags & keep) | SDL_WINDOW_HIDDEN | (openglCapable ? SDL_WINDOW_OPENGL : 0));
+    if (!made) {
+        std::fprintf(stderr, "window: %s\n", SDL_GetError());
+        return false;
+    }
+    if (flags & SDL_WINDOW_SHOWN)
+        SDL_ShowWindow(made);
+    Q().windows.erase(id_);
+    SDL_DestroyWindow(old);
+    sdlWindow_ = made;
+    id_ = SDL_GetWindowID(made);
+    openglCapable_ = openglCapable;
+    Q().windows[id_] = this;
     return true;
 }
 

@@ -233,6 +233,17 @@ void CRenderManager::HandleCondition()
     }
 }
 
+bool CRenderManager::WantsFrame()
+{
+    if (canvasManager_ && canvasManager_->TakeCanvasChanges())
+        SetFrameDirty();
+    if (sceneChanged_ || ++quietSteps_ >= kQuietRedrawSteps) {
+        quietSteps_ = 0;
+        return true;
+    }
+    return false;
+}
+
 void CRenderManager::RenderFrame(bool present)
 {
     if (deviceState_ == kStateNone)

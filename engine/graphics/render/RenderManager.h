@@ -31,6 +31,9 @@ class TextRenderer;
 // Whether a command line (without the program name) has the argument "-software" in any
 // position, ignoring case. Arguments are split at blanks; double quotes group blanks.
 bool CommandLineAsksSoftware(StringView commandLine);
+// Whether the software renderer is chosen before any device is tried: by the preference, the
+// command line or "Engine.xml". (A failed hardware start falls back to it later as well.)
+bool SoftwareDeviceChosen(bool preference, StringView commandLine);
 
 class CRenderManager : public Singleton<CRenderManager> {
 public:
@@ -74,6 +77,10 @@ public:
     // --- set-up by the engine object (before Init) ---
     void SetDevicePreferences(bool softwareDevice, bool autoDetectSoftware);
     void SetCommandLine(StringView commandLine) { commandLineSoftware_ = CommandLineAsksSoftware(commandLine); }
+    // The window may be made again for the back end chosen: without OpenGL for the software
+    // renderer (also after a failed hardware start), with it for the hardware one. Off, a window
+    // not made for OpenGL only ever gets the software renderer.
+    void SetWindowRemakeAllowed(bool allowed) { remakeWindow_ = allowed; }
     // Ends the process when video memory runs out on the software device too. Without one, the
     // renderer stops (state 0) instead.
     void SetOutOfVideoMemoryHandler(std::function<void()> handler) { outOfVideoMemory_ = std::move(handler); }
@@ -108,14 +115,7 @@ public:
     // Whether the main loop draws after this step: when something on screen changed since the last
     // drawing, and in any case every kQuietRedrawSteps steps; a scene at rest costs no drawing.
     static constexpr int32_t kQuietRedrawSteps = 120;
-    bool WantsFrame()
-    {
-        if (sceneChanged_ || ++quietSteps_ >= kQuietRedrawSteps) {
-            quietSteps_ = 0;
-            return true;
-        }
-        return false;
-    }
+    bool WantsFrame();
 
     // --- cursors ---
     // name none: no custom cursor. Otherwise the first entry of "Cursors\Cursors.xml" with that
@@ -233,6 +233,7 @@ private:
     bool autoDetect_ = false;
     bool fallback_ = false;
     bool commandLineSoftware_ = false;
+    bool remakeWindow_ = false;
     uint32_t frameCount_ = 0;
     bool skipSceneFlush_ = false;
     bool resetting_ = false;
