@@ -420,7 +420,8 @@ void EngineManager::Tick(bool allowGameUpdate)
     if (steps > 0) {
         // A scene at rest is not drawn again (but now and then); a scripted play run keeps its own
         // rhythm of frames so that every run draws the same ones.
-        const bool draw = playHarness_ ? playHarness_->DrawsFrame() : renderer_ && renderer_->WantsFrame();
+        const bool draw = playHarness_ && !PlayHarness::IsLive() ? playHarness_->DrawsFrame()
+                                                                 : renderer_ && renderer_->WantsFrame();
         if (renderer_ && draw)
             renderer_->RenderFrame(true);
         return;

@@ -50,8 +50,11 @@ public:
     bool FixedClock() const { return fixedClock_; }
     // After a pass that stepped: whether that pass draws its frame.
     bool DrawsFrame() { return ++framePasses_ % frameEvery_ == 0; }
+    // After "live": the clock is the wall clock again and the main loop draws by its own rules.
+    static bool IsLive() { return s_live; }
     static uint64_t Counter();
-    static void NoSleep(uint32_t) {}
+    // No sleeping on the fixed clock; real sleeps once the run is live.
+    static void NoSleep(uint32_t ms);
 
     // At the start of each pass of the main loop. Runs the next due command, if any, and returns
     // true: that pass is the harness's (its events now wait in the queue for the pump) and must
@@ -78,6 +81,8 @@ private:
     PlayScript script_;
     size_t next_ = 0;
     static inline uint64_t s_now = 0;
+    static inline bool s_live = false;
+    static inline uint64_t s_liveSinceNs = 0; // the wall clock when the run went live
 };
 
 } // namespace QuillEngine
