@@ -435,7 +435,11 @@ void CRenderCanvas::Render(IRenderManagerContext& context, const Transform2D& tr
         ib->Bind(context);
         const bool linear = !IsIdentityLinear(transform);
         ResourceCache* cache = ResourceCache::Instance();
+        CRenderManager* renderer = manager_->GetRenderer();
         for (const Batch& b : batches) {
+            // A masking layer of the canvas writes depth where the batcher does not look.
+            if ((b.blendMode & 0xFFFFu) == QuadBatcher::kMaskLayer && renderer && renderer->GetBatcher())
+                renderer->GetBatcher()->NoteUnknownMaskArea();
             const uint32_t baseVertex = vb->Append(b.vertexCount, &vertices_[b.firstVertex], &transform);
             if (baseVertex == kAppendFailed)
                 continue;

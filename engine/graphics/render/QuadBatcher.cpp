@@ -1,5 +1,7 @@
 #include "engine/graphics/render/QuadBatcher.h"
 
+#include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <new>
 #include <utility>
@@ -235,6 +237,19 @@ void QuadBatcher::DrawQuad(const Transform2D& m, const QuadTexRect& rect, uint32
         out[i].u = us[i];
         out[i].v = vs[i];
     }
+    if (mode == kMaskLayer) {
+        for (int i = 0; i < 4; ++i) {
+            if (!maskArea_.any) {
+                maskArea_.minX = maskArea_.maxX = out[i].x;
+                maskArea_.minY = maskArea_.maxY = out[i].y;
+                maskArea_.any = true;
+            }
+            maskArea_.minX = std::min(maskArea_.minX, out[i].x);
+            maskArea_.maxX = std::max(maskArea_.maxX, out[i].x);
+            maskArea_.minY = std::min(maskArea_.minY, out[i].y);
+            maskArea_.maxY = std::max(maskArea_.maxY, out[i].y);
+        }
+    }
     pending_ += 4;
 }
 
@@ -262,9 +277,20 @@ void QuadBatcher::Flush()
         context->DrawIndexedPrimitive(PtTriangleList, static_cast<int32_t>(start), 0, pending_, 0, pending_ / 2);
         ++drawCalls_;
     }
-    // The mask scope ends even when its last run could not be drawn.
-    if (mode_ & kEndMask)
+    // The mask scope ends even when its last run could not be drawn. Only what masking layers
+    // covered is cleared (a pixel beyond on each side); a whole-buffer clear per mask cost a good
+    // part of a software frame.
+    if ((mode_ & kEndMask) && maskArea_.unknown) {
         context->Clear(0, nullptr, ClearZBuffer, 0, 1.0f, 0);
+    } else if ((mode_ & kEndMask) && maskArea_.any) {
+        const Rect covered{static_cast<int32_t>(std::floor(maskArea_.minX)) - 1,
+                           static_cast<int32_t>(std::floor(maskArea_.minY)) - 1,
+                           static_cast<int32_t>(std::ceil(maskArea_.maxX)) + 1,
+                           static_cast<int32_t>(std::ceil(maskArea_.maxY)) + 1};
+        context->Clear(1, &covered, ClearZBuffer, 0, 1.0f, 0);
+    }
+    if (mode_ & kEndMask)
+        maskArea_ = {};
     DropPending();
 }
 

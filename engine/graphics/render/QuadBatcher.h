@@ -7,7 +7,8 @@
 // Mode word: the low 16 bits choose the blend preset; the high bits are masking flags. A masking
 // layer (preset 4 without flags) writes depth 0.4 wherever its texels pass the alpha test; every
 // other quad lies at depth 0.51, so a masked-in quad (depth test GREATER) shows only over a
-// masking layer and a masked-out one (LESS) only elsewhere. EndMask clears depth after its run.
+// masking layer and a masked-out one (LESS) only elsewhere. EndMask clears depth after its run,
+// only over the masking layers drawn since the last clear (depth is 1 everywhere else).
 
 #include <cstdint>
 #include <memory>
@@ -79,8 +80,15 @@ public:
     // Forgets the pending run without drawing it (the frame skips its flush, or a new scene
     // begins), giving back its texture.
     void DropPending();
-    // A new scene: nothing queued for an earlier one is drawn into it.
-    void BeginScene() { DropPending(); }
+    // A new scene, its depth cleared whole: nothing queued for an earlier one is drawn into it.
+    void BeginScene()
+    {
+        DropPending();
+        maskArea_ = {};
+    }
+    // Depth was written where this batcher cannot see (a canvas's masking layer): the next end of
+    // a mask clears the whole depth buffer.
+    void NoteUnknownMaskArea() { maskArea_.unknown = true; }
 
     uint32_t PendingVertices() const { return pending_; }
     uint32_t VertexArrayCapacity() const { return capacity_; }
@@ -114,6 +122,11 @@ private:
     QuillD3D::IIndexBuffer* indices_ = nullptr;
     IRenderManagerContext* contextOverride_ = nullptr;
     uint64_t drawCalls_ = 0;
+    // What masking layers have covered since depth was last cleared, in back-buffer pixels.
+    struct MaskArea {
+        bool any = false, unknown = false;
+        float minX = 0, minY = 0, maxX = 0, maxY = 0;
+    } maskArea_;
 };
 
 } // namespace QuillEngine
