@@ -220,6 +220,8 @@ EngineManager::InitOutcome EngineManager::InitInternal(const GameSettings& setti
     renderer_->SetDevicePreferences(prefs_.SoftwareDevice != 0, prefs_.AutoDetectSoftware != 0);
     renderer_->SetCommandLine(settings_.CommandLine);
     renderer_->SetWindowRemakeAllowed(true);
+    if (playHarness_ && playHarness_->WholeFrames())
+        renderer_->SetPartialRedraw(false);
     renderer_->SetOutOfVideoMemoryHandler([this] { ExitOutOfVideoMemory(); });
     renderer_->SetPauseQuery([this] { return paused_; });
     resourceCache_->SetFrameSource([this] { return renderer_ ? renderer_->FramesPresented() : 0u; });

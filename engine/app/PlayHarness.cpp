@@ -85,6 +85,12 @@ std::unique_ptr<PlayHarness> PlayHarness::FromEnvironment(std::string& error)
         error = std::string("QUILL_PLAY_FRAMES is not a whole number from 1 to 1000: \"") + frames + "\"";
         return nullptr;
     }
+    if (const char* whole = Variable("QUILL_PLAY_WHOLE_FRAMES"); whole && std::string(whole) != "1") {
+        error = std::string("QUILL_PLAY_WHOLE_FRAMES is not \"1\": \"") + whole + "\"";
+        return nullptr;
+    } else if (whole) {
+        harness->wholeFrames_ = true;
+    }
     if (script) {
         harness->scriptPath_ = Absolute(script);
         harness->scriptFolder_ = fs::path(harness->scriptPath_).parent_path().string();

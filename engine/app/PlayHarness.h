@@ -10,6 +10,8 @@
 //   QUILL_PLAY_SEED     the random seed every seeding of the engine's generator uses instead of
 //                       its own (decimal, 0 to 4294967295). A script without it uses seed 1.
 //   QUILL_FEEDBACK_LOG  a file that receives one line per feedback report (PlayFeedbackSink.h).
+//   QUILL_PLAY_WHOLE_FRAMES  "1": every frame is drawn whole, never only where it changed (to
+//                       compare both ways of drawing).
 //   QUILL_PLAY_FRAMES   with a script: draw one frame in this many steps (1 to 1000; default 1).
 //                       The game steps exactly as before; only drawing is thinned out, for long
 //                       runs that look at the program's state rather than its pictures. A shot
@@ -48,6 +50,7 @@ public:
     ~PlayHarness();
 
     bool FixedClock() const { return fixedClock_; }
+    bool WholeFrames() const { return wholeFrames_; }
     // After a pass that stepped: whether that pass draws its frame.
     bool DrawsFrame() { return ++framePasses_ % frameEvery_ == 0; }
     // After "live": the clock is the wall clock again and the main loop draws by its own rules.
@@ -72,6 +75,7 @@ private:
     [[noreturn]] void Fail(const PlayCommand* command, const std::string& why);
 
     bool fixedClock_ = false;
+    bool wholeFrames_ = false;
     uint32_t frameEvery_ = 1;
     uint64_t framePasses_ = 0;
     bool focused_ = false;

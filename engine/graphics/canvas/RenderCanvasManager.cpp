@@ -80,6 +80,14 @@ void CRenderCanvasManager::ReleaseDeviceObjects()
         canvas->Clear();
 }
 
+bool CRenderCanvasManager::AnyToDraw() const
+{
+    for (const CRenderCanvas* canvas = head_.Next(); canvas; canvas = canvas->Next())
+        if (canvas->GetVisible() && !canvas->IsEmpty())
+            return true;
+    return false;
+}
+
 bool CRenderCanvasManager::TakeCanvasChanges()
 {
     bool changed = false;

@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "engine/core/resources/ResourceCache.h"
+#include "engine/graphics/render/FrameRuns.h"
 #include "engine/graphics/render/RenderManager.h"
 #include "engine/graphics/render/RenderManagerContext.h"
 #include "engine/graphics/render/ResourceTexture.h"
@@ -263,6 +264,25 @@ void QuadBatcher::Flush()
 {
     if (!pending_)
         return;
+    if (record_) {
+        QuadRun& run = record_->emplace_back();
+        run.texture = texture_;
+        if (run.texture)
+            run.texture->AddRef();
+        run.mode = mode_;
+        run.filter = filter_;
+        run.vertices.assign(cpu_.get(), cpu_.get() + pending_);
+        if ((mode_ & kEndMask) && maskArea_.unknown) {
+            run.depthClear = QuadRun::DepthClear::Whole;
+        } else if ((mode_ & kEndMask) && maskArea_.any) {
+            run.depthClear = QuadRun::DepthClear::Rect;
+            run.depthRect = MaskClearRect();
+        }
+        if (mode_ & kEndMask)
+            maskArea_ = {};
+        DropPending();
+        return;
+    }
     IRenderManagerContext* context = Context();
     if (!context || !vertices_) {
         DropPending();
@@ -283,15 +303,44 @@ void QuadBatcher::Flush()
     if ((mode_ & kEndMask) && maskArea_.unknown) {
         context->Clear(0, nullptr, ClearZBuffer, 0, 1.0f, 0);
     } else if ((mode_ & kEndMask) && maskArea_.any) {
-        const Rect covered{static_cast<int32_t>(std::floor(maskArea_.minX)) - 1,
-                           static_cast<int32_t>(std::floor(maskArea_.minY)) - 1,
-                           static_cast<int32_t>(std::ceil(maskArea_.maxX)) + 1,
-                           static_cast<int32_t>(std::ceil(maskArea_.maxY)) + 1};
+        const Rect covered = MaskClearRect();
         context->Clear(1, &covered, ClearZBuffer, 0, 1.0f, 0);
     }
     if (mode_ & kEndMask)
         maskArea_ = {};
     DropPending();
+}
+
+Rect QuadBatcher::MaskClearRect() const
+{
+    return Rect{static_cast<int32_t>(std::floor(maskArea_.minX)) - 1,
+                static_cast<int32_t>(std::floor(maskArea_.minY)) - 1,
+                static_cast<int32_t>(std::ceil(maskArea_.maxX)) + 1,
+                static_cast<int32_t>(std::ceil(maskArea_.maxY)) + 1};
+}
+
+void QuadBatcher::DrawRun(const QuadRun& run)
+{
+    IRenderManagerContext* context = Context();
+    const uint32_t count = static_cast<uint32_t>(run.vertices.size());
+    if (!context || !vertices_ || count == 0)
+        return;
+    // Runs longer than a draw (a record can hold no such run today) would overrun the indices.
+    if (count > kVertexCapacity)
+        return;
+    vertices_->Bind(*context, 0);
+    context->SetIndices(indices_);
+    ApplyPreset(*context, run.mode, run.filter);
+    context->SetTexture(0, run.texture);
+    const uint32_t start = vertices_->Append(count, run.vertices.data(), nullptr);
+    if (start != kAppendFailed) {
+        context->DrawIndexedPrimitive(PtTriangleList, static_cast<int32_t>(start), 0, count, 0, count / 2);
+        ++drawCalls_;
+    }
+    if (run.depthClear == QuadRun::DepthClear::Whole)
+        context->Clear(0, nullptr, ClearZBuffer, 0, 1.0f, 0);
+    else if (run.depthClear == QuadRun::DepthClear::Rect)
+        context->Clear(1, &run.depthRect, ClearZBuffer, 0, 1.0f, 0);
 }
 
 } // namespace QuillEngine

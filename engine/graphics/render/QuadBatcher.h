@@ -12,6 +12,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 #include "engine/graphics/render/DynamicBuffers.h"
 #include "engine/graphics/render/Geometry2D.h"
@@ -20,6 +21,7 @@ namespace QuillEngine {
 
 class CRenderManager;
 class IRenderManagerContext;
+struct QuadRun;
 
 // One pre-transformed vertex (FVF 0x144): position, reciprocal w, ARGB colour, texture position.
 struct QuadVertex {
@@ -76,7 +78,12 @@ public:
     void DrawQuad(const Transform2D& transform, const QuadTexRect& rect, uint32_t textureHandle, uint32_t color,
                   uint32_t mode, bool filter, bool halfPixel);
     // Draws the pending run. When the vertices cannot be written the run is dropped undrawn.
+    // While recording, the run is appended to the record instead, to be drawn by DrawRun.
     void Flush();
+    // Runs are recorded into `record` (none: drawn again as they come).
+    void SetRecord(std::vector<QuadRun>* record) { record_ = record; }
+    // Draws a recorded run, then clears the depth its mask scope leaves, as Flush would have.
+    void DrawRun(const QuadRun& run);
     // Forgets the pending run without drawing it (the frame skips its flush, or a new scene
     // begins), giving back its texture.
     void DropPending();
@@ -107,6 +114,7 @@ private:
     void ApplyDefaults(IRenderManagerContext& context);
     void ApplyPreset(IRenderManagerContext& context, uint32_t mode, bool filter);
     void SetPendingTexture(QuillD3D::ITexture* texture);
+    QuillD3D::Rect MaskClearRect() const;
     bool Grow();
 
     CRenderManager* renderer_;
@@ -122,6 +130,7 @@ private:
     QuillD3D::IIndexBuffer* indices_ = nullptr;
     IRenderManagerContext* contextOverride_ = nullptr;
     uint64_t drawCalls_ = 0;
+    std::vector<QuadRun>* record_ = nullptr;
     // What masking layers have covered since depth was last cleared, in back-buffer pixels.
     struct MaskArea {
         bool any = false, unknown = false;

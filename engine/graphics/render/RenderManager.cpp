@@ -263,6 +263,12 @@ void CRenderManager::DrawScene(bool present)
 {
     frameDrawn_ = true;
     sceneChanged_ = false;
+    if (CanDrawPartially(present)) {
+        DrawSceneChanges();
+        return;
+    }
+    // Drawn whole, or not into the back buffer: the next partial frame has nothing to compare with.
+    ForgetLastFrame();
     if (Failed(device_->BeginScene()))
         return;
     context_->SetRenderState(RsCullMode, CullNone);
@@ -363,6 +369,7 @@ void CRenderManager::Paint()
             const Rect whole{0, 0, static_cast<int32_t>(params_.backBufferWidth),
                              static_cast<int32_t>(params_.backBufferHeight)};
             device_->StretchRect(level, &whole, back, nullptr, FilterNone);
+            ForgetLastFrame(); // the back buffer now shows the frame texture's picture
         }
         if (back)
             back->Release();

@@ -14,6 +14,7 @@
 #include "engine/core/strings/EngineString.h"
 #include "engine/graphics/render/DeviceResetListener.h"
 #include "engine/graphics/render/DynamicBuffers.h"
+#include "engine/graphics/render/FrameRuns.h"
 #include "platform/d3d/D3dFactory.h"
 
 namespace QuillPlatform {
@@ -143,6 +144,17 @@ public:
     bool IsResetting() const { return resetting_; }
     void SetClearColor(uint32_t argb) { clearColor_ = argb; }
     void SetClearEnabled(bool on) { clearTarget_ = on; }
+    // On a device that can limit drawing to a rectangle (the soft back end), a frame draws and
+    // presents only where it differs from the last one, with the same pixels as a whole frame.
+    // Off, every frame is drawn whole.
+    void SetPartialRedraw(bool on)
+    {
+        partialRedraw_ = on;
+        ForgetLastFrame();
+    }
+    // The area the last frame drew and presented (the whole picture for a whole frame; empty when
+    // nothing differed). For tests and benchmarks.
+    const PixelBox& LastDrawnArea() const { return lastDrawnArea_; }
     uint32_t FramesPresented() const { return frameCount_; }
 
     // Texture creation reports a lost device or exhausted video memory; the frame in progress
@@ -197,6 +209,10 @@ private:
     bool CreateFrameTexture();
     void HandleCondition();
     void DrawScene(bool present);
+    // DrawScene's way on a device that clips: record the scene's runs, compare, draw the change.
+    bool CanDrawPartially(bool present) const;
+    void DrawSceneChanges();
+    void ForgetLastFrame();
     void PaceFrame();
     void RenderToFrameTexture();
     void ReleaseCursorTextures();
@@ -219,6 +235,16 @@ private:
     CDynamicIndexBuffer indexBuffers_{0};
     uint32_t clearColor_ = 0;
     bool clearTarget_ = true;
+    bool partialRedraw_ = true;
+    // The last frame drawn into the back buffer, while it still shows there: its runs, its clear
+    // and the device's texture write count after it was recorded.
+    bool lastFrameKept_ = false;
+    std::vector<QuadRun> lastRuns_;
+    std::vector<QuadRun> runs_;
+    uint32_t lastClearColor_ = 0;
+    bool lastClearTarget_ = true;
+    uint64_t lastTextureWrites_ = 0;
+    PixelBox lastDrawnArea_;
     QuillD3D::Caps caps_;
     QuillD3D::Format displayFormat_ = QuillD3D::FmtX8R8G8B8;
     QuillD3D::Format fullscreenFormat_ = QuillD3D::FmtX8R8G8B8;

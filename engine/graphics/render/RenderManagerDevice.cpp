@@ -355,6 +355,7 @@ bool CRenderManager::CreateFrameTexture()
 
 void CRenderManager::ReleaseDeviceObjects()
 {
+    ForgetLastFrame(); // the kept runs hold textures of this device
     NotifyDeviceLost();
     for (CDynamicVertexBuffer* b = vertexBuffers_.Next(); b; b = b->Next())
         b->ReleaseDeviceBuffer();
