@@ -66,8 +66,8 @@ public:
     // Presents only the given rectangles of the back buffer (the rest of the window keeps what it
     // shows). A back end that cannot presents the whole picture.
     virtual Result PresentRects(uint32_t count, const Rect* rects) = 0;
-    // Limits drawing and clearing to `rect` (none: no limit). Only the soft back end supports it;
-    // the others answer kErrInvalidCall and draw unlimited.
+    // Limits drawing and clearing to `rect` (none: no limit); copies and presents are not limited.
+    // A back end that cannot answers kErrInvalidCall and draws unlimited (soft and gl both can).
     virtual Result SetClipRect(const Rect* rect) = 0;
     // How many times the contents of any texture of this device were written so far (locks for
     // writing, copies and drawing into a texture): a picture drawn from the same textures with the

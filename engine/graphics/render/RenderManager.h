@@ -144,7 +144,7 @@ public:
     bool IsResetting() const { return resetting_; }
     void SetClearColor(uint32_t argb) { clearColor_ = argb; }
     void SetClearEnabled(bool on) { clearTarget_ = on; }
-    // On a device that can limit drawing to a rectangle (the soft back end), a frame draws and
+    // On a device that can limit drawing to a rectangle (both back ends can), a frame draws and
     // presents only where it differs from the last one, with the same pixels as a whole frame.
     // Off, every frame is drawn whole.
     void SetPartialRedraw(bool on)

@@ -18,8 +18,9 @@ using namespace QuillD3D;
 bool CRenderManager::CanDrawPartially(bool present) const
 {
     // Canvases draw straight to the device, out of the recorded order: such frames are whole.
-    return partialRedraw_ && present && backend_ == Backend::Soft && batcher_ &&
-           !(canvasManager_ && canvasManager_->AnyToDraw());
+    // Clearing the clip also asks whether the device can clip at all.
+    return partialRedraw_ && present && batcher_ && device_ && !(canvasManager_ && canvasManager_->AnyToDraw()) &&
+           Succeeded(device_->SetClipRect(nullptr));
 }
 
 void CRenderManager::ForgetLastFrame()

@@ -408,21 +408,61 @@ protected:
         if ((flags & ClearZBuffer) && depth_) {
             mask |= GL_DEPTH_BUFFER_BIT;
         }
-        if (rectCount == 0) {
+        if (rectCount == 0 && !clipped_) {
             gl_.Disable(GL_SCISSOR_TEST);
             gl_.Clear(mask);
         } else {
+            // Each rectangle within the clip (the clip alone for a whole clear).
+            const Rect everything{0, 0, 1 << 30, 1 << 30};
             gl_.Enable(GL_SCISSOR_TEST);
-            for (uint32_t i = 0; i < rectCount; ++i) {
-                const Rect& r = rects[i];
+            for (uint32_t i = 0; i < std::max(rectCount, 1u); ++i) {
+                Rect r = rectCount ? rects[i] : everything;
+                if (clipped_) {
+                    r = Rect{std::max(r.left, clip_.left), std::max(r.top, clip_.top), std::min(r.right, clip_.right),
+                             std::min(r.bottom, clip_.bottom)};
+                }
                 if (r.right > r.left && r.bottom > r.top) {
                     gl_.Scissor(r.left, r.top, r.right - r.left, r.bottom - r.top);
                     gl_.Clear(mask);
                 }
             }
-            gl_.Disable(GL_SCISSOR_TEST);
+            ApplyClip();
         }
         renderTarget_->gpuNewer = true;
+    }
+
+    // The clip rectangle is the scissor (GL row 0 is the target's top row, as for clears).
+    bool DoSetClipRect(const Rect* rect) override
+    {
+        clipped_ = rect != nullptr;
+        if (rect) {
+            clip_ = *rect;
+        }
+        MakeCurrent();
+        ApplyClip();
+        return true;
+    }
+
+    void ApplyClip()
+    {
+        if (clipped_) {
+            gl_.Enable(GL_SCISSOR_TEST);
+            gl_.Scissor(clip_.left, clip_.top, std::max(clip_.right - clip_.left, 0),
+                        std::max(clip_.bottom - clip_.top, 0));
+        } else {
+            gl_.Disable(GL_SCISSOR_TEST);
+        }
+    }
+
+    // Nothing to show: the window keeps the last picture, with no copy and no swap.
+    Result DoPresentRects(uint32_t count, const Rect* rects) override
+    {
+        for (uint32_t i = 0; i < count; ++i) {
+            if (rects[i].right > rects[i].left && rects[i].bottom > rects[i].top) {
+                return DoPresent();
+            }
+        }
+        return kOk;
     }
 
     void DoDraw(const DrawCall& call) override
@@ -543,6 +583,7 @@ protected:
             gl_.BlitFramebuffer(0, 0, bw, bh, 0, 0, bw, bh, GL_COLOR_BUFFER_BIT, GL_NEAREST);
             frontValid_ = true;
             boundTarget_ = nullptr;
+            ApplyClip();
             return gl_.GetError() == GL_NO_ERROR ? kOk : kErrDriverInternalError;
         }
         int ww = 0, wh = 0;
@@ -561,6 +602,7 @@ protected:
                             (dw == bw && dh == bh) ? GL_NEAREST : GL_LINEAR);
         SDL_GL_SwapWindow(window_);
         boundTarget_ = nullptr;
+        ApplyClip();
         return gl_.GetError() == GL_NO_ERROR ? kOk : kErrDriverInternalError;
     }
 
@@ -577,6 +619,7 @@ protected:
                             GL_COLOR_BUFFER_BIT, filter == FilterLinear ? GL_LINEAR : GL_NEAREST);
         boundTarget_ = nullptr;
         dst->gpuNewer = true;
+        ApplyClip();
         return kOk;
     }
 
@@ -716,6 +759,8 @@ private:
     GLuint frontTexture_ = 0;
     GLuint frontFramebuffer_ = 0;
     bool frontValid_ = false;
+    bool clipped_ = false;
+    Rect clip_{};
     CSurface* boundTarget_ = nullptr;
     uint32_t boundGeneration_ = 0;
 };
