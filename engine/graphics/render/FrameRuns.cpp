@@ -11,7 +11,7 @@ namespace QuillEngine {
 
 QuadRun::QuadRun(QuadRun&& other) noexcept
     : texture(std::exchange(other.texture, nullptr)), mode(other.mode), filter(other.filter),
-      vertices(std::move(other.vertices)), depthClear(other.depthClear), depthRect(other.depthRect)
+      first(other.first), count(other.count), depthClear(other.depthClear), depthRect(other.depthRect)
 {
 }
 
@@ -23,7 +23,8 @@ QuadRun& QuadRun::operator=(QuadRun&& other) noexcept
         texture = std::exchange(other.texture, nullptr);
         mode = other.mode;
         filter = other.filter;
-        vertices = std::move(other.vertices);
+        first = other.first;
+        count = other.count;
         depthClear = other.depthClear;
         depthRect = other.depthRect;
     }
@@ -32,8 +33,14 @@ QuadRun& QuadRun::operator=(QuadRun&& other) noexcept
 
 QuadRun::~QuadRun()
 {
+    ReleaseTexture();
+}
+
+void QuadRun::ReleaseTexture()
+{
     if (texture)
         texture->Release();
+    texture = nullptr;
 }
 
 void PixelBox::Add(const PixelBox& other)
@@ -82,37 +89,40 @@ bool SameState(const QuadRun& a, const QuadRun& b)
 
 // A run's quads touch only their own pixels; the depth a mask scope clears after it was written
 // by masking layers, whose own runs are compared as well.
-PixelBox WholeRun(const QuadRun& run)
+PixelBox WholeRun(const FrameRecord& frame, const QuadRun& run)
 {
-    return BoxOf(run.vertices.data(), run.vertices.size());
+    return BoxOf(frame.VerticesOf(run), run.count);
 }
 
 } // namespace
 
-PixelBox ChangedArea(const std::vector<QuadRun>& before, const std::vector<QuadRun>& now, int32_t width,
-                     int32_t height)
+PixelBox ChangedArea(const FrameRecord& before, const FrameRecord& now, int32_t width, int32_t height)
 {
     PixelBox changed;
-    const size_t common = std::min(before.size(), now.size());
+    const size_t common = std::min(before.runs.size(), now.runs.size());
     for (size_t i = 0; i < common; ++i) {
-        const QuadRun& a = before[i];
-        const QuadRun& b = now[i];
-        if (!SameState(a, b) || a.vertices.size() != b.vertices.size()) {
-            changed.Add(WholeRun(a));
-            changed.Add(WholeRun(b));
+        const QuadRun& a = before.runs[i];
+        const QuadRun& b = now.runs[i];
+        if (!SameState(a, b) || a.count != b.count) {
+            changed.Add(WholeRun(before, a));
+            changed.Add(WholeRun(now, b));
             continue;
         }
-        for (size_t q = 0; q + 4 <= a.vertices.size(); q += 4) {
-            if (std::memcmp(&a.vertices[q], &b.vertices[q], 4 * sizeof(QuadVertex)) != 0) {
-                changed.Add(BoxOf(&a.vertices[q], 4));
-                changed.Add(BoxOf(&b.vertices[q], 4));
+        const QuadVertex* va = before.VerticesOf(a);
+        const QuadVertex* vb = now.VerticesOf(b);
+        if (std::memcmp(va, vb, a.count * sizeof(QuadVertex)) == 0)
+            continue;
+        for (size_t q = 0; q + 4 <= a.count; q += 4) {
+            if (std::memcmp(va + q, vb + q, 4 * sizeof(QuadVertex)) != 0) {
+                changed.Add(BoxOf(va + q, 4));
+                changed.Add(BoxOf(vb + q, 4));
             }
         }
     }
-    for (size_t i = common; i < before.size(); ++i)
-        changed.Add(WholeRun(before[i]));
-    for (size_t i = common; i < now.size(); ++i)
-        changed.Add(WholeRun(now[i]));
+    for (size_t i = common; i < before.runs.size(); ++i)
+        changed.Add(WholeRun(before, before.runs[i]));
+    for (size_t i = common; i < now.runs.size(); ++i)
+        changed.Add(WholeRun(now, now.runs[i]));
     changed.left = std::max(changed.left, 0);
     changed.top = std::max(changed.top, 0);
     changed.right = std::min(changed.right, width);

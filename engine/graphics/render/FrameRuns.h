@@ -22,14 +22,28 @@ struct QuadRun {
     QuadRun(QuadRun&& other) noexcept;
     QuadRun& operator=(QuadRun&& other) noexcept;
     ~QuadRun(); // gives back the texture
+    void ReleaseTexture();
 
     QuillD3D::ITexture* texture = nullptr; // one reference held; none for untextured runs
     uint32_t mode = 0;
     bool filter = false;
-    std::vector<QuadVertex> vertices; // four per quad
+    uint32_t first = 0, count = 0; // its vertices in the frame's list, four per quad
     // The end of a mask scope: depth is cleared after the run, over `depthRect` or everywhere.
     enum class DepthClear : uint8_t { None, Rect, Whole } depthClear = DepthClear::None;
     QuillD3D::Rect depthRect{};
+};
+
+// A frame's runs and, in one list, their vertices. Emptied with its storage kept, so that frame
+// after frame records without allocating.
+struct FrameRecord {
+    std::vector<QuadRun> runs;
+    std::vector<QuadVertex> vertices;
+    void Clear()
+    {
+        runs.clear(); // gives back their textures
+        vertices.clear();
+    }
+    const QuadVertex* VerticesOf(const QuadRun& run) const { return vertices.data() + run.first; }
 };
 
 // A rectangle of back-buffer pixels, empty when right <= left or bottom <= top.
@@ -43,7 +57,6 @@ struct PixelBox {
 // the boxes of every quad that differs (as it was and as it is), and of whole runs where the runs
 // themselves differ. Textures are compared by identity: the caller redraws everything when any
 // texture's contents changed in between.
-PixelBox ChangedArea(const std::vector<QuadRun>& before, const std::vector<QuadRun>& now, int32_t width,
-                     int32_t height);
+PixelBox ChangedArea(const FrameRecord& before, const FrameRecord& now, int32_t width, int32_t height);
 
 } // namespace QuillEngine

@@ -265,13 +265,15 @@ void QuadBatcher::Flush()
     if (!pending_)
         return;
     if (record_) {
-        QuadRun& run = record_->emplace_back();
+        QuadRun& run = record_->runs.emplace_back();
         run.texture = texture_;
         if (run.texture)
             run.texture->AddRef();
         run.mode = mode_;
         run.filter = filter_;
-        run.vertices.assign(cpu_.get(), cpu_.get() + pending_);
+        run.first = static_cast<uint32_t>(record_->vertices.size());
+        run.count = pending_;
+        record_->vertices.insert(record_->vertices.end(), cpu_.get(), cpu_.get() + pending_);
         if ((mode_ & kEndMask) && maskArea_.unknown) {
             run.depthClear = QuadRun::DepthClear::Whole;
         } else if ((mode_ & kEndMask) && maskArea_.any) {
@@ -311,6 +313,13 @@ void QuadBatcher::Flush()
     DropPending();
 }
 
+void QuadBatcher::StartRecording(FrameRecord* record)
+{
+    record_ = record;
+    if (record_)
+        record_->Clear();
+}
+
 Rect QuadBatcher::MaskClearRect() const
 {
     return Rect{static_cast<int32_t>(std::floor(maskArea_.minX)) - 1,
@@ -319,10 +328,10 @@ Rect QuadBatcher::MaskClearRect() const
                 static_cast<int32_t>(std::ceil(maskArea_.maxY)) + 1};
 }
 
-void QuadBatcher::DrawRun(const QuadRun& run)
+void QuadBatcher::DrawRun(const FrameRecord& frame, const QuadRun& run)
 {
     IRenderManagerContext* context = Context();
-    const uint32_t count = static_cast<uint32_t>(run.vertices.size());
+    const uint32_t count = run.count;
     if (!context || !vertices_ || count == 0)
         return;
     // Runs longer than a draw (a record can hold no such run today) would overrun the indices.
@@ -332,7 +341,7 @@ void QuadBatcher::DrawRun(const QuadRun& run)
     context->SetIndices(indices_);
     ApplyPreset(*context, run.mode, run.filter);
     context->SetTexture(0, run.texture);
-    const uint32_t start = vertices_->Append(count, run.vertices.data(), nullptr);
+    const uint32_t start = vertices_->Append(count, frame.VerticesOf(run), nullptr);
     if (start != kAppendFailed) {
         context->DrawIndexedPrimitive(PtTriangleList, static_cast<int32_t>(start), 0, count, 0, count / 2);
         ++drawCalls_;

@@ -21,6 +21,7 @@ namespace QuillEngine {
 
 class CRenderManager;
 class IRenderManagerContext;
+struct FrameRecord;
 struct QuadRun;
 
 // One pre-transformed vertex (FVF 0x144): position, reciprocal w, ARGB colour, texture position.
@@ -80,10 +81,12 @@ public:
     // Draws the pending run. When the vertices cannot be written the run is dropped undrawn.
     // While recording, the run is appended to the record instead, to be drawn by DrawRun.
     void Flush();
-    // Runs are recorded into `record` (none: drawn again as they come).
-    void SetRecord(std::vector<QuadRun>* record) { record_ = record; }
-    // Draws a recorded run, then clears the depth its mask scope leaves, as Flush would have.
-    void DrawRun(const QuadRun& run);
+    // Runs are recorded into `record`, emptied first, until recording stops.
+    void StartRecording(FrameRecord* record);
+    void StopRecording() { record_ = nullptr; }
+    // Draws a recorded run of `frame`, then clears the depth its mask scope leaves, as Flush would
+    // have.
+    void DrawRun(const FrameRecord& frame, const QuadRun& run);
     // Forgets the pending run without drawing it (the frame skips its flush, or a new scene
     // begins), giving back its texture.
     void DropPending();
@@ -130,7 +133,7 @@ private:
     QuillD3D::IIndexBuffer* indices_ = nullptr;
     IRenderManagerContext* contextOverride_ = nullptr;
     uint64_t drawCalls_ = 0;
-    std::vector<QuadRun>* record_ = nullptr;
+    FrameRecord* record_ = nullptr;
     // What masking layers have covered since depth was last cleared, in back-buffer pixels.
     struct MaskArea {
         bool any = false, unknown = false;

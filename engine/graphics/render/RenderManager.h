@@ -239,8 +239,8 @@ private:
     // The last frame drawn into the back buffer, while it still shows there: its runs, its clear
     // and the device's texture write count after it was recorded.
     bool lastFrameKept_ = false;
-    std::vector<QuadRun> lastRuns_;
-    std::vector<QuadRun> runs_;
+    FrameRecord lastFrame_;
+    FrameRecord frame_;
     uint32_t lastClearColor_ = 0;
     bool lastClearTarget_ = true;
     uint64_t lastTextureWrites_ = 0;

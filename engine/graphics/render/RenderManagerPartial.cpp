@@ -3,6 +3,8 @@
 // differ is cleared, drawn again and presented. Inside that rectangle every run is drawn as in a
 // whole frame; outside it the back buffer already holds the same pixels.
 
+#include <utility>
+
 #include "engine/core/IQuillGame.h"
 #include "engine/core/resources/ResourceCache.h"
 #include "engine/graphics/canvas/RenderCanvasManager.h"
@@ -26,7 +28,8 @@ bool CRenderManager::CanDrawPartially(bool present) const
 void CRenderManager::ForgetLastFrame()
 {
     lastFrameKept_ = false;
-    lastRuns_.clear();
+    lastFrame_.Clear();
+    frame_.Clear();
 }
 
 void CRenderManager::DrawSceneChanges()
@@ -35,8 +38,7 @@ void CRenderManager::DrawSceneChanges()
         return;
     context_->SetRenderState(RsCullMode, CullNone);
     batcher_->BeginScene();
-    runs_.clear();
-    batcher_->SetRecord(&runs_);
+    batcher_->StartRecording(&frame_);
     skipSceneFlush_ = false;
     if (UserInterface* ui = UserInterface::Instance())
         ui->Render();
@@ -44,7 +46,7 @@ void CRenderManager::DrawSceneChanges()
         batcher_->Flush();
     else
         batcher_->DropPending();
-    batcher_->SetRecord(nullptr);
+    batcher_->StopRecording();
     if (!skipSceneFlush_ && canvasManager_)
         canvasManager_->UpdateFonts();
 
@@ -54,7 +56,7 @@ void CRenderManager::DrawSceneChanges()
     const bool comparable = lastFrameKept_ && !skipSceneFlush_ && textureWrites == lastTextureWrites_ &&
                             clearColor_ == lastClearColor_ && clearTarget_ == lastClearTarget_;
     const PixelBox whole{0, 0, width, height};
-    const PixelBox area = comparable ? ChangedArea(lastRuns_, runs_, width, height) : whole;
+    const PixelBox area = comparable ? ChangedArea(lastFrame_, frame_, width, height) : whole;
     const Rect areaRect{area.left, area.top, area.right, area.bottom};
     const bool clipped = !area.Empty() && Succeeded(device_->SetClipRect(&areaRect));
     if (!area.Empty()) {
@@ -62,8 +64,8 @@ void CRenderManager::DrawSceneChanges()
         const uint32_t flags = clearTarget_ ? (ClearTarget | ClearZBuffer) : ClearZBuffer;
         device_->Clear(0, nullptr, flags, clearColor_, 1.0f, 0);
         if (!skipSceneFlush_)
-            for (const QuadRun& run : runs_)
-                batcher_->DrawRun(run);
+            for (const QuadRun& run : frame_.runs)
+                batcher_->DrawRun(frame_, run);
     }
     if (clipped)
         device_->SetClipRect(nullptr);
@@ -81,8 +83,10 @@ void CRenderManager::DrawSceneChanges()
         SetDeviceState(kStateDeviceLost);
     lastDrawnArea_ = clipped ? area : area.Empty() ? PixelBox{} : whole;
 
-    lastRuns_.swap(runs_);
-    runs_.clear();
+    // The frame before last is recorded over next time, keeping its storage but not its
+    // textures, which may be on their way out.
+    std::swap(lastFrame_, frame_);
+    frame_.Clear();
     lastFrameKept_ = !skipSceneFlush_ && Succeeded(presented);
     lastTextureWrites_ = textureWrites;
     lastClearColor_ = clearColor_;

@@ -11,22 +11,21 @@ using namespace QuillEngine;
 
 namespace {
 
-// A run of axis-aligned quads, each given as {left, top, right, bottom} and a colour.
-QuadRun QuadsRun(std::vector<std::pair<std::vector<float>, uint32_t>> quads, uint32_t mode = QuadBatcher::kAlpha)
+using Quad = std::pair<std::vector<float>, uint32_t>; // {left, top, right, bottom} and a colour
+
+// Appends a run of axis-aligned quads to `frame`; returns its index.
+size_t AddRun(FrameRecord& frame, const std::vector<Quad>& quads, uint32_t mode = QuadBatcher::kAlpha)
 {
-    QuadRun run;
+    QuadRun& run = frame.runs.emplace_back();
     run.mode = mode;
+    run.first = static_cast<uint32_t>(frame.vertices.size());
     for (const auto& [box, color] : quads) {
         const float l = box[0], t = box[1], r = box[2], b = box[3];
         for (const auto& [x, y] : {std::pair{l, b}, std::pair{r, b}, std::pair{r, t}, std::pair{l, t}})
-            run.vertices.push_back({x, y, 0.51f, 0.5f, color, 0.0f, 0.0f});
+            frame.vertices.push_back({x, y, 0.51f, 0.5f, color, 0.0f, 0.0f});
     }
-    return run;
-}
-
-std::vector<QuadRun> Frame(std::vector<QuadRun> runs)
-{
-    return runs;
+    run.count = static_cast<uint32_t>(frame.vertices.size()) - run.first;
+    return frame.runs.size() - 1;
 }
 
 void ExpectBox(const PixelBox& box, int32_t left, int32_t top, int32_t right, int32_t bottom)
@@ -37,56 +36,64 @@ void ExpectBox(const PixelBox& box, int32_t left, int32_t top, int32_t right, in
     EXPECT_EQ(box.bottom, bottom);
 }
 
+const std::vector<Quad> kTwoQuads = {{{10, 10, 20, 20}, 0xFFFFFFFFu}, {{100, 200, 150, 260}, 0xFFFFFFFFu}};
+
 TEST(FrameRuns, TheSameFrameChangesNothingAndOneQuadChangesOnlyItsOwnBox)
 {
-    auto before = Frame({});
-    before.push_back(QuadsRun({{{0, 0, 800, 600}, 0xFFFFFFFFu}}, QuadBatcher::kNoBlend));
-    before.push_back(QuadsRun({{{10, 10, 20, 20}, 0xFFFFFFFFu}, {{100, 200, 150, 260}, 0xFFFFFFFFu}}));
-    auto same = Frame({});
-    same.push_back(QuadsRun({{{0, 0, 800, 600}, 0xFFFFFFFFu}}, QuadBatcher::kNoBlend));
-    same.push_back(QuadsRun({{{10, 10, 20, 20}, 0xFFFFFFFFu}, {{100, 200, 150, 260}, 0xFFFFFFFFu}}));
-    EXPECT_TRUE(ChangedArea(before, same, 800, 600).Empty());
+    FrameRecord before, now;
+    for (FrameRecord* f : {&before, &now}) {
+        AddRun(*f, {{{0, 0, 800, 600}, 0xFFFFFFFFu}}, QuadBatcher::kNoBlend);
+        AddRun(*f, kTwoQuads);
+    }
+    EXPECT_TRUE(ChangedArea(before, now, 800, 600).Empty());
 
     // The second quad fades (a glow): its box and a pixel around it, not the run's.
-    same[1] = QuadsRun({{{10, 10, 20, 20}, 0xFFFFFFFFu}, {{100, 200, 150, 260}, 0x80FFFFFFu}});
-    ExpectBox(ChangedArea(before, same, 800, 600), 99, 199, 151, 261);
+    QuadVertex* second = &now.vertices[now.runs[1].first + 4];
+    for (int i = 0; i < 4; ++i)
+        second[i].color = 0x80FFFFFFu;
+    ExpectBox(ChangedArea(before, now, 800, 600), 99, 199, 151, 261);
 
-    // The first one moves: where it was and where it is.
-    same[1] = QuadsRun({{{10, 10, 20, 20}, 0xFFFFFFFFu}, {{100, 200, 150, 260}, 0xFFFFFFFFu}});
-    same[1].vertices[0].x = same[1].vertices[3].x = 30;
-    same[1].vertices[1].x = same[1].vertices[2].x = 40.5f;
-    ExpectBox(ChangedArea(before, same, 800, 600), 9, 9, 42, 21);
+    // The first one moves instead: where it was and where it is.
+    for (int i = 0; i < 4; ++i)
+        second[i].color = 0xFFFFFFFFu;
+    QuadVertex* first = &now.vertices[now.runs[1].first];
+    first[0].x = first[3].x = 30;
+    first[1].x = first[2].x = 40.5f;
+    ExpectBox(ChangedArea(before, now, 800, 600), 9, 9, 42, 21);
+
+    // Emptied, a record keeps nothing to compare.
+    now.Clear();
+    EXPECT_TRUE(now.runs.empty());
+    EXPECT_TRUE(now.vertices.empty());
 }
 
 TEST(FrameRuns, RunsThatDifferInStateOrLengthChangeTheirWholeBoxesClippedToThePicture)
 {
-    auto before = Frame({});
-    before.push_back(QuadsRun({{{10, 10, 20, 20}, 0xFFFFFFFFu}, {{300, 300, 310, 310}, 0xFFFFFFFFu}}));
-    auto now = Frame({});
-    now.push_back(QuadsRun({{{10, 10, 20, 20}, 0xFFFFFFFFu}, {{300, 300, 310, 310}, 0xFFFFFFFFu}},
-                      QuadBatcher::kAdditive));
-    ExpectBox(ChangedArea(before, now, 800, 600), 9, 9, 311, 311);
+    FrameRecord before;
+    AddRun(before, {{{10, 10, 20, 20}, 0xFFFFFFFFu}, {{300, 300, 310, 310}, 0xFFFFFFFFu}});
+    FrameRecord additive;
+    AddRun(additive, {{{10, 10, 20, 20}, 0xFFFFFFFFu}, {{300, 300, 310, 310}, 0xFFFFFFFFu}}, QuadBatcher::kAdditive);
+    ExpectBox(ChangedArea(before, additive, 800, 600), 9, 9, 311, 311);
 
     // A quad more: the run's whole box.
-    now = Frame({});
-    now.push_back(QuadsRun({{{10, 10, 20, 20}, 0xFFFFFFFFu}, {{300, 300, 310, 310}, 0xFFFFFFFFu}, {{5, 5, 6, 6}, 0xFFu}}));
-    ExpectBox(ChangedArea(before, now, 800, 600), 4, 4, 311, 311);
+    FrameRecord longer;
+    AddRun(longer, {{{10, 10, 20, 20}, 0xFFFFFFFFu}, {{300, 300, 310, 310}, 0xFFFFFFFFu}, {{5, 5, 6, 6}, 0xFFu}});
+    ExpectBox(ChangedArea(before, longer, 800, 600), 4, 4, 311, 311);
 
     // A run gone, a run new; the box never leaves the picture.
-    now = Frame({});
-    now.push_back(QuadsRun({{{10, 10, 20, 20}, 0xFFFFFFFFu}, {{300, 300, 310, 310}, 0xFFFFFFFFu}}));
-    now.push_back(QuadsRun({{{780, 590, 900, 700}, 0xFFFFFFFFu}}));
-    ExpectBox(ChangedArea(before, now, 800, 600), 779, 589, 800, 600);
-    ExpectBox(ChangedArea(now, before, 800, 600), 779, 589, 800, 600);
+    FrameRecord more;
+    AddRun(more, {{{10, 10, 20, 20}, 0xFFFFFFFFu}, {{300, 300, 310, 310}, 0xFFFFFFFFu}});
+    AddRun(more, {{{780, 590, 900, 700}, 0xFFFFFFFFu}});
+    ExpectBox(ChangedArea(before, more, 800, 600), 779, 589, 800, 600);
+    ExpectBox(ChangedArea(more, before, 800, 600), 779, 589, 800, 600);
 
     // A different depth clear after a mask scope is a different run.
-    auto masked = Frame({});
-    masked.push_back(QuadsRun({{{10, 10, 20, 20}, 0xFFFFFFFFu}}, QuadBatcher::kAlpha | QuadBatcher::kEndMask));
-    masked[0].depthClear = QuadRun::DepthClear::Rect;
-    masked[0].depthRect = {9, 9, 21, 21};
-    auto wider = Frame({});
-    wider.push_back(QuadsRun({{{10, 10, 20, 20}, 0xFFFFFFFFu}}, QuadBatcher::kAlpha | QuadBatcher::kEndMask));
-    wider[0].depthClear = QuadRun::DepthClear::Whole;
+    FrameRecord masked, wider;
+    AddRun(masked, {{{10, 10, 20, 20}, 0xFFFFFFFFu}}, QuadBatcher::kAlpha | QuadBatcher::kEndMask);
+    masked.runs[0].depthClear = QuadRun::DepthClear::Rect;
+    masked.runs[0].depthRect = {9, 9, 21, 21};
+    AddRun(wider, {{{10, 10, 20, 20}, 0xFFFFFFFFu}}, QuadBatcher::kAlpha | QuadBatcher::kEndMask);
+    wider.runs[0].depthClear = QuadRun::DepthClear::Whole;
     EXPECT_FALSE(ChangedArea(masked, wider, 800, 600).Empty());
 }
 
