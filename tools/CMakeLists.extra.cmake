@@ -11,6 +11,8 @@ if(TARGET bench_board)
   target_link_libraries(bench_board PRIVATE velvet_game)
 endif()
 # bench_game runs the game in-process and starts the program, the play test and Xvfb.
+# It reads the album's layout as the play tests do (tests/game/play/PlayData.h).
 if(TARGET bench_game)
   target_link_libraries(bench_game PRIVATE velvet_game)
+  target_sources(bench_game PRIVATE ${PROJECT_SOURCE_DIR}/tests/support/TestEnvironment.cpp)
 endif()

@@ -1,4 +1,4 @@
-// The whole game's speed and memory, measured on this machine:
+// The whole game's speed and memory as a player pays them, measured on this machine:
 //  start_soft_ms, start_gl_ms - a cold start of a process to the first drawn frame of the album,
 //             median of 10 starts, under a private X server (Xvfb) with each back end. The
 //             opening card's own four seconds are left out: the started process goes to the album
@@ -6,15 +6,22 @@
 //             stays a window;
 //  load_ms  - from the click that enters a scene to its first drawn frame, median over every scene
 //             package, each load cold (the scene's pictures unloaded before it), soft back end;
-//  frame_ms, frame_p99_ms - a frame of the busiest board (the one with the most items, all shown)
-//             with particle emitters running, soft back end, median and 99th percentile of 600;
-//  rss_mb   - the peak resident set of any game process while the whole-game play test runs
-//             (tests/game/play/PlayThroughTest.cpp: every chapter, card game and story);
+//  frame_ms, frame_p99_ms, particles - a frame of the busiest board (the one with the most items,
+//             all shown) while three bursts of the item-found effect are fired again every 20
+//             frames, soft back end, median and 99th percentile of 600 (each drawn where it changed,
+//             as the player's are; the median of frames drawn whole is printed before the result);
+//             `particles` is the median number of particles alive in a measured frame;
+//  rss_soft_mb, rss_gl_mb - the resident set of the real program resting on the album under Xvfb,
+//             each back end in its own process;
 //  growth_mb - resident set growth over 100 board loads and unloads across every scene, counted
 //             after the first 5;
 //  save_ms  - writing "velv.save" with 8 players, file synced to the disk, median of 20;
-//  idle_cpu_pct - the real program resting on the album under Xvfb (soft back end): its CPU time
-//             over 4 s of wall time, in percent of one core.
+//  idle_cpu_pct - the real program resting on the album (soft back end): its CPU time over 4 s of
+//             wall time, in percent of one core;
+//  board_rest_soft_pct, board_rest_gl_pct - the same over 20 s for the real program resting on
+//             the first scene's board (reached by the play harness's clicks, then left to itself:
+//             only its clock moves), each back end;
+//  glow_soft_pct, glow_gl_pct - the same over 20 s resting on the album page whose photo glows.
 // A figure that cannot be measured here is printed as -1 with the reason on stderr. Ends with one
 // RESULT line.
 
@@ -39,6 +46,7 @@
 #include "engine/app/EngineManager.h"
 #include "engine/core/CrashHandler.h"
 #include "engine/core/resources/ResourceCache.h"
+#include "engine/graphics/particles/ParticleManager.h"
 #include "engine/graphics/render/RenderManager.h"
 #include "engine/graphics/scene/Instance_Image.h"
 #include "engine/graphics/scene/Instance_Movie.h"
@@ -54,6 +62,7 @@
 #include "platform/process/VirtualDisplay.h"
 #include "platform/system/Process.h"
 #include "platform/window/Window.h"
+#include "tests/game/play/PlayData.h"
 #include "tools/BenchGameSupport.h"
 
 extern char** environ;
@@ -220,51 +229,104 @@ double ProcessCpuSeconds(pid_t pid)
     return (std::stod(fields[11]) + std::stod(fields[12])) / static_cast<double>(sysconf(_SC_CLK_TCK));
 }
 
-double IdleCpuPct(const fs::path& program, const std::string& display)
+// The resident set of a process (VmRSS), in megabytes; -1 when it cannot be read.
+double ProcessResidentMb(pid_t pid)
 {
-    const fs::path home = PrivateHome("bench_game-idle");
-    const pid_t pid = Spawn({program.string(), "-software"}, Environment(home, display));
-    if (pid <= 0)
-        return -1.0;
-    // The opening card and its fade take about five seconds; then the album rests on its letter.
-    std::this_thread::sleep_for(std::chrono::seconds(7));
-    const double cpu0 = ProcessCpuSeconds(pid);
-    const auto t0 = Clock::now();
-    std::this_thread::sleep_for(std::chrono::seconds(4));
-    const double cpu1 = ProcessCpuSeconds(pid);
-    const double wall = Ms(t0, Clock::now()) / 1000.0;
-    kill(pid, SIGTERM);
-    waitpid(pid, nullptr, 0);
-    fs::remove_all(home);
-    return cpu0 < 0 || cpu1 < 0 ? -1.0 : 100.0 * (cpu1 - cpu0) / wall;
+    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+    std::string line;
+    while (std::getline(status, line)) {
+        if (line.rfind("VmRSS:", 0) == 0)
+            return std::strtod(line.c_str() + 6, nullptr) / 1024.0;
+    }
+    return -1.0;
 }
 
-// The largest resident set of the whole-game play test's processes: wait4 reports the peak of the
-// test program and every process it waited for.
-double PlaythroughRssMb(const fs::path& bin)
+struct Rest {
+    double cpuPct = -1.0, rssMb = -1.0;
+};
+
+// The real program at rest under Xvfb: its CPU share over `seconds` and its resident set then.
+// Without a script it rests where it comes up, on the album's letter, after the opening card and
+// its fade (about five seconds). With one, the play harness clicks its way on the fixed clock and
+// says "live" when the run goes on as a player's; the measurement starts two seconds later.
+Rest RestingProgram(const fs::path& program, const std::string& display, bool software, const std::string& script,
+                    int seconds)
 {
-    const fs::path tests = bin / "test_game";
-    if (!fs::exists(tests)) {
-        std::fprintf(stderr, "bench_game: %s is not built; rss_mb is not measured\n", tests.c_str());
-        return -1.0;
+    Rest out;
+    const fs::path home = PrivateHome("bench_game-rest");
+    std::vector<std::string> env = Environment(home, display);
+    if (!script.empty()) {
+        std::ofstream(home / "rest.play") << script;
+        env.push_back("QUILL_PLAY_SCRIPT=" + (home / "rest.play").string());
     }
-    const fs::path home = PrivateHome("bench_game-play");
-    const pid_t pid = Spawn({tests.string(), "--gtest_filter=PlayThrough.*"}, Environment(home, ""));
-    if (pid <= 0)
-        return -1.0;
-    int status = 0;
-    rusage usage{};
-    wait4(pid, &status, 0, &usage);
+    int pipeEnds[2];
+    if (pipe(pipeEnds) != 0)
+        return out;
+    std::vector<std::string> args{program.string()};
+    if (software)
+        args.push_back("-software");
+    const pid_t pid = Spawn(args, env, pipeEnds[1]);
+    close(pipeEnds[1]);
+    bool ready = pid > 0 && script.empty();
+    if (pid > 0 && !script.empty()) {
+        std::string said;
+        char buffer[256];
+        ssize_t got = 0;
+        while (!ready && (got = read(pipeEnds[0], buffer, sizeof buffer)) > 0) {
+            said.append(buffer, static_cast<size_t>(got));
+            ready = said.find("live\n") != std::string::npos;
+        }
+    }
+    if (ready) {
+        std::this_thread::sleep_for(std::chrono::seconds(script.empty() ? 7 : 2));
+        const double cpu0 = ProcessCpuSeconds(pid);
+        const auto t0 = Clock::now();
+        std::this_thread::sleep_for(std::chrono::seconds(seconds));
+        const double cpu1 = ProcessCpuSeconds(pid);
+        const double wall = Ms(t0, Clock::now()) / 1000.0;
+        out.rssMb = ProcessResidentMb(pid);
+        if (cpu0 >= 0 && cpu1 >= 0)
+            out.cpuPct = 100.0 * (cpu1 - cpu0) / wall;
+    } else {
+        std::fprintf(stderr, "bench_game: the program did not come to rest (%s)\n",
+                     script.empty() ? "album" : "script");
+    }
+    close(pipeEnds[0]);
+    if (pid > 0) {
+        kill(pid, SIGTERM);
+        waitpid(pid, nullptr, 0);
+    }
     fs::remove_all(home);
-    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
-        std::fprintf(stderr, "bench_game: the play test failed; rss_mb is not measured\n");
-        return -1.0;
-    }
-    return static_cast<double>(usage.ru_maxrss) / 1024.0;
+    return out;
+}
+
+// The play harness's clicks from a new player's start to the album page whose photo glows (the
+// first photo, ready to play), then live.
+std::string ToGlowingPhoto()
+{
+    std::string script = PlayData::AlbumToFirstScene();
+    if (script.empty())
+        return {};
+    // Everything up to the photo's click; the page has turned and its tutorial is closed.
+    script = script.substr(0, script.find("at " + std::to_string(PlayData::kPhotoClick) + " "));
+    return script + "at " + std::to_string(PlayData::kPhotoClick) + " live\n";
+}
+
+// The same to the first scene's board, its tutorial closed, then live.
+std::string ToRestingBoard()
+{
+    const std::string album = PlayData::AlbumToFirstScene();
+    const auto screens = PlayData::ReadSourceXml("data/ui/Definitions/BoardScreens.xml");
+    if (album.empty() || !screens)
+        return {};
+    const PlayData::Placement ok = PlayData::ChildPlacements(*screens, u"Game_RegistryIntroDialog")["okButton"];
+    return album +
+           PlayData::ClickAt(PlayData::kFirstSceneOpen, static_cast<int>(ok.x) + 20, static_cast<int>(ok.y) + 20) +
+           "at " + std::to_string(PlayData::kFirstSceneOpen + 60) + " live\n";
 }
 
 struct InProcess {
-    double loadMs = -1, frameMs = -1, frameP99Ms = -1, growthMb = -1, saveMs = -1;
+    double loadMs = -1, frameMs = -1, frameP99Ms = -1, particles = -1, growthMb = -1, saveMs = -1;
     size_t scenes = 0;
 };
 
@@ -329,25 +391,50 @@ InProcess MeasureInProcess()
     out.loadMs = Median(loads);
     out.growthMb = ResidentMb() - rssAfterFive;
 
-    // The busiest board, every item shown, three emitters running.
+    // The busiest board, every item shown, three bursts of the item-found effect fired again
+    // every 20 frames, so that particles live through the whole measurement (a burst's particles
+    // live 0.8 s).
     auto board = std::make_unique<Board>(nullptr, &game, 1, FromUtf8(busiest), u"Environment1");
     game.SetBoard(board.get());
     game.SetState(GameState_Board);
     e.Frame();
     for (const auto& item : board->Items())
         item->GetInstance().SetVisible(true);
-    if (Instance_Movie* scene = HandleEx::ResolveMovie(board->Scene())) {
-        for (int i = 0; i < 3; ++i)
-            scene->CreateParticleEmitter(u"collect.xml", FromUtf8("collect" + std::to_string(i)), 250 + 200 * i, 300);
-    }
-    for (int i = 0; i < 60; ++i)
+    // The effect's file, then the name of its definition ("Collect", names are read in any case).
+    auto fire = [&] {
+        if (Instance_Movie* scene = HandleEx::ResolveMovie(board->Scene())) {
+            for (int i = 0; i < 3; ++i)
+                scene->CreateParticleEmitter(u"collect.xml", u"collect", 250 + 200 * i, 300);
+        }
+    };
+    const ParticleManager* particleManager = ParticleManager::Instance();
+    for (int i = 0; i < 60; ++i) {
+        if (i % 20 == 0)
+            fire();
         e.Frame();
-    std::vector<double> frames;
+    }
+    std::vector<double> frames, alive;
     for (int i = 0; i < 600; ++i) {
+        if (i % 20 == 0)
+            fire();
         const auto t0 = Clock::now();
         e.Frame();
         frames.push_back(Ms(t0, Clock::now()));
+        alive.push_back(particleManager ? static_cast<double>(particleManager->LiveParticleCount()) : -1.0);
     }
+    out.particles = Median(alive);
+    // For comparison, not in the result: the same frames drawn whole.
+    std::vector<double> whole;
+    e.engine->Renderer()->SetPartialRedraw(false);
+    for (int i = 0; i < 200; ++i) {
+        if (i % 20 == 0)
+            fire();
+        const auto t0 = Clock::now();
+        e.Frame();
+        whole.push_back(Ms(t0, Clock::now()));
+    }
+    e.engine->Renderer()->SetPartialRedraw(true);
+    std::printf("busiest board drawn whole: %.2f ms median\n", Median(whole));
     out.frameMs = Median(frames);
     out.frameP99Ms = Percentile(frames, 0.99);
     std::printf("busiest board: %s (%zu items)\n", busiest.c_str(), mostItems);
@@ -392,7 +479,9 @@ int main(int argc, char** argv)
 
     const fs::path bin = fs::path(QuillPlatform::ProgramFolder());
     const std::string self = (bin / "bench_game").string();
-    double startSoft = -1, startGl = -1, idle = -1;
+    const fs::path program = bin / "VelvetAisle";
+    double startSoft = -1, startGl = -1;
+    Rest albumSoft, albumGl, boardSoft, boardGl, glowSoft, glowGl;
     {
         QuillPlatform::VirtualDisplay display;
         std::string why;
@@ -401,9 +490,21 @@ int main(int argc, char** argv)
         if (display.Start(1280, 1024, &why)) {
             startSoft = StartMs(self, display.Name(), true);
             startGl = StartMs(self, display.Name(), false);
-            idle = IdleCpuPct(bin / "VelvetAisle", display.Name());
+            albumSoft = RestingProgram(program, display.Name(), true, {}, 4);
+            albumGl = RestingProgram(program, display.Name(), false, {}, 4);
+            const std::string board = ToRestingBoard(), glow = ToGlowingPhoto();
+            if (board.empty() || glow.empty())
+                std::fprintf(stderr, "bench_game: the album's layout was not read: no board or glow figures\n");
+            if (!board.empty()) {
+                boardSoft = RestingProgram(program, display.Name(), true, board, 20);
+                boardGl = RestingProgram(program, display.Name(), false, board, 20);
+            }
+            if (!glow.empty()) {
+                glowSoft = RestingProgram(program, display.Name(), true, glow, 20);
+                glowGl = RestingProgram(program, display.Name(), false, glow, 20);
+            }
         } else {
-            std::fprintf(stderr, "bench_game: no X server (%s): start and idle figures are not measured\n",
+            std::fprintf(stderr, "bench_game: no X server (%s): start, memory and rest figures are not measured\n",
                          why.c_str());
         }
     }
@@ -416,12 +517,13 @@ int main(int argc, char** argv)
     setenv("SDL_AUDIODRIVER", "dummy", 1);
     const InProcess measured = MeasureInProcess();
     fs::remove_all(home);
-    const double rss = PlaythroughRssMb(bin);
 
     std::printf("%zu scenes; processor: %s\n", measured.scenes, ProcessorName().c_str());
-    std::printf("RESULT game start_ms=%.1f start_soft_ms=%.1f start_gl_ms=%.1f load_ms=%.2f frame_ms=%.2f "
-                "frame_p99_ms=%.2f rss_mb=%.1f growth_mb=%.2f save_ms=%.2f idle_cpu_pct=%.1f\n",
-                startGl, startSoft, startGl, measured.loadMs, measured.frameMs, measured.frameP99Ms, rss,
-                measured.growthMb, measured.saveMs, idle);
+    std::printf("RESULT game start_soft_ms=%.1f start_gl_ms=%.1f load_ms=%.2f frame_ms=%.2f frame_p99_ms=%.2f "
+                "particles=%.0f rss_soft_mb=%.1f rss_gl_mb=%.1f growth_mb=%.2f save_ms=%.2f idle_cpu_pct=%.1f "
+                "board_rest_soft_pct=%.1f board_rest_gl_pct=%.1f glow_soft_pct=%.1f glow_gl_pct=%.1f\n",
+                startSoft, startGl, measured.loadMs, measured.frameMs, measured.frameP99Ms, measured.particles,
+                albumSoft.rssMb, albumGl.rssMb, measured.growthMb, measured.saveMs, albumSoft.cpuPct, boardSoft.cpuPct,
+                boardGl.cpuPct, glowSoft.cpuPct, glowGl.cpuPct);
     return 0;
 }

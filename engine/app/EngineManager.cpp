@@ -235,6 +235,9 @@ EngineManager::InitOutcome EngineManager::InitInternal(const GameSettings& setti
     renderer_ = std::make_unique<CRenderManager>(game_);
     renderer_->SetDevicePreferences(prefs_.SoftwareDevice != 0, prefs_.AutoDetectSoftware != 0);
     renderer_->SetCommandLine(settings_.CommandLine);
+    renderer_->SetWindowRemakeAllowed(true);
+    if (playHarness_ && playHarness_->WholeFrames())
+        renderer_->SetPartialRedraw(false);
     renderer_->SetOutOfVideoMemoryHandler([this] { ExitOutOfVideoMemory(); });
     renderer_->SetPauseQuery([this] { return paused_; });
     resourceCache_->SetFrameSource([this] { return renderer_ ? renderer_->FramesPresented() : 0u; });
@@ -350,7 +353,10 @@ bool EngineManager::CreateMainWindow()
         return false;
     videoUp_ = true;
     window_ = std::make_unique<RenderWindow>(this);
-    if (!window_->Create(windowName_, settings_.Width, settings_.Height))
+    // A window made for OpenGL loads the GL driver (tens of megabytes, most of a cold start); the
+    // software renderer draws without it. The renderer remakes the window if the choice changes.
+    const bool software = SoftwareDeviceChosen(prefs_.SoftwareDevice != 0, settings_.CommandLine);
+    if (!window_->Create(windowName_, settings_.Width, settings_.Height, !software))
         return false;
     window_->Native().SetLogicalSize(settings_.Width, settings_.Height);
 
@@ -432,7 +438,8 @@ void EngineManager::Tick(bool allowGameUpdate)
     if (steps > 0) {
         // A scene at rest is not drawn again (but now and then); a scripted play run keeps its own
         // rhythm of frames so that every run draws the same ones.
-        const bool draw = playHarness_ ? playHarness_->DrawsFrame() : renderer_ && renderer_->WantsFrame();
+        const bool draw = playHarness_ && !PlayHarness::IsLive() ? playHarness_->DrawsFrame()
+                                                                 : renderer_ && renderer_->WantsFrame();
         if (renderer_ && draw)
             renderer_->RenderFrame(true);
         return;

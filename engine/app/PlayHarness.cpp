@@ -19,6 +19,7 @@
 #include "engine/graphics/render/RenderManager.h"
 #include "engine/graphics/text/TextRenderer.h"
 #include "platform/d3d/D3dInterfaces.h"
+#include "platform/system/Clock.h"
 #include "platform/system/ProcessSignals.h"
 #include "platform/window/InjectedInput.h"
 
@@ -84,6 +85,12 @@ std::unique_ptr<PlayHarness> PlayHarness::FromEnvironment(std::string& error)
         error = std::string("QUILL_PLAY_FRAMES is not a whole number from 1 to 1000: \"") + frames + "\"";
         return nullptr;
     }
+    if (const char* whole = Variable("QUILL_PLAY_WHOLE_FRAMES"); whole && std::string(whole) != "1") {
+        error = std::string("QUILL_PLAY_WHOLE_FRAMES is not \"1\": \"") + whole + "\"";
+        return nullptr;
+    } else if (whole) {
+        harness->wholeFrames_ = true;
+    }
     if (script) {
         harness->scriptPath_ = Absolute(script);
         harness->scriptFolder_ = fs::path(harness->scriptPath_).parent_path().string();
@@ -98,6 +105,7 @@ std::unique_ptr<PlayHarness> PlayHarness::FromEnvironment(std::string& error)
     if (script || seedText)
         FixSeed(seed);
     s_now = 0;
+    s_live = false;
     InjectedInput::Reset();
     return harness;
 }
@@ -110,12 +118,21 @@ PlayHarness::~PlayHarness()
 
 uint64_t PlayHarness::Counter()
 {
+    // Live, the counter runs on from the fixed clock's last value at the wall clock's pace.
+    if (s_live)
+        return s_now + (QuillPlatform::MonotonicNanoseconds() - s_liveSinceNs) * (kFrequency / 1000000000ull);
     return s_now;
+}
+
+void PlayHarness::NoSleep(uint32_t ms)
+{
+    if (s_live)
+        QuillPlatform::SleepMilliseconds(ms);
 }
 
 bool PlayHarness::BeforeTick(EngineManager& engine)
 {
-    if (!fixedClock_)
+    if (!fixedClock_ || s_live)
         return false;
     RenderWindow* window = engine.Window();
     if (!focused_ && window && window->IsLive()) {
@@ -155,7 +172,7 @@ bool PlayHarness::Run(EngineManager& engine, const PlayCommand& command, std::st
     using Button = InjectedInput::Button;
     RenderWindow* renderWindow = engine.Window();
     if (command.kind != Kind::Console && command.kind != Kind::Shot && command.kind != Kind::Quit &&
-        command.kind != Kind::Terminate && command.kind != Kind::Wait &&
+        command.kind != Kind::Terminate && command.kind != Kind::Wait && command.kind != Kind::Live &&
         !(renderWindow && renderWindow->IsLive())) {
         error = "the program has no window";
         return false;
@@ -203,6 +220,13 @@ bool PlayHarness::Run(EngineManager& engine, const PlayCommand& command, std::st
     case Kind::Quit:
         ok = InjectedInput::RequestQuit();
         break;
+    case Kind::Live:
+        // Said on standard output, so that whoever started the run knows when to measure.
+        std::printf("live\n");
+        std::fflush(stdout);
+        s_liveSinceNs = QuillPlatform::MonotonicNanoseconds();
+        s_live = true;
+        return true;
     case Kind::Wait: {
         fs::path path(command.text);
         if (path.is_relative())

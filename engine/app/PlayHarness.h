@@ -10,6 +10,8 @@
 //   QUILL_PLAY_SEED     the random seed every seeding of the engine's generator uses instead of
 //                       its own (decimal, 0 to 4294967295). A script without it uses seed 1.
 //   QUILL_FEEDBACK_LOG  a file that receives one line per feedback report (PlayFeedbackSink.h).
+//   QUILL_PLAY_WHOLE_FRAMES  "1": every frame is drawn whole, never only where it changed (to
+//                       compare both ways of drawing).
 //   QUILL_PLAY_FRAMES   with a script: draw one frame in this many steps (1 to 1000; default 1).
 //                       The game steps exactly as before; only drawing is thinned out, for long
 //                       runs that look at the program's state rather than its pictures. A shot
@@ -48,10 +50,14 @@ public:
     ~PlayHarness();
 
     bool FixedClock() const { return fixedClock_; }
+    bool WholeFrames() const { return wholeFrames_; }
     // After a pass that stepped: whether that pass draws its frame.
     bool DrawsFrame() { return ++framePasses_ % frameEvery_ == 0; }
+    // After "live": the clock is the wall clock again and the main loop draws by its own rules.
+    static bool IsLive() { return s_live; }
     static uint64_t Counter();
-    static void NoSleep(uint32_t) {}
+    // No sleeping on the fixed clock; real sleeps once the run is live.
+    static void NoSleep(uint32_t ms);
 
     // At the start of each pass of the main loop. Runs the next due command, if any, and returns
     // true: that pass is the harness's (its events now wait in the queue for the pump) and must
@@ -69,6 +75,7 @@ private:
     [[noreturn]] void Fail(const PlayCommand* command, const std::string& why);
 
     bool fixedClock_ = false;
+    bool wholeFrames_ = false;
     uint32_t frameEvery_ = 1;
     uint64_t framePasses_ = 0;
     bool focused_ = false;
@@ -78,6 +85,8 @@ private:
     PlayScript script_;
     size_t next_ = 0;
     static inline uint64_t s_now = 0;
+    static inline bool s_live = false;
+    static inline uint64_t s_liveSinceNs = 0; // the wall clock when the run went live
 };
 
 } // namespace QuillEngine

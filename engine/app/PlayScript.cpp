@@ -141,6 +141,10 @@ bool PlayScript::Parse(const std::string& text, const std::string& sourceName, s
             command.text = Rest(line, pos);
             if (command.text.empty())
                 return refuse("\"wait\" takes a file name");
+        } else if (verb == "live") {
+            command.kind = Kind::Live;
+            if (!Rest(line, pos).empty())
+                return refuse("\"live\" takes nothing");
         } else if (verb == "terminate") {
             command.kind = Kind::Terminate;
             if (!Rest(line, pos).empty())
@@ -149,6 +153,8 @@ bool PlayScript::Parse(const std::string& text, const std::string& sourceName, s
             return refuse(verb.empty() ? std::string("a command is missing after the step")
                                        : "unknown command \"" + verb + "\"");
         }
+        if (!commands_.empty() && commands_.back().kind == Kind::Live)
+            return refuse("nothing follows \"live\"");
         lastStep = command.step;
         commands_.push_back(std::move(command));
     }

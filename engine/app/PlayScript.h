@@ -13,6 +13,10 @@
 //     at <step> wait <file>           the run holds still: <file> is created and the program waits,
 //                                     its window showing the last frame, until someone removes it
 //                                     (at most a minute); for tests that look at the real screen
+//     at <step> live                  the run goes on as a player's from here: wall clock, sleeps
+//                                     and the main loop's own drawing rules (for benchmarks that
+//                                     measure the program at rest); the script's last command.
+//                                     The program prints "live" on standard output then
 // Blank lines and lines starting with '#' are ignored. Steps never go back. Any other line is
 // refused with a message that names its number and repeats it.
 
@@ -23,7 +27,7 @@
 namespace QuillEngine {
 
 struct PlayCommand {
-    enum class Kind { Move, Down, Up, RightDown, RightUp, Key, Console, Shot, Quit, Terminate, Wait };
+    enum class Kind { Move, Down, Up, RightDown, RightUp, Key, Console, Shot, Quit, Terminate, Wait, Live };
     uint64_t step = 0;
     Kind kind = Kind::Quit;
     int32_t x = 0, y = 0;

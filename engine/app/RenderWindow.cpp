@@ -52,10 +52,10 @@ RenderWindow::RenderWindow(EngineManager* engine) : engine_(engine)
 
 RenderWindow::~RenderWindow() = default;
 
-bool RenderWindow::Create(const String& caption, int32_t clientWidth, int32_t clientHeight)
+bool RenderWindow::Create(const String& caption, int32_t clientWidth, int32_t clientHeight, bool openglCapable)
 {
     ownsWindow_ = true;
-    return window_.Create(ToUtf8(caption), clientWidth, clientHeight);
+    return window_.Create(ToUtf8(caption), clientWidth, clientHeight, openglCapable);
 }
 
 std::vector<DisplayInfo> RenderWindow::Displays() const

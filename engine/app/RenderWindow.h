@@ -31,7 +31,8 @@ public:
     RenderWindow(const RenderWindow&) = delete;
     RenderWindow& operator=(const RenderWindow&) = delete;
 
-    bool Create(const String& caption, int32_t clientWidth, int32_t clientHeight);
+    // `openglCapable` false: a window only the software renderer can draw into, with no GL driver.
+    bool Create(const String& caption, int32_t clientWidth, int32_t clientHeight, bool openglCapable = true);
     QuillPlatform::Window& Native() { return window_; }
     bool IsLive() const { return window_.IsLive(); }
     // An own, framed window (as opposed to a host's window we draw into). The engine makes

@@ -63,6 +63,16 @@ public:
     virtual Result GetDisplayMode(uint32_t swapChain, DisplayMode* mode) = 0;
     virtual Result Reset(PresentParameters* params) = 0;
     virtual Result Present() = 0;
+    // Presents only the given rectangles of the back buffer (the rest of the window keeps what it
+    // shows). A back end that cannot presents the whole picture.
+    virtual Result PresentRects(uint32_t count, const Rect* rects) = 0;
+    // Limits drawing and clearing to `rect` (none: no limit); copies and presents are not limited.
+    // A back end that cannot answers kErrInvalidCall and draws unlimited (soft and gl both can).
+    virtual Result SetClipRect(const Rect* rect) = 0;
+    // How many times the contents of any texture of this device were written so far (locks for
+    // writing, copies and drawing into a texture): a picture drawn from the same textures with the
+    // same count looks the same.
+    virtual uint64_t TextureWriteCount() const = 0;
     virtual Result GetBackBuffer(uint32_t swapChain, uint32_t index, BackBufferType type, ISurface** surface) = 0;
     // Copies the picture of the last Present into a system-memory surface of the back buffer's size
     // and format; only devices presenting into memory (no window) keep that picture.

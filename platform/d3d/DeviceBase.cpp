@@ -335,6 +335,22 @@ Result CDeviceBase::Reset(PresentParameters* params)
 
 Result CDeviceBase::Present()
 {
+    return PresentRects(0, nullptr);
+}
+
+Result CDeviceBase::SetClipRect(const Rect* rect)
+{
+    if (rect && (rect->left > rect->right || rect->top > rect->bottom)) {
+        return kErrInvalidCall;
+    }
+    return DoSetClipRect(rect) ? kOk : kErrInvalidCall;
+}
+
+Result CDeviceBase::PresentRects(uint32_t count, const Rect* rects)
+{
+    if (count > 0 && !rects) {
+        return kErrInvalidCall;
+    }
     if (lost_ != Lost::No) {
         return kErrDeviceLost;
     }
@@ -350,7 +366,7 @@ Result CDeviceBase::Present()
     if (faults_.presentsBeforeLoss > 0) {
         --faults_.presentsBeforeLoss;
     }
-    return DoPresent();
+    return count > 0 ? DoPresentRects(count, rects) : DoPresent();
 }
 
 Result CDeviceBase::GetDeviceCaps(Caps* caps)
@@ -427,6 +443,9 @@ Result CDeviceBase::Clear(uint32_t rectCount, const Rect* rects, uint32_t flags,
     }
     if (lost_ != Lost::No) {
         return kOk;
+    }
+    if (flags & ClearTarget) {
+        NoteTargetWrite();
     }
     DoClear(rectCount, rects, flags, color, z);
     return kOk;
@@ -565,6 +584,7 @@ Result CDeviceBase::DrawPrimitive(PrimitiveType type, uint32_t startVertex, uint
     call.baseVertex = static_cast<int32_t>(startVertex);
     call.vertexBuffer = s.buffer;
     call.vertexByteOffset = s.offset;
+    NoteTargetWrite();
     DoDraw(call);
     return kOk;
 }
@@ -609,6 +629,7 @@ Result CDeviceBase::DrawIndexedPrimitive(PrimitiveType type, int32_t baseVertex,
     call.vertexByteOffset = s.offset;
     call.indexBuffer = indices_;
     call.startIndex = startIndex;
+    NoteTargetWrite();
     DoDraw(call);
     return kOk;
 }

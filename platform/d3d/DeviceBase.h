@@ -69,6 +69,9 @@ public:
     Result GetDisplayMode(uint32_t swapChain, DisplayMode* mode) override;
     Result Reset(PresentParameters* params) override;
     Result Present() override;
+    Result PresentRects(uint32_t count, const Rect* rects) override;
+    Result SetClipRect(const Rect* rect) override;
+    uint64_t TextureWriteCount() const override { return textureWrites_; }
     Result GetBackBuffer(uint32_t swapChain, uint32_t index, BackBufferType type, ISurface** surface) override;
     Result GetFrontBufferData(uint32_t swapChain, ISurface* destination) override;
 
@@ -117,6 +120,7 @@ public:
 
     // Called by resources.
     void CountDefaultResource(int delta) { liveDefaultResources_ += delta; }
+    void NoteTextureWrite() { ++textureWrites_; }
     virtual void OnSurfaceUnlocked(CSurface*, const Rect&) {}
     virtual void OnSurfaceLocking(CSurface*) {}
     virtual void OnBufferUnlocked(CBufferCore*, uint32_t, uint32_t, bool) {}
@@ -138,6 +142,14 @@ protected:
     virtual void DoClear(uint32_t rectCount, const Rect* rects, uint32_t flags, uint32_t color, float z) = 0;
     virtual void DoDraw(const DrawCall& call) = 0;
     virtual Result DoPresent() = 0;
+    virtual Result DoPresentRects(uint32_t, const Rect*) { return DoPresent(); }
+    virtual bool DoSetClipRect(const Rect*) { return false; }
+    // Drawing or clearing goes into a texture's surface.
+    void NoteTargetWrite()
+    {
+        if (renderTarget_ && renderTarget_->Container())
+            ++textureWrites_;
+    }
     virtual Result DoStretchRect(CSurface* src, const Rect& srcRect, CSurface* dst, const Rect& dstRect,
                                  TextureFilter filter) = 0;
     virtual Result DoReadRenderTarget(CSurface* renderTarget, CSurface* destination) = 0;
@@ -180,6 +192,7 @@ protected:
 
     CSurface* backBuffer_ = nullptr;   // held through a binding
     CSurface* renderTarget_ = nullptr; // held through a binding
+    uint64_t textureWrites_ = 0;
     uint32_t depthWidth_ = 0;
     uint32_t depthHeight_ = 0;
 

@@ -162,6 +162,9 @@ Result CDeviceBase::StretchRect(ISurface* source, const Rect* sourceRect, ISurfa
     if (lost_ != Lost::No) {
         return kOk;
     }
+    if (dst->Container()) {
+        ++textureWrites_;
+    }
     return DoStretchRect(src, sr, dst, dr, filter);
 }
 

@@ -260,6 +260,9 @@ Result CSurface::UnlockRect()
             RefreshExpanded();
         }
         if (CDeviceBase* d = Device()) {
+            if (container_) {
+                d->NoteTextureWrite();
+            }
             d->OnSurfaceUnlocked(this, lockRect_);
         }
     }

@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <thread>
@@ -33,6 +34,18 @@ bool Accepts(int display)
     const bool ok = connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof(address)) == 0;
     close(fd);
     return ok;
+}
+
+// The process that holds the display's lock file (the X server that owns the number), or 0.
+pid_t LockOwner(int display)
+{
+    const int fd = open(("/tmp/.X" + std::to_string(display) + "-lock").c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return 0;
+    char text[32] = {};
+    const ssize_t got = read(fd, text, sizeof text - 1);
+    close(fd);
+    return got > 0 ? static_cast<pid_t>(std::strtol(text, nullptr, 10)) : 0;
 }
 
 bool Ended(pid_t pid)
@@ -77,7 +90,9 @@ bool VirtualDisplay::Start(int width, int height, std::string* why)
             return false;
         }
         for (int i = 0; i < 200; ++i) {
-            if (Accepts(n)) {
+            // Another program's server may have taken the number first and be the one that
+            // answers: ours then ends for want of the lock. Only our own server will do.
+            if (Accepts(n) && LockOwner(n) == pid) {
                 m_pid = pid;
                 m_name = name;
                 return true;

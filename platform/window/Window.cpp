@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <deque>
 #include <unordered_map>
 
@@ -65,6 +66,15 @@ bool InitVideo()
         ++q.videoRefs;
         return true;
     }
+    // A window surface is drawn by the window system itself. Left to choose, SDL backs it with a
+    // GL texture, which loads the whole GL driver into a program that draws in software.
+    SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
+    // Mesa's software rasteriser hands every draw to one thread per core and waits for them; our
+    // frames are many small draws, and that handing over cost more than the drawing (a glowing
+    // photo: about half a core with threads, a third without). It draws in the calling thread
+    // instead, unless the user asked otherwise. Read when the driver first opens the display;
+    // other drivers ignore it.
+    setenv("LP_NUM_THREADS", "0", 0);
     if (SDL_InitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS) != 0) {
         std::fprintf(stderr, "video: %s\n", SDL_GetError());
         return false;
@@ -119,6 +129,37 @@ bool Window::Create(const std::string& titleUtf8, int32_t clientWidth, int32_t c
         Destroy();
         return false;
     }
+    return true;
+}
+
+bool Window::Remake(bool openglCapable)
+{
+    if (!sdlWindow_)
+        return false;
+    SDL_Window* old = Sdl(sdlWindow_);
+    if (openglCapable == openglCapable_)
+        return true;
+    // The same window again, made with or without OpenGL: same title, place, size and state. No
+    // WM_CREATE or WM_DESTROY: to the handler it is one window throughout.
+    const Uint32 keep = SDL_WINDOW_FULLSCREEN_DESKTOP | SDL_WINDOW_BORDERLESS | SDL_WINDOW_RESIZABLE;
+    const Uint32 flags = SDL_GetWindowFlags(old);
+    int x = 0, y = 0, w = 0, h = 0;
+    SDL_GetWindowPosition(old, &x, &y);
+    SDL_GetWindowSize(old, &w, &h);
+    SDL_Window* made = SDL_CreateWindow(SDL_GetWindowTitle(old), x, y, w, h,
+                                        (flags & keep) | SDL_WINDOW_HIDDEN | (openglCapable ? SDL_WINDOW_OPENGL : 0));
+    if (!made) {
+        std::fprintf(stderr, "window: %s\n", SDL_GetError());
+        return false;
+    }
+    if (flags & SDL_WINDOW_SHOWN)
+        SDL_ShowWindow(made);
+    Q().windows.erase(id_);
+    SDL_DestroyWindow(old);
+    sdlWindow_ = made;
+    id_ = SDL_GetWindowID(made);
+    openglCapable_ = openglCapable;
+    Q().windows[id_] = this;
     return true;
 }
 

@@ -45,6 +45,10 @@ public:
     // Creates the window hidden; the handler receives WM_CREATE before Create returns.
     // `openglCapable` asks for a window an OpenGL context can be made on (falls back without).
     bool Create(const std::string& titleUtf8, int32_t clientWidth, int32_t clientHeight, bool openglCapable = true);
+    // Makes the window again with or without OpenGL (a driver is loaded only for a window made
+    // for it), keeping its title, place, size and state; the native handle and id change. False,
+    // with the window as it was, when the new one cannot be made.
+    bool Remake(bool openglCapable);
     // Sends WM_DESTROY to the handler, then destroys the window.
     void Destroy();
     bool IsLive() const { return sdlWindow_ != nullptr; }

@@ -84,6 +84,7 @@ TEST(PlayScript, RefusesABadLineNamingItsNumberAndText)
         "at 5 quit now",       // quit takes nothing
         "at 5 terminate 9",    // nor does terminate
         "at 5 wait",           // wait needs a file
+        "at 5 live now",       // live takes nothing
     };
     for (const char* line : bad) {
         PlayScript script;
@@ -100,6 +101,12 @@ TEST(PlayScript, RefusesABadLineNamingItsNumberAndText)
     EXPECT_FALSE(script.Parse("at 5 quit\nat 4 quit\n", "s.play", error));
     EXPECT_NE(error.find("line 2"), std::string::npos) << error;
     EXPECT_TRUE(script.Parse("at 5 move 1 1\nat 5 quit\n", "s.play", error)) << error;
+    // A live run takes no more commands: "live" is the last line.
+    EXPECT_FALSE(script.Parse("at 5 live\nat 6 quit\n", "s.play", error));
+    EXPECT_NE(error.find("line 2"), std::string::npos) << error;
+    ASSERT_TRUE(script.Parse("at 5 move 1 1\nat 7 live\n", "s.play", error)) << error;
+    EXPECT_EQ(script.Commands().back().kind, PlayCommand::Kind::Live);
+    EXPECT_EQ(script.Commands().back().step, 7u);
 }
 
 TEST(PlayFeedbackSink, WritesOneLinePerReportAndStepsAsideWhenClosed)

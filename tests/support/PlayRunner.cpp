@@ -43,7 +43,7 @@ bool Replaced(const std::string& entry)
     static const char* const kOwn[] = {
         "HOME=",           "XDG_DATA_HOME=",     "XDG_CONFIG_HOME=", "XDG_CACHE_HOME=",     "XDG_RUNTIME_DIR=",
         "TMPDIR=",         "QUILL_PLAY_SCRIPT=", "QUILL_PLAY_SEED=", "QUILL_FEEDBACK_LOG=", "SDL_VIDEODRIVER=",
-        "SDL_AUDIODRIVER=", "QUILL_PLAY_FRAMES=", "DISPLAY="};
+        "SDL_AUDIODRIVER=", "QUILL_PLAY_FRAMES=", "QUILL_PLAY_WHOLE_FRAMES=", "DISPLAY="};
     for (const char* own : kOwn) {
         if (entry.compare(0, std::strlen(own), own) == 0)
             return true;
@@ -101,6 +101,12 @@ PlayRunner& PlayRunner::WhileRunning(std::function<void(const std::filesystem::p
 PlayRunner& PlayRunner::Frames(uint32_t every)
 {
     frameEvery_ = every;
+    return *this;
+}
+
+PlayRunner& PlayRunner::WholeFrames()
+{
+    wholeFrames_ = true;
     return *this;
 }
 
@@ -163,6 +169,8 @@ PlayResult PlayRunner::Run(const std::string& script)
         env.push_back("QUILL_PLAY_SEED=" + std::to_string(seed_));
     if (frameEvery_ > 1)
         env.push_back("QUILL_PLAY_FRAMES=" + std::to_string(frameEvery_));
+    if (wholeFrames_)
+        env.push_back("QUILL_PLAY_WHOLE_FRAMES=1");
     std::vector<char*> envp;
     for (std::string& e : env)
         envp.push_back(e.data());

@@ -70,6 +70,8 @@ public:
     // Draw one frame in `every` steps (the harness's QUILL_PLAY_FRAMES): for long runs that
     // check the program's state, not its pictures; shots still show their own moment.
     PlayRunner& Frames(uint32_t every);
+    // Every frame drawn whole (the harness's QUILL_PLAY_WHOLE_FRAMES), not only where it changed.
+    PlayRunner& WholeFrames();
 
     // A real window on the X display `display` (SDL's x11 driver) instead of the offscreen one.
     PlayRunner& Window(std::string display);
@@ -93,6 +95,7 @@ private:
     std::vector<std::string> arguments_;
     std::string startingSave_;
     uint32_t frameEvery_ = 1;
+    bool wholeFrames_ = false;
     std::string display_;
     bool software_ = true;
     std::function<void(const std::filesystem::path&)> watch_;

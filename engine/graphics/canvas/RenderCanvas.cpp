@@ -66,19 +66,54 @@ CRenderCanvas::~CRenderCanvas()
     Clear();
 }
 
-namespace {
-// A canvas whose contents change changes the picture.
-void MarkChanged()
+void CRenderCanvas::SetVisible(bool visible)
 {
-    if (CRenderManager* renderer = CRenderManager::Instance())
-        renderer->SetFrameDirty();
+    edited_ = edited_ || visible != visible_;
+    visible_ = visible;
 }
-} // namespace
+
+uint64_t CRenderCanvas::Fingerprint() const
+{
+    // FNV-1a over what a draw of the canvas reads: its visibility, both lists, the vertices and
+    // the indices.
+    uint64_t hash = 14695981039346656037ull;
+    auto mix = [&hash](const void* data, size_t size) {
+        const auto* bytes = static_cast<const unsigned char*>(data);
+        for (size_t i = 0; i < size; ++i)
+            hash = (hash ^ bytes[i]) * 1099511628211ull;
+    };
+    const unsigned char visible = visible_ ? 1 : 0;
+    mix(&visible, 1);
+    for (const std::vector<Batch>& list : lists_) {
+        const uint64_t count = list.size();
+        mix(&count, sizeof count);
+        for (const Batch& b : list) {
+            const uint32_t fields[] = {b.blendMode,   b.texture,    static_cast<uint32_t>(b.type), b.primitives,
+                                       b.firstVertex, b.vertexCount, b.firstIndex,                  b.indexCount};
+            mix(fields, sizeof fields);
+        }
+    }
+    mix(vertices_.data(), vertices_.size() * sizeof(QuadVertex));
+    mix(indices_.data(), indices_.size() * sizeof(uint16_t));
+    return hash;
+}
+
+bool CRenderCanvas::TakeChange()
+{
+    if (!edited_)
+        return false;
+    edited_ = false;
+    const uint64_t now = Fingerprint();
+    if (now == shownFingerprint_)
+        return false;
+    shownFingerprint_ = now;
+    return true;
+}
 
 void CRenderCanvas::Clear()
 {
     if (!lists_[0].empty() || !lists_[1].empty())
-        MarkChanged();
+        edited_ = true;
     lists_[0].clear();
     lists_[1].clear();
     vertices_.clear();
@@ -115,7 +150,7 @@ void CRenderCanvas::Pin(uint32_t texture)
 CRenderCanvas::Batch& CRenderCanvas::CurrentBatch(PrimitiveType type, uint32_t texture, uint32_t vertices,
                                                   uint32_t indices)
 {
-    MarkChanged();
+    edited_ = true;
     std::vector<Batch>& list = lists_[targetList_ ? 1 : 0];
     if (!list.empty()) {
         Batch& last = list.back();
@@ -400,7 +435,11 @@ void CRenderCanvas::Render(IRenderManagerContext& context, const Transform2D& tr
         ib->Bind(context);
         const bool linear = !IsIdentityLinear(transform);
         ResourceCache* cache = ResourceCache::Instance();
+        CRenderManager* renderer = manager_->GetRenderer();
         for (const Batch& b : batches) {
+            // A masking layer of the canvas writes depth where the batcher does not look.
+            if ((b.blendMode & 0xFFFFu) == QuadBatcher::kMaskLayer && renderer && renderer->GetBatcher())
+                renderer->GetBatcher()->NoteUnknownMaskArea();
             const uint32_t baseVertex = vb->Append(b.vertexCount, &vertices_[b.firstVertex], &transform);
             if (baseVertex == kAppendFailed)
                 continue;
@@ -418,6 +457,10 @@ void CRenderCanvas::Render(IRenderManagerContext& context, const Transform2D& tr
                                          b.primitives);
         }
     }
+    // What was drawn is what the next change is measured against: content cleared here and
+    // recorded again unchanged draws nothing new.
+    shownFingerprint_ = Fingerprint();
+    edited_ = false;
     if (clearAfterRender_)
         Clear();
 }

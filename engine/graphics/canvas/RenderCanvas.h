@@ -97,7 +97,7 @@ public:
     bool GetClearAfterRender() const override { return clearAfterRender_; }
     void SetBlendMode(uint32_t mode) override { blendMode_ = mode; }
     uint32_t GetBlendMode() const override { return blendMode_; }
-    void SetVisible(bool visible) override { visible_ = visible; }
+    void SetVisible(bool visible) override;
     bool GetVisible() const override { return visible_; }
     void SetTargetList(uint32_t list) override { targetList_ = list; }
     uint32_t GetTargetList() const override { return targetList_; }
@@ -134,6 +134,11 @@ public:
     void AddHitRect(const Vec2& p1, const Vec2& p2, const uint32_t values[4]) override;
     void AddHitCircle(const Vec2& centre, float radius, const uint32_t values[4]) override;
     bool HitTest(const Vec2& point, uint32_t first[2], uint32_t second[2]) const override;
+
+    // Whether what the canvas would draw differs from what it last drew (or last reported): a
+    // canvas cleared and recorded again the same is no change. Reports each change once.
+    bool TakeChange();
+    uint64_t Fingerprint() const;
 
     // The manager is going: the canvas keeps its content but no longer draws.
     void DetachManager() { manager_ = nullptr; }
@@ -182,6 +187,8 @@ private:
     bool clearAfterRender_ = false;
     bool visible_ = true;
     uint32_t targetList_ = 1;
+    bool edited_ = false;             // recorded into, cleared or shown/hidden since the last check
+    uint64_t shownFingerprint_ = 0;   // of the content last drawn or reported
 };
 
 } // namespace QuillEngine

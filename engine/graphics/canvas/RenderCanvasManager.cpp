@@ -80,6 +80,22 @@ void CRenderCanvasManager::ReleaseDeviceObjects()
         canvas->Clear();
 }
 
+bool CRenderCanvasManager::AnyToDraw() const
+{
+    for (const CRenderCanvas* canvas = head_.Next(); canvas; canvas = canvas->Next())
+        if (canvas->GetVisible() && !canvas->IsEmpty())
+            return true;
+    return false;
+}
+
+bool CRenderCanvasManager::TakeCanvasChanges()
+{
+    bool changed = false;
+    for (CRenderCanvas* canvas = head_.Next(); canvas; canvas = canvas->Next())
+        changed = canvas->TakeChange() || changed;
+    return changed;
+}
+
 size_t CRenderCanvasManager::CanvasCount() const
 {
     size_t count = 0;

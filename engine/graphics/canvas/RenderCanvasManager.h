@@ -61,6 +61,10 @@ public:
     bool OnDeviceRestored() override { return RestoreDeviceObjects(); }
 
     size_t CanvasCount() const;
+    // Whether any visible canvas holds something to draw.
+    bool AnyToDraw() const;
+    // Whether any canvas would now draw differently from its last drawing (each change once).
+    bool TakeCanvasChanges();
 
 private:
     CRenderManager* renderer_;

@@ -194,4 +194,12 @@ void EmitterHandle::Destroy() const
         manager->Destroy(handle);
 }
 
+size_t ParticleManager::LiveParticleCount() const
+{
+    size_t count = 0;
+    for (const auto& emitter : m_live)
+        count += emitter->AliveCount();
+    return count;
+}
+
 } // namespace QuillEngine

@@ -53,6 +53,8 @@ public:
     const EmitterDefinition* FindDefinition(StringView name) const;
     size_t DefinitionCount() const { return m_definitions.size(); }
     size_t LiveEmitterCount() const { return m_live.size(); }
+    // Particles alive in every live emitter.
+    size_t LiveParticleCount() const;
     const HandleTable& Handles() const { return m_handles; }
 
     // Whether emitters use the software rates: the renderer's software device, unless a test

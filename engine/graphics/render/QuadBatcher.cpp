@@ -1,10 +1,13 @@
 #include "engine/graphics/render/QuadBatcher.h"
 
+#include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <new>
 #include <utility>
 
 #include "engine/core/resources/ResourceCache.h"
+#include "engine/graphics/render/FrameRuns.h"
 #include "engine/graphics/render/RenderManager.h"
 #include "engine/graphics/render/RenderManagerContext.h"
 #include "engine/graphics/render/ResourceTexture.h"
@@ -235,6 +238,19 @@ void QuadBatcher::DrawQuad(const Transform2D& m, const QuadTexRect& rect, uint32
         out[i].u = us[i];
         out[i].v = vs[i];
     }
+    if (mode == kMaskLayer) {
+        for (int i = 0; i < 4; ++i) {
+            if (!maskArea_.any) {
+                maskArea_.minX = maskArea_.maxX = out[i].x;
+                maskArea_.minY = maskArea_.maxY = out[i].y;
+                maskArea_.any = true;
+            }
+            maskArea_.minX = std::min(maskArea_.minX, out[i].x);
+            maskArea_.maxX = std::max(maskArea_.maxX, out[i].x);
+            maskArea_.minY = std::min(maskArea_.minY, out[i].y);
+            maskArea_.maxY = std::max(maskArea_.maxY, out[i].y);
+        }
+    }
     pending_ += 4;
 }
 
@@ -248,6 +264,27 @@ void QuadBatcher::Flush()
 {
     if (!pending_)
         return;
+    if (record_) {
+        QuadRun& run = record_->runs.emplace_back();
+        run.texture = texture_;
+        if (run.texture)
+            run.texture->AddRef();
+        run.mode = mode_;
+        run.filter = filter_;
+        run.first = static_cast<uint32_t>(record_->vertices.size());
+        run.count = pending_;
+        record_->vertices.insert(record_->vertices.end(), cpu_.get(), cpu_.get() + pending_);
+        if ((mode_ & kEndMask) && maskArea_.unknown) {
+            run.depthClear = QuadRun::DepthClear::Whole;
+        } else if ((mode_ & kEndMask) && maskArea_.any) {
+            run.depthClear = QuadRun::DepthClear::Rect;
+            run.depthRect = MaskClearRect();
+        }
+        if (mode_ & kEndMask)
+            maskArea_ = {};
+        DropPending();
+        return;
+    }
     IRenderManagerContext* context = Context();
     if (!context || !vertices_) {
         DropPending();
@@ -262,10 +299,57 @@ void QuadBatcher::Flush()
         context->DrawIndexedPrimitive(PtTriangleList, static_cast<int32_t>(start), 0, pending_, 0, pending_ / 2);
         ++drawCalls_;
     }
-    // The mask scope ends even when its last run could not be drawn.
-    if (mode_ & kEndMask)
+    // The mask scope ends even when its last run could not be drawn. Only what masking layers
+    // covered is cleared (a pixel beyond on each side); a whole-buffer clear per mask cost a good
+    // part of a software frame.
+    if ((mode_ & kEndMask) && maskArea_.unknown) {
         context->Clear(0, nullptr, ClearZBuffer, 0, 1.0f, 0);
+    } else if ((mode_ & kEndMask) && maskArea_.any) {
+        const Rect covered = MaskClearRect();
+        context->Clear(1, &covered, ClearZBuffer, 0, 1.0f, 0);
+    }
+    if (mode_ & kEndMask)
+        maskArea_ = {};
     DropPending();
+}
+
+void QuadBatcher::StartRecording(FrameRecord* record)
+{
+    record_ = record;
+    if (record_)
+        record_->Clear();
+}
+
+Rect QuadBatcher::MaskClearRect() const
+{
+    return Rect{static_cast<int32_t>(std::floor(maskArea_.minX)) - 1,
+                static_cast<int32_t>(std::floor(maskArea_.minY)) - 1,
+                static_cast<int32_t>(std::ceil(maskArea_.maxX)) + 1,
+                static_cast<int32_t>(std::ceil(maskArea_.maxY)) + 1};
+}
+
+void QuadBatcher::DrawRun(const FrameRecord& frame, const QuadRun& run)
+{
+    IRenderManagerContext* context = Context();
+    const uint32_t count = run.count;
+    if (!context || !vertices_ || count == 0)
+        return;
+    // Runs longer than a draw (a record can hold no such run today) would overrun the indices.
+    if (count > kVertexCapacity)
+        return;
+    vertices_->Bind(*context, 0);
+    context->SetIndices(indices_);
+    ApplyPreset(*context, run.mode, run.filter);
+    context->SetTexture(0, run.texture);
+    const uint32_t start = vertices_->Append(count, frame.VerticesOf(run), nullptr);
+    if (start != kAppendFailed) {
+        context->DrawIndexedPrimitive(PtTriangleList, static_cast<int32_t>(start), 0, count, 0, count / 2);
+        ++drawCalls_;
+    }
+    if (run.depthClear == QuadRun::DepthClear::Whole)
+        context->Clear(0, nullptr, ClearZBuffer, 0, 1.0f, 0);
+    else if (run.depthClear == QuadRun::DepthClear::Rect)
+        context->Clear(1, &run.depthRect, ClearZBuffer, 0, 1.0f, 0);
 }
 
 } // namespace QuillEngine

@@ -7,10 +7,12 @@
 // Mode word: the low 16 bits choose the blend preset; the high bits are masking flags. A masking
 // layer (preset 4 without flags) writes depth 0.4 wherever its texels pass the alpha test; every
 // other quad lies at depth 0.51, so a masked-in quad (depth test GREATER) shows only over a
-// masking layer and a masked-out one (LESS) only elsewhere. EndMask clears depth after its run.
+// masking layer and a masked-out one (LESS) only elsewhere. EndMask clears depth after its run,
+// only over the masking layers drawn since the last clear (depth is 1 everywhere else).
 
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 #include "engine/graphics/render/DynamicBuffers.h"
 #include "engine/graphics/render/Geometry2D.h"
@@ -19,6 +21,8 @@ namespace QuillEngine {
 
 class CRenderManager;
 class IRenderManagerContext;
+struct FrameRecord;
+struct QuadRun;
 
 // One pre-transformed vertex (FVF 0x144): position, reciprocal w, ARGB colour, texture position.
 struct QuadVertex {
@@ -75,12 +79,26 @@ public:
     void DrawQuad(const Transform2D& transform, const QuadTexRect& rect, uint32_t textureHandle, uint32_t color,
                   uint32_t mode, bool filter, bool halfPixel);
     // Draws the pending run. When the vertices cannot be written the run is dropped undrawn.
+    // While recording, the run is appended to the record instead, to be drawn by DrawRun.
     void Flush();
+    // Runs are recorded into `record`, emptied first, until recording stops.
+    void StartRecording(FrameRecord* record);
+    void StopRecording() { record_ = nullptr; }
+    // Draws a recorded run of `frame`, then clears the depth its mask scope leaves, as Flush would
+    // have.
+    void DrawRun(const FrameRecord& frame, const QuadRun& run);
     // Forgets the pending run without drawing it (the frame skips its flush, or a new scene
     // begins), giving back its texture.
     void DropPending();
-    // A new scene: nothing queued for an earlier one is drawn into it.
-    void BeginScene() { DropPending(); }
+    // A new scene, its depth cleared whole: nothing queued for an earlier one is drawn into it.
+    void BeginScene()
+    {
+        DropPending();
+        maskArea_ = {};
+    }
+    // Depth was written where this batcher cannot see (a canvas's masking layer): the next end of
+    // a mask clears the whole depth buffer.
+    void NoteUnknownMaskArea() { maskArea_.unknown = true; }
 
     uint32_t PendingVertices() const { return pending_; }
     uint32_t VertexArrayCapacity() const { return capacity_; }
@@ -99,6 +117,7 @@ private:
     void ApplyDefaults(IRenderManagerContext& context);
     void ApplyPreset(IRenderManagerContext& context, uint32_t mode, bool filter);
     void SetPendingTexture(QuillD3D::ITexture* texture);
+    QuillD3D::Rect MaskClearRect() const;
     bool Grow();
 
     CRenderManager* renderer_;
@@ -114,6 +133,12 @@ private:
     QuillD3D::IIndexBuffer* indices_ = nullptr;
     IRenderManagerContext* contextOverride_ = nullptr;
     uint64_t drawCalls_ = 0;
+    FrameRecord* record_ = nullptr;
+    // What masking layers have covered since depth was last cleared, in back-buffer pixels.
+    struct MaskArea {
+        bool any = false, unknown = false;
+        float minX = 0, minY = 0, maxX = 0, maxY = 0;
+    } maskArea_;
 };
 
 } // namespace QuillEngine

@@ -233,6 +233,17 @@ void CRenderManager::HandleCondition()
     }
 }
 
+bool CRenderManager::WantsFrame()
+{
+    if (canvasManager_ && canvasManager_->TakeCanvasChanges())
+        SetFrameDirty();
+    if (sceneChanged_ || ++quietSteps_ >= kQuietRedrawSteps) {
+        quietSteps_ = 0;
+        return true;
+    }
+    return false;
+}
+
 void CRenderManager::RenderFrame(bool present)
 {
     if (deviceState_ == kStateNone)
@@ -252,6 +263,12 @@ void CRenderManager::DrawScene(bool present)
 {
     frameDrawn_ = true;
     sceneChanged_ = false;
+    if (CanDrawPartially(present)) {
+        DrawSceneChanges();
+        return;
+    }
+    // Drawn whole, or not into the back buffer: the next partial frame has nothing to compare with.
+    ForgetLastFrame();
     if (Failed(device_->BeginScene()))
         return;
     context_->SetRenderState(RsCullMode, CullNone);
@@ -352,6 +369,7 @@ void CRenderManager::Paint()
             const Rect whole{0, 0, static_cast<int32_t>(params_.backBufferWidth),
                              static_cast<int32_t>(params_.backBufferHeight)};
             device_->StretchRect(level, &whole, back, nullptr, FilterNone);
+            ForgetLastFrame(); // the back buffer now shows the frame texture's picture
         }
         if (back)
             back->Release();

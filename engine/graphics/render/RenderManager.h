@@ -14,6 +14,7 @@
 #include "engine/core/strings/EngineString.h"
 #include "engine/graphics/render/DeviceResetListener.h"
 #include "engine/graphics/render/DynamicBuffers.h"
+#include "engine/graphics/render/FrameRuns.h"
 #include "platform/d3d/D3dFactory.h"
 
 namespace QuillPlatform {
@@ -31,6 +32,9 @@ class TextRenderer;
 // Whether a command line (without the program name) has the argument "-software" in any
 // position, ignoring case. Arguments are split at blanks; double quotes group blanks.
 bool CommandLineAsksSoftware(StringView commandLine);
+// Whether the software renderer is chosen before any device is tried: by the preference, the
+// command line or "Engine.xml". (A failed hardware start falls back to it later as well.)
+bool SoftwareDeviceChosen(bool preference, StringView commandLine);
 
 class CRenderManager : public Singleton<CRenderManager> {
 public:
@@ -74,6 +78,10 @@ public:
     // --- set-up by the engine object (before Init) ---
     void SetDevicePreferences(bool softwareDevice, bool autoDetectSoftware);
     void SetCommandLine(StringView commandLine) { commandLineSoftware_ = CommandLineAsksSoftware(commandLine); }
+    // The window may be made again for the back end chosen: without OpenGL for the software
+    // renderer (also after a failed hardware start), with it for the hardware one. Off, a window
+    // not made for OpenGL only ever gets the software renderer.
+    void SetWindowRemakeAllowed(bool allowed) { remakeWindow_ = allowed; }
     // Ends the process when video memory runs out on the software device too. Without one, the
     // renderer stops (state 0) instead.
     void SetOutOfVideoMemoryHandler(std::function<void()> handler) { outOfVideoMemory_ = std::move(handler); }
@@ -108,14 +116,7 @@ public:
     // Whether the main loop draws after this step: when something on screen changed since the last
     // drawing, and in any case every kQuietRedrawSteps steps; a scene at rest costs no drawing.
     static constexpr int32_t kQuietRedrawSteps = 120;
-    bool WantsFrame()
-    {
-        if (sceneChanged_ || ++quietSteps_ >= kQuietRedrawSteps) {
-            quietSteps_ = 0;
-            return true;
-        }
-        return false;
-    }
+    bool WantsFrame();
 
     // --- cursors ---
     // name none: no custom cursor. Otherwise the first entry of "Cursors\Cursors.xml" with that
@@ -143,6 +144,17 @@ public:
     bool IsResetting() const { return resetting_; }
     void SetClearColor(uint32_t argb) { clearColor_ = argb; }
     void SetClearEnabled(bool on) { clearTarget_ = on; }
+    // On a device that can limit drawing to a rectangle (both back ends can), a frame draws and
+    // presents only where it differs from the last one, with the same pixels as a whole frame.
+    // Off, every frame is drawn whole.
+    void SetPartialRedraw(bool on)
+    {
+        partialRedraw_ = on;
+        ForgetLastFrame();
+    }
+    // The area the last frame drew and presented (the whole picture for a whole frame; empty when
+    // nothing differed). For tests and benchmarks.
+    const PixelBox& LastDrawnArea() const { return lastDrawnArea_; }
     uint32_t FramesPresented() const { return frameCount_; }
 
     // Texture creation reports a lost device or exhausted video memory; the frame in progress
@@ -197,6 +209,10 @@ private:
     bool CreateFrameTexture();
     void HandleCondition();
     void DrawScene(bool present);
+    // DrawScene's way on a device that clips: record the scene's runs, compare, draw the change.
+    bool CanDrawPartially(bool present) const;
+    void DrawSceneChanges();
+    void ForgetLastFrame();
     void PaceFrame();
     void RenderToFrameTexture();
     void ReleaseCursorTextures();
@@ -219,6 +235,16 @@ private:
     CDynamicIndexBuffer indexBuffers_{0};
     uint32_t clearColor_ = 0;
     bool clearTarget_ = true;
+    bool partialRedraw_ = true;
+    // The last frame drawn into the back buffer, while it still shows there: its runs, its clear
+    // and the device's texture write count after it was recorded.
+    bool lastFrameKept_ = false;
+    FrameRecord lastFrame_;
+    FrameRecord frame_;
+    uint32_t lastClearColor_ = 0;
+    bool lastClearTarget_ = true;
+    uint64_t lastTextureWrites_ = 0;
+    PixelBox lastDrawnArea_;
     QuillD3D::Caps caps_;
     QuillD3D::Format displayFormat_ = QuillD3D::FmtX8R8G8B8;
     QuillD3D::Format fullscreenFormat_ = QuillD3D::FmtX8R8G8B8;
@@ -233,6 +259,7 @@ private:
     bool autoDetect_ = false;
     bool fallback_ = false;
     bool commandLineSoftware_ = false;
+    bool remakeWindow_ = false;
     uint32_t frameCount_ = 0;
     bool skipSceneFlush_ = false;
     bool resetting_ = false;

@@ -34,15 +34,25 @@ int TypeRank(DevType type)
 
 } // namespace
 
+namespace {
+
+bool EngineConfigAsksSoftware()
+{
+    XmlCache* cache = XmlCache::Instance();
+    const XmlNode* config = cache ? cache->Get(kEngineConfig) : nullptr;
+    return config && config->FindChild(u"SoftwareDevice");
+}
+
+} // namespace
+
+bool SoftwareDeviceChosen(bool preference, StringView commandLine)
+{
+    return preference || CommandLineAsksSoftware(commandLine) || EngineConfigAsksSoftware();
+}
+
 bool CRenderManager::WantsSoftwareDevice() const
 {
-    if (fallback_ || softwareDevice_)
-        return true;
-    if (XmlCache* cache = XmlCache::Instance()) {
-        if (const XmlNode* config = cache->Get(kEngineConfig); config && config->FindChild(u"SoftwareDevice"))
-            return true;
-    }
-    return commandLineSoftware_;
+    return fallback_ || softwareDevice_ || EngineConfigAsksSoftware() || commandLineSoftware_;
 }
 
 std::vector<std::pair<uint32_t, uint32_t>> CRenderManager::ReadAvoidList() const
@@ -195,12 +205,19 @@ CRenderManager::CreateResult CRenderManager::CreateDevice()
 {
     const bool software = WantsSoftwareDevice();
     failedAdapters_.clear();
+    if (remakeWindow_ && window_ && !software && hardwareBackend_ == Backend::Gl && !window_->IsOpenGLCapable())
+        window_->Remake(true); // when that fails the window stays as it is, and draws in software
     for (;;) {
         AdapterChoice choice;
         if (!SelectAdapter(software, failedAdapters_, choice)) {
             ShowNoDisplayMessage();
             return CreateResult::NoAdapter;
         }
+        // The software renderer presents through the window system: a window made for OpenGL
+        // (left from a failed hardware start or from the other renderer) is made again without.
+        if (remakeWindow_ && window_ && choice.software && window_->IsOpenGLCapable())
+            window_->Remake(false);
+        params_.deviceWindow = NativeWindow();
         if (TryCreateOn(choice)) {
             d3d_ = choice.d3d;
             break;
@@ -338,6 +355,7 @@ bool CRenderManager::CreateFrameTexture()
 
 void CRenderManager::ReleaseDeviceObjects()
 {
+    ForgetLastFrame(); // the kept runs hold textures of this device
     NotifyDeviceLost();
     for (CDynamicVertexBuffer* b = vertexBuffers_.Next(); b; b = b->Next())
         b->ReleaseDeviceBuffer();

@@ -96,6 +96,8 @@ void Instance_Base::MoveBefore(const InstanceHandle& sibling)
     const int own = IndexIn(list, this);
     if (own < 0 || IndexIn(list, other) < 0)
         return;
+    if (own + 1 == IndexIn(list, other))
+        return; // already just before it
     list.erase(list.begin() + own);
     list.insert(list.begin() + IndexIn(list, other), this);
     MarkRedraw();
@@ -111,6 +113,8 @@ void Instance_Base::MoveAfter(const InstanceHandle& sibling)
     const int own = IndexIn(list, this);
     if (own < 0 || IndexIn(list, other) < 0)
         return;
+    if (own == IndexIn(list, other) + 1)
+        return; // already just after it
     list.erase(list.begin() + own);
     list.insert(list.begin() + IndexIn(list, other) + 1, this);
     MarkRedraw();
@@ -123,7 +127,7 @@ void Instance_Base::MoveToBack()
         return;
     std::vector<Instance_Base*>& list = parent->DrawList();
     const int own = IndexIn(list, this);
-    if (own < 0)
+    if (own <= 0)
         return;
     std::rotate(list.begin(), list.begin() + own, list.begin() + own + 1);
     MarkRedraw();
@@ -136,7 +140,7 @@ void Instance_Base::MoveToFront()
         return;
     std::vector<Instance_Base*>& list = parent->DrawList();
     const int own = IndexIn(list, this);
-    if (own < 0)
+    if (own < 0 || own + 1 == static_cast<int>(list.size()))
         return;
     std::rotate(list.begin() + own, list.begin() + own + 1, list.end());
     MarkRedraw();
@@ -144,6 +148,8 @@ void Instance_Base::MoveToFront()
 
 void Instance_Base::SetDropShadow(float dx, float dy, uint32_t color)
 {
+    if (dx == m_shadowDx && dy == m_shadowDy && color == m_shadowColor)
+        return;
     StoreDropShadow(dx, dy, color);
     MarkRedraw();
 }
@@ -158,24 +164,32 @@ bool Instance_Base::GetDropShadow(float& dx, float& dy, uint32_t& color) const
 
 void Instance_Base::SetMaterial(uint32_t material)
 {
+    if (material == m_material)
+        return;
     m_material = material;
     MarkRedraw();
 }
 
 void Instance_Base::SetOpacity(float opacity)
 {
+    if (opacity == m_opacity)
+        return;
     m_opacity = opacity;
     MarkRedraw();
 }
 
 void Instance_Base::SetAllowFiltering(bool allow)
 {
+    if (allow == m_filtering)
+        return;
     m_filtering = allow;
     MarkRedraw();
 }
 
 void Instance_Base::SetPosition(float x, float y)
 {
+    if (x == m_posX && y == m_posY)
+        return;
     m_posX = x;
     m_posY = y;
     InvalidateTransform();
@@ -183,12 +197,16 @@ void Instance_Base::SetPosition(float x, float y)
 
 void Instance_Base::SetX(float x)
 {
+    if (x == m_posX)
+        return;
     m_posX = x;
     InvalidateTransform();
 }
 
 void Instance_Base::SetY(float y)
 {
+    if (y == m_posY)
+        return;
     m_posY = y;
     InvalidateTransform();
 }
@@ -201,6 +219,8 @@ void Instance_Base::GetPosition(float& x, float& y) const
 
 void Instance_Base::SetRegistrationPoint(float x, float y)
 {
+    if (x == m_regX && y == m_regY)
+        return;
     m_regX = x;
     m_regY = y;
     InvalidateTransform();
@@ -214,12 +234,16 @@ void Instance_Base::GetRegistrationPoint(float& x, float& y) const
 
 void Instance_Base::SetRotation(float radians)
 {
+    if (radians == m_rotation)
+        return;
     m_rotation = radians;
     InvalidateTransform();
 }
 
 void Instance_Base::SetScale(float sx, float sy)
 {
+    if (sx == m_scaleX && sy == m_scaleY)
+        return;
     m_scaleX = sx;
     m_scaleY = sy;
     InvalidateTransform();
@@ -233,6 +257,8 @@ void Instance_Base::GetScale(float& sx, float& sy) const
 
 void Instance_Base::SetVisible(bool visible)
 {
+    if (visible == m_visible)
+        return;
     m_visible = visible;
     MarkRedraw();
 }

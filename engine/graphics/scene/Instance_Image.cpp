@@ -35,13 +35,14 @@ void Instance_Image::SetPlacement(int32_t width, int32_t height, const Transform
 
 void Instance_Image::SetColorRGB(int32_t r, int32_t g, int32_t b)
 {
-    m_color = (static_cast<uint32_t>(r & 0xFF) << 16) | (static_cast<uint32_t>(g & 0xFF) << 8) |
-              static_cast<uint32_t>(b & 0xFF);
-    MarkRedraw();
+    SetColor((static_cast<uint32_t>(r & 0xFF) << 16) | (static_cast<uint32_t>(g & 0xFF) << 8) |
+             static_cast<uint32_t>(b & 0xFF));
 }
 
 void Instance_Image::SetColor(uint32_t color)
 {
+    if ((color & 0xFFFFFF) == m_color)
+        return;
     m_color = color & 0xFFFFFF;
     MarkRedraw();
 }

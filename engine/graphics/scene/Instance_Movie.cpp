@@ -379,9 +379,8 @@ void Instance_Movie::Update()
         return;
     if (m_playing) {
         if (const Definition_Movie* definition = FindDefinition()) {
-            // A timeline that moves changes the picture.
-            if (definition->GetLength() > 1)
-                MarkRedraw();
+            // A frame changes the picture only through what it does to the children (their keys,
+            // their coming and going), and each of those marks the frame itself when it changes.
             if (!AdvanceTimeline(*definition))
                 return;
         }

@@ -33,6 +33,10 @@ bool Instance_Text::SetFont(const String& face, int32_t size, bool bold, bool it
     const int32_t index = text->AcquireFont(FontKey(face, size, bold, italic), false);
     if (index == -1)
         return false;
+    if (index == m_font) {
+        text->ReleaseFont(index); // the same font: the use taken above is given back
+        return true;
+    }
     if (m_font != -1)
         text->ReleaseFont(m_font);
     m_font = index;
@@ -42,26 +46,35 @@ bool Instance_Text::SetFont(const String& face, int32_t size, bool bold, bool it
 
 void Instance_Text::SetText(const String& text)
 {
-    if (text == m_text)
+    // Compared after localising: a string-table key never equals the text it stands for, and
+    // comparing the key would redraw every time the same key is set again.
+    String localized = LocalizeString(text, false);
+    if (localized == m_text)
         return;
-    m_text = LocalizeString(text, false);
+    m_text = std::move(localized);
     MarkRedraw();
 }
 
 void Instance_Text::SetColor(uint32_t color)
 {
+    if ((color & 0xFFFFFF) == m_color)
+        return;
     m_color = color & 0xFFFFFF;
     MarkRedraw();
 }
 
 void Instance_Text::SetAlignment(int32_t flags)
 {
+    if (flags == m_align)
+        return;
     m_align = flags;
     MarkRedraw();
 }
 
 void Instance_Text::SetBox(int32_t width, int32_t height)
 {
+    if (std::max(width, 0) == m_boxWidth && std::max(height, 0) == m_boxHeight)
+        return;
     m_boxWidth = std::max(width, 0);
     m_boxHeight = std::max(height, 0);
     InvalidateTransform();

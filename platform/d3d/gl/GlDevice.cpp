@@ -27,28 +27,7 @@
 
 namespace QuillD3D::Detail {
 
-bool GlFunctions::Load()
-{
-    bool ok = true;
-#define QUILL_GL_LOAD(type, name, symbol)                                                                              \
-    name = reinterpret_cast<type>(SDL_GL_GetProcAddress(#symbol));                                                     \
-    ok = ok && name != nullptr;
-    QUILL_GL_FUNCTIONS(QUILL_GL_LOAD)
-#undef QUILL_GL_LOAD
-    return ok;
-}
-
 namespace {
-
-void RequestCoreContext()
-{
-    SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 3);
-    SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 3);
-    SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_CORE);
-    SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
-    SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 0);
-    SDL_GL_SetAttribute(SDL_GL_STENCIL_SIZE, 0);
-}
 
 const char* const kVertexShader = R"(#version 330 core
 layout(location = 0) in vec4 aPosition; // x y z rhw, in target pixels
@@ -408,21 +387,61 @@ protected:
         if ((flags & ClearZBuffer) && depth_) {
             mask |= GL_DEPTH_BUFFER_BIT;
         }
-        if (rectCount == 0) {
+        if (rectCount == 0 && !clipped_) {
             gl_.Disable(GL_SCISSOR_TEST);
             gl_.Clear(mask);
         } else {
+            // Each rectangle within the clip (the clip alone for a whole clear).
+            const Rect everything{0, 0, 1 << 30, 1 << 30};
             gl_.Enable(GL_SCISSOR_TEST);
-            for (uint32_t i = 0; i < rectCount; ++i) {
-                const Rect& r = rects[i];
+            for (uint32_t i = 0; i < std::max(rectCount, 1u); ++i) {
+                Rect r = rectCount ? rects[i] : everything;
+                if (clipped_) {
+                    r = Rect{std::max(r.left, clip_.left), std::max(r.top, clip_.top), std::min(r.right, clip_.right),
+                             std::min(r.bottom, clip_.bottom)};
+                }
                 if (r.right > r.left && r.bottom > r.top) {
                     gl_.Scissor(r.left, r.top, r.right - r.left, r.bottom - r.top);
                     gl_.Clear(mask);
                 }
             }
-            gl_.Disable(GL_SCISSOR_TEST);
+            ApplyClip();
         }
         renderTarget_->gpuNewer = true;
+    }
+
+    // The clip rectangle is the scissor (GL row 0 is the target's top row, as for clears).
+    bool DoSetClipRect(const Rect* rect) override
+    {
+        clipped_ = rect != nullptr;
+        if (rect) {
+            clip_ = *rect;
+        }
+        MakeCurrent();
+        ApplyClip();
+        return true;
+    }
+
+    void ApplyClip()
+    {
+        if (clipped_) {
+            gl_.Enable(GL_SCISSOR_TEST);
+            gl_.Scissor(clip_.left, clip_.top, std::max(clip_.right - clip_.left, 0),
+                        std::max(clip_.bottom - clip_.top, 0));
+        } else {
+            gl_.Disable(GL_SCISSOR_TEST);
+        }
+    }
+
+    // Nothing to show: the window keeps the last picture, with no copy and no swap.
+    Result DoPresentRects(uint32_t count, const Rect* rects) override
+    {
+        for (uint32_t i = 0; i < count; ++i) {
+            if (rects[i].right > rects[i].left && rects[i].bottom > rects[i].top) {
+                return DoPresent();
+            }
+        }
+        return kOk;
     }
 
     void DoDraw(const DrawCall& call) override
@@ -543,6 +562,7 @@ protected:
             gl_.BlitFramebuffer(0, 0, bw, bh, 0, 0, bw, bh, GL_COLOR_BUFFER_BIT, GL_NEAREST);
             frontValid_ = true;
             boundTarget_ = nullptr;
+            ApplyClip();
             return gl_.GetError() == GL_NO_ERROR ? kOk : kErrDriverInternalError;
         }
         int ww = 0, wh = 0;
@@ -561,6 +581,7 @@ protected:
                             (dw == bw && dh == bh) ? GL_NEAREST : GL_LINEAR);
         SDL_GL_SwapWindow(window_);
         boundTarget_ = nullptr;
+        ApplyClip();
         return gl_.GetError() == GL_NO_ERROR ? kOk : kErrDriverInternalError;
     }
 
@@ -577,6 +598,7 @@ protected:
                             GL_COLOR_BUFFER_BIT, filter == FilterLinear ? GL_LINEAR : GL_NEAREST);
         boundTarget_ = nullptr;
         dst->gpuNewer = true;
+        ApplyClip();
         return kOk;
     }
 
@@ -716,6 +738,8 @@ private:
     GLuint frontTexture_ = 0;
     GLuint frontFramebuffer_ = 0;
     bool frontValid_ = false;
+    bool clipped_ = false;
+    Rect clip_{};
     CSurface* boundTarget_ = nullptr;
     uint32_t boundGeneration_ = 0;
 };
@@ -730,41 +754,6 @@ CDeviceBase* NewGlDevice(const AdapterInfo& adapter, const PresentParameters& pa
         return nullptr;
     }
     return d;
-}
-
-const GlProbe& ProbeGl()
-{
-    static GlProbe probe = [] {
-        GlProbe p;
-        RequestCoreContext();
-        SDL_Window* w = SDL_CreateWindow("quill gl probe", 0, 0, 1, 1, SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
-        if (!w) {
-            return p;
-        }
-        SDL_GLContext c = SDL_GL_CreateContext(w);
-        GlFunctions gl;
-        if (c && SDL_GL_MakeCurrent(w, c) == 0 && gl.Load()) {
-            QuillPlatform::KeepGraphicsDriverLoaded();
-            auto text = [&](GLenum e) {
-                const auto* s = reinterpret_cast<const char*>(gl.GetString(e));
-                return std::string(s ? s : "");
-            };
-            p.vendor = text(GL_VENDOR);
-            p.renderer = text(GL_RENDERER);
-            p.version = text(GL_VERSION);
-            GLint size = 0;
-            gl.GetIntegerv(GL_MAX_TEXTURE_SIZE, &size);
-            p.maxTextureSize = static_cast<uint32_t>(std::max(size, 0));
-            p.available = p.maxTextureSize >= 1024;
-        }
-        if (c) {
-            SDL_GL_MakeCurrent(w, nullptr);
-            SDL_GL_DeleteContext(c);
-        }
-        SDL_DestroyWindow(w);
-        return p;
-    }();
-    return probe;
 }
 
 } // namespace QuillD3D::Detail

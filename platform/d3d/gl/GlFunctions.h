@@ -90,4 +90,8 @@ struct GlFunctions {
     bool Load();
 };
 
+// Asks SDL for the context every gl device uses: OpenGL 3.3 core, double buffered, no depth or
+// stencil in the window's own buffers.
+void RequestCoreContext();
+
 } // namespace QuillD3D::Detail

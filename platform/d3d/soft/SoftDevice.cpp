@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstring>
 #include <utility>
+#include <vector>
 
 #include "platform/system/GraphicsDriver.h"
 #include "platform/d3d/Backends.h"
@@ -181,6 +182,52 @@ protected:
         }
     }
 
+    Result DoPresentRects(uint32_t count, const Rect* rects) override
+    {
+        CSurface* bb = backBuffer_;
+        const int bw = static_cast<int>(bb->Width()), bh = static_cast<int>(bb->Height());
+        if (!params_.deviceWindow) {
+            if (front_.size() != static_cast<size_t>(bw) * bh) {
+                return DoPresent();
+            }
+            const uint32_t* src = bb->Pixels32();
+            for (uint32_t i = 0; i < count; ++i) {
+                const Rect r = Inside(rects[i], bw, bh);
+                for (int y = r.top; y < r.bottom; ++y) {
+                    std::copy_n(src + static_cast<size_t>(y) * bb->Pitch32() + r.left, r.right - r.left,
+                                &front_[static_cast<size_t>(y) * bw + r.left]);
+                }
+            }
+            return kOk;
+        }
+        SDL_Surface* window = SDL_GetWindowSurface(params_.deviceWindow);
+        // A letterboxed picture is scaled: only a window the back buffer's size takes rectangles.
+        if (!window || !wrapper_ || window->w != bw || window->h != bh) {
+            return DoPresent();
+        }
+        std::vector<SDL_Rect> parts;
+        for (uint32_t i = 0; i < count; ++i) {
+            const Rect r = Inside(rects[i], bw, bh);
+            if (r.right > r.left && r.bottom > r.top) {
+                SDL_Rect part{r.left, r.top, r.right - r.left, r.bottom - r.top};
+                SDL_BlitSurface(wrapper_, &part, window, &part);
+                parts.push_back(part);
+            }
+        }
+        if (parts.empty()) {
+            return kOk;
+        }
+        return SDL_UpdateWindowSurfaceRects(params_.deviceWindow, parts.data(), static_cast<int>(parts.size())) == 0
+                   ? kOk
+                   : kErrDriverInternalError;
+    }
+
+    static Rect Inside(const Rect& r, int width, int height)
+    {
+        return Rect{std::clamp(r.left, 0, width), std::clamp(r.top, 0, height), std::clamp(r.right, 0, width),
+                    std::clamp(r.bottom, 0, height)};
+    }
+
     Result DoPresent() override
     {
         CSurface* bb = backBuffer_;
@@ -326,7 +373,22 @@ private:
             t.width = std::min(t.width, static_cast<int>(depthWidth_));
             t.height = std::min(t.height, static_cast<int>(depthHeight_));
         }
+        if (clipped_) {
+            t.clipX0 = clip_.left;
+            t.clipY0 = clip_.top;
+            t.clipX1 = clip_.right;
+            t.clipY1 = clip_.bottom;
+        }
         return t;
+    }
+
+    bool DoSetClipRect(const Rect* rect) override
+    {
+        clipped_ = rect != nullptr;
+        if (rect) {
+            clip_ = *rect;
+        }
+        return true;
     }
 
     void FreeWrapper()
@@ -341,6 +403,8 @@ private:
     std::vector<uint16_t> depth_;
     std::vector<uint32_t> front_;
     SDL_Surface* wrapper_ = nullptr;
+    bool clipped_ = false;
+    Rect clip_{};
 };
 
 } // namespace

@@ -77,9 +77,9 @@ void CSoftRaster::Polygon(const SnapVertex* v, int n, const Setup& s)
         return;
     }
     const int64_t sign = area2 > 0 ? 1 : -1;
-    int64_t yFirst = std::max<int64_t>(CeilDiv16(minY), 0);
-    int64_t yLast = std::min<int64_t>(FloorDiv16(maxY), target_.height - 1);
-    int64_t xMin = 0, xMax = target_.width; // exclusive
+    int64_t yFirst = std::max<int64_t>(CeilDiv16(minY), std::max(target_.clipY0, 0));
+    int64_t yLast = std::min<int64_t>(FloorDiv16(maxY), std::min(target_.height, target_.clipY1) - 1);
+    int64_t xMin = std::max(target_.clipX0, 0), xMax = std::min(target_.width, target_.clipX1); // exclusive
     struct Sloped {
         double a16, b16, c;
         bool left;
@@ -312,7 +312,8 @@ void CSoftRaster::Line(const RasterVertex& a, const RasterVertex& b)
         }
         const int64_t m = static_cast<int64_t>(std::floor(minor + 0.5));
         const int64_t px = xMajor ? i : m, py = xMajor ? m : i;
-        if (px < 0 || py < 0 || px >= target_.width || py >= target_.height) {
+        if (px < std::max(target_.clipX0, 0) || py < std::max(target_.clipY0, 0) ||
+            px >= std::min(target_.width, target_.clipX1) || py >= std::min(target_.height, target_.clipY1)) {
             continue;
         }
         auto lerp = [&](double p, double q) { return p + (q - p) * t; };
@@ -340,10 +341,10 @@ void CSoftRaster::Line(const RasterVertex& a, const RasterVertex& b)
 void CSoftRaster::Clear(const RasterTarget& target_, int x0, int y0, int x1, int y1, bool color, uint32_t argb,
                         bool depth, float z)
 {
-    x0 = std::max(x0, 0);
-    y0 = std::max(y0, 0);
-    x1 = std::min(x1, target_.width);
-    y1 = std::min(y1, target_.height);
+    x0 = std::max({x0, 0, target_.clipX0});
+    y0 = std::max({y0, 0, target_.clipY0});
+    x1 = std::min({x1, target_.width, target_.clipX1});
+    y1 = std::min({y1, target_.height, target_.clipY1});
     if (x0 >= x1 || y0 >= y1) {
         return;
     }

@@ -29,6 +29,9 @@ struct RasterTarget {
     uint32_t depthPitch = 0;
     int width = 0; // drawable area: the common part of target and depth buffer
     int height = 0;
+    // Pixels drawn at all: x in [clipX0, clipX1), y in [clipY0, clipY1), within the area above.
+    // Attributes are evaluated per pixel, so a clipped drawing matches the unclipped one inside.
+    int clipX0 = 0, clipY0 = 0, clipX1 = 1 << 30, clipY1 = 1 << 30;
 };
 
 struct RasterTexture {

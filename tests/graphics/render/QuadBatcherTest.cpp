@@ -26,6 +26,7 @@ public:
     };
     std::vector<Draw> draws;
     std::vector<uint32_t> clears;
+    std::vector<Rect> clearRects;
 
     void SetForce(bool force) override { inner_.SetForce(force); }
     Result SetFVF(uint32_t fvf) override { return inner_.SetFVF(fvf); }
@@ -66,6 +67,7 @@ public:
     Result Clear(uint32_t n, const Rect* rects, uint32_t flags, uint32_t color, float z, uint32_t stencil) override
     {
         clears.push_back(flags);
+        clearRects.push_back(n ? rects[0] : Rect{0, 0, 0, 0}); // none: the whole target
         return inner_.Clear(n, rects, flags, color, z, stencil);
     }
 
@@ -221,6 +223,39 @@ TEST_F(QuadBatcherTest, MaskLayersLimitMaskedQuadsUntilTheScopeEnds)
     EXPECT_EQ(pic.At(30, 45), 0xFFFFFF00u);
     ASSERT_EQ(watch->clears.size(), 1u);
     EXPECT_EQ(watch->clears[0], uint32_t(ClearZBuffer));
+    // Only what the masking layer covered, a pixel beyond on each side.
+    EXPECT_EQ(watch->clearRects[0].left, -1);
+    EXPECT_EQ(watch->clearRects[0].top, -1);
+    EXPECT_EQ(watch->clearRects[0].right, 41);
+    EXPECT_EQ(watch->clearRects[0].bottom, 21);
+}
+
+TEST_F(QuadBatcherTest, AScopeClearsWhatItsMaskingLayersCoveredAndNothingWithoutOne)
+{
+    const uint32_t solid = SolidTexture(4, 4, 0xFFFFFFFFu, 0xFFFFFFFFu);
+    BeginScene(kBackground);
+    // Two masking layers apart: the clear spans both.
+    Quad(10, 10, 20, 20, solid, 0xFFFFFFFFu, QuadBatcher::kMaskLayer);
+    Quad(50, 30, 60, 35, solid, 0xFFFFFFFFu, QuadBatcher::kMaskLayer);
+    Quad(0, 0, 80, 40, solid, 0xFFFF0000u, QuadBatcher::kAlpha | QuadBatcher::kMaskedIn | QuadBatcher::kEndMask);
+    // A scope with no masking layer has no depth to clear.
+    Quad(0, 50, 80, 60, solid, 0xFF00FF00u, QuadBatcher::kAlpha | QuadBatcher::kMaskedOut | QuadBatcher::kEndMask);
+    // Depth a canvas wrote is out of sight: the next scope clears everything.
+    Batcher().NoteUnknownMaskArea();
+    Quad(0, 60, 80, 70, solid, 0xFF0000FFu, QuadBatcher::kAlpha | QuadBatcher::kMaskedIn | QuadBatcher::kEndMask);
+    EndScene();
+    ASSERT_EQ(watch->clearRects.size(), 2u);
+    EXPECT_EQ(watch->clearRects[0].left, 9);
+    EXPECT_EQ(watch->clearRects[0].top, 9);
+    EXPECT_EQ(watch->clearRects[0].right, 61);
+    EXPECT_EQ(watch->clearRects[0].bottom, 36);
+    EXPECT_EQ(watch->clearRects[1].right, 0) << "the whole target";
+    // After the first scope's clear no depth is left: masked-out quads show everywhere.
+    const auto pic = ReadTarget();
+    EXPECT_EQ(pic.At(15, 15), 0xFFFF0000u);
+    EXPECT_EQ(pic.At(30, 15), kBackground);
+    EXPECT_EQ(pic.At(15, 55), 0xFF00FF00u);
+    EXPECT_EQ(pic.At(55, 55), 0xFF00FF00u);
 }
 
 TEST_F(QuadBatcherTest, AStaleHandleDrawsAnOpaqueMagentaQuadOfTheSameShape)
@@ -314,10 +349,11 @@ TEST_F(QuadBatcherTest, AFlushWhoseVerticesCannotBeWrittenDrawsNothing)
 {
     const uint32_t white = SolidTexture(4, 4, 0xFFFFFFFFu, 0xFFFFFFFFu);
     BeginScene(kBackground);
+    Quad(0, 0, 20, 20, white, 0xFFFFFFFFu, QuadBatcher::kMaskLayer); // drawn as the next run begins
     Quad(0, 0, 20, 20, white, 0xFFFFFFFFu, QuadBatcher::kAlpha | QuadBatcher::kEndMask);
     Batcher().VertexBuffer()->ReleaseDeviceBuffer(); // as while the device is being rebuilt
     EndScene();
-    EXPECT_TRUE(watch->draws.empty());
+    EXPECT_EQ(watch->draws.size(), 1u); // the masking layer alone
     EXPECT_EQ(Batcher().PendingVertices(), 0u);
     EXPECT_EQ(ReadTarget().At(10, 10), kBackground);
     EXPECT_EQ(watch->clears.size(), 1u); // the mask scope still ends

@@ -235,6 +235,101 @@ TEST_F(RenderFrameTest, AFrameIsWantedAfterAChangeOnScreenOrAfterTheQuietInterva
     EXPECT_FALSE(r.WantsFrame());
 }
 
+TEST_F(RenderFrameTest, OnlyAValueThatChangesWantsAFrame)
+{
+    UserInterface ui;
+    ASSERT_TRUE(ui.CreateRoot());
+    CRenderManager& r = MakeSoftware();
+    ASSERT_TRUE(r.Init(nullptr, false));
+    Instance_Movie& root = *ui.GetRoot();
+    root.SetPosition(10.0f, 20.0f);
+    root.SetScale(2.0f, 3.0f);
+    root.SetRotation(0.5f);
+    root.SetOpacity(0.5f);
+    root.SetDropShadow(1.0f, 2.0f, 0x80000000u);
+    r.RenderFrame(true);
+    ASSERT_FALSE(r.WantsFrame());
+
+    // Each setter given the value it holds: no frame.
+    const std::vector<std::pair<const char*, std::function<void()>>> same = {
+        {"position", [&] { root.SetPosition(10.0f, 20.0f); }},
+        {"x and y", [&] { root.SetX(10.0f); root.SetY(20.0f); }},
+        {"scale", [&] { root.SetScale(2.0f, 3.0f); }},
+        {"rotation", [&] { root.SetRotation(0.5f); }},
+        {"registration", [&] { root.SetRegistrationPoint(0.0f, 0.0f); }},
+        {"opacity", [&] { root.SetOpacity(0.5f); }},
+        {"visibility", [&] { root.SetVisible(true); }},
+        {"material", [&] { root.SetMaterial(root.GetMaterial()); }},
+        {"filtering", [&] { root.SetAllowFiltering(root.GetAllowFiltering()); }},
+        {"shadow", [&] { root.SetDropShadow(1.0f, 2.0f, 0x80000000u); }},
+    };
+    for (const auto& [name, set] : same) {
+        set();
+        EXPECT_FALSE(r.WantsFrame()) << name;
+    }
+    // And each given a new value: one frame.
+    const std::vector<std::pair<const char*, std::function<void()>>> changed = {
+        {"position", [&] { root.SetPosition(11.0f, 20.0f); }},
+        {"y", [&] { root.SetY(21.0f); }},
+        {"scale", [&] { root.SetScale(2.0f, 3.5f); }},
+        {"rotation", [&] { root.SetRotation(0.25f); }},
+        {"registration", [&] { root.SetRegistrationPoint(1.0f, 0.0f); }},
+        {"opacity", [&] { root.SetOpacity(0.75f); }},
+        {"visibility", [&] { root.SetVisible(false); }},
+        {"shadow", [&] { root.SetDropShadow(1.0f, 2.0f, 0x40000000u); }},
+    };
+    for (const auto& [name, set] : changed) {
+        set();
+        EXPECT_TRUE(r.WantsFrame()) << name;
+        r.RenderFrame(true);
+        EXPECT_FALSE(r.WantsFrame()) << name;
+    }
+}
+
+TEST_F(RenderFrameTest, ACanvasRecordedAgainAsItWasWantsNoFrame)
+{
+    UserInterface ui;
+    CRenderManager& r = MakeSoftware();
+    ASSERT_TRUE(r.Init(nullptr, false));
+    r.RenderFrame(true);
+    std::unique_ptr<CRenderCanvas> canvas = r.GetCanvasManager()->CreateCanvas();
+    auto record = [&](uint32_t color) {
+        canvas->Clear();
+        canvas->DrawRect(10, 10, 20, 20, color, true);
+        canvas->DrawLine(Vec2{0, 0}, Vec2{5, 5}, color);
+    };
+    record(0xFFFF0000u);
+    EXPECT_TRUE(r.WantsFrame());
+    canvas->Render(Transform2D(), 1);
+    r.RenderFrame(true);
+
+    record(0xFFFF0000u);
+    EXPECT_FALSE(r.WantsFrame()) << "the same shapes again";
+    record(0xFF00FF00u);
+    EXPECT_TRUE(r.WantsFrame()) << "a new colour";
+    r.RenderFrame(true);
+    EXPECT_FALSE(r.WantsFrame()) << "reported once";
+    canvas->SetVisible(false);
+    EXPECT_TRUE(r.WantsFrame());
+    r.RenderFrame(true);
+    canvas->SetVisible(false);
+    EXPECT_FALSE(r.WantsFrame());
+
+    // A canvas that empties itself after drawing and is recorded the same each step is at rest;
+    // one no longer recorded leaves the picture, which is a change.
+    canvas->SetVisible(true);
+    canvas->SetClearAfterRender(true);
+    record(0xFF0000FFu);
+    EXPECT_TRUE(r.WantsFrame());
+    canvas->Render(Transform2D(), 1);
+    r.RenderFrame(true);
+    EXPECT_TRUE(canvas->IsEmpty());
+    record(0xFF0000FFu);
+    EXPECT_FALSE(r.WantsFrame());
+    canvas->Render(Transform2D(), 1);
+    EXPECT_TRUE(r.WantsFrame());
+}
+
 TEST_F(RenderFrameTest, ADisplayModeChangeResetsInPlace)
 {
     CRenderManager& r = MakeSoftware();

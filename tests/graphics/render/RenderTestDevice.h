@@ -37,6 +37,9 @@ public:
     Result GetDisplayMode(uint32_t, DisplayMode*) override { return kOk; }
     Result Reset(PresentParameters*) override { return kOk; }
     Result Present() override { return kOk; }
+    Result PresentRects(uint32_t, const Rect*) override { return kOk; }
+    Result SetClipRect(const Rect*) override { return kErrInvalidCall; }
+    uint64_t TextureWriteCount() const override { return 0; }
     Result GetBackBuffer(uint32_t, uint32_t, BackBufferType, ISurface**) override { return kErrInvalidCall; }
     Result GetFrontBufferData(uint32_t, ISurface*) override { return kErrInvalidCall; }
     Result CreateTexture(uint32_t, uint32_t, uint32_t, uint32_t, Format, Pool, ITexture**) override

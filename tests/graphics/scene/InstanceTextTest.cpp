@@ -312,3 +312,29 @@ TEST_F(InstanceTextTest, SetTextLocalisesChangedTextsAndTheDrawingFollows)
     const Census c = Count(100, 100, 300, 140);
     EXPECT_EQ(c.red + c.magenta, 0);
 }
+
+TEST_F(InstanceTextTest, SettingWhatATextAlreadyShowsDrawsNothingNew)
+{
+    Instance_Text* text = Caption(u"Caption", u"m");
+    ASSERT_NE(text, nullptr);
+    ASSERT_TRUE(text->SetFont(u"DejaVu Sans", 24, false, false));
+    Frame();
+    ASSERT_FALSE(renderer->WantsFrame());
+    // The same string-table key again: its localised text is what is shown already.
+    text->SetText(u"|String|greeting|WWWW|");
+    text->SetText(u"WWWW");
+    text->SetColor(0xAB000000u | text->GetColor());
+    text->SetAlignment(text->GetAlignment());
+    text->SetBox(text->GetBoxWidth(), text->GetBoxHeight());
+    EXPECT_TRUE(text->SetFont(u"DejaVu Sans", 24, false, false));
+    EXPECT_FALSE(renderer->WantsFrame());
+
+    text->SetText(u"|String|greeting|VVVV|"); // a key read again with another text
+    EXPECT_TRUE(renderer->WantsFrame());
+    Frame();
+    text->SetBox(text->GetBoxWidth() + 1, text->GetBoxHeight());
+    EXPECT_TRUE(renderer->WantsFrame());
+    Frame();
+    text->SetAlignment(0);
+    EXPECT_TRUE(renderer->WantsFrame());
+}

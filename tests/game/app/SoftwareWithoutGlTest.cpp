@@ -1,0 +1,134 @@
+// The software renderer under a real X server brings no GL driver into the process. The check runs
+// in a child of its own (this program again, asked for the one case): a process that ran other
+// tests may have loaded a driver already, and the loader keeps it.
+
+#include <gtest/gtest.h>
+
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "engine/app/EngineManager.h"
+#include "engine/graphics/render/RenderManager.h"
+#include "game/app/SimpleGame.h"
+#include "platform/d3d/D3dFactory.h"
+#include "platform/process/VirtualDisplay.h"
+#include "platform/system/Process.h"
+
+extern char** environ;
+
+using namespace QuillEngine;
+
+namespace {
+
+constexpr const char* kChildMarker = "QUILL_TEST_NO_GL_CHILD";
+
+// The lines of /proc/self/maps naming a GL, EGL or GLX library, Mesa's drivers or LLVM.
+std::vector<std::string> GlMappings()
+{
+    static const char* const kNames[] = {"libGL", "libEGL", "libGLX", "libgallium", "libLLVM", "swrast", "_dri.so"};
+    std::vector<std::string> found;
+    std::ifstream maps("/proc/self/maps");
+    std::string line;
+    while (std::getline(maps, line)) {
+        for (const char* name : kNames)
+            if (line.find(name) != std::string::npos) {
+                found.push_back(line);
+                break;
+            }
+    }
+    return found;
+}
+
+// Started in the child: the game on the software renderer, a few frames presented to the window.
+void RunSoftwareGame(bool software)
+{
+    EngineManager engine;
+    SimpleGame simple(&engine);
+    const char* arguments[] = {"VelvetAisle", software ? "-software" : "-windowed"};
+    ASSERT_TRUE(engine.Init(VelvetAisle::MakeSettings(2, arguments), &simple));
+    for (int i = 0; i < 3; ++i)
+        engine.Renderer()->RenderFrame(true);
+    ASSERT_EQ(engine.Renderer()->IsSoftwareDevice(), software);
+    if (software)
+        EXPECT_EQ(GlMappings(), std::vector<std::string>{});
+    else
+        EXPECT_NE(GlMappings(), std::vector<std::string>{}) << "the check sees a driver where there is one";
+    engine.SaveAndShutdown();
+}
+
+// Runs this program again for `test` alone on `display`; true when it passed.
+bool PassesInChild(const std::string& test, const std::string& display)
+{
+    std::vector<std::string> env;
+    for (char** e = environ; e && *e; ++e) {
+        const std::string entry = *e;
+        if (entry.rfind("SDL_VIDEODRIVER=", 0) != 0 && entry.rfind("DISPLAY=", 0) != 0)
+            env.push_back(entry);
+    }
+    env.push_back("SDL_VIDEODRIVER=x11");
+    env.push_back("DISPLAY=" + display);
+    env.push_back(std::string(kChildMarker) + "=1");
+    std::vector<std::string> args{QuillPlatform::ProgramPath(), "--gtest_filter=" + test};
+    std::vector<char*> argv, envp;
+    for (std::string& a : args)
+        argv.push_back(a.data());
+    argv.push_back(nullptr);
+    for (std::string& e : env)
+        envp.push_back(e.data());
+    envp.push_back(nullptr);
+    pid_t pid = -1;
+    if (posix_spawn(&pid, argv[0], nullptr, nullptr, argv.data(), envp.data()) != 0)
+        return false;
+    int status = 0;
+    waitpid(pid, &status, 0);
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+class SoftwareWithoutGl : public ::testing::Test {
+protected:
+    // In the child: true, and the case runs. In the parent: runs the case in a child under a
+    // private X server and reports its outcome.
+    bool InChild()
+    {
+        if (std::getenv(kChildMarker))
+            return true;
+        QuillPlatform::VirtualDisplay display;
+        std::string why;
+        if (!display.Start(1280, 1024, &why)) {
+            skipped = "no X server here: " + why;
+            return false;
+        }
+        const ::testing::TestInfo* info = ::testing::UnitTest::GetInstance()->current_test_info();
+        EXPECT_TRUE(PassesInChild(std::string(info->test_suite_name()) + "." + info->name(), display.Name()));
+        return false;
+    }
+    std::string skipped;
+};
+
+TEST_F(SoftwareWithoutGl, ASoftwareRunMapsNoGlLibrary)
+{
+    if (InChild())
+        RunSoftwareGame(true);
+    else if (!skipped.empty())
+        GTEST_SKIP() << skipped;
+}
+
+TEST_F(SoftwareWithoutGl, AHardwareRunMapsTheDriverTheCheckLooksFor)
+{
+    if (!InChild()) {
+        if (!skipped.empty())
+            GTEST_SKIP() << skipped;
+        return;
+    }
+    if (!QuillD3D::IsBackendAvailable(QuillD3D::Backend::Gl))
+        GTEST_SKIP() << "no OpenGL here";
+    RunSoftwareGame(false);
+}
+
+} // namespace
