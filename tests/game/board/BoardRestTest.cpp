@@ -36,7 +36,7 @@ TEST(BoardAtRest, ARestingBoardIsDrawnOnlyWhenItsClockTicks)
     for (int i = 0; i < TutorialFlags::kCount; ++i)
         profile->tutorial.Set(i, false); // every tutorial seen: no dialog opens over the board
     ASSERT_TRUE(game.MountPackageOnce(u"Boutique"));
-    auto board = std::make_unique<Board>(nullptr, 1, u"Boutique", u"Environment1");
+    auto board = std::make_unique<Board>(nullptr, &game, 1, u"Boutique", u"Environment1");
     game.SetBoard(board.get());
     game.SetState(GameState_Board);
 
