@@ -10,8 +10,10 @@
 #include "engine/graphics/scene/UserInterface.h"
 #include "engine/script/LuaValueRef.h"
 #include "game/board/Board.h"
+#include "game/board/dialogs/UIISpyPanel.h"
 #include "game/book/Book.h"
 #include "game/cards/ConBoard.h"
+#include "game/cards/dialogs/ConDialogs.h"
 #include "game/intro/Intro.h"
 #include "game/profile/Profile.h"
 #include "game/profile/ProfileMgr.h"
@@ -210,6 +212,28 @@ void Game::OpenMiniGame(bool cardGame)
     SetState(cardGame ? GameState_Concentration : GameState_StoryGame);
 }
 
+void Game::LeaveSubGame()
+{
+    // Each panel's album button: its close asks for the album (the board's also binds the album's
+    // pages again).
+    switch (GetState()) {
+    case GameState_Board:
+        if (m_board)
+            m_board->RebindAlbum();
+        m_screenMgr->CloseAndSave(UIISpyPanel::kName);
+        break;
+    case GameState_Concentration:
+        m_screenMgr->CloseAndSave(UIConPanel::kName);
+        break;
+    case GameState_StoryGame:
+        break;
+    default:
+        return;
+    }
+    if (GetState() != GameState_Book)
+        SetState(GameState_Book);
+}
+
 void Game::UnloadBoards()
 {
     for (const auto& board : m_boards)
@@ -221,15 +245,6 @@ void Game::StoreMiniGames(Profile& profile) const
     if (m_conBoard)
         m_conBoard->StoreInto(profile);
     StoreStoryGame(profile);
-}
-
-bool Game::ShowsPauseOverlay() const
-{
-    // Only a board or the card game in play is covered. (The card game's state says nothing about
-    // a scene board being played, so only the board itself is asked.)
-    if (GetState() == GameState_Board)
-        return m_board && !m_board->IsInactive();
-    return GetState() == GameState_Concentration;
 }
 
 void Game::Pause()
@@ -261,7 +276,8 @@ void Game::Pause()
         }
     }
 
-    if (rootMovie && ShowsPauseOverlay()) {
+    // Whatever the game shows, a pause that holds its input says so and how to go on.
+    if (rootMovie) {
         m_pauseOverlay = root.CreateChild(u"Pause_Overlay", u"Pause_Overlay");
         if (Instance_Movie* overlay = HandleEx::ResolveMovie(m_pauseOverlay)) {
             overlay->SetEventHandler(this);
@@ -290,6 +306,9 @@ void Game::Resume()
 void Game::OnKeyDown(const InstanceHandle&, uint32_t key)
 {
     if (key != kKeyEscape && key != kKeySpace)
+        return;
+    // A name being typed keeps its keys; a menu that holds the game already is not paused over.
+    if (m_screenMgr && (m_screenMgr->KeyboardTaken() || (!m_paused && m_screenMgr->ModalOpen())))
         return;
     if (m_paused)
         Resume();

@@ -89,6 +89,7 @@ public:
     void DropBoards() override;
     bool OpenBoard(int32_t sceneNumber) override;
     void OpenMiniGame(bool cardGame) override;
+    void LeaveSubGame() override;
     void UnloadBoards() override;
     void StoreMiniGames(Profile& profile) const override;
     const std::vector<std::unique_ptr<Board>>& Boards() const { return m_boards; }
@@ -117,7 +118,6 @@ protected:
     void OnUpdate(int32_t state) override;
 
 private:
-    bool ShowsPauseOverlay() const;
     // Clears the current profile's flag; false when it was cleared already (or there is no profile).
     bool TakeTutorialFlag(int flag);
 

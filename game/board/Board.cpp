@@ -668,13 +668,14 @@ void Board::OnConsoleCommand(const std::vector<String>& arguments, const Handle&
         if (level)
             level->timeLeft = ToFloat(arguments[1]);
     } else if (command == u"ispy.win" && count == 0) {
+        // Every item still to find counted as its click would count it, a group's one by one.
         if (record) {
             for (const auto& entry : record->findList) {
-                if (entry->found)
-                    continue;
-                if (level)
-                    ++level->items;
-                TakeOneFind(*entry);
+                while (!entry->found) {
+                    if (level)
+                        ++level->items;
+                    TakeOneFind(*entry);
+                }
             }
         }
         SetState(State_Won);

@@ -130,6 +130,12 @@ void Book::RebindPages()
     BindPage(LayoutChild(u"pageRight"));
 }
 
+void Book::LeaveRunningGame()
+{
+    if (m_subGames)
+        m_subGames->LeaveSubGame();
+}
+
 void Book::ResetBoards()
 {
     if (m_subGames)

@@ -207,6 +207,8 @@ bool ProfileMgr::NewProfile(const String& name)
 {
     if (name.empty() || FindProfile(name) || m_profiles.size() >= kMaxProfiles)
         return false;
+    if (m_book)
+        m_book->LeaveRunningGame();
     if (!Save() && !m_savingDisabled)
         return false;
     if (m_book)
@@ -224,7 +226,11 @@ bool ProfileMgr::NewProfile(const String& name)
 bool ProfileMgr::SwitchProfile(const String& name)
 {
     Profile* profile = FindProfile(name);
-    if (!profile || (!Save() && !m_savingDisabled))
+    if (!profile)
+        return false;
+    if (m_book && profile != m_current)
+        m_book->LeaveRunningGame();
+    if (!Save() && !m_savingDisabled)
         return false;
     if (m_book)
         m_book->ResetBoards();

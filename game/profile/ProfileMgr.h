@@ -23,6 +23,9 @@
 class IProfileBookLink {
 public:
     virtual ~IProfileBookLink() = default;
+    // Before another profile becomes current: a board, card game or story under way ends as if
+    // the player left it (its state kept for the profile still current), back at the album.
+    virtual void LeaveRunningGame() = 0;
     virtual void ResetBoards() = 0;
     // The current profile changed: the book sets up its pages again. A new profile also sends
     // the book back to browsing.

@@ -68,7 +68,7 @@ void UIScreenMgr::OnLoad(const InstanceHandle& handle)
 
 void UIScreenMgr::OnKeyDown(const InstanceHandle&, uint32_t key)
 {
-    if (key != kKeyMainMenu || IsOpen(u"MainMenuDialog"))
+    if (key != kKeyMainMenu || IsOpen(u"MainMenuDialog") || KeyboardTaken())
         return;
     Open(std::make_unique<UIMainMenuDialog>());
 }
@@ -152,6 +152,16 @@ UIScreen* UIScreenMgr::FindScreen(const String& name) const
 bool UIScreenMgr::IsOpen(const String& name) const
 {
     return FindScreen(name) != nullptr;
+}
+
+bool UIScreenMgr::KeyboardTaken() const
+{
+    return std::any_of(m_open.begin(), m_open.end(), [](const auto& screen) { return screen->TakesKeyboard(); });
+}
+
+bool UIScreenMgr::ModalOpen() const
+{
+    return std::any_of(m_open.begin(), m_open.end(), [](const auto& screen) { return screen->IsModal(); });
 }
 
 void UIScreenMgr::Update()

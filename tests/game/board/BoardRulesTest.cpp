@@ -7,6 +7,7 @@
 
 #include "game/board/Board.h"
 #include "game/board/Item.h"
+#include "game/profile/ProfileMgr.h"
 #include "game/screens/UIBoardDialog.h"
 
 namespace {
@@ -125,6 +126,32 @@ TEST(BoardRulesTest, ADialogClosingOverAFinishedBoardLeavesItFinished)
         EXPECT_EQ(owner.GetState(), finished);
     }
     UIBoardDialog::ResumeOwner(nullptr);
+}
+
+} // namespace
+
+namespace {
+
+TEST(BoardRulesTest, TheConsoleWinCountsEveryItemOfAGroupAsClicksWould)
+{
+    ProfileMgr profiles;
+    profiles.Load();
+    Profile& profile = *profiles.CurrentProfile();
+    profile.AddLevelRecord(LevelRecord(u"L", 600, 90, 4, 1, false).MakeFromTemplate());
+    auto scene = std::make_unique<SceneRecord>(SceneRecord::InProgress, 1, 1, u"Scene", 4, 1.0f);
+    auto roses = std::make_unique<FindListEntry>(u"rose", u"roses");
+    roses->group = true;
+    roses->count = roses->maxcount = 3;
+    scene->findList.push_back(std::move(roses));
+    scene->findList.push_back(std::make_unique<FindListEntry>(u"fan", u"fans"));
+    profile.AddSceneRecord(std::move(scene));
+    profile.page = 2;
+
+    Board board(nullptr, nullptr, 1, u"Nowhere", u"");
+    board.OnConsoleCommand({u"ispy.win"}, QuillEngine::Handle());
+    EXPECT_EQ(profile.FindScene(1)->ItemsLeft(), 0);
+    EXPECT_EQ(profile.CurrentLevel()->items, 4);
+    EXPECT_TRUE(profile.CompleteScene()) << "the chapter is complete, as after the clicks";
 }
 
 } // namespace

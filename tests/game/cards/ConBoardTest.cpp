@@ -4,8 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <map>
 #include <string>
+#include <vector>
 
 #include "engine/core/EngineRand.h"
 #include "engine/core/console/Console.h"
@@ -444,6 +446,13 @@ TEST_F(ConBoardTest, TheLostClockDealsAgainAndTheConsoleSetsTimeAndHints)
     console.Execute(u"concentration.settime 0.02", false);
     Steps(2);
     EXPECT_TRUE(game->GetScreenMgr()->IsOpen(UIConLoseDialog::kName));
+    // The dialog (and the panel) are drawn over the new deal, not hidden under it.
+    std::vector<InstanceHandle> drawn;
+    ui->GetRoot()->CollectChildren(drawn, true);
+    const auto layer = std::find(drawn.begin(), drawn.end(), game->GetScreenMgr()->DialogsLayer());
+    const auto cards = std::find(drawn.begin(), drawn.end(), board->BoardInstance());
+    ASSERT_TRUE(layer != drawn.end() && cards != drawn.end());
+    EXPECT_GT(layer, cards);
     EXPECT_FLOAT_EQ(Level()->bonusTimeLeft, 90.0f);
     EXPECT_TRUE(board->IsStarted());
     ASSERT_EQ(board->Cards().size(), 4u);

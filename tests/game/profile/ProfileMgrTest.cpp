@@ -26,6 +26,7 @@ namespace {
 
 class CountingBook : public IProfileBookLink {
 public:
+    void LeaveRunningGame() override {}
     void ResetBoards() override { ++resets; }
     void OnProfileChanged(bool newProfile) override { ++(newProfile ? created : switched); }
     void UpdatePageControls() override { ++pageUpdates; }

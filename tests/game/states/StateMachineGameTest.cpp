@@ -120,7 +120,7 @@ TEST_F(GameTest, StatesEnterAndLeaveTheirContent)
     game->SetBoard(nullptr);
 }
 
-TEST_F(GameTest, EscapePausesAndResumesInputAndShowsTheOverlayOnlyOverPlay)
+TEST_F(GameTest, EscapePausesAndResumesInputAndEveryPauseShowsItsOverlay)
 {
     const InstanceHandle live = MakeScene(u"live");
     const InstanceHandle dead = MakeScene(u"dead");
@@ -129,7 +129,7 @@ TEST_F(GameTest, EscapePausesAndResumesInputAndShowsTheOverlayOnlyOverPlay)
     ui->OnKeyDown(27);
     EXPECT_TRUE(game->Paused());
     EXPECT_FALSE(live.Resolve()->GetInputEnabled());
-    EXPECT_TRUE(game->PauseOverlay().IsEmpty()); // the intro gets no overlay
+    EXPECT_TRUE(HandleEx::ResolveMovie(game->PauseOverlay())) << "the pause holds the intro: it shows";
     Run("wl = root.live.wasEnabled; wd = root.dead.wasEnabled");
     EXPECT_TRUE(Bool("wl"));
     EXPECT_FALSE(Bool("wd"));
@@ -159,10 +159,10 @@ TEST_F(GameTest, EscapePausesAndResumesInputAndShowsTheOverlayOnlyOverPlay)
     EXPECT_FALSE(game->Paused());
     EXPECT_FALSE(overlayHandle.AsLive().Resolve());
 
-    // An inactive board is not covered; the card game always is.
+    // A board held still (a tutorial over it) is covered as well.
     board.SetState(Board::State_Inactive);
     game->Pause();
-    EXPECT_TRUE(game->PauseOverlay().IsEmpty());
+    EXPECT_TRUE(HandleEx::ResolveMovie(game->PauseOverlay()));
     game->Resume();
     game->SetState(GameState_Concentration);
     game->Pause();
@@ -171,8 +171,11 @@ TEST_F(GameTest, EscapePausesAndResumesInputAndShowsTheOverlayOnlyOverPlay)
     game->Resume();
     ui->Update();
     EXPECT_EQ(ui->GetRoot()->FindChild(u"Pause_Overlay").Resolve(), nullptr);
-    // Other keys do nothing.
+    // Other keys do nothing; over a modal menu, which holds the game already, no key pauses.
     ui->OnKeyDown('A');
+    EXPECT_FALSE(game->Paused());
+    ASSERT_TRUE(game->GetScreenMgr()->Show(u"CreditsDialog", true));
+    ui->OnKeyDown(27);
     EXPECT_FALSE(game->Paused());
     game->SetBoard(nullptr);
 }
