@@ -144,6 +144,7 @@ bool Book::LoadLevels()
     std::string fault;
     const bool ok = LevelCatalogue::LoadFile(*profiles, photos, &fault);
     TakePhotos(photos);
+    profiles->FitToCatalogue();
     // The album plays on with the levels read before the fault, but never without a word.
     if (!ok && m_services && m_services->Links().showMessage)
         m_services->Links().showMessage(
@@ -162,6 +163,7 @@ bool Book::LoadLevels(const XmlNode& catalogue)
     std::vector<CataloguePhoto> photos;
     const bool ok = LevelCatalogue::Load(catalogue, *profiles, photos);
     TakePhotos(photos);
+    profiles->FitToCatalogue();
     return ok;
 }
 

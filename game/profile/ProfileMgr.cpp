@@ -6,6 +6,7 @@
 #include "engine/core/xml/XmlNode.h"
 #include "platform/window/Window.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -298,6 +299,18 @@ LevelRecord* ProfileMgr::FindLevelTemplate(int32_t number) const
             return level.get();
     }
     return nullptr;
+}
+
+void ProfileMgr::FitToCatalogue()
+{
+    if (m_levelTemplates.empty())
+        return;
+    int32_t last = 0;
+    for (const auto& level : m_levelTemplates)
+        last = std::max(last, level->number);
+    const uint32_t lastPage = 2 * static_cast<uint32_t>(last);
+    for (const auto& profile : m_profiles)
+        profile->page = std::min(profile->page, lastPage);
 }
 
 void ProfileMgr::OpenNextLevel()

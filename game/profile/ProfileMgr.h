@@ -96,6 +96,9 @@ public:
     void AddLevelTemplate(const QuillEngine::String& key, float time, float bonusTime, int32_t maxItems, int32_t number,
                           bool crisis);
     LevelRecord* FindLevelTemplate(int32_t number) const;
+    // Once the catalogue is registered: a profile's page beyond the last level's spread is taken
+    // back to that spread (a hand-edited file would open on a blank page that never turns back).
+    void FitToCatalogue();
     size_t LevelTemplateCount() const { return m_levelTemplates.size(); }
     void OpenNextLevel();
 

@@ -142,6 +142,15 @@ TEST_F(ProfileMgrTest, SavedProfilesAndScoresReadBack)
     EXPECT_EQ(mgr.CurrentProfile()->FindLevel(1)->items, 4);
     EXPECT_EQ(mgr.GetHighScores().Entries().front().time, 1234u);
     EXPECT_FALSE(fs::exists(DamagedPath()));
+
+    // A page edited beyond the catalogue opens on the last level's spread; others stay.
+    mgr.AddLevelTemplate(u"One", 300.0f, 60.0f, 10, 1, false);
+    mgr.AddLevelTemplate(u"Two", 300.0f, 60.0f, 10, 2, false);
+    mgr.CurrentProfile()->page = 999;
+    mgr.GetProfiles().front()->page = 2;
+    mgr.FitToCatalogue();
+    EXPECT_EQ(mgr.CurrentProfile()->page, 4u);
+    EXPECT_EQ(mgr.GetProfiles().front()->page, 2u);
 }
 
 TEST_F(ProfileMgrTest, UnknownCurrentNameMakesTheFirstCurrent)
