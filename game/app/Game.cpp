@@ -200,6 +200,13 @@ bool Game::OpenBoard(int32_t sceneNumber)
     for (const auto& board : m_boards) {
         if (board->SceneNumber() != sceneNumber)
             continue;
+        // A scene whose list of items cannot be read would open with nothing to find and its clock
+        // running: it is refused like a scene whose package is missing.
+        if (!board->ItemDocument()) {
+            ReportUnplayableScene(board->SceneName(), "its list of items \"" + ToUtf8(board->ItemFileName()) +
+                                                          "\" is missing or damaged");
+            return false;
+        }
         SetBoard(board.get());
         SetState(GameState_Board);
         return true;
@@ -353,15 +360,19 @@ bool Game::MountPackageOnce(const String& name)
     if (m_mountedPackages.count(name))
         return true;
     if (!m_links.mountPackage || !m_links.mountPackage(name, name)) {
-        if (m_links.showMessage && !m_reportedPackages.count(name)) {
-            m_reportedPackages.emplace(name, true);
-            m_links.showMessage("Velvet Aisle", "The scene \"" + ToUtf8(name) +
-                                                    ".dat\" beside the program is missing " +
-                                                    "or damaged, so that page of the album cannot be played. " +
-                                                    "Installing the game again restores it.");
-        }
+        ReportUnplayableScene(name, "the file \"" + ToUtf8(name) + ".dat\" beside the program is missing or damaged");
         return false;
     }
     m_mountedPackages.emplace(name, true);
     return true;
+}
+
+void Game::ReportUnplayableScene(const String& scene, const std::string& why)
+{
+    if (!m_links.showMessage || m_reportedPackages.count(scene))
+        return;
+    m_reportedPackages.emplace(scene, true);
+    m_links.showMessage("Velvet Aisle", "The scene \"" + ToUtf8(scene) + "\" cannot be played: " + why +
+                                            ", so that page of the album cannot be played. Installing the game "
+                                            "again restores it.");
 }

@@ -118,6 +118,8 @@ protected:
     void OnUpdate(int32_t state) override;
 
 private:
+    // Tells the player once per scene why it cannot be played.
+    void ReportUnplayableScene(const QuillEngine::String& scene, const std::string& why);
     // Clears the current profile's flag; false when it was cleared already (or there is no profile).
     bool TakeTutorialFlag(int flag);
 

@@ -249,10 +249,20 @@ void Board::Prepare()
     }
 }
 
-bool Board::LoadItems()
+String Board::ItemFileName() const
+{
+    return Format(u"Levels\\%s.xml", {m_sceneName});
+}
+
+const XmlNode* Board::ItemDocument() const
 {
     XmlCache* cache = XmlCache::Instance();
-    const XmlNode* document = cache ? cache->Get(Format(u"Levels\\%s.xml", {m_sceneName})) : nullptr;
+    return cache ? cache->Get(ItemFileName()) : nullptr;
+}
+
+bool Board::LoadItems()
+{
+    const XmlNode* document = ItemDocument();
     Instance_Movie* scene = HandleEx::ResolveMovie(m_scene);
     if (!document)
         return false;

@@ -18,6 +18,9 @@
 #include "game/curves/BezierPath.h"
 #include "game/states/StateMachine.h"
 
+namespace QuillEngine {
+class XmlNode;
+}
 class FindListEntry;
 class IBoardOwner;
 class IGameServices;
@@ -119,6 +122,10 @@ public:
     bool IsInactive() const { return GetState() == State_Inactive; }
     int32_t SceneNumber() const { return m_sceneNumber; }
     const QuillEngine::String& SceneName() const { return m_sceneName; }
+    // The scene's list of items ("Levels\<scene>.xml"), and that list as read; null when it is
+    // missing or cannot be read (the scene cannot be played then).
+    QuillEngine::String ItemFileName() const;
+    const QuillEngine::XmlNode* ItemDocument() const;
     const QuillEngine::InstanceHandle& Scene() const { return m_scene; }
     const std::vector<std::unique_ptr<Item>>& Items() const { return m_items; }
     const Item* HintTarget() const { return m_hintTarget; }

@@ -134,6 +134,7 @@ QuillTest::MemoryFileSource::Files DataFiles()
     audio += R"(<Sound name="WeddingMarch" source="Music\March.wav" class="Music"/></Audio>)";
     files[u"Music\\March.wav"] = Wav(1.0f);
     files[u"Audio\\Audio.xml"] = audio;
+    files[u"Levels\\S.xml"] = "<Items/>"; // the scenes' list of items, empty
     return files;
 }
 

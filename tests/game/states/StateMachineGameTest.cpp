@@ -103,6 +103,9 @@ TEST_F(GameTest, StatesEnterAndLeaveTheirContent)
         R"(<Library><Definition type="movie" name="StoryLayout" length="1" fps="60"/></Library>)", false);
     added = existing = 0;
     ASSERT_TRUE(story && ui->GetDefinitionLibrary()->ImportLibrary(*story, nullptr, added, existing));
+    auto pages =
+        XmlNode::ParseDocument(R"(<STORY><SEGMENT ID="intro" TEASER="t" IMAGE="1" TEXT="A page."/></STORY>)", false);
+    ASSERT_TRUE(pages && game->GetStoryGame()->LoadStory(*pages));
     for (int round = 1; round <= 2; ++round) {
         game->SetState(GameState_Concentration);
         EXPECT_TRUE(game->GetConBoard()->IsStarted());
@@ -213,6 +216,22 @@ TEST_F(GameTest, PackagesAreMountedOnceAndFailuresAreNotRemembered)
     EXPECT_FALSE(game->MountPackageOnce(u"broken"));
     EXPECT_FALSE(game->MountPackageOnce(u"broken"));
     EXPECT_EQ(mounts, (std::vector<String>{u"scene01|scene01", u"broken|broken", u"broken|broken"}));
+}
+
+TEST_F(GameTest, ASceneWhoseItemListCannotBeReadIsRefusedAndNamedOnce)
+{
+    std::vector<std::string> messages;
+    Game::EngineLinks links;
+    links.showMessage = [&messages](const std::string&, const std::string& text) { messages.push_back(text); };
+    game.reset();
+    game = std::make_unique<Game>(std::move(links));
+    // No file holds "Levels\Nowhere.xml".
+    game->AddBoards(nullptr, {SceneBoardSpec{7, u"Nowhere", u""}});
+    EXPECT_FALSE(game->OpenBoard(7));
+    EXPECT_FALSE(game->OpenBoard(7));
+    EXPECT_EQ(game->GetState(), GameState_Intro);
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_NE(messages[0].find("Levels\\Nowhere.xml"), std::string::npos) << messages[0];
 }
 
 TEST_F(GameTest, ScreensSeeWhetherAGameIsInPlay)
