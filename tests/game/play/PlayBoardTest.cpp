@@ -226,4 +226,56 @@ TEST(PlayBoard, AHintMissesTheMenuAndALostScene)
     EXPECT_TRUE(ScreenOpened(run, "Game_LoseDialog")) << run.Describe();
 }
 
+TEST(PlayBoard, AFoundItemTakesNoFurtherFindsFromItsGroup)
+{
+    const auto items = ReadSourceXml("data/scenes/Boutique/Levels/Boutique.xml");
+    const auto scene = ReadSourceXml("data/scenes/Boutique/Definitions/Boutique.xml");
+    const auto screens = ReadSourceXml("data/ui/Definitions/BoardScreens.xml");
+    ASSERT_TRUE(items && scene && screens);
+    const std::map<std::string, Placement> placed = ChildPlacements(*scene, u"Boutique");
+
+    // The list this seed deals (as in the whole-scene test): its first group of two or more.
+    const std::string open = PlayData::AlbumToFirstScene() + "at " + std::to_string(kBoardReady) + " quit\n";
+    const PlayResult first = PlayRunner("board-group-list").Seed(9).Run(open);
+    ASSERT_TRUE(first.ExitedCleanly()) << first.Describe();
+    const auto firstSave = first.LoadSave();
+    ASSERT_NE(firstSave, nullptr) << first.Describe();
+    const XmlNode* dealt = SavedScene(*firstSave, 1);
+    ASSERT_NE(dealt, nullptr);
+    String group;
+    for (const auto& entry : dealt->Children())
+        if (group.empty() && entry->GetName() == u"findlist" && entry->GetIntAttribute(u"maxcount", 0) >= 2)
+            entry->GetAttribute(u"name", group);
+    ASSERT_FALSE(group.empty()) << "seed 9 deals two roses";
+    Point member;
+    for (const auto& item : items->Children()) {
+        String id, itemGroup;
+        if (item->GetAttribute(u"group", itemGroup) && itemGroup == group && item->GetAttribute(u"id", id)) {
+            member = ItemClickPoint(*scene, "Boutique", placed.at(ToUtf8(id)));
+            break;
+        }
+    }
+    ASSERT_GT(member.x, 144);
+
+    // One item of the group clicked three times: the first click finds it, the others miss.
+    std::string script = PlayData::AlbumToFirstScene();
+    const Placement ok = ChildPlacements(*screens, u"Game_RegistryIntroDialog")["okButton"];
+    script += PlayData::ClickAt(kBoardReady, static_cast<int>(ok.x) + 20, static_cast<int>(ok.y) + 20);
+    for (int click = 0; click < 3; ++click)
+        script += PlayData::ClickAt(kBoardReady + 60 + click * kClickSpacing, member.x, member.y);
+    script += "at " + std::to_string(kBoardReady + 60 + 3 * kClickSpacing) + " quit\n";
+    const PlayResult run = PlayRunner("board-group-once").Seed(9).Run(script);
+    ASSERT_TRUE(run.ExitedCleanly()) << run.Describe();
+    const auto save = run.LoadSave();
+    ASSERT_NE(save, nullptr) << run.Describe();
+    const XmlNode* record = SavedScene(*save, 1);
+    ASSERT_NE(record, nullptr) << run.Describe();
+    for (const auto& entry : record->Children()) {
+        if (entry->GetName() != u"findlist" || entry->GetStringAttribute(u"name", String()) != group)
+            continue;
+        EXPECT_EQ(entry->GetIntAttribute(u"count", -1), entry->GetIntAttribute(u"maxcount", -1) - 1) << run.Describe();
+        EXPECT_EQ(entry->GetIntAttribute(u"found", -1), 0) << run.Describe();
+    }
+}
+
 } // namespace
