@@ -234,6 +234,23 @@ TEST_F(GameTest, ASceneWhoseItemListCannotBeReadIsRefusedAndNamedOnce)
     EXPECT_NE(messages[0].find("Levels\\Nowhere.xml"), std::string::npos) << messages[0];
 }
 
+TEST_F(GameTest, TheBluebirdDialogGreetsTheTwentyFifthBirdNotTheTwentieth)
+{
+    auto library = XmlNode::ParseDocument(
+        R"(<Library><Definition type="movie" name="Game_BluebirdDialog" length="1" fps="60"/></Library>)", false);
+    int32_t added = 0, existing = 0;
+    ASSERT_TRUE(library && ui->GetDefinitionLibrary()->ImportLibrary(*library, nullptr, added, existing));
+    Profile* profile = game->GetProfileMgr()->CurrentProfile();
+    Board board(nullptr, game.get(), 1, u"Scene", u"");
+    for (const int32_t before : {19, 24}) {
+        profile->bluebirds = before;
+        board.OnBluebirdFound(u"bird");
+        EXPECT_EQ(game->GetScreenMgr()->IsOpen(u"Game_BluebirdDialog"), before + 1 == 25) << before + 1;
+        game->GetScreenMgr()->CloseAndCancel(u"Game_BluebirdDialog");
+        Step();
+    }
+}
+
 TEST_F(GameTest, ScreensSeeWhetherAGameIsInPlay)
 {
     game->SetState(GameState_Concentration);
