@@ -557,6 +557,9 @@ void Board::OnExit(int32_t state)
 {
     if (state == State_HintFlying)
         LeaveHintFlight();
+    // The background music paused for the scene's end (a march, a dialog's sound) plays on.
+    if (state == State_Won && m_services)
+        m_services->CurrentMusic().Resume();
 }
 
 void Board::OnUpdate(int32_t state)

@@ -402,6 +402,16 @@ TEST_F(BookTest, ReachingLevelEighteenPlaysTheTableauxOnceWithoutTheGiftsBelowFi
     EXPECT_EQ(book->GetState(), Book::State_Browsing);
 }
 
+TEST_F(BookTest, LeavingAWonSceneGivesTheMusicBack)
+{
+    Board board(nullptr, game.get(), 1, u"S", u"");
+    board.SetState(Board::State_Won);
+    game->CurrentMusic().Pause();
+    ASSERT_FALSE(MusicAdvances());
+    board.SetState(Board::State_Inactive);
+    EXPECT_TRUE(MusicAdvances());
+}
+
 TEST_F(BookTest, TheWeddingMarchGivesTheMusicBackWhenAPageTurnsOrWhenItHasPlayedOut)
 {
     profile->introSeen = true;
