@@ -509,7 +509,7 @@ void Board::OnBluebirdFound(const String& instanceName)
     if (screens && (total == 1 || total == 5 || total == 10 || total == 25))
         screens->Open(std::make_unique<UIBoardBluebirdDialog>(this, total));
     else if (screens && total == 50)
-        screens->Open(std::make_unique<UICrisisWonDialog>(this, true));
+        screens->Open(std::make_unique<UICrisisWonDialog>(this, true, this));
     else if (screens && total == 80)
         screens->Open(std::make_unique<UIBoardDialog>(u"Game_SecretBluebirdDialog", true, this));
     PlayEffect(milestone ? u"BluebirdThreshold" : u"BluebirdFound");
@@ -621,7 +621,7 @@ void Board::EnterWon()
         }
     } else if (level) {
         if (screens)
-            screens->Open(std::make_unique<UICrisisWonDialog>(this, false));
+            screens->Open(std::make_unique<UICrisisWonDialog>(this, false, this));
         PlayEffect(u"CrisisAverted");
     }
 }

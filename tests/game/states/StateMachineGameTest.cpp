@@ -7,6 +7,7 @@
 
 #include "game/app/Game.h"
 #include "game/board/Board.h"
+#include "game/board/dialogs/BoardDialogs.h"
 #include "game/book/Book.h"
 #include "game/cards/ConBoard.h"
 #include "game/intro/Intro.h"
@@ -249,6 +250,33 @@ TEST_F(GameTest, TheBluebirdDialogGreetsTheTwentyFifthBirdNotTheTwentieth)
         game->GetScreenMgr()->CloseAndCancel(u"Game_BluebirdDialog");
         Step();
     }
+}
+
+// A board as the crisis dialog sees it: it counts the album's rebinding and what the profile held then.
+struct RebindingBoard : IISpyPanelOwner {
+    SceneRecord* Record() const override { return nullptr; }
+    void UseHint() override {}
+    void RebindAlbum() override { cakesSeen.push_back(ProfileMgr::Instance()->CurrentProfile()->cake); }
+    StateMachine* Phases() override { return nullptr; }
+    IGameServices* Services() const override { return nullptr; }
+    std::vector<int32_t> cakesSeen;
+};
+
+TEST_F(GameTest, TheCrisisPickIsRecordedAndThenTheAlbumBoundAgain)
+{
+    auto library = XmlNode::ParseDocument(
+        R"(<Library><Definition type="movie" name="Book_CrisisWonDialog" length="1" fps="60"/></Library>)", false);
+    int32_t added = 0, existing = 0;
+    ASSERT_TRUE(library && ui->GetDefinitionLibrary()->ImportLibrary(*library, nullptr, added, existing));
+    Profile* profile = game->GetProfileMgr()->CurrentProfile();
+    profile->page = 22; // level 11: its crisis picks the cake
+    profile->cake = 0;
+    RebindingBoard board;
+    ASSERT_TRUE(game->GetScreenMgr()->Open(std::make_unique<UICrisisWonDialog>(nullptr, false, &board)));
+    ui->Update();
+    game->GetScreenMgr()->ScreenEvent(u"button3", u"");
+    game->GetScreenMgr()->CloseAndSave(u"Book_CrisisWonDialog");
+    EXPECT_EQ(board.cakesSeen, std::vector<int32_t>{2});
 }
 
 TEST_F(GameTest, ScreensSeeWhetherAGameIsInPlay)
