@@ -262,6 +262,14 @@ const XmlNode* Board::ItemDocument() const
 
 bool Board::LoadItems()
 {
+    std::vector<std::string> unfindable;
+    const bool read = ReadItems(unfindable);
+    TellUnfindable(unfindable);
+    return read;
+}
+
+bool Board::ReadItems(std::vector<std::string>& unfindable)
+{
     const XmlNode* document = ItemDocument();
     Instance_Movie* scene = HandleEx::ResolveMovie(m_scene);
     if (!document)
@@ -285,6 +293,18 @@ bool Board::LoadItems()
         }
         auto item = std::make_unique<Item>(this);
         item->Bind(child, index);
+        // An item nobody can click would keep the scene from ever being won: it never joins the
+        // board (nor its find list).
+        float left = 0, top = 0, right = 0, bottom = 0;
+        if (Instance_Base* instance = child.Resolve())
+            instance->GetBounds(left, top, right, bottom);
+        const UserInterface* ui = UserInterface::Instance();
+        if (!CanBeFound(*item, left, top, right, bottom, ui ? float(ui->ScreenWidth()) : 800.0f,
+                        ui ? float(ui->ScreenHeight()) : 600.0f)) {
+            child.SetInputEnabled(false);
+            unfindable.push_back(ToUtf8(id) + " (\"" + ToUtf8(name) + "\")");
+            continue;
+        }
         item->SetName(name);
         item->SetDifficulty(ToUInt(difficulty));
         item->SetGroup(group);
@@ -293,6 +313,27 @@ bool Board::LoadItems()
         m_items.push_back(std::move(item));
     }
     return true;
+}
+
+bool Board::CanBeFound(const Item& item, float left, float top, float right, float bottom, float width,
+                       float height)
+{
+    return item.HasSolidPixel() && right > left && bottom > top && right > kPanelEdge && left < width && bottom > 0 &&
+           top < height;
+}
+
+void Board::TellUnfindable(const std::vector<std::string>& items)
+{
+    if (items.empty() || m_toldUnfindable || !m_services || !m_services->Links().showMessage)
+        return;
+    m_toldUnfindable = true;
+    std::string list;
+    for (const std::string& item : items)
+        list += (list.empty() ? "" : ", ") + item;
+    m_services->Links().showMessage("Velvet Aisle", "In the scene \"" + ToUtf8(m_sceneName) + "\", the items " + list +
+                                                        " of \"" + ToUtf8(ItemFileName()) +
+                                                        "\" cannot be found (no picture, no size, or off the " +
+                                                        "picture), so they are left out of its list.");
 }
 
 void Board::ChooseBluebirds(SceneRecord& record)
