@@ -278,4 +278,67 @@ TEST(PlayBoard, AFoundItemTakesNoFurtherFindsFromItsGroup)
     }
 }
 
+// How far apart two pixels are, summed over their colour channels.
+int ColourDistance(uint32_t a, uint32_t b)
+{
+    int sum = 0;
+    for (int shift = 0; shift < 24; shift += 8)
+        sum += std::abs(int((a >> shift) & 0xFF) - int((b >> shift) & 0xFF));
+    return sum;
+}
+
+TEST(PlayBoard, AnItemFoundBeforeTheGameEndedStaysGoneWhenTheSceneIsTakenUpAgain)
+{
+    const auto items = ReadSourceXml("data/scenes/Boutique/Levels/Boutique.xml");
+    const auto scene = ReadSourceXml("data/scenes/Boutique/Definitions/Boutique.xml");
+    const auto screens = ReadSourceXml("data/ui/Definitions/BoardScreens.xml");
+    ASSERT_TRUE(items && scene && screens);
+    const std::map<std::string, Placement> placed = ChildPlacements(*scene, u"Boutique");
+    // Seed 9 deals the ring, an item of its own.
+    Point ring;
+    for (const auto& item : items->Children()) {
+        String id, name, group;
+        item->GetAttribute(u"group", group);
+        if (item->GetAttribute(u"name", name) && name == u"Ring" && group.empty() && item->GetAttribute(u"id", id))
+            ring = ItemClickPoint(*scene, "Boutique", placed.at(ToUtf8(id)));
+    }
+    ASSERT_GT(ring.x, 144);
+
+    const Placement ok = ChildPlacements(*screens, u"Game_RegistryIntroDialog")["okButton"];
+    std::string script = PlayData::AlbumToFirstScene();
+    script += PlayData::ClickAt(kBoardReady, static_cast<int>(ok.x) + 20, static_cast<int>(ok.y) + 20);
+    script += "at " + std::to_string(kBoardReady + 40) + " shot before.png\n";
+    script += PlayData::ClickAt(kBoardReady + 60, ring.x, ring.y);
+    script += "at " + std::to_string(kBoardReady + 200) + " quit\n";
+    const PlayResult first = PlayRunner("board-resume-find").Seed(9).Run(script);
+    ASSERT_TRUE(first.ExitedCleanly()) << first.Describe();
+    const auto save = first.LoadSave();
+    ASSERT_NE(save, nullptr) << first.Describe();
+    const XmlNode* record = SavedScene(*save, 1);
+    ASSERT_NE(record, nullptr);
+    bool ringFound = false;
+    for (const auto& entry : record->Children())
+        ringFound = ringFound || (entry->GetStringAttribute(u"name", String()) == u"Ring" &&
+                                  entry->GetIntAttribute(u"found", 0) == 1);
+    ASSERT_TRUE(ringFound) << first.Describe();
+
+    // The next game opens the album at its spread; the photo takes the player back into the scene.
+    const Point photo = PlayData::FirstScenePhoto();
+    const int open = PlayData::kAlbumReady + (PlayData::kFirstSceneOpen - PlayData::kPhotoClick);
+    const PlayResult again = PlayRunner("board-resume-again")
+                                 .Seed(9)
+                                 .StartingSave(ToUtf8(save->ToString()))
+                                 .Run(PlayData::ClickAt(PlayData::kAlbumReady, photo.x, photo.y) + "at " +
+                                      std::to_string(open + 40) + " shot after.png\n" + "at " +
+                                      std::to_string(open + 41) + " quit\n");
+    ASSERT_TRUE(again.ExitedCleanly()) << again.Describe();
+    EXPECT_EQ(again.Screens(), std::vector<std::string>{"ISpyPanel"}) << again.Describe();
+    uint32_t w = 0, h = 0, w2 = 0, h2 = 0;
+    std::vector<uint32_t> before, after;
+    ASSERT_TRUE(first.ReadShot("before.png", w, h, before) && again.ReadShot("after.png", w2, h2, after));
+    ASSERT_TRUE(w == w2 && h == h2 && ring.x < int(w) && ring.y < int(h));
+    const size_t at = size_t(ring.y) * w + size_t(ring.x);
+    EXPECT_GT(ColourDistance(before[at], after[at]), 60) << "the ring is drawn again where it was found";
+}
+
 } // namespace
