@@ -134,4 +134,32 @@ TEST(PlayMenu, APlayerAddedDuringASceneFindsTheAlbumAndTheSceneStaysWithItsPlaye
     EXPECT_EQ(dealtToNew, 0) << run.Describe();
 }
 
+// The mean brightness of a shot, 0 to 255.
+double Brightness(const std::vector<uint32_t>& argb)
+{
+    double sum = 0;
+    for (uint32_t pixel : argb)
+        sum += (((pixel >> 16) & 0xFF) + ((pixel >> 8) & 0xFF) + (pixel & 0xFF)) / 3.0;
+    return argb.empty() ? 0 : sum / static_cast<double>(argb.size());
+}
+
+TEST(PlayMenu, EscapeInTheAlbumShowsThePauseAndAClickGoesOn)
+{
+    const Point letter = LetterPlayButton();
+    std::string script = "at " + std::to_string(kAlbumReady) + " shot album.png\n";
+    script += "at " + std::to_string(kAlbumReady + 1) + " key Escape\n";
+    script += "at " + std::to_string(kAlbumReady + 10) + " shot paused.png\n";
+    script += ClickAt(kAlbumReady + 20, 400, 300);
+    script += ClickAt(kAlbumReady + 40, letter.x, letter.y);
+    script += "at " + std::to_string(kAlbumReady + 160) + " quit\n";
+    const PlayResult run = PlayRunner("menu-pause-album").Run(script);
+    ASSERT_TRUE(run.ExitedCleanly()) << run.Describe();
+    uint32_t w = 0, h = 0;
+    std::vector<uint32_t> album, paused;
+    ASSERT_TRUE(run.ReadShot("album.png", w, h, album) && run.ReadShot("paused.png", w, h, paused));
+    EXPECT_LT(Brightness(paused), 0.8 * Brightness(album)) << "the pause covers the album";
+    const std::vector<std::string> shown = run.Screens();
+    EXPECT_EQ(std::count(shown.begin(), shown.end(), "Book_TutorialIntroDialog"), 1) << run.Describe();
+}
+
 } // namespace
