@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "engine/core/EngineRand.h"
+#include "engine/core/prefs/UserData.h"
 #include "engine/core/console/Console.h"
 #include "engine/graphics/scene/DefinitionLibrary.h"
 #include "engine/app/ScriptBridge.h"
@@ -369,6 +370,21 @@ TEST_F(ConBoardTest, AGameLeftForTheAlbumIsKeptInTheProfileAndTakenUpAgain)
     EXPECT_TRUE(prize->GetPlaying());
     game->SetState(GameState_Book);
     EXPECT_EQ(profile->ConcentrationState(), nullptr);
+}
+
+TEST_F(ConBoardTest, APlayerAddedDuringTheGameLeavesItForTheAlbumKeptForItsOwnPlayer)
+{
+    game->SetState(GameState_Book); // the album, which links the profiles to the games
+    Play(5);
+    ASSERT_TRUE(game->GetScreenMgr()->IsOpen(UIConPanel::kName));
+    UserDataFolders store(u"Card players", u"Velvet Aisle"); // the change saves first
+    ASSERT_TRUE(store.GetSavedGamesFolder(false));
+    ASSERT_TRUE(game->GetProfileMgr()->NewProfile(u"Other"));
+    EXPECT_EQ(game->GetState(), GameState_Book);
+    EXPECT_FALSE(board->IsStarted());
+    EXPECT_FALSE(game->GetScreenMgr()->IsOpen(UIConPanel::kName));
+    EXPECT_NE(profile->ConcentrationState(), nullptr) << "the game stays with the player who left it";
+    EXPECT_EQ(game->GetProfileMgr()->CurrentProfile()->ConcentrationState(), nullptr);
 }
 
 TEST_F(ConBoardTest, AJokerMatchTakenUpFromTheProfileFinishesWithTheCardTurningUpForIt)
