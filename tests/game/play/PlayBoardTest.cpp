@@ -341,4 +341,47 @@ TEST(PlayBoard, AnItemFoundBeforeTheGameEndedStaysGoneWhenTheSceneIsTakenUpAgain
     EXPECT_GT(ColourDistance(before[at], after[at]), 60) << "the ring is drawn again where it was found";
 }
 
+TEST(PlayBoard, ABluebirdTakenOneItemShortLeavesTheClockToEndTheScene)
+{
+    const auto scene = ReadSourceXml("data/scenes/Boutique/Definitions/Boutique.xml");
+    const auto screens = ReadSourceXml("data/ui/Definitions/BoardScreens.xml");
+    ASSERT_TRUE(scene && screens);
+    const std::map<std::string, Placement> placed = ChildPlacements(*scene, u"Boutique");
+
+    // The bluebirds seed 9 hides, and its list: the rose twice and six items of their own.
+    const std::string open = PlayData::AlbumToFirstScene() + "at " + std::to_string(kBoardReady) + " quit\n";
+    const PlayResult first = PlayRunner("board-bluebird-list").Seed(9).Run(open);
+    ASSERT_TRUE(first.ExitedCleanly()) << first.Describe();
+    const auto firstSave = first.LoadSave();
+    ASSERT_NE(firstSave, nullptr) << first.Describe();
+    const XmlNode* dealt = SavedScene(*firstSave, 1);
+    ASSERT_NE(dealt, nullptr);
+    Point bird;
+    int listed = 0;
+    for (const auto& entry : dealt->Children()) {
+        listed += entry->GetName() == u"findlist" ? entry->GetIntAttribute(u"maxcount", 0) : 0;
+        const std::string name = ToUtf8(entry->GetStringAttribute(u"name", String()));
+        if (entry->GetName() == u"bluebird" && bird.x == 0 && placed.count(name))
+            bird = ItemClickPoint(*scene, "Boutique", placed.at(name));
+    }
+    ASSERT_GT(bird.x, 144);
+    ASSERT_EQ(listed, 8);
+
+    // All but one item taken at once (the console, rather than clicks hunting seven items), the
+    // bluebird clicked with one item to go, its dialog closed, then the clock nearly out.
+    const Placement ok = ChildPlacements(*screens, u"Game_RegistryIntroDialog")["okButton"];
+    const Placement birdOk = ChildPlacements(*screens, u"Game_BluebirdDialog")["okButton"];
+    std::string script = PlayData::AlbumToFirstScene();
+    script += PlayData::ClickAt(kBoardReady, static_cast<int>(ok.x) + 20, static_cast<int>(ok.y) + 20);
+    script += "at " + std::to_string(kBoardReady + 20) + " console ispy.setfoundcount 7\n";
+    script += PlayData::ClickAt(kBoardReady + 60, bird.x, bird.y);
+    script += PlayData::ClickAt(kBoardReady + 240, static_cast<int>(birdOk.x) + 20, static_cast<int>(birdOk.y) + 20);
+    script += "at " + std::to_string(kBoardReady + 300) + " console ispy.settime 1\n";
+    script += "at " + std::to_string(kBoardReady + 500) + " quit\n";
+    const PlayResult run = PlayRunner("board-bluebird-short").Seed(9).Run(script);
+    ASSERT_TRUE(run.ExitedCleanly()) << run.Describe();
+    EXPECT_TRUE(ScreenOpened(run, "Game_BluebirdDialog")) << run.Describe();
+    EXPECT_TRUE(ScreenOpened(run, "Game_LoseDialog")) << run.Describe();
+}
+
 } // namespace
