@@ -301,6 +301,8 @@ bool Board::ReadItems(std::vector<std::string>& unfindable)
         const UserInterface* ui = UserInterface::Instance();
         if (!CanBeFound(*item, left, top, right, bottom, ui ? float(ui->ScreenWidth()) : 800.0f,
                         ui ? float(ui->ScreenHeight()) : 600.0f)) {
+            // The item goes: its movie must not keep calling it.
+            child.SetEventHandler(nullptr);
             child.SetInputEnabled(false);
             unfindable.push_back(ToUtf8(id) + " (\"" + ToUtf8(name) + "\")");
             continue;
