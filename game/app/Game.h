@@ -53,7 +53,7 @@ public:
 
     void Pause() override;
     void Resume();
-    bool Paused() const { return m_paused; }
+    bool Paused() const override { return m_paused; }
 
     void PlayNextMusic();
     int32_t LastMusicTrack() const { return m_lastTrack; }

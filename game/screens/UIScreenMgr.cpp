@@ -68,7 +68,8 @@ void UIScreenMgr::OnLoad(const InstanceHandle& handle)
 
 void UIScreenMgr::OnKeyDown(const InstanceHandle&, uint32_t key)
 {
-    if (key != kKeyMainMenu || IsOpen(u"MainMenuDialog") || KeyboardTaken())
+    // A menu opened under a pause could take no click: the pause ends first.
+    if (key != kKeyMainMenu || IsOpen(u"MainMenuDialog") || KeyboardTaken() || (m_services && m_services->Paused()))
         return;
     Open(std::make_unique<UIMainMenuDialog>());
 }

@@ -181,6 +181,12 @@ TEST_F(GameTest, EscapePausesAndResumesInputAndEveryPauseShowsItsOverlay)
     ASSERT_TRUE(game->GetScreenMgr()->Show(u"CreditsDialog", true));
     ui->OnKeyDown(27);
     EXPECT_FALSE(game->Paused());
+    // Nor does a menu open under a pause, where it could take no click.
+    game->GetScreenMgr()->CloseAndCancel(u"CreditsDialog");
+    game->Pause();
+    ui->OnKeyDown(UIScreenMgr::kKeyMainMenu);
+    EXPECT_FALSE(game->GetScreenMgr()->IsOpen(u"MainMenuDialog"));
+    game->Resume();
     game->SetBoard(nullptr);
 }
 
