@@ -10,8 +10,10 @@
 #include "engine/graphics/scene/UserInterface.h"
 #include "engine/script/LuaValueRef.h"
 #include "game/board/Board.h"
+#include "game/board/dialogs/UIISpyPanel.h"
 #include "game/book/Book.h"
 #include "game/cards/ConBoard.h"
+#include "game/cards/dialogs/ConDialogs.h"
 #include "game/intro/Intro.h"
 #include "game/profile/Profile.h"
 #include "game/profile/ProfileMgr.h"
@@ -201,6 +203,13 @@ bool Game::OpenBoard(int32_t sceneNumber)
     for (const auto& board : m_boards) {
         if (board->SceneNumber() != sceneNumber)
             continue;
+        // A scene whose list of items cannot be read would open with nothing to find and its clock
+        // running: it is refused like a scene whose package is missing.
+        if (!board->ItemDocument()) {
+            ReportUnplayableScene(board->SceneName(), "its list of items \"" + ToUtf8(board->ItemFileName()) +
+                                                          "\" is missing or damaged");
+            return false;
+        }
         SetBoard(board.get());
         SetState(GameState_Board);
         return true;
@@ -211,6 +220,28 @@ bool Game::OpenBoard(int32_t sceneNumber)
 void Game::OpenMiniGame(bool cardGame)
 {
     SetState(cardGame ? GameState_Concentration : GameState_StoryGame);
+}
+
+void Game::LeaveSubGame()
+{
+    // Each panel's album button: its close asks for the album (the board's also binds the album's
+    // pages again).
+    switch (GetState()) {
+    case GameState_Board:
+        if (m_board)
+            m_board->RebindAlbum();
+        m_screenMgr->CloseAndSave(UIISpyPanel::kName);
+        break;
+    case GameState_Concentration:
+        m_screenMgr->CloseAndSave(UIConPanel::kName);
+        break;
+    case GameState_StoryGame:
+        break;
+    default:
+        return;
+    }
+    if (GetState() != GameState_Book)
+        SetState(GameState_Book);
 }
 
 void Game::UnloadBoards()
@@ -224,15 +255,6 @@ void Game::StoreMiniGames(Profile& profile) const
     if (m_conBoard)
         m_conBoard->StoreInto(profile);
     StoreStoryGame(profile);
-}
-
-bool Game::ShowsPauseOverlay() const
-{
-    // Only a board or the card game in play is covered. (The card game's state says nothing about
-    // a scene board being played, so only the board itself is asked.)
-    if (GetState() == GameState_Board)
-        return m_board && !m_board->IsInactive();
-    return GetState() == GameState_Concentration;
 }
 
 void Game::Pause()
@@ -264,7 +286,8 @@ void Game::Pause()
         }
     }
 
-    if (rootMovie && ShowsPauseOverlay()) {
+    // Whatever the game shows, a pause that holds its input says so and how to go on.
+    if (rootMovie) {
         m_pauseOverlay = root.CreateChild(u"Pause_Overlay", u"Pause_Overlay");
         if (Instance_Movie* overlay = HandleEx::ResolveMovie(m_pauseOverlay)) {
             overlay->SetEventHandler(this);
@@ -293,6 +316,9 @@ void Game::Resume()
 void Game::OnKeyDown(const InstanceHandle&, uint32_t key)
 {
     if (key != kKeyEscape && key != kKeySpace)
+        return;
+    // A name being typed keeps its keys; a menu that holds the game already is not paused over.
+    if (m_screenMgr && (m_screenMgr->KeyboardTaken() || (!m_paused && m_screenMgr->ModalOpen())))
         return;
     if (m_paused)
         Resume();
@@ -337,15 +363,19 @@ bool Game::MountPackageOnce(const String& name)
     if (m_mountedPackages.count(name))
         return true;
     if (!m_links.mountPackage || !m_links.mountPackage(name, name)) {
-        if (m_links.showMessage && !m_reportedPackages.count(name)) {
-            m_reportedPackages.emplace(name, true);
-            m_links.showMessage("Velvet Aisle", "The scene \"" + ToUtf8(name) +
-                                                    ".dat\" beside the program is missing " +
-                                                    "or damaged, so that page of the album cannot be played. " +
-                                                    "Installing the game again restores it.");
-        }
+        ReportUnplayableScene(name, "the file \"" + ToUtf8(name) + ".dat\" beside the program is missing or damaged");
         return false;
     }
     m_mountedPackages.emplace(name, true);
     return true;
+}
+
+void Game::ReportUnplayableScene(const String& scene, const std::string& why)
+{
+    if (!m_links.showMessage || m_reportedPackages.count(scene))
+        return;
+    m_reportedPackages.emplace(scene, true);
+    m_links.showMessage("Velvet Aisle", "The scene \"" + ToUtf8(scene) + "\" cannot be played: " + why +
+                                            ", so that page of the album cannot be played. Installing the game "
+                                            "again restores it.");
 }

@@ -53,7 +53,7 @@ public:
 
     void Pause() override;
     void Resume();
-    bool Paused() const { return m_paused; }
+    bool Paused() const override { return m_paused; }
 
     void PlayNextMusic();
     int32_t LastMusicTrack() const { return m_lastTrack; }
@@ -89,6 +89,7 @@ public:
     void DropBoards() override;
     bool OpenBoard(int32_t sceneNumber) override;
     void OpenMiniGame(bool cardGame) override;
+    void LeaveSubGame() override;
     void UnloadBoards() override;
     void StoreMiniGames(Profile& profile) const override;
     const std::vector<std::unique_ptr<Board>>& Boards() const { return m_boards; }
@@ -123,10 +124,11 @@ protected:
     void OnUpdate(int32_t state) override;
 
 private:
-    bool ShowsPauseOverlay() const;
     // Hands the wanted pointer to the renderer when it changes (and again when the renderer has
     // dropped it with its device); a pointer the renderer refuses leaves the system's.
     void UpdatePointer();
+    // Tells the player once per scene why it cannot be played.
+    void ReportUnplayableScene(const QuillEngine::String& scene, const std::string& why);
     // Clears the current profile's flag; false when it was cleared already (or there is no profile).
     bool TakeTutorialFlag(int flag);
 

@@ -9,6 +9,7 @@
 #include "engine/graphics/render/RenderManager.h"
 #include "game/app/Game.h"
 #include "game/feedback/FeedbackReporter.h"
+#include "game/profile/ProfileMgr.h"
 #include "game/screens/UIScreenMgr.h"
 #include "platform/system/Process.h"
 #include "platform/system/SafeFile.h"
@@ -127,6 +128,8 @@ void SimpleGame::Update()
 {
     if (!game_)
         return;
+    // A save asked for during the step is written once the whole step is done.
+    ProfileMgr::UpdateScope step(*game_->GetProfileMgr());
     if (UIScreenMgr* screens = game_->GetScreenMgr())
         screens->Update();
     game_->Update();

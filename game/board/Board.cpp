@@ -249,10 +249,28 @@ void Board::Prepare()
     }
 }
 
-bool Board::LoadItems()
+String Board::ItemFileName() const
+{
+    return Format(u"Levels\\%s.xml", {m_sceneName});
+}
+
+const XmlNode* Board::ItemDocument() const
 {
     XmlCache* cache = XmlCache::Instance();
-    const XmlNode* document = cache ? cache->Get(Format(u"Levels\\%s.xml", {m_sceneName})) : nullptr;
+    return cache ? cache->Get(ItemFileName()) : nullptr;
+}
+
+bool Board::LoadItems()
+{
+    std::vector<std::string> unfindable;
+    const bool read = ReadItems(unfindable);
+    TellUnfindable(unfindable);
+    return read;
+}
+
+bool Board::ReadItems(std::vector<std::string>& unfindable)
+{
+    const XmlNode* document = ItemDocument();
     Instance_Movie* scene = HandleEx::ResolveMovie(m_scene);
     if (!document)
         return false;
@@ -275,6 +293,20 @@ bool Board::LoadItems()
         }
         auto item = std::make_unique<Item>(this);
         item->Bind(child, index);
+        // An item nobody can click would keep the scene from ever being won: it never joins the
+        // board (nor its find list).
+        float left = 0, top = 0, right = 0, bottom = 0;
+        if (Instance_Base* instance = child.Resolve())
+            instance->GetBounds(left, top, right, bottom);
+        const UserInterface* ui = UserInterface::Instance();
+        if (!CanBeFound(*item, left, top, right, bottom, ui ? float(ui->ScreenWidth()) : 800.0f,
+                        ui ? float(ui->ScreenHeight()) : 600.0f)) {
+            // The item goes: its movie must not keep calling it.
+            child.SetEventHandler(nullptr);
+            child.SetInputEnabled(false);
+            unfindable.push_back(ToUtf8(id) + " (\"" + ToUtf8(name) + "\")");
+            continue;
+        }
         item->SetName(name);
         item->SetDifficulty(ToUInt(difficulty));
         item->SetGroup(group);
@@ -283,6 +315,27 @@ bool Board::LoadItems()
         m_items.push_back(std::move(item));
     }
     return true;
+}
+
+bool Board::CanBeFound(const Item& item, float left, float top, float right, float bottom, float width,
+                       float height)
+{
+    return item.HasSolidPixel() && right > left && bottom > top && right > kPanelEdge && left < width && bottom > 0 &&
+           top < height;
+}
+
+void Board::TellUnfindable(const std::vector<std::string>& items)
+{
+    if (items.empty() || m_toldUnfindable || !m_services || !m_services->Links().showMessage)
+        return;
+    m_toldUnfindable = true;
+    std::string list;
+    for (const std::string& item : items)
+        list += (list.empty() ? "" : ", ") + item;
+    m_services->Links().showMessage("Velvet Aisle", "In the scene \"" + ToUtf8(m_sceneName) + "\", the items " + list +
+                                                        " of \"" + ToUtf8(ItemFileName()) +
+                                                        "\" cannot be found (no picture, no size, or off the " +
+                                                        "picture), so they are left out of its list.");
 }
 
 void Board::ChooseBluebirds(SceneRecord& record)
@@ -499,7 +552,7 @@ void Board::OnBluebirdFound(const String& instanceName)
     if (screens && (total == 1 || total == 5 || total == 10 || total == 25))
         screens->Open(std::make_unique<UIBoardBluebirdDialog>(this, total));
     else if (screens && total == 50)
-        screens->Open(std::make_unique<UICrisisWonDialog>(this, true));
+        screens->Open(std::make_unique<UICrisisWonDialog>(this, true, this));
     else if (screens && total == 80)
         screens->Open(std::make_unique<UIBoardDialog>(u"Game_SecretBluebirdDialog", true, this));
     PlayEffect(milestone ? u"BluebirdThreshold" : u"BluebirdFound");
@@ -547,6 +600,9 @@ void Board::OnExit(int32_t state)
 {
     if (state == State_HintFlying)
         LeaveHintFlight();
+    // The background music paused for the scene's end (a march, a dialog's sound) plays on.
+    if (state == State_Won && m_services)
+        m_services->CurrentMusic().Resume();
 }
 
 void Board::OnUpdate(int32_t state)
@@ -609,7 +665,7 @@ void Board::EnterWon()
         }
     } else if (level) {
         if (screens)
-            screens->Open(std::make_unique<UICrisisWonDialog>(this, false));
+            screens->Open(std::make_unique<UICrisisWonDialog>(this, false, this));
         PlayEffect(u"CrisisAverted");
     }
 }
@@ -669,13 +725,14 @@ void Board::OnConsoleCommand(const std::vector<String>& arguments, const Handle&
         if (level)
             level->timeLeft = ToFloat(arguments[1]);
     } else if (command == u"ispy.win" && count == 0) {
+        // Every item still to find counted as its click would count it, a group's one by one.
         if (record) {
             for (const auto& entry : record->findList) {
-                if (entry->found)
-                    continue;
-                if (level)
-                    ++level->items;
-                TakeOneFind(*entry);
+                while (!entry->found) {
+                    if (level)
+                        ++level->items;
+                    TakeOneFind(*entry);
+                }
             }
         }
         SetState(State_Won);

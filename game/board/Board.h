@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "engine/core/audio/Audio.h"
@@ -18,6 +19,9 @@
 #include "game/curves/BezierPath.h"
 #include "game/states/StateMachine.h"
 
+namespace QuillEngine {
+class XmlNode;
+}
 class FindListEntry;
 class IBoardOwner;
 class IGameServices;
@@ -81,6 +85,11 @@ public:
     static constexpr float kPenaltySeconds = 60.0f;
     // Clicks on the panel's side of the screen never reach the scene.
     static constexpr float kPanelEdge = 144.0f;
+    // Whether a player can find `item` drawn within (left, top, right, bottom) of the scene: its
+    // picture has solid pixels and it has a size and lies at least partly on the scene beside the
+    // panel, within a screen of `width` x `height`.
+    static bool CanBeFound(const Item& item, float left, float top, float right, float bottom, float width,
+                           float height);
     static constexpr int32_t kCollectSteps = 60;
 
     // `services` may be null (no game around it: no console commands, no tutorials).
@@ -119,6 +128,10 @@ public:
     bool IsInactive() const { return GetState() == State_Inactive; }
     int32_t SceneNumber() const { return m_sceneNumber; }
     const QuillEngine::String& SceneName() const { return m_sceneName; }
+    // The scene's list of items ("Levels\<scene>.xml"), and that list as read; null when it is
+    // missing or cannot be read (the scene cannot be played then).
+    QuillEngine::String ItemFileName() const;
+    const QuillEngine::XmlNode* ItemDocument() const;
     const QuillEngine::InstanceHandle& Scene() const { return m_scene; }
     const std::vector<std::unique_ptr<Item>>& Items() const { return m_items; }
     const Item* HintTarget() const { return m_hintTarget; }
@@ -152,6 +165,9 @@ private:
     void LoadScene(const QuillEngine::InstanceHandle& root);
     void Prepare();
     bool LoadItems();
+    // The items of the item file, each that can never be found named in `unfindable` instead.
+    bool ReadItems(std::vector<std::string>& unfindable);
+    void TellUnfindable(const std::vector<std::string>& items);
     void ChooseBluebirds(SceneRecord& record);
     void ChooseFindList(SceneRecord& record);
     void AddToFindList(SceneRecord& record, const Item& item);
@@ -178,6 +194,8 @@ private:
     int32_t m_collectCounter = 0;
     BadClickWindow m_badClicks;
     bool m_finalFindPending = false;
+    // The items of the scene that can never be found have been named to the player.
+    bool m_toldUnfindable = false;
     std::unique_ptr<BezierPath> m_hintPath;
     std::unique_ptr<BezierPath> m_hintScalePath;
     QuillEngine::EmitterHandle m_hintTrail;

@@ -58,6 +58,15 @@ bool Item::IsVisible() const
     return instance && instance->GetVisible();
 }
 
+bool Item::HasSolidPixel() const
+{
+    const int64_t count = int64_t(m_maskWidth) * m_maskHeight;
+    for (int64_t i = 0; i < count; ++i)
+        if ((m_mask[i] >> 24) > kAlphaThreshold)
+            return true;
+    return false;
+}
+
 bool Item::MaskHit(const uint32_t* mask, int32_t width, int32_t height, int32_t px, int32_t py)
 {
     if (!mask || width <= 0 || height <= 0)

@@ -56,6 +56,8 @@ public:
     bool IsVisible() const;
     int32_t SortKey() const { return m_sortKey; }
     int32_t MaskWidth() const { return m_maskWidth; }
+    // Some pixel of the picture is solid enough to take a click (false without a picture).
+    bool HasSolidPixel() const;
     int32_t MaskHeight() const { return m_maskHeight; }
 
     // Whether the point (in the scene's space) lies on the item's opaque pixels, looking at a

@@ -141,8 +141,17 @@ bool Book::LoadLevels()
     if (!profiles)
         return false;
     std::vector<CataloguePhoto> photos;
-    const bool ok = LevelCatalogue::LoadFile(*profiles, photos);
+    std::string fault;
+    const bool ok = LevelCatalogue::LoadFile(*profiles, photos, &fault);
     TakePhotos(photos);
+    profiles->FitToCatalogue();
+    // The album plays on with the levels read before the fault, but never without a word.
+    if (!ok && m_services && m_services->Links().showMessage)
+        m_services->Links().showMessage(
+            "Velvet Aisle", "The list of levels \"" + ToUtf8(LevelCatalogue::kFileName) +
+                                "\" in the game's data.dat could not be read in full (" + fault +
+                                "), so the album holds only the levels before it. Installing the game again "
+                                "restores it.");
     return ok;
 }
 
@@ -154,6 +163,7 @@ bool Book::LoadLevels(const XmlNode& catalogue)
     std::vector<CataloguePhoto> photos;
     const bool ok = LevelCatalogue::Load(catalogue, *profiles, photos);
     TakePhotos(photos);
+    profiles->FitToCatalogue();
     return ok;
 }
 

@@ -109,6 +109,7 @@ public:
     void SubmitHighScore() override;
     void RebindPages() override;
     // IProfileBookLink
+    void LeaveRunningGame() override;
     void ResetBoards() override;
     void OnProfileChanged(bool newProfile) override;
     void UpdatePageControls() override;

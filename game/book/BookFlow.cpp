@@ -4,6 +4,7 @@
 #include "game/book/Book.h"
 
 #include "engine/core/strings/Format.h"
+#include "engine/core/strings/StringUtil.h"
 #include "engine/graphics/scene/Instance_Movie.h"
 #include "engine/graphics/scene/UserInterface.h"
 #include "engine/script/LuaMgr.h"
@@ -38,8 +39,11 @@ void Book::PlayTransition(Picture* picture)
     m_selectedPicture = picture;
     const Profile* profile = CurrentProfile();
     const SceneRecord* record = profile ? profile->FindScene(picture->SceneNumber()) : nullptr;
+    const String replay = record && record->replay ? u"1" : u"0";
     if (LuaMgr* lua = LuaMgr::Instance())
-        lua->SetGlobalString("replay", record && record->replay ? "1" : "0");
+        lua->SetGlobalString("replay", ToUtf8(replay).c_str());
+    const String replayKey = u"replay";
+    FeedbackReporter::SetEventParameters(&replayKey, &replay, 1);
     FeedbackReporter::SetLevel(Format(u"%d", {picture->SceneNumber()}), u"ispy");
     m_transitionScene = picture->SceneNumber();
     m_transitionPackage = picture->GetPackage();
@@ -128,6 +132,12 @@ void Book::RebindPages()
         return;
     BindPage(LayoutChild(u"pageLeft"));
     BindPage(LayoutChild(u"pageRight"));
+}
+
+void Book::LeaveRunningGame()
+{
+    if (m_subGames)
+        m_subGames->LeaveSubGame();
 }
 
 void Book::ResetBoards()

@@ -3,6 +3,7 @@
 // under it a photo of that level's spread (a scene photo also registers a scene template).
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "engine/core/strings/EngineString.h"
@@ -30,9 +31,11 @@ public:
     static constexpr const char16_t* kFileName = u"Levels\\levels.xml";
 
     // Reads `root`'s LEVEL children into `profiles` and appends the photos to `photos`. False on a
-    // missing required attribute or a negative number or item target; what was read before the
-    // fault stays registered.
-    static bool Load(const QuillEngine::XmlNode& root, ProfileMgr& profiles, std::vector<CataloguePhoto>& photos);
+    // missing required attribute, or a number or item target that is negative or not wholly a
+    // number; what was read before the fault stays registered, and `fault` (when given) says which
+    // element and value stopped the reading.
+    static bool Load(const QuillEngine::XmlNode& root, ProfileMgr& profiles, std::vector<CataloguePhoto>& photos,
+                     std::string* fault = nullptr);
     // The same from the document cache; false when the catalogue is absent.
-    static bool LoadFile(ProfileMgr& profiles, std::vector<CataloguePhoto>& photos);
+    static bool LoadFile(ProfileMgr& profiles, std::vector<CataloguePhoto>& photos, std::string* fault = nullptr);
 };

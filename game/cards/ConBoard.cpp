@@ -581,15 +581,15 @@ void ConBoard::EnterLost()
     if (Profile* profile = CurrentProfile())
         profile->SetClockPlaying(false);
     m_started = false;
-    UIScreenMgr* screens = UIScreenMgr::Instance();
-    if (screens)
-        screens->Open(std::make_unique<UIConLoseDialog>());
-    // A new deal at once; the panel stays open for it.
+    // A new deal at once, the panel staying open for it; then the dialog, whose opening brings the
+    // dialogs to the front: opened first, it and the panel would lie under the new cards.
     const InstanceHandle parent = m_parent;
     Reset();
     Start(parent.IsEmpty() ? RootHandle() : parent);
     if (LevelRecord* level = CurrentLevel())
         level->bonusTimeLeft = level->bonusMaxTime;
+    if (UIScreenMgr* screens = UIScreenMgr::Instance())
+        screens->Open(std::make_unique<UIConLoseDialog>());
     FeedbackReporter::ReportLevelEvent("lose");
 }
 

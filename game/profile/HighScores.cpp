@@ -3,6 +3,7 @@
 #include "engine/core/strings/Format.h"
 #include "engine/core/strings/StringUtil.h"
 #include "engine/core/xml/XmlNode.h"
+#include "game/profile/SceneRecord.h"
 
 using namespace QuillEngine;
 
@@ -52,7 +53,7 @@ bool HighScores::Load(const XmlNode* element)
         String time;
         if (!child->GetAttribute(u"name", name) || !child->GetAttribute(u"time", time))
             return false;
-        Insert(name, ParseUInt32(time, 10));
+        Insert(name, ParseSaveUInt(time));
     }
     return true;
 }

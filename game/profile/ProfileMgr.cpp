@@ -6,6 +6,7 @@
 #include "engine/core/xml/XmlNode.h"
 #include "platform/window/Window.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -95,6 +96,9 @@ bool ProfileMgr::Load()
         if (!store->KeepCopy(kDamagedFileName, false, original, &kept))
             DisableSaving("Your saved game \"" + read.path + "\" could not be read in full, and a copy of it could " +
                           "not be put aside in \"" + store->SystemPath(kDamagedFileName, false) + "\".");
+        else
+            Tell("Your saved game \"" + read.path + "\" could not be read in full. The game goes on with what " +
+                 "could be read; the file as it was is kept in \"" + store->SystemPath(kept, false) + "\".");
     }
     if (m_profiles.empty())
         AddDefaultProfile();
@@ -110,8 +114,11 @@ void ProfileMgr::DisableSaving(const std::string& reason)
     if (m_savingDisabled)
         return;
     m_savingDisabled = true;
-    const std::string text =
-        reason + " The game will go on, but your progress will not be saved this time, so the file stays as it is.";
+    Tell(reason + " The game will go on, but your progress will not be saved this time, so the file stays as it is.");
+}
+
+void ProfileMgr::Tell(const std::string& text) const
+{
     if (m_notice)
         m_notice("Saved Game", text);
     else
@@ -160,7 +167,18 @@ bool ProfileMgr::WriteFile()
         m_book->StoreRunningGames(*m_current);
     for (const auto& profile : m_profiles)
         profile->Save(&root);
-    return store->SaveXml(kSaveFileName, false, &root);
+    errno = 0;
+    if (store->SaveXml(kSaveFileName, false, &root))
+        return true;
+    // The first failure is told; the game goes on and keeps trying at each save.
+    const int error = errno;
+    if (!m_writeFailureTold) {
+        m_writeFailureTold = true;
+        Tell("Your progress could not be saved in \"" + store->SystemPath(kSaveFileName, false) + "\" (" +
+             (error ? std::string(std::strerror(error)) : std::string("the file could not be written")) +
+             "). The game goes on, but what you play now is lost when it ends unless a later save succeeds.");
+    }
+    return false;
 }
 
 void ProfileMgr::RequestSave()
@@ -207,6 +225,8 @@ bool ProfileMgr::NewProfile(const String& name)
 {
     if (name.empty() || FindProfile(name) || m_profiles.size() >= kMaxProfiles)
         return false;
+    if (m_book)
+        m_book->LeaveRunningGame();
     if (!Save() && !m_savingDisabled)
         return false;
     if (m_book)
@@ -224,7 +244,11 @@ bool ProfileMgr::NewProfile(const String& name)
 bool ProfileMgr::SwitchProfile(const String& name)
 {
     Profile* profile = FindProfile(name);
-    if (!profile || (!Save() && !m_savingDisabled))
+    if (!profile)
+        return false;
+    if (m_book && profile != m_current)
+        m_book->LeaveRunningGame();
+    if (!Save() && !m_savingDisabled)
         return false;
     if (m_book)
         m_book->ResetBoards();
@@ -292,6 +316,18 @@ LevelRecord* ProfileMgr::FindLevelTemplate(int32_t number) const
             return level.get();
     }
     return nullptr;
+}
+
+void ProfileMgr::FitToCatalogue()
+{
+    if (m_levelTemplates.empty())
+        return;
+    int32_t last = 0;
+    for (const auto& level : m_levelTemplates)
+        last = std::max(last, level->number);
+    const uint32_t lastPage = 2 * static_cast<uint32_t>(last);
+    for (const auto& profile : m_profiles)
+        profile->page = std::min(profile->page, lastPage);
 }
 
 void ProfileMgr::OpenNextLevel()

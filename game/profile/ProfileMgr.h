@@ -23,6 +23,9 @@
 class IProfileBookLink {
 public:
     virtual ~IProfileBookLink() = default;
+    // Before another profile becomes current: a board, card game or story under way ends as if
+    // the player left it (its state kept for the profile still current), back at the album.
+    virtual void LeaveRunningGame() = 0;
     virtual void ResetBoards() = 0;
     // The current profile changed: the book sets up its pages again. A new profile also sends
     // the book back to browsing.
@@ -51,14 +54,15 @@ public:
     // fails), the file as it was is kept under a new damaged-copy name first, so the next save
     // cannot lose it. When the file exists but cannot be read at all, or its copy cannot be
     // written, saving is turned off for this run (the file stays as it is) and the player is
-    // told once, through the notice function.
+    // told once, through the notice function; a kept copy is told too, with where it is.
     bool Load();
     bool SavingDisabled() const { return m_savingDisabled; }
     // Shows a notice to the player; by default the platform's message box (stderr when headless).
     using NoticeFunction = std::function<void(const std::string& captionUtf8, const std::string& textUtf8)>;
     void SetNoticeFunction(NoticeFunction fn) { m_notice = std::move(fn); }
     // Writes every profile and the high scores; true when the file was written. A save asked for
-    // while one is being written runs once the first is done (this call gives false).
+    // while one is being written runs once the first is done (this call gives false). The first
+    // write that fails is told to the player, with the file and the reason.
     bool Save();
     // Saves now, or at the end of the open update scope.
     void RequestSave();
@@ -93,6 +97,9 @@ public:
     void AddLevelTemplate(const QuillEngine::String& key, float time, float bonusTime, int32_t maxItems, int32_t number,
                           bool crisis);
     LevelRecord* FindLevelTemplate(int32_t number) const;
+    // Once the catalogue is registered: a profile's page beyond the last level's spread is taken
+    // back to that spread (a hand-edited file would open on a blank page that never turns back).
+    void FitToCatalogue();
     size_t LevelTemplateCount() const { return m_levelTemplates.size(); }
     void OpenNextLevel();
 
@@ -112,6 +119,7 @@ private:
     Profile* FindProfile(QuillEngine::StringView name) const;
     bool WriteFile();
     void DisableSaving(const std::string& reason);
+    void Tell(const std::string& text) const;
 
     std::vector<std::unique_ptr<Profile>> m_profiles;
     Profile* m_current = nullptr;
@@ -124,5 +132,6 @@ private:
     bool m_saving = false;
     bool m_savePending = false;
     bool m_savingDisabled = false;
+    bool m_writeFailureTold = false;
     NoticeFunction m_notice;
 };

@@ -9,12 +9,21 @@
 
 using namespace QuillEngine;
 
+uint32_t ParseSaveUInt(StringView text)
+{
+    // A count edited to a negative number is 0: read as unsigned it would wrap to a huge one.
+    const size_t first = text.find_first_not_of(u" \t");
+    if (first != StringView::npos && text[first] == u'-')
+        return 0;
+    return ParseUInt32(text, 10);
+}
+
 bool ReadSaveUInt(const XmlNode* element, StringView name, uint32_t& out)
 {
     auto it = element->Attributes().find(name);
     if (it == element->Attributes().end())
         return false;
-    out = ParseUInt32(it->second, 10);
+    out = ParseSaveUInt(it->second);
     return true;
 }
 
@@ -24,7 +33,7 @@ bool ReadSaveReal(const XmlNode* element, StringView name, double& out)
     if (it == element->Attributes().end())
         return false;
     const double value = ToDouble(it->second);
-    out = std::isfinite(value) ? value : 0.0;
+    out = std::isfinite(value) && value > 0.0 ? value : 0.0;
     return true;
 }
 
@@ -110,7 +119,12 @@ bool SceneRecord::Load(const XmlNode* element)
     if (!element)
         return false;
     uint32_t value = 0;
-    if (!ReadSaveUInt(element, u"status", value) || value >= 4)
+    // A status is one of four; a negative one is refused like any other beyond them.
+    String statusText;
+    if (!element->GetAttribute(u"status", statusText))
+        return false;
+    value = ParseUInt32(statusText, 10);
+    if (value >= 4)
         return false;
     status = static_cast<int32_t>(value);
     if (!ReadSaveUInt(element, u"number", value))

@@ -72,9 +72,12 @@ public:
     bool replay = false;
 };
 
-// Shared by the record loaders: the attribute as an unsigned decimal number (false when absent).
+// An unsigned decimal number of the save file; a negative one reads as 0.
+uint32_t ParseSaveUInt(QuillEngine::StringView text);
+// Shared by the record loaders: the attribute as an unsigned decimal number, a negative one as 0
+// (false when absent).
 bool ReadSaveUInt(const QuillEngine::XmlNode* element, QuillEngine::StringView name, uint32_t& out);
-// A real: false when absent; values that are not finite read as 0.
+// A real: false when absent; values that are not finite, and negative ones, read as 0.
 bool ReadSaveReal(const QuillEngine::XmlNode* element, QuillEngine::StringView name, double& out);
 // A flag: any non-zero number is true; `isSigned` selects signed conversion.
 bool ReadSaveFlag(const QuillEngine::XmlNode* element, QuillEngine::StringView name, bool& out, bool isSigned = false);

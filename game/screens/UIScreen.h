@@ -36,6 +36,9 @@ public:
     virtual void Close(bool /*save*/) {}
     virtual void Init() { CallLuaEvent(u"Init"); }
     virtual void OnScreenEvent(const QuillEngine::String& /*event*/, const QuillEngine::String& /*argument*/) {}
+    // True while the screen takes the keyboard for itself (a name being typed): the game's own
+    // keys (pause, menu) are then left alone.
+    virtual bool TakesKeyboard() const { return false; }
 
     // Runs the handler of that name in the instance's own script table; nothing when it has none.
     void CallLuaEvent(QuillEngine::StringView name);

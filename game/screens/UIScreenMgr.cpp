@@ -71,7 +71,8 @@ void UIScreenMgr::OnLoad(const InstanceHandle& handle)
 
 void UIScreenMgr::OnKeyDown(const InstanceHandle&, uint32_t key)
 {
-    if (key != kKeyMainMenu || IsOpen(u"MainMenuDialog"))
+    // A menu opened under a pause could take no click: the pause ends first.
+    if (key != kKeyMainMenu || IsOpen(u"MainMenuDialog") || KeyboardTaken() || (m_services && m_services->Paused()))
         return;
     if (m_maker)
         Open(m_maker(u"MainMenuDialog", true));
@@ -156,6 +157,16 @@ UIScreen* UIScreenMgr::FindScreen(const String& name) const
 bool UIScreenMgr::IsOpen(const String& name) const
 {
     return FindScreen(name) != nullptr;
+}
+
+bool UIScreenMgr::KeyboardTaken() const
+{
+    return std::any_of(m_open.begin(), m_open.end(), [](const auto& screen) { return screen->TakesKeyboard(); });
+}
+
+bool UIScreenMgr::ModalOpen() const
+{
+    return std::any_of(m_open.begin(), m_open.end(), [](const auto& screen) { return screen->IsModal(); });
 }
 
 void UIScreenMgr::Update()

@@ -56,6 +56,10 @@ public:
     void ScreenEvent(const QuillEngine::String& event, const QuillEngine::String& argument) override;
     void CallInScreen(const QuillEngine::String& screen, const QuillEngine::String& handler);
     bool IsOpen(const QuillEngine::String& name) const;
+    // An open screen takes the keyboard for itself (UIScreen::TakesKeyboard).
+    bool KeyboardTaken() const;
+    // A modal screen is open.
+    bool ModalOpen() const;
     UIScreen* FindScreen(const QuillEngine::String& name) const;
 
     // Deletes the closed screens, then updates every open one (screens opened meanwhile included).

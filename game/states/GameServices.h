@@ -41,6 +41,7 @@ public:
     virtual void SwitchGameState(int32_t state) = 0;
     // Pauses the whole game (its overlay, its music, every movie's input).
     virtual void Pause() = 0;
+    virtual bool Paused() const = 0;
 
     virtual const QuillEngine::SoundPlayResult& CurrentMusic() const = 0;
     // Mounts the package `name` unless it was mounted before; one that cannot be mounted is named

@@ -26,6 +26,9 @@ public:
     virtual bool OpenBoard(int32_t sceneNumber) = 0;
     // Enters the card game (`cardGame`) or the story game.
     virtual void OpenMiniGame(bool cardGame) = 0;
+    // Leaves a board, the card game or the story under way as the player would, back to the
+    // album; its state stays with the current profile. Nothing happens outside those states.
+    virtual void LeaveSubGame() = 0;
     // Unloads every board (a level played again, another player).
     virtual void UnloadBoards() = 0;
     // Stores a card game or story under way into `profile`.

@@ -186,6 +186,25 @@ void StoryMiniGame::Start(const InstanceHandle& root)
         return;
     XmlCache* cache = XmlCache::Instance();
     m_currentId = StartSegmentFor(cache ? cache->Get(kFileName) : nullptr, CurrentLevelNumber());
+    if (!FindSegment(m_currentId))
+        LeaveUnreadableStory();
+}
+
+void StoryMiniGame::LeaveUnreadableStory()
+{
+    // An empty or broken story file has no page to show: the player is told once and taken back
+    // to the album rather than left on an empty page.
+    if (!m_services)
+        return;
+    if (!m_toldUnreadable && m_services->Links().showMessage) {
+        m_toldUnreadable = true;
+        m_services->Links().showMessage(
+            "Velvet Aisle", "The story \"" + ToUtf8(kFileName) + "\" in the game's data.dat is empty or damaged (" +
+                                "it has no page \"" + ToUtf8(m_currentId) +
+                                "\"), so this story cannot be read; the album goes on without it. "
+                                "Installing the game again restores it.");
+    }
+    m_services->SwitchGameState(GameState_Book);
 }
 
 void StoryMiniGame::Reset()

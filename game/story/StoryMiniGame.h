@@ -144,6 +144,7 @@ private:
     void SetText(const QuillEngine::InstanceHandle& text, const QuillEngine::String& value) const;
     bool IsButton(const QuillEngine::InstanceHandle& handle) const;
 
+    void LeaveUnreadableStory();
     void StepReveal();
     void EnterFlight();
     void StepFlight();
@@ -165,6 +166,7 @@ private:
     UICheckBox* m_chosenBox = nullptr;
     int32_t m_chosenIndex = 0;
     bool m_inProgress = false;
+    bool m_toldUnreadable = false;
     float m_revealTicks = 0.0f;
     QuillEngine::ConsoleCommands m_commands;
 };

@@ -197,6 +197,12 @@ void System::SetClockForTest(Clock clock)
     clockRemainder_ = 0;
 }
 
+void System::SetUnpauseObserverForTest(UnpauseObserver observer)
+{
+    std::lock_guard guard(lock_);
+    unpauseObserver_ = std::move(observer);
+}
+
 void System::MixForTest(float* out, uint32_t frames)
 {
     std::lock_guard guard(lock_);
@@ -564,6 +570,11 @@ Result Channel::Stop() const
 Result Channel::SetPaused(bool paused) const
 {
     QUILL_RESOLVE_VOICE(v)
+    if (v->paused && !paused && system_->unpauseObserver_) {
+        bool groupPaused = false;
+        const float gain = system_->GroupGain(v->group, groupPaused);
+        system_->unpauseObserver_(v->mute ? 0.0f : v->volume * gain);
+    }
     v->paused = paused;
     return Result::Ok;
 }

@@ -192,6 +192,10 @@ public:
     // stereo) as the device would.
     void SetClockForTest(Clock clock);
     void MixForTest(float* out, uint32_t frames);
+    // Test seam: told, as a paused channel is let go, the level its first mixed block will have
+    // (its volume times its groups' gains), so a test sees what the mixer thread would take.
+    using UnpauseObserver = std::function<void(float level)>;
+    void SetUnpauseObserverForTest(UnpauseObserver observer);
 
 private:
     friend class Channel;
@@ -286,6 +290,7 @@ private:
     uint64_t playCounter_ = 0;
 
     Clock clock_;
+    UnpauseObserver unpauseObserver_;
     uint64_t lastClock_ = 0;
     uint64_t clockRemainder_ = 0; // microseconds x rate not yet turned into frames
     std::vector<float> scratch_;

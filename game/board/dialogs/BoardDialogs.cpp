@@ -114,8 +114,8 @@ void UIBoardLoseDialog::Close(bool)
 
 // --- crisis won ---
 
-UICrisisWonDialog::UICrisisWonDialog(StateMachine* owner, bool bluebirdForm)
-    : UIScreen(u"Book_CrisisWonDialog", true), m_owner(owner), m_bluebirdForm(bluebirdForm)
+UICrisisWonDialog::UICrisisWonDialog(StateMachine* owner, bool bluebirdForm, IISpyPanelOwner* board)
+    : UIScreen(u"Book_CrisisWonDialog", true), m_owner(owner), m_board(board), m_bluebirdForm(bluebirdForm)
 {
     if (m_bluebirdForm && m_owner)
         m_owner->SetState(UIBoardDialog::kOwnerPaused);
@@ -164,6 +164,8 @@ void UICrisisWonDialog::Close(bool)
         profile->gift = m_choice;
         break;
     }
+    if (m_board)
+        m_board->RebindAlbum();
 }
 
 // --- game over ---

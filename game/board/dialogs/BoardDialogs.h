@@ -6,6 +6,7 @@
 
 #include <string>
 
+#include "game/board/dialogs/UIISpyPanel.h"
 #include "game/screens/menus/UIBoardDialog.h"
 
 // "Game_BluebirdDialog": a bluebird total of 1, 5, 10 or 25 reached.
@@ -43,10 +44,11 @@ public:
 
 // "Book_CrisisWonDialog": the player picks one of three rewards. In its bluebird form (the
 // fiftieth bluebird) the board waits behind it and the pick fills the gift record; in its crisis
-// form it ends the scene and the pick fills the record of the level's crisis.
+// form it ends the scene and the pick fills the record of the level's crisis. Once the pick is
+// recorded, the album's pages (which show it) are bound again through `board`.
 class UICrisisWonDialog : public UIScreen {
 public:
-    UICrisisWonDialog(StateMachine* owner, bool bluebirdForm);
+    UICrisisWonDialog(StateMachine* owner, bool bluebirdForm, IISpyPanelOwner* board = nullptr);
     void Init() override;
     void Close(bool save) override;
     void OnScreenEvent(const QuillEngine::String& event, const QuillEngine::String& argument) override;
@@ -57,6 +59,7 @@ private:
     // No pick before a button: the first reward.
     int32_t m_choice = 0;
     StateMachine* m_owner;
+    IISpyPanelOwner* m_board;
     bool m_bluebirdForm;
     int32_t m_tileset = 1;
 };

@@ -14,7 +14,6 @@
 #include "game/profile/ProfileMgr.h"
 #include "game/screens/UIScreenMgr.h"
 #include "platform/window/VirtualKeys.h"
-#include "platform/window/Window.h"
 
 using namespace QuillEngine;
 
@@ -31,6 +30,14 @@ String Trimmed(const String& text)
     while (end > begin && text[end - 1] == u' ')
         --end;
     return text.substr(begin, end - begin);
+}
+
+// Letters and digits: ASCII ones, and the accented Latin letters of the name font.
+bool NameCharacter(uint32_t c)
+{
+    if (c < 128)
+        return std::isalnum(static_cast<int>(c)) != 0;
+    return c >= 0xC0 && c <= 0x17F && c != 0xD7 && c != 0xF7;
 }
 
 bool SameIgnoringCase(const String& a, const String& b)
@@ -65,9 +72,9 @@ void UIMenuProfileDialog::Init()
     for (int32_t row = 0; row < kRows; ++row) {
         const Profile* profile =
             row < static_cast<int32_t>(profiles.size()) ? profiles[static_cast<size_t>(row)] : nullptr;
+        if (const Instance_Text* text = HandleEx::ResolveText(RowText(row)))
+            m_rowColour = text->GetColor();
         if (profile && profile == current) {
-            if (Instance_Text* text = HandleEx::ResolveText(RowText(row)))
-                text->SetColor(kCurrentProfileColour);
             m_selected = row;
             m_openingRow = row;
             if (table.IsTable())
@@ -80,7 +87,15 @@ void UIMenuProfileDialog::Init()
         }
     }
     RefreshSelection();
+    MarkChosen(m_selected);
     UIScreen::Init();
+}
+
+void UIMenuProfileDialog::MarkChosen(int32_t chosen)
+{
+    for (int32_t row = 0; row < kRows; ++row)
+        if (Instance_Text* text = HandleEx::ResolveText(RowText(row)))
+            text->SetColor(row == chosen ? kCurrentProfileColour : m_rowColour);
 }
 
 void UIMenuProfileDialog::RefreshSelection()
@@ -117,6 +132,8 @@ void UIMenuProfileDialog::OnScreenEvent(const String& event, const String& argum
         m_notEditing = true;
         m_selected = row;
         RefreshSelection();
+        // The marker goes with the click: the player marked is the one Play goes on with.
+        MarkChosen(row);
     } else if (event == u"New Entry Profile Entry") {
         if (row < 0 || row >= kRows)
             return;
@@ -142,7 +159,8 @@ void UIMenuProfileDialog::OnScreenEvent(const String& event, const String& argum
             for (const Profile* profile : mgr->GetProfiles())
                 taken = taken || SameIgnoringCase(profile->name, m_selectedName);
         if (mgr && !m_selectedName.empty() && !taken) {
-            mgr->NewProfile(m_selectedName);
+            if (mgr->NewProfile(m_selectedName))
+                MarkChosen(m_selected);
             if (UIScreenMgr* screens = UIScreenMgr::Instance())
                 screens->Close(u"MainMenuDialog", true);
         } else {
@@ -168,23 +186,12 @@ void UIMenuProfileDialog::OnScreenEvent(const String& event, const String& argum
 
 void UIMenuProfileDialog::OnKeyDown(const InstanceHandle&, uint32_t key)
 {
+    // Only editing keys here: what a key types arrives as its text (OnChar).
     if (m_notEditing)
         return;
     using namespace QuillPlatform;
-    const bool upper = IsCapsLockOn() != IsKeyDown(VK_SHIFT);
     const int32_t length = static_cast<int32_t>(m_entered.size());
-    if (key < 128 && std::isalnum(static_cast<int>(key))) {
-        if (length > kMaxNameLength)
-            return;
-        char16_t c = static_cast<char16_t>(key);
-        if (c >= u'A' && c <= u'Z' && !upper)
-            c = static_cast<char16_t>(c + 32);
-        if (m_entered.empty())
-            m_entered.push_back(c);
-        else
-            m_entered.insert(static_cast<size_t>(std::min(m_cursor, length)), 1, c);
-        m_cursor = std::min(m_cursor + 1, static_cast<int32_t>(m_entered.size()));
-    } else if (key == VK_BACK) {
+    if (key == VK_BACK) {
         if (m_cursor <= 0)
             return;
         m_entered.erase(static_cast<size_t>(m_cursor - 1), 1);
@@ -193,14 +200,31 @@ void UIMenuProfileDialog::OnKeyDown(const InstanceHandle&, uint32_t key)
         m_cursor = std::max(m_cursor - 1, 0);
     } else if (key == VK_RIGHT) {
         m_cursor = std::min(m_cursor + 1, length);
-    } else if (key == VK_SPACE) {
-        if (m_entered.empty())
-            return;
-        m_entered.push_back(u' ');
-        m_cursor = std::min(m_cursor + 1, static_cast<int32_t>(m_entered.size()));
     } else {
         return;
     }
+    ShowEnteredAndCursor();
+}
+
+void UIMenuProfileDialog::OnChar(const InstanceHandle&, uint32_t character)
+{
+    if (m_notEditing)
+        return;
+    const bool space = character == u' ';
+    if (!space && !NameCharacter(character))
+        return;
+    const int32_t length = static_cast<int32_t>(m_entered.size());
+    // A name starts with a letter or digit; a space may still follow the last one allowed.
+    if (space ? m_entered.empty() : length > kMaxNameLength)
+        return;
+    const size_t at = space ? m_entered.size() : static_cast<size_t>(std::min(m_cursor, length));
+    m_entered.insert(at, 1, static_cast<char16_t>(character));
+    m_cursor = std::min(m_cursor + 1, static_cast<int32_t>(m_entered.size()));
+    ShowEnteredAndCursor();
+}
+
+void UIMenuProfileDialog::ShowEnteredAndCursor()
+{
     ShowEntered();
     int32_t width = 0, height = 0;
     const Instance_Text* text = HandleEx::ResolveText(m_selectedText);

@@ -142,6 +142,19 @@ TEST_F(AudioTest, DefinitionsGiveClassesSoundsVolumesAndSharedResources)
     EXPECT_FALSE(click.IsValid());
 }
 
+TEST_F(AudioTest, ASoundIsAtItsOwnLevelBeforeTheMixerMayTakeIt)
+{
+    ASSERT_TRUE(audio.LoadDefinitions());
+    std::vector<float> levels;
+    audio.GetSystem()->SetUnpauseObserverForTest([&levels](float level) { levels.push_back(level); });
+    audio.SetClassVolume(u"default", 0.5f);
+    SoundHandle half = audio.PlaySound(u"Half", true);
+    ASSERT_EQ(levels.size(), 1u);
+    EXPECT_NEAR(levels[0], 0.25f, 1e-6f) << "its own volume and its class's, not full level";
+    half.Stop();
+    audio.GetSystem()->SetUnpauseObserverForTest(nullptr);
+}
+
 TEST_F(AudioTest, LoadingStopsAtTheFirstBadElementAndKeepsWhatCameBefore)
 {
     WriteDefinitions(R"(<Audio>

@@ -3,10 +3,13 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <memory>
 #include <vector>
 
 #include "game/board/Board.h"
 #include "game/board/Item.h"
+#include "game/profile/ProfileMgr.h"
 #include "game/screens/menus/UIBoardDialog.h"
 
 namespace {
@@ -36,6 +39,29 @@ TEST(BoardRulesTest, TheAlphaWindowReachesThreePixelsLeftAndTwoRight)
     EXPECT_FALSE(Item::MaskHit(solid.data(), 20, 10, 12, -3));
     EXPECT_FALSE(Item::MaskHit(solid.data(), 20, 10, INT32_MIN, INT32_MAX));
     EXPECT_FALSE(Item::MaskHit(nullptr, 20, 10, 10, 5));
+}
+
+TEST(BoardRulesTest, AnItemWithoutSolidPixelsASizeOrAPlaceOnTheSceneCannotBeFound)
+{
+    const auto mask = [](uint32_t alpha) {
+        const std::vector<uint32_t> column = ColumnMask(alpha);
+        auto pixels = std::make_unique<uint32_t[]>(column.size());
+        std::copy(column.begin(), column.end(), pixels.get());
+        return pixels;
+    };
+    Item item(nullptr);
+    EXPECT_FALSE(Board::CanBeFound(item, 300, 200, 340, 240, 800, 600)) << "no picture";
+    item.SetMask(mask(60), 20, 10);
+    EXPECT_FALSE(Board::CanBeFound(item, 300, 200, 340, 240, 800, 600)) << "nothing solid in it";
+    item.SetMask(mask(61), 20, 10);
+    EXPECT_TRUE(Board::CanBeFound(item, 300, 200, 340, 240, 800, 600));
+    EXPECT_FALSE(Board::CanBeFound(item, 300, 200, 300, 240, 800, 600)) << "scaled to no width";
+    EXPECT_FALSE(Board::CanBeFound(item, 300, 240, 340, 240, 800, 600)) << "scaled to no height";
+    EXPECT_FALSE(Board::CanBeFound(item, 800, 200, 840, 240, 800, 600)) << "right of the screen";
+    EXPECT_FALSE(Board::CanBeFound(item, 300, 600, 340, 640, 800, 600)) << "below it";
+    EXPECT_FALSE(Board::CanBeFound(item, 300, -40, 340, 0, 800, 600)) << "above it";
+    EXPECT_FALSE(Board::CanBeFound(item, 20, 200, 144, 240, 800, 600)) << "behind the panel";
+    EXPECT_TRUE(Board::CanBeFound(item, 120, 200, 150, 240, 800, 600)) << "partly beside the panel";
 }
 
 TEST(BoardRulesTest, MissesCountInAWindowAndEveryThirdCostsTime)
@@ -125,6 +151,32 @@ TEST(BoardRulesTest, ADialogClosingOverAFinishedBoardLeavesItFinished)
         EXPECT_EQ(owner.GetState(), finished);
     }
     UIBoardDialog::ResumeOwner(nullptr);
+}
+
+} // namespace
+
+namespace {
+
+TEST(BoardRulesTest, TheConsoleWinCountsEveryItemOfAGroupAsClicksWould)
+{
+    ProfileMgr profiles;
+    profiles.Load();
+    Profile& profile = *profiles.CurrentProfile();
+    profile.AddLevelRecord(LevelRecord(u"L", 600, 90, 4, 1, false).MakeFromTemplate());
+    auto scene = std::make_unique<SceneRecord>(SceneRecord::InProgress, 1, 1, u"Scene", 4, 1.0f);
+    auto roses = std::make_unique<FindListEntry>(u"rose", u"roses");
+    roses->group = true;
+    roses->count = roses->maxcount = 3;
+    scene->findList.push_back(std::move(roses));
+    scene->findList.push_back(std::make_unique<FindListEntry>(u"fan", u"fans"));
+    profile.AddSceneRecord(std::move(scene));
+    profile.page = 2;
+
+    Board board(nullptr, nullptr, 1, u"Nowhere", u"");
+    board.OnConsoleCommand({u"ispy.win"}, QuillEngine::Handle());
+    EXPECT_EQ(profile.FindScene(1)->ItemsLeft(), 0);
+    EXPECT_EQ(profile.CurrentLevel()->items, 4);
+    EXPECT_TRUE(profile.CompleteScene()) << "the chapter is complete, as after the clicks";
 }
 
 } // namespace

@@ -134,6 +134,7 @@ QuillTest::MemoryFileSource::Files DataFiles()
     audio += R"(<Sound name="WeddingMarch" source="Music\March.wav" class="Music"/></Audio>)";
     files[u"Music\\March.wav"] = Wav(1.0f);
     files[u"Audio\\Audio.xml"] = audio;
+    files[u"Levels\\S.xml"] = "<Items/>"; // the scenes' list of items, empty
     return files;
 }
 
@@ -399,6 +400,16 @@ TEST_F(BookTest, ReachingLevelEighteenPlaysTheTableauxOnceWithoutTheGiftsBelowFi
     book->NextControl()->Begin();
     Steps(100);
     EXPECT_EQ(book->GetState(), Book::State_Browsing);
+}
+
+TEST_F(BookTest, LeavingAWonSceneGivesTheMusicBack)
+{
+    Board board(nullptr, game.get(), 1, u"S", u"");
+    board.SetState(Board::State_Won);
+    game->CurrentMusic().Pause();
+    ASSERT_FALSE(MusicAdvances());
+    board.SetState(Board::State_Inactive);
+    EXPECT_TRUE(MusicAdvances());
 }
 
 TEST_F(BookTest, TheWeddingMarchGivesTheMusicBackWhenAPageTurnsOrWhenItHasPlayedOut)

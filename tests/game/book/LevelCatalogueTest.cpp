@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <set>
+#include <string>
 
 #include "engine/core/files/FSCompressedSource.h"
 #include "engine/core/files/FileManager.h"
@@ -21,6 +22,7 @@ struct Loaded {
     bool ok = false;
     std::unique_ptr<ProfileMgr> profiles = std::make_unique<ProfileMgr>(nullptr);
     std::vector<CataloguePhoto> photos;
+    std::string fault;
 };
 
 Loaded LoadText(const char* xml)
@@ -29,7 +31,7 @@ Loaded LoadText(const char* xml)
     auto doc = XmlNode::ParseDocument(xml, false);
     EXPECT_TRUE(doc);
     if (doc)
-        loaded.ok = LevelCatalogue::Load(*doc, *loaded.profiles, loaded.photos);
+        loaded.ok = LevelCatalogue::Load(*doc, *loaded.profiles, loaded.photos, &loaded.fault);
     return loaded;
 }
 
@@ -104,6 +106,13 @@ TEST(LevelCatalogueTest, AFaultStopsTheReadingAndKeepsWhatCameBefore)
     EXPECT_FALSE(LoadText(R"(<L><LEVEL title="A" minutes="1" bonusminutes="1" items="3" number="0">
       <PHOTO symbol="a" package="P" number="-4" bonus="1"/></LEVEL></L>)")
                      .ok);
+    // A number that is not wholly one in its base ("08" is no octal number) is refused, not read
+    // as 0; the fault names the element and the value, or the attribute that is missing.
+    Loaded octal = LoadText(R"(<L><LEVEL title="Cake" minutes="1" bonusminutes="1" items="3" number="08"/></L>)");
+    EXPECT_FALSE(octal.ok);
+    EXPECT_EQ(octal.profiles->FindLevelTemplate(0), nullptr);
+    EXPECT_NE(octal.fault.find("LEVEL \"Cake\" has \"number=\"08\"\""), std::string::npos) << octal.fault;
+    EXPECT_NE(loaded.fault.find("PHOTO \"b\" has no \"sound\""), std::string::npos) << loaded.fault;
     // No levels at all is an empty catalogue, not a fault.
     EXPECT_TRUE(LoadText("<LEVELS/>").ok);
 }

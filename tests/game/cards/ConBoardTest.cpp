@@ -4,10 +4,13 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <map>
 #include <string>
+#include <vector>
 
 #include "engine/core/EngineRand.h"
+#include "engine/core/prefs/UserData.h"
 #include "engine/core/console/Console.h"
 #include "engine/graphics/scene/DefinitionLibrary.h"
 #include "engine/app/ScriptBridge.h"
@@ -369,6 +372,21 @@ TEST_F(ConBoardTest, AGameLeftForTheAlbumIsKeptInTheProfileAndTakenUpAgain)
     EXPECT_EQ(profile->ConcentrationState(), nullptr);
 }
 
+TEST_F(ConBoardTest, APlayerAddedDuringTheGameLeavesItForTheAlbumKeptForItsOwnPlayer)
+{
+    game->SetState(GameState_Book); // the album, which links the profiles to the games
+    Play(5);
+    ASSERT_TRUE(game->GetScreenMgr()->IsOpen(UIConPanel::kName));
+    UserDataFolders store(u"Card players", u"Velvet Aisle"); // the change saves first
+    ASSERT_TRUE(store.GetSavedGamesFolder(false));
+    ASSERT_TRUE(game->GetProfileMgr()->NewProfile(u"Other"));
+    EXPECT_EQ(game->GetState(), GameState_Book);
+    EXPECT_FALSE(board->IsStarted());
+    EXPECT_FALSE(game->GetScreenMgr()->IsOpen(UIConPanel::kName));
+    EXPECT_NE(profile->ConcentrationState(), nullptr) << "the game stays with the player who left it";
+    EXPECT_EQ(game->GetProfileMgr()->CurrentProfile()->ConcentrationState(), nullptr);
+}
+
 TEST_F(ConBoardTest, AJokerMatchTakenUpFromTheProfileFinishesWithTheCardTurningUpForIt)
 {
     // Saved in the middle of a joker match: the joker and the face card wait, the face card's twin
@@ -444,6 +462,13 @@ TEST_F(ConBoardTest, TheLostClockDealsAgainAndTheConsoleSetsTimeAndHints)
     console.Execute(u"concentration.settime 0.02", false);
     Steps(2);
     EXPECT_TRUE(game->GetScreenMgr()->IsOpen(UIConLoseDialog::kName));
+    // The dialog (and the panel) are drawn over the new deal, not hidden under it.
+    std::vector<InstanceHandle> drawn;
+    ui->GetRoot()->CollectChildren(drawn, true);
+    const auto layer = std::find(drawn.begin(), drawn.end(), game->GetScreenMgr()->DialogsLayer());
+    const auto cards = std::find(drawn.begin(), drawn.end(), board->BoardInstance());
+    ASSERT_TRUE(layer != drawn.end() && cards != drawn.end());
+    EXPECT_GT(layer, cards);
     EXPECT_FLOAT_EQ(Level()->bonusTimeLeft, 90.0f);
     EXPECT_TRUE(board->IsStarted());
     ASSERT_EQ(board->Cards().size(), 4u);

@@ -244,6 +244,164 @@ TEST(PlayBoard, AHintMissesTheMenuAndALostScene)
     EXPECT_TRUE(ScreenOpened(run, "Game_LoseDialog")) << run.Describe();
 }
 
+TEST(PlayBoard, AFoundItemTakesNoFurtherFindsFromItsGroup)
+{
+    const auto items = ReadSourceXml("data/scenes/Boutique/Levels/Boutique.xml");
+    const auto scene = ReadSourceXml("data/scenes/Boutique/Definitions/Boutique.xml");
+    const auto screens = ReadSourceXml("data/ui/Definitions/BoardScreens.xml");
+    ASSERT_TRUE(items && scene && screens);
+    const std::map<std::string, Placement> placed = ChildPlacements(*scene, u"Boutique");
+
+    // The list this seed deals (as in the whole-scene test): its first group of two or more.
+    const std::string open = PlayData::AlbumToFirstScene() + "at " + std::to_string(kBoardReady) + " quit\n";
+    const PlayResult first = PlayRunner("board-group-list").Seed(9).Run(open);
+    ASSERT_TRUE(first.ExitedCleanly()) << first.Describe();
+    const auto firstSave = first.LoadSave();
+    ASSERT_NE(firstSave, nullptr) << first.Describe();
+    const XmlNode* dealt = SavedScene(*firstSave, 1);
+    ASSERT_NE(dealt, nullptr);
+    String group;
+    for (const auto& entry : dealt->Children())
+        if (group.empty() && entry->GetName() == u"findlist" && entry->GetIntAttribute(u"maxcount", 0) >= 2)
+            entry->GetAttribute(u"name", group);
+    ASSERT_FALSE(group.empty()) << "seed 9 deals two roses";
+    Point member;
+    for (const auto& item : items->Children()) {
+        String id, itemGroup;
+        if (item->GetAttribute(u"group", itemGroup) && itemGroup == group && item->GetAttribute(u"id", id)) {
+            member = ItemClickPoint(*scene, "Boutique", placed.at(ToUtf8(id)));
+            break;
+        }
+    }
+    ASSERT_GT(member.x, 144);
+
+    // One item of the group clicked three times: the first click finds it, the others miss.
+    std::string script = PlayData::AlbumToFirstScene();
+    const Placement ok = ChildPlacements(*screens, u"Game_RegistryIntroDialog")["okButton"];
+    script += PlayData::ClickAt(kBoardReady, static_cast<int>(ok.x) + 20, static_cast<int>(ok.y) + 20);
+    for (int click = 0; click < 3; ++click)
+        script += PlayData::ClickAt(kBoardReady + 60 + click * kClickSpacing, member.x, member.y);
+    script += "at " + std::to_string(kBoardReady + 60 + 3 * kClickSpacing) + " quit\n";
+    const PlayResult run = PlayRunner("board-group-once").Seed(9).Run(script);
+    ASSERT_TRUE(run.ExitedCleanly()) << run.Describe();
+    const auto save = run.LoadSave();
+    ASSERT_NE(save, nullptr) << run.Describe();
+    const XmlNode* record = SavedScene(*save, 1);
+    ASSERT_NE(record, nullptr) << run.Describe();
+    for (const auto& entry : record->Children()) {
+        if (entry->GetName() != u"findlist" || entry->GetStringAttribute(u"name", String()) != group)
+            continue;
+        EXPECT_EQ(entry->GetIntAttribute(u"count", -1), entry->GetIntAttribute(u"maxcount", -1) - 1) << run.Describe();
+        EXPECT_EQ(entry->GetIntAttribute(u"found", -1), 0) << run.Describe();
+    }
+}
+
+// How far apart two pixels are, summed over their colour channels.
+int ColourDistance(uint32_t a, uint32_t b)
+{
+    int sum = 0;
+    for (int shift = 0; shift < 24; shift += 8)
+        sum += std::abs(int((a >> shift) & 0xFF) - int((b >> shift) & 0xFF));
+    return sum;
+}
+
+TEST(PlayBoard, AnItemFoundBeforeTheGameEndedStaysGoneWhenTheSceneIsTakenUpAgain)
+{
+    const auto items = ReadSourceXml("data/scenes/Boutique/Levels/Boutique.xml");
+    const auto scene = ReadSourceXml("data/scenes/Boutique/Definitions/Boutique.xml");
+    const auto screens = ReadSourceXml("data/ui/Definitions/BoardScreens.xml");
+    ASSERT_TRUE(items && scene && screens);
+    const std::map<std::string, Placement> placed = ChildPlacements(*scene, u"Boutique");
+    // Seed 9 deals the ring, an item of its own.
+    Point ring;
+    for (const auto& item : items->Children()) {
+        String id, name, group;
+        item->GetAttribute(u"group", group);
+        if (item->GetAttribute(u"name", name) && name == u"Ring" && group.empty() && item->GetAttribute(u"id", id))
+            ring = ItemClickPoint(*scene, "Boutique", placed.at(ToUtf8(id)));
+    }
+    ASSERT_GT(ring.x, 144);
+
+    const Placement ok = ChildPlacements(*screens, u"Game_RegistryIntroDialog")["okButton"];
+    std::string script = PlayData::AlbumToFirstScene();
+    script += PlayData::ClickAt(kBoardReady, static_cast<int>(ok.x) + 20, static_cast<int>(ok.y) + 20);
+    script += "at " + std::to_string(kBoardReady + 40) + " shot before.png\n";
+    script += PlayData::ClickAt(kBoardReady + 60, ring.x, ring.y);
+    script += "at " + std::to_string(kBoardReady + 200) + " quit\n";
+    const PlayResult first = PlayRunner("board-resume-find").Seed(9).Run(script);
+    ASSERT_TRUE(first.ExitedCleanly()) << first.Describe();
+    const auto save = first.LoadSave();
+    ASSERT_NE(save, nullptr) << first.Describe();
+    const XmlNode* record = SavedScene(*save, 1);
+    ASSERT_NE(record, nullptr);
+    bool ringFound = false;
+    for (const auto& entry : record->Children())
+        ringFound = ringFound || (entry->GetStringAttribute(u"name", String()) == u"Ring" &&
+                                  entry->GetIntAttribute(u"found", 0) == 1);
+    ASSERT_TRUE(ringFound) << first.Describe();
+
+    // The next game opens the album at its spread; the photo takes the player back into the scene.
+    const Point photo = PlayData::FirstScenePhoto();
+    const int open = PlayData::kAlbumReady + (PlayData::kFirstSceneOpen - PlayData::kPhotoClick);
+    const PlayResult again = PlayRunner("board-resume-again")
+                                 .Seed(9)
+                                 .StartingSave(ToUtf8(save->ToString()))
+                                 .Run(PlayData::ClickAt(PlayData::kAlbumReady, photo.x, photo.y) + "at " +
+                                      std::to_string(open + 40) + " shot after.png\n" + "at " +
+                                      std::to_string(open + 41) + " quit\n");
+    ASSERT_TRUE(again.ExitedCleanly()) << again.Describe();
+    EXPECT_EQ(again.Screens(), std::vector<std::string>{"ISpyPanel"}) << again.Describe();
+    uint32_t w = 0, h = 0, w2 = 0, h2 = 0;
+    std::vector<uint32_t> before, after;
+    ASSERT_TRUE(first.ReadShot("before.png", w, h, before) && again.ReadShot("after.png", w2, h2, after));
+    ASSERT_TRUE(w == w2 && h == h2 && ring.x < int(w) && ring.y < int(h));
+    const size_t at = size_t(ring.y) * w + size_t(ring.x);
+    EXPECT_GT(ColourDistance(before[at], after[at]), 60) << "the ring is drawn again where it was found";
+}
+
+TEST(PlayBoard, ABluebirdTakenOneItemShortLeavesTheClockToEndTheScene)
+{
+    const auto scene = ReadSourceXml("data/scenes/Boutique/Definitions/Boutique.xml");
+    const auto screens = ReadSourceXml("data/ui/Definitions/BoardScreens.xml");
+    ASSERT_TRUE(scene && screens);
+    const std::map<std::string, Placement> placed = ChildPlacements(*scene, u"Boutique");
+
+    // The bluebirds seed 9 hides, and its list: the rose twice and six items of their own.
+    const std::string open = PlayData::AlbumToFirstScene() + "at " + std::to_string(kBoardReady) + " quit\n";
+    const PlayResult first = PlayRunner("board-bluebird-list").Seed(9).Run(open);
+    ASSERT_TRUE(first.ExitedCleanly()) << first.Describe();
+    const auto firstSave = first.LoadSave();
+    ASSERT_NE(firstSave, nullptr) << first.Describe();
+    const XmlNode* dealt = SavedScene(*firstSave, 1);
+    ASSERT_NE(dealt, nullptr);
+    Point bird;
+    int listed = 0;
+    for (const auto& entry : dealt->Children()) {
+        listed += entry->GetName() == u"findlist" ? entry->GetIntAttribute(u"maxcount", 0) : 0;
+        const std::string name = ToUtf8(entry->GetStringAttribute(u"name", String()));
+        if (entry->GetName() == u"bluebird" && bird.x == 0 && placed.count(name))
+            bird = ItemClickPoint(*scene, "Boutique", placed.at(name));
+    }
+    ASSERT_GT(bird.x, 144);
+    ASSERT_EQ(listed, 8);
+
+    // All but one item taken at once (the console, rather than clicks hunting seven items), the
+    // bluebird clicked with one item to go, its dialog closed, then the clock nearly out.
+    const Placement ok = ChildPlacements(*screens, u"Game_RegistryIntroDialog")["okButton"];
+    const Placement birdOk = ChildPlacements(*screens, u"Game_BluebirdDialog")["okButton"];
+    std::string script = PlayData::AlbumToFirstScene();
+    script += PlayData::ClickAt(kBoardReady, static_cast<int>(ok.x) + 20, static_cast<int>(ok.y) + 20);
+    script += "at " + std::to_string(kBoardReady + 20) + " console ispy.setfoundcount 7\n";
+    script += PlayData::ClickAt(kBoardReady + 60, bird.x, bird.y);
+    script += PlayData::ClickAt(kBoardReady + 240, static_cast<int>(birdOk.x) + 20, static_cast<int>(birdOk.y) + 20);
+    script += "at " + std::to_string(kBoardReady + 300) + " console ispy.settime 1\n";
+    script += "at " + std::to_string(kBoardReady + 500) + " quit\n";
+    const PlayResult run = PlayRunner("board-bluebird-short").Seed(9).Run(script);
+    ASSERT_TRUE(run.ExitedCleanly()) << run.Describe();
+    EXPECT_TRUE(ScreenOpened(run, "Game_BluebirdDialog")) << run.Describe();
+    EXPECT_TRUE(ScreenOpened(run, "Game_LoseDialog")) << run.Describe();
+}
+
 } // namespace
 
 // Whether every pixel of the shot right of the side panel, above and below the band of the pause

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 
 #include "engine/core/xml/XmlNode.h"
@@ -50,6 +51,11 @@ TEST(PlayBook, ANewPlayerReadsTheLetterTurnsThePageAndEntersTheFirstScene)
     ASSERT_EQ(levels.size(), 1u) << run.Describe();
     EXPECT_EQ(levels[0][1], "1");
     EXPECT_EQ(levels[0][2], "ispy");
+    // Just before it: whether the scene is played again.
+    const auto level = std::find_if(run.feedback.begin(), run.feedback.end(),
+                                    [](const std::string& line) { return line.rfind("level\t", 0) == 0; });
+    ASSERT_NE(level, run.feedback.begin());
+    EXPECT_EQ(*(level - 1), "params\treplay=0") << run.Describe();
 
     const auto save = run.LoadSave();
     ASSERT_NE(save, nullptr) << run.Describe();

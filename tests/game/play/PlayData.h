@@ -232,6 +232,32 @@ constexpr int kPhotoClick = kTurnDone + 40;
 // The transition has covered the screen and the first scene shows its first tutorial.
 constexpr int kFirstSceneOpen = kPhotoClick + 100;
 
+// Where the album's letter page has its button that opens the letter.
+inline Point LetterPlayButton()
+{
+    const auto book = ReadSourceXml("data/ui/Definitions/Book.xml");
+    if (!book)
+        return {};
+    const Placement layout = ChildPlacements(*book, u"FinalBook")["pageLayout"];
+    auto spread = ChildPlacements(*book, u"BookPageLayout");
+    const Placement button = ChildPlacements(*book, u"BookPage")["introPlayButton"];
+    return {static_cast<int>(layout.x + spread["pageRight"].x + button.x - button.regX + 170 / 2),
+            static_cast<int>(layout.y + spread["pageRight"].y + button.y - button.regY + 46 / 2)};
+}
+
+// The middle of the first chapter's photo (the Boutique) on its spread.
+inline Point FirstScenePhoto()
+{
+    const auto book = ReadSourceXml("data/ui/Definitions/Book.xml");
+    if (!book)
+        return {};
+    const Placement layout = ChildPlacements(*book, u"FinalBook")["pageLayout"];
+    auto spread = ChildPlacements(*book, u"BookPageLayout");
+    const Placement photo = ChildPlacements(*book, u"BookPage")["photoBoutique"];
+    return {static_cast<int>(layout.x + spread["pageRight"].x + photo.x - photo.regX + 230 / 2),
+            static_cast<int>(layout.y + spread["pageRight"].y + photo.y - photo.regY + 176 / 2)};
+}
+
 // The clicks of a new player: the letter's button, the tutorial's button, the page corner, the next
 // tutorial's button, then the first photo of the first chapter.
 inline std::string AlbumToFirstScene()
@@ -242,22 +268,20 @@ inline std::string AlbumToFirstScene()
         return {};
     const Placement layout = ChildPlacements(*book, u"FinalBook")["pageLayout"];
     auto spread = ChildPlacements(*book, u"BookPageLayout");
-    auto page = ChildPlacements(*book, u"BookPage");
     const auto centre = [](double x, double y, const Placement& p, double w, double h) {
         return std::pair<int, int>{static_cast<int>(x + p.x - p.regX + w / 2),
                                    static_cast<int>(y + p.y - p.regY + h / 2)};
     };
-    const double rightX = layout.x + spread["pageRight"].x, rightY = layout.y + spread["pageRight"].y;
-    const auto play = centre(rightX, rightY, page["introPlayButton"], 170, 46);
     const auto corner = centre(layout.x, layout.y, spread["rightControl"], 56, 56);
-    const auto photo = centre(rightX, rightY, page["photoBoutique"], 230, 176);
     const Placement introOk = ChildPlacements(*screens, u"Book_TutorialIntroDialog")["okButton"];
     const Placement bookOk = ChildPlacements(*screens, u"Book_TutorialDialog")["okButton"];
-    std::string script = ClickAt(kAlbumReady, play.first, play.second);
+    const Point play = LetterPlayButton();
+    std::string script = ClickAt(kAlbumReady, play.x, play.y);
     script += ClickAt(kLetterRead, static_cast<int>(introOk.x) + 20, static_cast<int>(introOk.y) + 20);
     script += ClickAt(kTurnStart, corner.first, corner.second);
     script += ClickAt(kTurnDone, static_cast<int>(bookOk.x) + 20, static_cast<int>(bookOk.y) + 20);
-    script += ClickAt(kPhotoClick, photo.first, photo.second);
+    const Point photo = FirstScenePhoto();
+    script += ClickAt(kPhotoClick, photo.x, photo.y);
     return script;
 }
 

@@ -503,7 +503,7 @@ TEST_F(PlayThrough, ANewPlayerPlaysEveryChapterToTheHighScoreTable)
             const auto before = Save();
             const std::string first = Attribute(*before, u"currentprofile");
             const int page = Player(*before)->GetIntAttribute(u"page", -1);
-            const PlayResult run = SwitchPlayers("GUEST");
+            const PlayResult run = SwitchPlayers("guest");
             const std::vector<std::string> shown = run.Screens();
             EXPECT_NE(std::find(shown.begin(), shown.end(), "Menu_ProfileDialog"), shown.end()) << run.Describe();
             const auto after = Save();

@@ -89,6 +89,13 @@ TEST(HighScores, LoadReadsStoredLinesAndStopsAtABrokenOne)
     EXPECT_FALSE(table.Load(&broken));
     ASSERT_EQ(table.Count(), 1u);
     EXPECT_EQ(table.Entries()[0].name, u"Kept");
+
+    XmlNode negative(u"highscores");
+    XmlNode* edited = negative.AddChild(u"score");
+    edited->SetAttribute(u"name", u"Edited");
+    edited->SetAttribute(u"time", u"-100");
+    EXPECT_TRUE(table.Load(&negative));
+    EXPECT_EQ(Times(table), std::vector<uint32_t>{0}) << "a negative time is 0, not wrapped";
 }
 
 TEST(HighScores, SavedTableReadsBackUnchanged)

@@ -26,6 +26,7 @@ namespace {
 
 class CountingBook : public IProfileBookLink {
 public:
+    void LeaveRunningGame() override {}
     void ResetBoards() override { ++resets; }
     void OnProfileChanged(bool newProfile) override { ++(newProfile ? created : switched); }
     void UpdatePageControls() override { ++pageUpdates; }
@@ -141,6 +142,15 @@ TEST_F(ProfileMgrTest, SavedProfilesAndScoresReadBack)
     EXPECT_EQ(mgr.CurrentProfile()->FindLevel(1)->items, 4);
     EXPECT_EQ(mgr.GetHighScores().Entries().front().time, 1234u);
     EXPECT_FALSE(fs::exists(DamagedPath()));
+
+    // A page edited beyond the catalogue opens on the last level's spread; others stay.
+    mgr.AddLevelTemplate(u"One", 300.0f, 60.0f, 10, 1, false);
+    mgr.AddLevelTemplate(u"Two", 300.0f, 60.0f, 10, 2, false);
+    mgr.CurrentProfile()->page = 999;
+    mgr.GetProfiles().front()->page = 2;
+    mgr.FitToCatalogue();
+    EXPECT_EQ(mgr.CurrentProfile()->page, 4u);
+    EXPECT_EQ(mgr.GetProfiles().front()->page, 2u);
 }
 
 TEST_F(ProfileMgrTest, UnknownCurrentNameMakesTheFirstCurrent)
@@ -185,12 +195,32 @@ TEST_F(ProfileMgrTest, DamagedFileIsKeptAsideBeforeItIsOverwritten)
     bytes[0] = static_cast<char>(bytes[0] ^ 0x5A);
     QuillTest::WriteFile(SavePath(), bytes);
 
-    ProfileMgr mgr(nullptr);
-    mgr.Load();
-    EXPECT_EQ(Names(mgr), std::vector<String>{DefaultName()});
-    EXPECT_EQ(mgr.GetHighScores().Count(), 10u);
-    ASSERT_TRUE(mgr.Save());
+    auto mgr = QuietManager();
+    mgr->Load();
+    EXPECT_EQ(Names(*mgr), std::vector<String>{DefaultName()});
+    EXPECT_EQ(mgr->GetHighScores().Count(), 10u);
+    ASSERT_TRUE(mgr->Save());
     EXPECT_EQ(QuillTest::ReadFile(DamagedPath()), bytes);
+    // The player hears of it once, with where the old file went.
+    ASSERT_EQ(notices.size(), 1u);
+    EXPECT_NE(notices[0].find(DamagedPath().string()), std::string::npos) << notices[0];
+}
+
+TEST_F(ProfileMgrTest, AFailedWriteIsToldOnceAndLaterSavesStillTry)
+{
+    auto mgr = QuietManager();
+    mgr->Load();
+    store->SetFaultHook([](UserDataFolders::FileOp op, const std::string&) {
+        return op == UserDataFolders::FileOp::Write ? EIO : 0;
+    });
+    EXPECT_FALSE(mgr->Save());
+    EXPECT_FALSE(mgr->NewProfile(u"Ann")) << "a player is not added when the save before fails";
+    ASSERT_EQ(notices.size(), 1u);
+    EXPECT_NE(notices[0].find(SavePath().string()), std::string::npos) << notices[0];
+    store->SetFaultHook(nullptr);
+    EXPECT_TRUE(mgr->Save());
+    EXPECT_TRUE(mgr->NewProfile(u"Ann"));
+    EXPECT_EQ(notices.size(), 1u);
 }
 
 TEST_F(ProfileMgrTest, BrokenOrDuplicateProfilesAreDroppedAndTheRestLoad)
@@ -516,7 +546,9 @@ TEST_F(ProfileMgrTest, EveryDamagedFileGetsItsOwnCopy)
         mgr->Load();
         ASSERT_TRUE(mgr->Save());
     }
-    EXPECT_TRUE(notices.empty());
+    // Each incident is told with the copy it made.
+    ASSERT_EQ(notices.size(), 3u);
+    EXPECT_NE(notices[2].find((folder / "velv.save.damaged.3").string()), std::string::npos) << notices[2];
     EXPECT_EQ(QuillTest::ReadFile(DamagedPath()), damaged[0]);
     EXPECT_EQ(QuillTest::ReadFile(folder / "velv.save.damaged.2"), damaged[1]);
     EXPECT_EQ(QuillTest::ReadFile(folder / "velv.save.damaged.3"), damaged[2]);

@@ -220,6 +220,12 @@ TEST(ProfileRecords, ProfileReadsBackAsSaved)
     ASSERT_TRUE(clamped.Load(saved));
     EXPECT_DOUBLE_EQ(clamped.effectsVolume, 1.0);
     EXPECT_DOUBLE_EQ(clamped.ambientVolume, 0.0);
+    // Counts edited to negative numbers read as 0, not wrapped to huge ones.
+    saved->SetAttribute(u"bluebirds", u"-5");
+    saved->SetAttribute(u"gown", u" -1");
+    ASSERT_TRUE(clamped.Load(saved));
+    EXPECT_EQ(clamped.bluebirds, 0);
+    EXPECT_EQ(clamped.gown, 0);
     saved->RemoveAttribute(u"honeymoonitems");
     EXPECT_FALSE(Profile(u"x").Load(saved));
 }

@@ -105,12 +105,13 @@ protected:
         audio.GetClassVolume(name, v);
         return v;
     }
-    String RowText(int row)
+    Instance_Text* RowTextInstance(int row)
     {
         auto* dialog = HandleEx::ResolveMovie(Screens().FindScreen(u"Menu_ProfileDialog")->GetInstance());
         auto* rowMovie = HandleEx::ResolveMovie(dialog->FindChild(u"profile" + FromUtf8(std::to_string(row))));
-        return HandleEx::ResolveText(rowMovie->FindChild(u"profileName"))->GetText();
+        return HandleEx::ResolveText(rowMovie->FindChild(u"profileName"));
     }
+    String RowText(int row) { return RowTextInstance(row)->GetText(); }
 
     FileManager files;
     XmlCache xml{&files};
@@ -226,22 +227,35 @@ TEST_F(MenuDialogsTest, ThePlayerListShowsSixRowsAndTakesNewNames)
     // Typing a name into a row: sixteen letters at most, then only a space at the end.
     Screens().ScreenEvent(u"New Entry Profile Entry", u"6");
     EXPECT_TRUE(dialog->Editing());
+    // Keys that produce no character (function and number-pad keys, Escape) type nothing, even
+    // where their codes are those of letters.
+    for (uint32_t key : {QuillPlatform::VK_F1 + 1, QuillPlatform::VK_NUMPAD0 + 5, uint32_t(QuillPlatform::VK_ESCAPE)})
+        dialog->OnKeyDown(dialog->GetInstance(), key);
+    dialog->OnChar(dialog->GetInstance(), 27);
+    EXPECT_EQ(dialog->EnteredName(), u"");
     for (int i = 0; i < 20; ++i)
-        dialog->OnKeyDown(dialog->GetInstance(), 'A' + i % 26);
-    EXPECT_EQ(dialog->EnteredName(), u"abcdefghijklmnop");
-    dialog->OnKeyDown(dialog->GetInstance(), QuillPlatform::VK_SPACE);
-    EXPECT_EQ(dialog->EnteredName(), u"abcdefghijklmnop ");
+        dialog->OnChar(dialog->GetInstance(), (i % 2 ? 'a' : 'A') + i % 26);
+    EXPECT_EQ(dialog->EnteredName(), u"AbCdEfGhIjKlMnOp") << "the text's own case";
+    dialog->OnChar(dialog->GetInstance(), ' ');
+    EXPECT_EQ(dialog->EnteredName(), u"AbCdEfGhIjKlMnOp ");
     for (int i = 0; i < 17; ++i)
         dialog->OnKeyDown(dialog->GetInstance(), QuillPlatform::VK_BACK);
     EXPECT_EQ(dialog->EnteredName(), u"");
     EXPECT_EQ(dialog->Cursor(), 0);
     // A name that differs from a player's only in case is refused.
-    for (uint32_t key : {uint32_t('A'), uint32_t('N'), uint32_t('N')})
-        dialog->OnKeyDown(dialog->GetInstance(), key);
+    for (uint32_t character : {uint32_t('a'), uint32_t('n'), uint32_t('n')})
+        dialog->OnChar(dialog->GetInstance(), character);
     EXPECT_EQ(RowText(6), u"ann");
     Screens().ScreenEvent(u"AddNewProfile", u"");
     EXPECT_EQ(Profiles().GetProfiles().size(), 8u);
     EXPECT_EQ(dialog->SelectedRow(), 2) << "back to the row it opened on";
+
+    // The current player's marker follows the click that chooses the player to play.
+    const uint32_t plain = RowTextInstance(1)->GetColor();
+    EXPECT_NE(RowTextInstance(3)->GetColor(), plain);
+    Screens().ScreenEvent(u"Profile Switch", u"5");
+    EXPECT_NE(RowTextInstance(5)->GetColor(), plain);
+    EXPECT_EQ(RowTextInstance(3)->GetColor(), plain);
 
     // Deleting: refused for the player who is playing, asked first for another.
     Screens().ScreenEvent(u"Profile Switch", u"3");
@@ -255,6 +269,21 @@ TEST_F(MenuDialogsTest, ThePlayerListShowsSixRowsAndTakesNewNames)
         EXPECT_NE(left->name, u"Cid");
     EXPECT_EQ(Profiles().GetProfiles().size(), 7u);
     EXPECT_FALSE(Screens().IsOpen(u"Menu_ProfileDialog"));
+
+    // A player added in the list is the one playing, and the marker moves to that row.
+    Step();
+    auto reopened = std::make_unique<UIMenuProfileDialog>();
+    UIMenuProfileDialog* list = reopened.get();
+    ASSERT_TRUE(Screens().Open(std::move(reopened)));
+    Step();
+    EXPECT_NE(RowTextInstance(3)->GetColor(), plain);
+    Screens().ScreenEvent(u"New Entry Profile Entry", u"6");
+    for (uint32_t character : {uint32_t('z'), uint32_t('e'), uint32_t('d')})
+        list->OnChar(list->GetInstance(), character);
+    Screens().ScreenEvent(u"AddNewProfile", u"");
+    ASSERT_EQ(Profiles().CurrentProfile()->name, u"zed");
+    EXPECT_NE(RowTextInstance(6)->GetColor(), plain);
+    EXPECT_EQ(RowTextInstance(3)->GetColor(), plain);
 }
 
 TEST_F(MenuDialogsTest, HighScoresShowHoursAndMinutes)

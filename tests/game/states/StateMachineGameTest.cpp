@@ -7,6 +7,7 @@
 
 #include "game/app/Game.h"
 #include "game/board/Board.h"
+#include "game/board/dialogs/BoardDialogs.h"
 #include "game/book/Book.h"
 #include "game/cards/ConBoard.h"
 #include "game/intro/Intro.h"
@@ -103,6 +104,9 @@ TEST_F(GameTest, StatesEnterAndLeaveTheirContent)
         R"(<Library><Definition type="movie" name="StoryLayout" length="1" fps="60"/></Library>)", false);
     added = existing = 0;
     ASSERT_TRUE(story && ui->GetDefinitionLibrary()->ImportLibrary(*story, nullptr, added, existing));
+    auto pages =
+        XmlNode::ParseDocument(R"(<STORY><SEGMENT ID="intro" TEASER="t" IMAGE="1" TEXT="A page."/></STORY>)", false);
+    ASSERT_TRUE(pages && game->GetStoryGame()->LoadStory(*pages));
     for (int round = 1; round <= 2; ++round) {
         game->SetState(GameState_Concentration);
         EXPECT_TRUE(game->GetConBoard()->IsStarted());
@@ -120,7 +124,7 @@ TEST_F(GameTest, StatesEnterAndLeaveTheirContent)
     game->SetBoard(nullptr);
 }
 
-TEST_F(GameTest, EscapePausesAndResumesInputAndShowsTheOverlayOnlyOverPlay)
+TEST_F(GameTest, EscapePausesAndResumesInputAndEveryPauseShowsItsOverlay)
 {
     const InstanceHandle live = MakeScene(u"live");
     const InstanceHandle dead = MakeScene(u"dead");
@@ -129,7 +133,7 @@ TEST_F(GameTest, EscapePausesAndResumesInputAndShowsTheOverlayOnlyOverPlay)
     ui->OnKeyDown(27);
     EXPECT_TRUE(game->Paused());
     EXPECT_FALSE(live.Resolve()->GetInputEnabled());
-    EXPECT_TRUE(game->PauseOverlay().IsEmpty()); // the intro gets no overlay
+    EXPECT_TRUE(HandleEx::ResolveMovie(game->PauseOverlay())) << "the pause holds the intro: it shows";
     Run("wl = root.live.wasEnabled; wd = root.dead.wasEnabled");
     EXPECT_TRUE(Bool("wl"));
     EXPECT_FALSE(Bool("wd"));
@@ -159,10 +163,10 @@ TEST_F(GameTest, EscapePausesAndResumesInputAndShowsTheOverlayOnlyOverPlay)
     EXPECT_FALSE(game->Paused());
     EXPECT_FALSE(overlayHandle.AsLive().Resolve());
 
-    // An inactive board is not covered; the card game always is.
+    // A board held still (a tutorial over it) is covered as well.
     board.SetState(Board::State_Inactive);
     game->Pause();
-    EXPECT_TRUE(game->PauseOverlay().IsEmpty());
+    EXPECT_TRUE(HandleEx::ResolveMovie(game->PauseOverlay()));
     game->Resume();
     game->SetState(GameState_Concentration);
     game->Pause();
@@ -171,9 +175,18 @@ TEST_F(GameTest, EscapePausesAndResumesInputAndShowsTheOverlayOnlyOverPlay)
     game->Resume();
     ui->Update();
     EXPECT_EQ(ui->GetRoot()->FindChild(u"Pause_Overlay").Resolve(), nullptr);
-    // Other keys do nothing.
+    // Other keys do nothing; over a modal menu, which holds the game already, no key pauses.
     ui->OnKeyDown('A');
     EXPECT_FALSE(game->Paused());
+    ASSERT_TRUE(game->GetScreenMgr()->Show(u"CreditsDialog", true));
+    ui->OnKeyDown(27);
+    EXPECT_FALSE(game->Paused());
+    // Nor does a menu open under a pause, where it could take no click.
+    game->GetScreenMgr()->CloseAndCancel(u"CreditsDialog");
+    game->Pause();
+    ui->OnKeyDown(UIScreenMgr::kKeyMainMenu);
+    EXPECT_FALSE(game->GetScreenMgr()->IsOpen(u"MainMenuDialog"));
+    game->Resume();
     game->SetBoard(nullptr);
 }
 
@@ -240,6 +253,66 @@ TEST_F(GameTest, PackagesAreMountedOnceAndFailuresAreNotRemembered)
     EXPECT_FALSE(game->MountPackageOnce(u"broken"));
     EXPECT_FALSE(game->MountPackageOnce(u"broken"));
     EXPECT_EQ(mounts, (std::vector<String>{u"scene01|scene01", u"broken|broken", u"broken|broken"}));
+}
+
+TEST_F(GameTest, ASceneWhoseItemListCannotBeReadIsRefusedAndNamedOnce)
+{
+    std::vector<std::string> messages;
+    Game::EngineLinks links;
+    links.showMessage = [&messages](const std::string&, const std::string& text) { messages.push_back(text); };
+    game.reset();
+    game = std::make_unique<Game>(std::move(links));
+    // No file holds "Levels\Nowhere.xml".
+    game->AddBoards(nullptr, {SceneBoardSpec{7, u"Nowhere", u""}});
+    EXPECT_FALSE(game->OpenBoard(7));
+    EXPECT_FALSE(game->OpenBoard(7));
+    EXPECT_EQ(game->GetState(), GameState_Intro);
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_NE(messages[0].find("Levels\\Nowhere.xml"), std::string::npos) << messages[0];
+}
+
+TEST_F(GameTest, TheBluebirdDialogGreetsTheTwentyFifthBirdNotTheTwentieth)
+{
+    auto library = XmlNode::ParseDocument(
+        R"(<Library><Definition type="movie" name="Game_BluebirdDialog" length="1" fps="60"/></Library>)", false);
+    int32_t added = 0, existing = 0;
+    ASSERT_TRUE(library && ui->GetDefinitionLibrary()->ImportLibrary(*library, nullptr, added, existing));
+    Profile* profile = game->GetProfileMgr()->CurrentProfile();
+    Board board(nullptr, game.get(), 1, u"Scene", u"");
+    for (const int32_t before : {19, 24}) {
+        profile->bluebirds = before;
+        board.OnBluebirdFound(u"bird");
+        EXPECT_EQ(game->GetScreenMgr()->IsOpen(u"Game_BluebirdDialog"), before + 1 == 25) << before + 1;
+        game->GetScreenMgr()->CloseAndCancel(u"Game_BluebirdDialog");
+        Step();
+    }
+}
+
+// A board as the crisis dialog sees it: it counts the album's rebinding and what the profile held then.
+struct RebindingBoard : IISpyPanelOwner {
+    SceneRecord* Record() const override { return nullptr; }
+    void UseHint() override {}
+    void RebindAlbum() override { cakesSeen.push_back(ProfileMgr::Instance()->CurrentProfile()->cake); }
+    StateMachine* Phases() override { return nullptr; }
+    IGameServices* Services() const override { return nullptr; }
+    std::vector<int32_t> cakesSeen;
+};
+
+TEST_F(GameTest, TheCrisisPickIsRecordedAndThenTheAlbumBoundAgain)
+{
+    auto library = XmlNode::ParseDocument(
+        R"(<Library><Definition type="movie" name="Book_CrisisWonDialog" length="1" fps="60"/></Library>)", false);
+    int32_t added = 0, existing = 0;
+    ASSERT_TRUE(library && ui->GetDefinitionLibrary()->ImportLibrary(*library, nullptr, added, existing));
+    Profile* profile = game->GetProfileMgr()->CurrentProfile();
+    profile->page = 22; // level 11: its crisis picks the cake
+    profile->cake = 0;
+    RebindingBoard board;
+    ASSERT_TRUE(game->GetScreenMgr()->Open(std::make_unique<UICrisisWonDialog>(nullptr, false, &board)));
+    ui->Update();
+    game->GetScreenMgr()->ScreenEvent(u"button3", u"");
+    game->GetScreenMgr()->CloseAndSave(u"Book_CrisisWonDialog");
+    EXPECT_EQ(board.cakesSeen, std::vector<int32_t>{2});
 }
 
 TEST_F(GameTest, ScreensSeeWhetherAGameIsInPlay)

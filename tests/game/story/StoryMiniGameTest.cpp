@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 #include <string>
 
@@ -273,6 +274,25 @@ TEST_F(StoryRunTest, AChoiceFliesTheArrowThenTheNextPageIsRead)
     EXPECT_TRUE(Bool("fadeTransitionOut"));
     EXPECT_EQ(Number("transitionScene"), 2.0);
     EXPECT_TRUE(Child("showChoicesButton").Resolve()->GetVisible());
+}
+
+TEST_F(StoryRunTest, AStoryWithoutItsPagesIsToldOnceAndLeavesForTheAlbum)
+{
+    std::vector<std::string> messages;
+    Game::EngineLinks links;
+    links.showMessage = [&messages](const std::string&, const std::string& text) { messages.push_back(text); };
+    game.reset();
+    game = std::make_unique<Game>(links); // no story file: no pages at all
+    for (int round = 0; round < 2; ++round) {
+        game->SetState(GameState_StoryGame);
+        EXPECT_EQ(game->GetState(), GameState_Book) << "round " << round;
+        EXPECT_FALSE(HandleEx::ResolveMovie(game->GetStoryGame()->Layout())) << "round " << round;
+    }
+    // (The album, without its catalogue here, has its own message.)
+    const auto aboutStory = std::count_if(messages.begin(), messages.end(), [](const std::string& text) {
+        return text.find("story.xml") != std::string::npos;
+    });
+    EXPECT_EQ(aboutStory, 1);
 }
 
 TEST(StoryRevealTest, EachChoiceSoundsOnceAsItsFadeBegins)
