@@ -59,7 +59,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     world.served[u"Levels\\Fuzz.xml"] = bytes;
     XmlCache xml(&world.files);
     {
-        Board board(nullptr, 1, u"Fuzz", u"");
+        Board board(nullptr, nullptr, 1, u"Fuzz", u"");
         board.SetActive(true, world.ui.GetRootHandle());
         for (const auto& item : board.Items())
             item->HitTest(10.0f, 10.0f);
