@@ -100,6 +100,9 @@ Board::Board(IBoardOwner* owner, IGameServices* services, int32_t sceneNumber, S
 
 Board::~Board()
 {
+    // The find-list panel refreshes from its board every step: a board deleted while its panel
+    // was open (left for another without finishing) would be read after it was freed.
+    UIISpyPanel::CloseFor(this);
     Unload();
     m_ambient.Stop();
 }

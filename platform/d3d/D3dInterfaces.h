@@ -69,9 +69,9 @@ public:
     // Limits drawing and clearing to `rect` (none: no limit); copies and presents are not limited.
     // A back end that cannot answers kErrInvalidCall and draws unlimited (soft and gl both can).
     virtual Result SetClipRect(const Rect* rect) = 0;
-    // How many times the contents of any texture of this device were written so far (locks for
-    // writing, copies and drawing into a texture): a picture drawn from the same textures with the
-    // same count looks the same.
+    // How many times the contents of any texture of this device were written so far (creation,
+    // locks for writing, copies and drawing into a texture): a picture drawn from the same
+    // textures with the same count looks the same.
     virtual uint64_t TextureWriteCount() const = 0;
     virtual Result GetBackBuffer(uint32_t swapChain, uint32_t index, BackBufferType type, ISurface** surface) = 0;
     // Copies the picture of the last Present into a system-memory surface of the back buffer's size

@@ -38,6 +38,9 @@ Result CDeviceBase::CreateTexture(uint32_t width, uint32_t height, uint32_t leve
         return r;
     }
     *texture = t;
+    // A new texture counts as written: it may have the address of one freed since the last frame,
+    // which a comparison of frames by texture address would take for the same.
+    ++textureWrites_;
     return kOk;
 }
 

@@ -10,7 +10,7 @@
 namespace QuillEngine {
 
 QuadRun::QuadRun(QuadRun&& other) noexcept
-    : texture(std::exchange(other.texture, nullptr)), mode(other.mode), filter(other.filter),
+    : texture(std::exchange(other.texture, nullptr)), identity(other.identity), mode(other.mode), filter(other.filter),
       first(other.first), count(other.count), depthClear(other.depthClear), depthRect(other.depthRect)
 {
 }
@@ -21,6 +21,7 @@ QuadRun& QuadRun::operator=(QuadRun&& other) noexcept
         if (texture)
             texture->Release();
         texture = std::exchange(other.texture, nullptr);
+        identity = other.identity;
         mode = other.mode;
         filter = other.filter;
         first = other.first;
@@ -41,6 +42,22 @@ void QuadRun::ReleaseTexture()
     if (texture)
         texture->Release();
     texture = nullptr;
+}
+
+void FrameRecord::ClearFor(size_t runCount, size_t vertexCount)
+{
+    Clear();
+    constexpr size_t kSmallRuns = 256, kSmallVertices = 4096;
+    if (runs.capacity() > std::max(kSmallRuns, 4 * runCount))
+        std::vector<QuadRun>().swap(runs);
+    if (vertices.capacity() > std::max(kSmallVertices, 4 * vertexCount))
+        std::vector<QuadVertex>().swap(vertices);
+}
+
+void FrameRecord::ReleaseTextures()
+{
+    for (QuadRun& run : runs)
+        run.ReleaseTexture();
 }
 
 void PixelBox::Add(const PixelBox& other)
@@ -81,7 +98,7 @@ PixelBox BoxOf(const QuadVertex* v, size_t count)
 
 bool SameState(const QuadRun& a, const QuadRun& b)
 {
-    return a.texture == b.texture && a.mode == b.mode && a.filter == b.filter && a.depthClear == b.depthClear &&
+    return a.identity == b.identity && a.mode == b.mode && a.filter == b.filter && a.depthClear == b.depthClear &&
            (a.depthClear != QuadRun::DepthClear::Rect ||
             (a.depthRect.left == b.depthRect.left && a.depthRect.top == b.depthRect.top &&
              a.depthRect.right == b.depthRect.right && a.depthRect.bottom == b.depthRect.bottom));

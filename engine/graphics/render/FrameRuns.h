@@ -22,9 +22,14 @@ struct QuadRun {
     QuadRun(QuadRun&& other) noexcept;
     QuadRun& operator=(QuadRun&& other) noexcept;
     ~QuadRun(); // gives back the texture
+    // Gives back the texture; `identity` still tells which texture the run drew with.
     void ReleaseTexture();
 
     QuillD3D::ITexture* texture = nullptr; // one reference held; none for untextured runs
+    // The texture drawn with, compared between frames. Once given back it may name a texture
+    // that is gone: the device counts every new texture as written, so a frame that could meet
+    // another texture at the same address is never compared with the last.
+    const void* identity = nullptr;
     uint32_t mode = 0;
     bool filter = false;
     uint32_t first = 0, count = 0; // its vertices in the frame's list, four per quad
@@ -34,7 +39,9 @@ struct QuadRun {
 };
 
 // A frame's runs and, in one list, their vertices. Emptied with its storage kept, so that frame
-// after frame records without allocating.
+// after frame records without allocating; but storage far beyond what recent frames used (a busy
+// board's, once a plain screen replaced it) is given back, so that it never holds more than the
+// current screen needs.
 struct FrameRecord {
     std::vector<QuadRun> runs;
     std::vector<QuadVertex> vertices;
@@ -43,6 +50,12 @@ struct FrameRecord {
         runs.clear(); // gives back their textures
         vertices.clear();
     }
+    // Clear(), and frees the storage when it is over four times what a frame of `runCount` runs
+    // and `vertexCount` vertices needs (and more than a small frame's).
+    void ClearFor(size_t runCount, size_t vertexCount);
+    // Gives back every run's texture once the frame is drawn, so that a texture the scene let go
+    // is freed at once, not a frame later; the runs can still be compared.
+    void ReleaseTextures();
     const QuadVertex* VerticesOf(const QuadRun& run) const { return vertices.data() + run.first; }
 };
 

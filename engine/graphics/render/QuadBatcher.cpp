@@ -267,6 +267,7 @@ void QuadBatcher::Flush()
     if (record_) {
         QuadRun& run = record_->runs.emplace_back();
         run.texture = texture_;
+        run.identity = texture_;
         if (run.texture)
             run.texture->AddRef();
         run.mode = mode_;
@@ -322,10 +323,9 @@ void QuadBatcher::StartRecording(FrameRecord* record)
 
 Rect QuadBatcher::MaskClearRect() const
 {
-    return Rect{static_cast<int32_t>(std::floor(maskArea_.minX)) - 1,
-                static_cast<int32_t>(std::floor(maskArea_.minY)) - 1,
-                static_cast<int32_t>(std::ceil(maskArea_.maxX)) + 1,
-                static_cast<int32_t>(std::ceil(maskArea_.maxY)) + 1};
+    return Rect{
+        static_cast<int32_t>(std::floor(maskArea_.minX)) - 1, static_cast<int32_t>(std::floor(maskArea_.minY)) - 1,
+        static_cast<int32_t>(std::ceil(maskArea_.maxX)) + 1, static_cast<int32_t>(std::ceil(maskArea_.maxY)) + 1};
 }
 
 void QuadBatcher::DrawRun(const FrameRecord& frame, const QuadRun& run)

@@ -76,17 +76,19 @@ void CRenderManager::DrawSceneChanges()
         cache->UnloadIdle();
 
     // A frame that changed nothing still presents (nothing): device loss is learnt from presents.
-    const bool part = area.Empty() || (clipped && (area.left > 0 || area.top > 0 || area.right < width ||
-                                                   area.bottom < height));
+    const bool part =
+        area.Empty() || (clipped && (area.left > 0 || area.top > 0 || area.right < width || area.bottom < height));
     const Result presented = part ? device_->PresentRects(1, &areaRect) : device_->Present();
     if (presented == kErrDeviceLost)
         SetDeviceState(kStateDeviceLost);
     lastDrawnArea_ = clipped ? area : area.Empty() ? PixelBox{} : whole;
 
-    // The frame before last is recorded over next time, keeping its storage but not its
-    // textures, which may be on their way out.
+    // The frame before last is recorded over next time, keeping its storage (unless far larger
+    // than the frame just drawn needed). No recorded frame holds textures between frames: those
+    // a scene lets go (a board left, its pictures unloaded) are freed before the next one loads.
+    frame_.ReleaseTextures();
     std::swap(lastFrame_, frame_);
-    frame_.Clear();
+    frame_.ClearFor(lastFrame_.runs.size(), lastFrame_.vertices.size());
     lastFrameKept_ = !skipSceneFlush_ && Succeeded(presented);
     lastTextureWrites_ = textureWrites;
     lastClearColor_ = clearColor_;

@@ -60,6 +60,16 @@ void UIISpyPanel::Close(bool)
         game->SwitchGameState(GameState_Book);
 }
 
+void UIISpyPanel::CloseFor(const IISpyPanelOwner* owner)
+{
+    UIScreenMgr* screens = UIScreenMgr::Instance();
+    auto* panel = screens ? dynamic_cast<UIISpyPanel*>(screens->FindScreen(kName)) : nullptr;
+    if (!panel || panel->m_owner != owner)
+        return;
+    panel->m_owner = nullptr;
+    screens->CloseAndCancel(kName);
+}
+
 void UIISpyPanel::OnScreenEvent(const String& event, const String& argument)
 {
     UIScreenMgr* screens = UIScreenMgr::Instance();

@@ -38,6 +38,9 @@ public:
     void Update() override;
     void Close(bool save) override;
     void OnScreenEvent(const QuillEngine::String& event, const QuillEngine::String& argument) override;
+    // An owner on its way out closes its panel without leaving the board (no switch of state): the
+    // panel lets go of it at once.
+    static void CloseFor(const IISpyPanelOwner* owner);
 
 private:
     void Refresh();

@@ -1,5 +1,6 @@
 // A board the player only looks at: the real game on the software renderer, in this process,
 // stepped by hand. Only the panel's clock moves, so the main loop draws about once a second.
+// Deleted while its panel is open, the board closes the panel.
 
 #include <gtest/gtest.h>
 
@@ -12,15 +13,17 @@
 #include "game/app/Game.h"
 #include "game/app/SimpleGame.h"
 #include "game/board/Board.h"
+#include "game/board/dialogs/UIISpyPanel.h"
 #include "game/book/LevelCatalogue.h"
 #include "game/profile/Profile.h"
 #include "game/profile/ProfileMgr.h"
+#include "game/screens/UIScreenMgr.h"
 
 using namespace QuillEngine;
 
 namespace {
 
-TEST(BoardAtRest, ARestingBoardIsDrawnOnlyWhenItsClockTicks)
+TEST(BoardAtRest, ARestingBoardIsDrawnOnlyWhenItsClockTicksAndTakesItsPanelWhenDeleted)
 {
     EngineManager engine;
     SimpleGame simple(&engine);
@@ -62,6 +65,25 @@ TEST(BoardAtRest, ARestingBoardIsDrawnOnlyWhenItsClockTicks)
     // Ten clock ticks and five quiet redraws at most; a board that marks every step draws 600.
     EXPECT_LE(draws, kSteps / 60 + kSteps / CRenderManager::kQuietRedrawSteps + 2);
     EXPECT_GE(draws, kSteps / 60 - 1) << "the clock is seen ticking";
+
+    // Left for another scene without finishing: the board goes and its panel with it, without
+    // leaving for the album; the next board opens a panel of its own.
+    UIScreenMgr* screens = UIScreenMgr::Instance();
+    ASSERT_NE(screens, nullptr);
+    ASSERT_TRUE(screens->IsOpen(UIISpyPanel::kName));
+    board->Unload();
+    game.SetBoard(nullptr);
+    board.reset();
+    EXPECT_FALSE(screens->IsOpen(UIISpyPanel::kName));
+    for (int i = 0; i < 5; ++i)
+        step(); // the panel was refreshed from the freed board here
+    EXPECT_EQ(game.CurrentGameState(), GameState_Board);
+    ASSERT_TRUE(game.MountPackageOnce(u"Florist"));
+    board = std::make_unique<Board>(nullptr, &game, 2, u"Florist", u"Environment1");
+    game.SetBoard(board.get());
+    board->SetActive(true, InstanceHandle());
+    step();
+    EXPECT_TRUE(screens->IsOpen(UIISpyPanel::kName));
 
     game.SetState(GameState_StoryGame);
     board->Unload();

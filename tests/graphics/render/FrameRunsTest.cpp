@@ -97,4 +97,54 @@ TEST(FrameRuns, RunsThatDifferInStateOrLengthChangeTheirWholeBoxesClippedToThePi
     EXPECT_FALSE(ChangedArea(masked, wider, 800, 600).Empty());
 }
 
+// Records frames as the renderer does, two records taking turns: each frame is recorded into the
+// record the frame before last used, which is emptied for it with ClearFor the last frame's size.
+struct TwoRecords {
+    FrameRecord last, next;
+    void Record(size_t runs, size_t quadsPerRun)
+    {
+        for (size_t r = 0; r < runs; ++r)
+            AddRun(next, std::vector<Quad>(quadsPerRun, Quad{{1, 1, 2, 2}, 0xFFFFFFFFu}));
+        std::swap(last, next);
+        next.ClearFor(last.runs.size(), last.vertices.size());
+    }
+    size_t HeldVertices() const { return last.vertices.capacity() + next.vertices.capacity(); }
+    size_t HeldRuns() const { return last.runs.capacity() + next.runs.capacity(); }
+};
+
+TEST(FrameRuns, RecordsKeepTheirStorageFrameAfterFrameButNotABusyScreensOnceItIsGone)
+{
+    TwoRecords records;
+    // A busy board's frames allocate once, then reuse the storage.
+    for (int i = 0; i < 3; ++i)
+        records.Record(600, 10);
+    const QuadVertex* storage = records.next.vertices.data();
+    const size_t busy = records.HeldVertices();
+    EXPECT_GE(busy, 2u * 600 * 10 * 4);
+    for (int i = 0; i < 5; ++i)
+        records.Record(600, 10);
+    EXPECT_EQ(records.HeldVertices(), busy);
+    EXPECT_TRUE(records.next.vertices.data() == storage || records.last.vertices.data() == storage);
+
+    // Many boards of different sizes, each left for a plain screen: after two plain frames the
+    // storage is no more than a small frame's, whatever the largest board was.
+    for (size_t load = 0; load < 100; ++load) {
+        const size_t runs = 50 + (load * 37) % 900;
+        for (int i = 0; i < 3; ++i)
+            records.Record(runs, 1 + load % 13);
+        for (int i = 0; i < 2; ++i)
+            records.Record(4, 2);
+        ASSERT_LE(records.HeldVertices(), 2u * 4096) << "after board " << load;
+        ASSERT_LE(records.HeldRuns(), 2u * 256) << "after board " << load;
+    }
+
+    // A frame a little smaller than the last keeps the storage.
+    records.Record(600, 10);
+    records.Record(600, 10);
+    const size_t held = records.HeldVertices();
+    records.Record(400, 10);
+    records.Record(400, 10);
+    EXPECT_EQ(records.HeldVertices(), held);
+}
+
 } // namespace
