@@ -64,25 +64,47 @@ fs::path SplashFolder(const char* name, int staticMs)
     return dir;
 }
 
+// A private X server and a copy of the library in a folder of its own, loaded.
+class SplashHostWindow : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        if (SDL_WasInit(SDL_INIT_VIDEO))
+            GTEST_SKIP() << "SDL video is already up in this process with another driver";
+        XInitThreads();
+        std::string why;
+        if (!server.Start(320, 240, &why))
+            GTEST_SKIP() << why;
+    }
+    void TearDown() override
+    {
+        if (library)
+            dlclose(library);
+    }
+    // Loads the library from a folder whose Splash.ini shows a red picture for `staticMs`.
+    void Load(const char* name, int staticMs)
+    {
+        dir = SplashFolder(name, staticMs);
+        ASSERT_FALSE(dir.empty());
+        library = dlopen((dir / "libQuillonSplash.so").c_str(), RTLD_NOW | RTLD_LOCAL);
+        ASSERT_NE(library, nullptr) << dlerror();
+        show = reinterpret_cast<int (*)(uintptr_t)>(dlsym(library, "ShowSplash"));
+        ASSERT_NE(show, nullptr);
+    }
+
+    QuillPlatform::VirtualDisplay server;
+    fs::path dir;
+    void* library = nullptr;
+    int (*show)(uintptr_t) = nullptr;
+};
+
 } // namespace
 
-TEST(SplashHostWindow, AnXlibWindowPassedByItsIdGetsThePicturePainted)
+TEST_F(SplashHostWindow, AnXlibWindowPassedByItsIdGetsThePicturePainted)
 {
-    if (SDL_WasInit(SDL_INIT_VIDEO))
-        GTEST_SKIP() << "SDL video is already up in this process with another driver";
-    XInitThreads();
-    QuillPlatform::VirtualDisplay server;
-    std::string why;
-    if (!server.Start(320, 240, &why))
-        GTEST_SKIP() << why;
-
-    const fs::path dir = SplashFolder("splash-host", 600);
-    ASSERT_FALSE(dir.empty());
-    void* library = dlopen((dir / "libQuillonSplash.so").c_str(), RTLD_NOW | RTLD_LOCAL);
-    ASSERT_NE(library, nullptr) << dlerror();
-    using ShowSplashFn = int (*)(uintptr_t);
-    auto show = reinterpret_cast<ShowSplashFn>(dlsym(library, "ShowSplash"));
-    ASSERT_NE(show, nullptr);
+    Load("splash-host", 600);
+    if (HasFatalFailure())
+        return;
 
     // The host: a plain Xlib window with a green background.
     Display* host = XOpenDisplay(server.Name().c_str());
@@ -135,27 +157,15 @@ TEST(SplashHostWindow, AnXlibWindowPassedByItsIdGetsThePicturePainted)
     EXPECT_EQ(show(0), 1) << "no window, nothing shown";
     XDestroyWindow(host, window);
     XCloseDisplay(host);
-    dlclose(library);
 }
 
 // A host that passes a window it has already destroyed gets result 1 and goes on running: the
 // library asks the server first instead of letting Xlib's default error handler end the process.
-TEST(SplashHostWindow, AWindowThatNoLongerExistsIsRefusedAndTheHostLivesOn)
+TEST_F(SplashHostWindow, AWindowThatNoLongerExistsIsRefusedAndTheHostLivesOn)
 {
-    if (SDL_WasInit(SDL_INIT_VIDEO))
-        GTEST_SKIP() << "SDL video is already up in this process with another driver";
-    XInitThreads();
-    QuillPlatform::VirtualDisplay server;
-    std::string why;
-    if (!server.Start(320, 240, &why))
-        GTEST_SKIP() << why;
-
-    const fs::path dir = SplashFolder("splash-gone", 300);
-    ASSERT_FALSE(dir.empty());
-    void* library = dlopen((dir / "libQuillonSplash.so").c_str(), RTLD_NOW | RTLD_LOCAL);
-    ASSERT_NE(library, nullptr) << dlerror();
-    auto show = reinterpret_cast<int (*)(uintptr_t)>(dlsym(library, "ShowSplash"));
-    ASSERT_NE(show, nullptr);
+    Load("splash-gone", 300);
+    if (HasFatalFailure())
+        return;
 
     Display* host = XOpenDisplay(server.Name().c_str());
     ASSERT_NE(host, nullptr);
@@ -183,5 +193,4 @@ TEST(SplashHostWindow, AWindowThatNoLongerExistsIsRefusedAndTheHostLivesOn)
     EXPECT_NE(XGetWindowAttributes(host, other, &attributes), 0);
     XDestroyWindow(host, other);
     XCloseDisplay(host);
-    dlclose(library);
 }
