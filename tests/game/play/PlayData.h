@@ -64,7 +64,8 @@ inline bool ChildPlacement(const XmlNode& instance, std::string& name, Placement
 {
     String instanceName, transform, childDefinition;
     const XmlNode* frame = instance.FindChild(u"Frame");
-    if (!instance.GetAttribute(u"instancename", instanceName) || !frame || !frame->GetAttribute(u"transform", transform))
+    if (!instance.GetAttribute(u"instancename", instanceName) || !frame ||
+        !frame->GetAttribute(u"transform", transform))
         return false;
     instance.GetAttribute(u"definition", childDefinition);
     std::istringstream in(ToUtf8(transform));
@@ -123,8 +124,7 @@ inline bool LoadImagePicture(const XmlNode& library, const std::string& package,
 }
 
 // The picture of an item placed in a scene movie: the first child of the item's own movie.
-inline bool LoadItemPicture(const XmlNode& library, const std::string& package, const Placement& item,
-                            ItemPicture& out)
+inline bool LoadItemPicture(const XmlNode& library, const std::string& package, const Placement& item, ItemPicture& out)
 {
     const auto inside = ChildPlacements(library, FromUtf8(item.definition));
     if (inside.empty())
@@ -232,30 +232,29 @@ constexpr int kPhotoClick = kTurnDone + 40;
 // The transition has covered the screen and the first scene shows its first tutorial.
 constexpr int kFirstSceneOpen = kPhotoClick + 100;
 
-// Where the album's letter page has its button that opens the letter.
-inline Point LetterPlayButton()
+// The middle of `child` (`width` x `height`) of the album's right-hand page, on the screen.
+inline Point RightPageCentre(const char16_t* child, int width, int height)
 {
     const auto book = ReadSourceXml("data/ui/Definitions/Book.xml");
     if (!book)
         return {};
     const Placement layout = ChildPlacements(*book, u"FinalBook")["pageLayout"];
     auto spread = ChildPlacements(*book, u"BookPageLayout");
-    const Placement button = ChildPlacements(*book, u"BookPage")["introPlayButton"];
-    return {static_cast<int>(layout.x + spread["pageRight"].x + button.x - button.regX + 170 / 2),
-            static_cast<int>(layout.y + spread["pageRight"].y + button.y - button.regY + 46 / 2)};
+    const Placement placed = ChildPlacements(*book, u"BookPage")[ToUtf8(child)];
+    return {static_cast<int>(layout.x + spread["pageRight"].x + placed.x - placed.regX + width / 2),
+            static_cast<int>(layout.y + spread["pageRight"].y + placed.y - placed.regY + height / 2)};
+}
+
+// Where the album's letter page has its button that opens the letter.
+inline Point LetterPlayButton()
+{
+    return RightPageCentre(u"introPlayButton", 170, 46);
 }
 
 // The middle of the first chapter's photo (the Boutique) on its spread.
 inline Point FirstScenePhoto()
 {
-    const auto book = ReadSourceXml("data/ui/Definitions/Book.xml");
-    if (!book)
-        return {};
-    const Placement layout = ChildPlacements(*book, u"FinalBook")["pageLayout"];
-    auto spread = ChildPlacements(*book, u"BookPageLayout");
-    const Placement photo = ChildPlacements(*book, u"BookPage")["photoBoutique"];
-    return {static_cast<int>(layout.x + spread["pageRight"].x + photo.x - photo.regX + 230 / 2),
-            static_cast<int>(layout.y + spread["pageRight"].y + photo.y - photo.regY + 176 / 2)};
+    return RightPageCentre(u"photoBoutique", 230, 176);
 }
 
 // The clicks of a new player: the letter's button, the tutorial's button, the page corner, the next

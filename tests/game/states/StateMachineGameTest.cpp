@@ -43,6 +43,15 @@ protected:
         game->Update();
     }
     InstanceHandle MakeScene(const String& name) { return ui->GetRootHandle().CreateChild(u"Scene", name); }
+    // Adds an empty one-frame movie definition of that name to the scene's library.
+    bool DefineMovie(const String& name)
+    {
+        auto library = XmlNode::ParseDocument("<Library><Definition type=\"movie\" name=\"" + ToUtf8(name) +
+                                                  "\" length=\"1\" fps=\"60\"/></Library>",
+                                              false);
+        int32_t added = 0, existing = 0;
+        return library && ui->GetDefinitionLibrary()->ImportLibrary(*library, nullptr, added, existing);
+    }
 
     std::vector<String> mounts;
     std::unique_ptr<Game> game;
@@ -72,10 +81,7 @@ TEST_F(GameTest, StartsInTheIntroAndOwnsItsManagers)
 
 TEST_F(GameTest, StatesEnterAndLeaveTheirContent)
 {
-    auto album = XmlNode::ParseDocument(
-        R"(<Library><Definition type="movie" name="FinalBook" length="1" fps="60"/></Library>)", false);
-    int32_t added = 0, existing = 0;
-    ASSERT_TRUE(album && ui->GetDefinitionLibrary()->ImportLibrary(*album, nullptr, added, existing));
+    ASSERT_TRUE(DefineMovie(u"FinalBook"));
     game->SetState(GameState_Book);
     Book* book = game->GetBook();
     ASSERT_NE(book, nullptr);
@@ -100,10 +106,7 @@ TEST_F(GameTest, StatesEnterAndLeaveTheirContent)
     EXPECT_FALSE(board.Scene().Resolve()->GetVisible());
 
     // The card game and the story game start on every entry and reset on every exit.
-    auto story = XmlNode::ParseDocument(
-        R"(<Library><Definition type="movie" name="StoryLayout" length="1" fps="60"/></Library>)", false);
-    added = existing = 0;
-    ASSERT_TRUE(story && ui->GetDefinitionLibrary()->ImportLibrary(*story, nullptr, added, existing));
+    ASSERT_TRUE(DefineMovie(u"StoryLayout"));
     auto pages =
         XmlNode::ParseDocument(R"(<STORY><SEGMENT ID="intro" TEASER="t" IMAGE="1" TEXT="A page."/></STORY>)", false);
     ASSERT_TRUE(pages && game->GetStoryGame()->LoadStory(*pages));
@@ -273,10 +276,7 @@ TEST_F(GameTest, ASceneWhoseItemListCannotBeReadIsRefusedAndNamedOnce)
 
 TEST_F(GameTest, TheBluebirdDialogGreetsTheTwentyFifthBirdNotTheTwentieth)
 {
-    auto library = XmlNode::ParseDocument(
-        R"(<Library><Definition type="movie" name="Game_BluebirdDialog" length="1" fps="60"/></Library>)", false);
-    int32_t added = 0, existing = 0;
-    ASSERT_TRUE(library && ui->GetDefinitionLibrary()->ImportLibrary(*library, nullptr, added, existing));
+    ASSERT_TRUE(DefineMovie(u"Game_BluebirdDialog"));
     Profile* profile = game->GetProfileMgr()->CurrentProfile();
     Board board(nullptr, game.get(), 1, u"Scene", u"");
     for (const int32_t before : {19, 24}) {
@@ -300,10 +300,7 @@ struct RebindingBoard : IISpyPanelOwner {
 
 TEST_F(GameTest, TheCrisisPickIsRecordedAndThenTheAlbumBoundAgain)
 {
-    auto library = XmlNode::ParseDocument(
-        R"(<Library><Definition type="movie" name="Book_CrisisWonDialog" length="1" fps="60"/></Library>)", false);
-    int32_t added = 0, existing = 0;
-    ASSERT_TRUE(library && ui->GetDefinitionLibrary()->ImportLibrary(*library, nullptr, added, existing));
+    ASSERT_TRUE(DefineMovie(u"Book_CrisisWonDialog"));
     Profile* profile = game->GetProfileMgr()->CurrentProfile();
     profile->page = 22; // level 11: its crisis picks the cake
     profile->cake = 0;
