@@ -63,6 +63,7 @@
 #include "platform/system/Process.h"
 #include "platform/window/Window.h"
 #include "tests/game/play/PlayData.h"
+#include "tests/support/TestEnvironment.h"
 #include "tools/BenchGameSupport.h"
 
 extern char** environ;
@@ -119,13 +120,6 @@ std::vector<std::string> Environment(const fs::path& home, const std::string& di
 // Starts `args` with `env`; its standard output goes to `out` (a descriptor) or nowhere.
 pid_t Spawn(std::vector<std::string> args, std::vector<std::string> env, int out = -1)
 {
-    std::vector<char*> argv, envp;
-    for (std::string& a : args)
-        argv.push_back(a.data());
-    argv.push_back(nullptr);
-    for (std::string& e : env)
-        envp.push_back(e.data());
-    envp.push_back(nullptr);
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     if (out >= 0)
@@ -133,9 +127,7 @@ pid_t Spawn(std::vector<std::string> args, std::vector<std::string> env, int out
     else
         posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
     posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
-    pid_t pid = -1;
-    if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data()) != 0)
-        pid = -1;
+    const pid_t pid = QuillTest::Spawn(std::move(args), std::move(env), &actions);
     posix_spawn_file_actions_destroy(&actions);
     return pid;
 }

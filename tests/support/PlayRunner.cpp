@@ -40,10 +40,20 @@ std::vector<std::string> Lines(const std::string& text)
 bool Replaced(const std::string& entry)
 {
     // The run sets these itself; the test process's own values must not leak in.
-    static const char* const kOwn[] = {
-        "HOME=",           "XDG_DATA_HOME=",     "XDG_CONFIG_HOME=", "XDG_CACHE_HOME=",     "XDG_RUNTIME_DIR=",
-        "TMPDIR=",         "QUILL_PLAY_SCRIPT=", "QUILL_PLAY_SEED=", "QUILL_FEEDBACK_LOG=", "SDL_VIDEODRIVER=",
-        "SDL_AUDIODRIVER=", "QUILL_PLAY_FRAMES=", "QUILL_PLAY_WHOLE_FRAMES=", "DISPLAY="};
+    static const char* const kOwn[] = {"HOME=",
+                                       "XDG_DATA_HOME=",
+                                       "XDG_CONFIG_HOME=",
+                                       "XDG_CACHE_HOME=",
+                                       "XDG_RUNTIME_DIR=",
+                                       "TMPDIR=",
+                                       "QUILL_PLAY_SCRIPT=",
+                                       "QUILL_PLAY_SEED=",
+                                       "QUILL_FEEDBACK_LOG=",
+                                       "SDL_VIDEODRIVER=",
+                                       "SDL_AUDIODRIVER=",
+                                       "QUILL_PLAY_FRAMES=",
+                                       "QUILL_PLAY_WHOLE_FRAMES=",
+                                       "DISPLAY="};
     for (const char* own : kOwn) {
         if (entry.compare(0, std::strlen(own), own) == 0)
             return true;
@@ -171,30 +181,19 @@ PlayResult PlayRunner::Run(const std::string& script)
         env.push_back("QUILL_PLAY_FRAMES=" + std::to_string(frameEvery_));
     if (wholeFrames_)
         env.push_back("QUILL_PLAY_WHOLE_FRAMES=1");
-    std::vector<char*> envp;
-    for (std::string& e : env)
-        envp.push_back(e.data());
-    envp.push_back(nullptr);
-
     const std::string exe = ProgramPath().string();
     std::vector<std::string> args{exe};
     if (software_)
         args.push_back("-software");
     args.insert(args.end(), arguments_.begin(), arguments_.end());
-    std::vector<char*> argv;
-    for (std::string& a : args)
-        argv.push_back(a.data());
-    argv.push_back(nullptr);
-
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
     posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    pid_t pid = -1;
-    const int spawned = posix_spawn(&pid, exe.c_str(), &actions, nullptr, argv.data(), envp.data());
+    const pid_t pid = Spawn(std::move(args), std::move(env), &actions);
     posix_spawn_file_actions_destroy(&actions);
-    if (spawned != 0)
+    if (pid < 0)
         return result;
     result.started = true;
 

@@ -83,4 +83,19 @@ std::string ReadFile(const fs::path& path)
     return ss.str();
 }
 
+pid_t Spawn(std::vector<std::string> args, std::vector<std::string> env, const posix_spawn_file_actions_t* actions)
+{
+    std::vector<char*> argv, envp;
+    for (std::string& a : args)
+        argv.push_back(a.data());
+    argv.push_back(nullptr);
+    for (std::string& e : env)
+        envp.push_back(e.data());
+    envp.push_back(nullptr);
+    pid_t pid = -1;
+    if (args.empty() || posix_spawn(&pid, argv[0], actions, nullptr, argv.data(), envp.data()) != 0)
+        return -1;
+    return pid;
+}
+
 } // namespace QuillTest

@@ -2,8 +2,12 @@
 // Headless, hermetic test process: SDL's offscreen/dummy drivers and a private HOME and
 // XDG_* tree that is removed when the test program ends.
 
+#include <spawn.h>
+#include <sys/types.h>
+
 #include <filesystem>
 #include <string>
+#include <vector>
 
 namespace QuillTest {
 
@@ -23,5 +27,10 @@ std::filesystem::path MakeTempDir(const std::string& stem);
 // Writes bytes to a file, creating its folders.
 void WriteFile(const std::filesystem::path& path, std::string_view bytes);
 std::string ReadFile(const std::filesystem::path& path);
+
+// Starts the program `args[0]` with `args` and exactly `env`, with `actions` on its descriptors (none:
+// it shares this process's); -1 when it could not be started.
+pid_t Spawn(std::vector<std::string> args, std::vector<std::string> env,
+            const posix_spawn_file_actions_t* actions = nullptr);
 
 } // namespace QuillTest

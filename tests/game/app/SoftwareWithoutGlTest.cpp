@@ -20,6 +20,7 @@
 #include "platform/d3d/D3dFactory.h"
 #include "platform/process/VirtualDisplay.h"
 #include "platform/system/Process.h"
+#include "tests/support/TestEnvironment.h"
 
 extern char** environ;
 
@@ -86,16 +87,8 @@ bool PassesInChild(const std::string& test, const std::string& display)
     env.push_back("SDL_VIDEODRIVER=x11");
     env.push_back("DISPLAY=" + display);
     env.push_back(std::string(kChildMarker) + "=1");
-    std::vector<std::string> args{QuillPlatform::ProgramPath(), "--gtest_filter=" + test};
-    std::vector<char*> argv, envp;
-    for (std::string& a : args)
-        argv.push_back(a.data());
-    argv.push_back(nullptr);
-    for (std::string& e : env)
-        envp.push_back(e.data());
-    envp.push_back(nullptr);
-    pid_t pid = -1;
-    if (posix_spawn(&pid, argv[0], nullptr, nullptr, argv.data(), envp.data()) != 0)
+    const pid_t pid = QuillTest::Spawn({QuillPlatform::ProgramPath(), "--gtest_filter=" + test}, std::move(env));
+    if (pid < 0)
         return false;
     int status = 0;
     waitpid(pid, &status, 0);
