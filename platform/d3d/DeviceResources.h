@@ -85,6 +85,7 @@ public:
     uint32_t glTexture = 0; // gl back end: colour texture for textures and render targets
     uint32_t glFramebuffer = 0;
     bool gpuNewer = false; // gl: the GPU copy has been drawn to since the memory image was read
+    bool gpuStale = false; // gl: the texture's storage is allocated but not yet filled from the memory image
 
 private:
     void Destroy() override;

@@ -522,12 +522,54 @@ void CullingAndStrips(D3dPainter& p)
     d->EndScene();
 }
 
+void TextureUpdates(D3dPainter& p)
+{
+    // Never locked: reads as zero. Locked in part: the rest reads as zero. Changed in part after
+    // a draw: the draw before keeps the old texels, the draw after shows the new ones.
+    IDevice* d = p.Device();
+    ITexture* blank = nullptr;
+    ITexture* part = nullptr;
+    ASSERT_EQ(d->CreateTexture(8, 8, 1, 0, FmtA8R8G8B8, PoolManaged, &blank), kOk);
+    ASSERT_EQ(d->CreateTexture(8, 8, 1, 0, FmtA8R8G8B8, PoolManaged, &part), kOk);
+    const auto fill = [](ITexture* t, const Rect& r, uint32_t argb) {
+        LockedRect lr;
+        ASSERT_EQ(t->LockRect(0, &lr, &r, 0), kOk);
+        for (int y = 0; y < r.bottom - r.top; ++y) {
+            for (int x = 0; x < r.right - r.left; ++x) {
+                reinterpret_cast<uint32_t*>(static_cast<uint8_t*>(lr.bits) + y * lr.pitch)[x] = argb;
+            }
+        }
+        t->UnlockRect(0);
+    };
+    fill(part, Rect{2, 2, 6, 6}, 0xFFFFFFFF);
+    ITexture* changed =
+        p.MakeTexture(8, 8, Pattern(8, 8, [](int x, int y) {
+                          return Argb(255, 0, static_cast<uint32_t>(x * 32), static_cast<uint32_t>(y * 32));
+                      }));
+    Begin(p, Argb(255, 0x33, 0x66, 0x99));
+    d->SetRenderState(RsAlphaTestEnable, 0);
+    d->SetRenderState(RsAlphaBlendEnable, 0);
+    d->SetTexture(0, blank);
+    p.Rect(-0.5f, -0.5f, 31.5f, 31.5f, 0xFFFFFFFF);
+    d->SetTexture(0, part);
+    p.Rect(31.5f, -0.5f, 63.5f, 31.5f, 0xFFFFFFFF);
+    d->SetTexture(0, changed);
+    p.Rect(-0.5f, 31.5f, 31.5f, 63.5f, 0xFFFFFFFF);
+    fill(changed, Rect{0, 0, 4, 4}, 0xFFFF0000);
+    p.Rect(31.5f, 31.5f, 63.5f, 63.5f, 0xFFFFFFFF);
+    d->SetTexture(0, nullptr);
+    d->EndScene();
+    blank->Release();
+    part->Release();
+}
+
 } // namespace
 
 const std::vector<std::string>& SceneNames()
 {
-    static const std::vector<std::string> names = {
-        "blend_modes", "alpha_test", "z_masks", "half_pixel_edges", "line_list", "rotated_bilinear", "culling_strips"};
+    static const std::vector<std::string> names = {"blend_modes",      "alpha_test",     "z_masks",
+                                                   "half_pixel_edges", "line_list",      "rotated_bilinear",
+                                                   "culling_strips",   "texture_updates"};
     return names;
 }
 
@@ -560,6 +602,8 @@ void DrawScene(const std::string& name, D3dPainter& painter)
         RotatedBilinear(painter);
     } else if (name == "culling_strips") {
         CullingAndStrips(painter);
+    } else if (name == "texture_updates") {
+        TextureUpdates(painter);
     } else {
         ADD_FAILURE() << "no scene " << name;
     }

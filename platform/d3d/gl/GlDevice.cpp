@@ -82,6 +82,30 @@ void main()
 }
 )";
 
+// Shows the back buffer on the window: a quad over uRect (clip space: left, bottom, right, top)
+// from the vertex number alone, sampling the texture flipped. A single texture read, which the
+// driver can run as a plain copy.
+const char* const kPresentVertexShader = R"(#version 330 core
+uniform vec4 uRect;
+out vec2 vTexCoord;
+void main()
+{
+    vec2 corner = vec2(gl_VertexID & 1, gl_VertexID >> 1);
+    gl_Position = vec4(mix(uRect.xy, uRect.zw, corner), 0.0, 1.0);
+    vTexCoord = vec2(corner.x, 1.0 - corner.y);
+}
+)";
+
+const char* const kPresentFragmentShader = R"(#version 330 core
+in vec2 vTexCoord;
+uniform sampler2D uTexture;
+layout(location = 0) out vec4 oColor;
+void main()
+{
+    oColor = texture(uTexture, vTexCoord);
+}
+)";
+
 GLenum GlCompare(uint32_t cmp)
 {
     static const GLenum map[] = {GL_ALWAYS,  GL_NEVER,    GL_LESS,   GL_EQUAL, GL_LEQUAL,
@@ -152,6 +176,7 @@ public:
             gl_.DeleteSamplers(8, samplers_);
             gl_.DeleteVertexArrays(1, &vertexArray_);
             gl_.DeleteProgram(program_);
+            gl_.DeleteProgram(presentProgram_);
             SDL_GL_MakeCurrent(window_, nullptr);
             SDL_GL_DeleteContext(context_);
         }
@@ -270,18 +295,21 @@ protected:
         if (!s->Bits()) {
             return kErrOutOfVideoMemory;
         }
+        // Storage only: the memory image goes up once, at the first unlock or the first draw
+        // that samples it, whichever comes first.
         gl_.GenTextures(1, &s->glTexture);
         gl_.BindTexture(GL_TEXTURE_2D, s->glTexture);
         gl_.TexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, 0);
         const GLsizei w = static_cast<GLsizei>(s->Width()), h = static_cast<GLsizei>(s->Height());
         if (s->Desc().format == FmtR5G6B5) {
-            gl_.TexImage2D(GL_TEXTURE_2D, 0, GL_RGB8, w, h, 0, GL_RGB, GL_UNSIGNED_SHORT_5_6_5, s->Bits());
+            gl_.TexImage2D(GL_TEXTURE_2D, 0, GL_RGB8, w, h, 0, GL_RGB, GL_UNSIGNED_SHORT_5_6_5, nullptr);
         } else {
-            gl_.TexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, w, h, 0, GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV, s->Bits());
+            gl_.TexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, w, h, 0, GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV, nullptr);
             if (s->Desc().format == FmtX8R8G8B8) {
                 gl_.TexParameteri(GL_TEXTURE_2D, GL_TEXTURE_SWIZZLE_A, GL_ONE);
             }
         }
+        s->gpuStale = true;
         return gl_.GetError() == GL_NO_ERROR ? kOk : kErrOutOfVideoMemory;
     }
 
@@ -308,6 +336,12 @@ protected:
         }
         MakeCurrent();
         gl_.BindTexture(GL_TEXTURE_2D, s->glTexture);
+        Upload(s, s->gpuStale ? Rect{0, 0, static_cast<int32_t>(s->Width()), static_cast<int32_t>(s->Height())} : r);
+    }
+
+    // A rectangle of the memory image into the texture bound to unit 0.
+    void Upload(CSurface* s, const Rect& r)
+    {
         const bool is565 = s->Desc().format == FmtR5G6B5;
         const uint32_t bpp = is565 ? 2 : 4;
         gl_.PixelStorei(GL_UNPACK_ROW_LENGTH, static_cast<GLint>(s->Pitch() / bpp));
@@ -317,6 +351,7 @@ protected:
                           is565 ? GL_UNSIGNED_SHORT_5_6_5 : GL_UNSIGNED_INT_8_8_8_8_REV, first);
         gl_.PixelStorei(GL_UNPACK_ROW_LENGTH, 0);
         gl_.PixelStorei(GL_UNPACK_ALIGNMENT, 4);
+        s->gpuStale = false;
     }
 
     void OnSurfaceLocking(CSurface* s) override
@@ -469,6 +504,10 @@ protected:
         }
         gl_.ActiveTexture(GL_TEXTURE0);
         gl_.BindTexture(GL_TEXTURE_2D, name);
+        if (name != whiteTexture_ && tex->Level0()->gpuStale) {
+            CSurface* level = tex->Level0();
+            Upload(level, Rect{0, 0, static_cast<int32_t>(level->Width()), static_cast<int32_t>(level->Height())});
+        }
         const uint32_t au = samplerStates_[0][SampAddressU], av = samplerStates_[0][SampAddressV];
         const int sampler = (LinearFilter() ? 1 : 0) | (au == AddressWrap || au == AddressMirror ? 2 : 0) |
                             (av == AddressWrap || av == AddressMirror ? 4 : 0);
@@ -577,12 +616,33 @@ protected:
         const GLint dw = std::max(1, static_cast<GLint>(std::lround(bw * scale)));
         const GLint dh = std::max(1, static_cast<GLint>(std::lround(bh * scale)));
         const GLint dx = (ww - dw) / 2, dy = (wh - dh) / 2;
-        gl_.BlitFramebuffer(0, 0, bw, bh, dx, dy + dh, dx + dw, dy, GL_COLOR_BUFFER_BIT,
-                            (dw == bw && dh == bh) ? GL_NEAREST : GL_LINEAR);
+        DrawPresentQuad(dx, dy, dw, dh, ww, wh, dw == bw && dh == bh);
         SDL_GL_SwapWindow(window_);
         boundTarget_ = nullptr;
         ApplyClip();
         return gl_.GetError() == GL_NO_ERROR ? kOk : kErrDriverInternalError;
+    }
+
+    // The back buffer onto the window at (dx, dy, dw, dh) of a ww x wh drawable, flipped (the back
+    // buffer's GL row 0 is its top row), point-sampled when the sizes match.
+    void DrawPresentQuad(GLint dx, GLint dy, GLint dw, GLint dh, GLint ww, GLint wh, bool exact)
+    {
+        const auto clip = [](GLint v, GLint size) {
+            return 2.0f * static_cast<float>(v) / static_cast<float>(size) - 1.0f;
+        };
+        gl_.UseProgram(presentProgram_);
+        gl_.Uniform4f(uPresentRect_, clip(dx, ww), clip(dy, wh), clip(dx + dw, ww), clip(dy + dh, wh));
+        gl_.ActiveTexture(GL_TEXTURE0);
+        gl_.BindTexture(GL_TEXTURE_2D, backBuffer_->glTexture);
+        gl_.BindSampler(0, samplers_[exact ? 0 : 1]);
+        gl_.Disable(GL_BLEND);
+        gl_.Disable(GL_DEPTH_TEST);
+        gl_.Disable(GL_CULL_FACE);
+        gl_.BindVertexArray(vertexArray_);
+        gl_.DisableVertexAttribArray(0);
+        gl_.DisableVertexAttribArray(1);
+        gl_.DisableVertexAttribArray(2);
+        gl_.DrawArrays(GL_TRIANGLE_STRIP, 0, 4);
     }
 
     Result DoStretchRect(CSurface* src, const Rect& sr, CSurface* dst, const Rect& dr, TextureFilter filter) override
@@ -681,46 +741,62 @@ private:
         gl_.PixelStorei(GL_PACK_ROW_LENGTH, 0);
     }
 
-    bool BuildProgram()
+    GLuint Compile(GLenum type, const char* source)
     {
-        auto compile = [&](GLenum type, const char* source) -> GLuint {
-            const GLuint sh = gl_.CreateShader(type);
-            gl_.ShaderSource(sh, 1, &source, nullptr);
-            gl_.CompileShader(sh);
-            GLint ok = 0;
-            gl_.GetShaderiv(sh, GL_COMPILE_STATUS, &ok);
-            if (!ok) {
-                char log[1024] = {};
-                gl_.GetShaderInfoLog(sh, sizeof log, nullptr, log);
-                SDL_Log("quill gl device: shader does not compile: %s", log);
-                gl_.DeleteShader(sh);
-                return 0;
-            }
-            return sh;
-        };
-        const GLuint vs = compile(GL_VERTEX_SHADER, kVertexShader);
-        const GLuint fs = compile(GL_FRAGMENT_SHADER, kFragmentShader);
-        if (!vs || !fs) {
-            return false;
+        const GLuint sh = gl_.CreateShader(type);
+        gl_.ShaderSource(sh, 1, &source, nullptr);
+        gl_.CompileShader(sh);
+        GLint ok = 0;
+        gl_.GetShaderiv(sh, GL_COMPILE_STATUS, &ok);
+        if (!ok) {
+            char log[1024] = {};
+            gl_.GetShaderInfoLog(sh, sizeof log, nullptr, log);
+            SDL_Log("quill gl device: shader does not compile: %s", log);
+            gl_.DeleteShader(sh);
+            return 0;
         }
-        program_ = gl_.CreateProgram();
-        gl_.AttachShader(program_, vs);
-        gl_.AttachShader(program_, fs);
-        gl_.LinkProgram(program_);
+        return sh;
+    }
+
+    // A linked program with its sampler on unit 0, or 0.
+    GLuint Link(const char* vertexSource, const char* fragmentSource)
+    {
+        const GLuint vs = Compile(GL_VERTEX_SHADER, vertexSource);
+        const GLuint fs = vs ? Compile(GL_FRAGMENT_SHADER, fragmentSource) : 0;
+        GLuint program = 0;
+        if (vs && fs) {
+            program = gl_.CreateProgram();
+            gl_.AttachShader(program, vs);
+            gl_.AttachShader(program, fs);
+            gl_.LinkProgram(program);
+            GLint ok = 0;
+            gl_.GetProgramiv(program, GL_LINK_STATUS, &ok);
+            if (ok) {
+                gl_.UseProgram(program);
+                gl_.Uniform1i(gl_.GetUniformLocation(program, "uTexture"), 0);
+            } else {
+                gl_.DeleteProgram(program);
+                program = 0;
+            }
+        }
         gl_.DeleteShader(vs);
         gl_.DeleteShader(fs);
-        GLint ok = 0;
-        gl_.GetProgramiv(program_, GL_LINK_STATUS, &ok);
-        if (!ok) {
+        return program;
+    }
+
+    bool BuildProgram()
+    {
+        program_ = Link(kVertexShader, kFragmentShader);
+        presentProgram_ = Link(kPresentVertexShader, kPresentFragmentShader);
+        if (!program_ || !presentProgram_) {
             return false;
         }
-        gl_.UseProgram(program_);
-        gl_.Uniform1i(gl_.GetUniformLocation(program_, "uTexture"), 0);
         uTarget_ = gl_.GetUniformLocation(program_, "uTarget");
         uArgs_ = gl_.GetUniformLocation(program_, "uArgs");
         uFactor_ = gl_.GetUniformLocation(program_, "uFactor");
         uAlphaFunc_ = gl_.GetUniformLocation(program_, "uAlphaFunc");
         uAlphaRef_ = gl_.GetUniformLocation(program_, "uAlphaRef");
+        uPresentRect_ = gl_.GetUniformLocation(presentProgram_, "uRect");
         return true;
     }
 
@@ -730,6 +806,8 @@ private:
     SDL_GLContext context_ = nullptr;
     GLuint program_ = 0;
     GLint uTarget_ = -1, uArgs_ = -1, uFactor_ = -1, uAlphaFunc_ = -1, uAlphaRef_ = -1;
+    GLuint presentProgram_ = 0;
+    GLint uPresentRect_ = -1;
     GLuint vertexArray_ = 0;
     GLuint samplers_[8] = {};
     GLuint whiteTexture_ = 0;
