@@ -12,8 +12,9 @@
 //
 // Layout: every render target (the back buffer included) is a texture with a framebuffer object,
 // stored with D3D row 0 as GL row 0, so read-backs need no flipping; Present flips and scales the
-// back buffer into the window, letterboxed. Managed textures and all buffers keep a copy in memory
-// (for locks) and upload on unlock.
+// back buffer into the window, letterboxed, with a second program that only reads the texture.
+// Managed textures and all buffers keep a copy in memory (for locks) and upload on unlock; a new
+// texture's first upload waits for its first unlock or the first draw that samples it.
 
 #include <SDL.h>
 #include <algorithm>
