@@ -95,6 +95,9 @@ TEST_F(D3dSoftRasterTest, AlphaTestComparesTexelAlphaWithTheReference)
     // LESS 0x80: the other side, in the diffuse colour.
     EXPECT_EQ(Rgb(pic.At(31, 20)), 0x00FF00u);
     EXPECT_EQ(Rgb(pic.At(32, 20)), 0u);
+    // GREATEREQUAL 1 under additive blending: texel 0 adds nothing, texel 1 adds the diffuse.
+    EXPECT_EQ(Rgb(pic.At(2, 40)), 0u);
+    EXPECT_EQ(Rgb(pic.At(6, 40)), 0x204060u);
     ExpectGolden(pic, "alpha_test");
 }
 
@@ -107,6 +110,8 @@ TEST_F(D3dSoftRasterTest, DepthMasksShowQuadsInsideOrOutsideTheMask)
     EXPECT_EQ(Rgb(pic.At(61, 2)), 0x00FF00u) << "masked out, outside the disc";
     EXPECT_EQ(Rgb(pic.At(16, 45)), 0xFF0000u) << "after the depth clear masked-in quads show nowhere";
     EXPECT_EQ(Rgb(pic.At(5, 45)), 0x202020u);
+    EXPECT_EQ(Rgb(pic.At(32, 55)), 0x0000FFu) << "a sprite mask writes depth where its disc shows";
+    EXPECT_NE(Rgb(pic.At(1, 55)), 0x0000FFu) << "and not where its texels are transparent";
     ExpectGolden(pic, "z_masks");
 }
 

@@ -360,6 +360,14 @@ void AlphaTest(D3dPainter& p)
     p.Rect(-0.5f, -0.5f, 63.5f, 15.5f, 0xFFFFFFFF); // 4 pixels per texel
     d->SetRenderState(RsAlphaFunc, CmpLess);
     p.Rect(-0.5f, 15.5f, 63.5f, 31.5f, 0xFF00FF00);
+    // Only alpha 0 turned away, under additive blending: the white of the transparent texels
+    // must not be added.
+    d->SetRenderState(RsAlphaRef, 1);
+    d->SetRenderState(RsAlphaFunc, CmpGreaterEqual);
+    d->SetRenderState(RsAlphaBlendEnable, 1);
+    d->SetRenderState(RsSrcBlend, BlendOne);
+    d->SetRenderState(RsDestBlend, BlendOne);
+    p.Rect(-0.5f, 31.5f, 63.5f, 47.5f, 0xFF204060);
     d->SetTexture(0, nullptr);
     d->EndScene();
 }
@@ -396,7 +404,20 @@ void ZMasks(D3dPainter& p)
     // After a depth clear a masked-in quad shows nowhere.
     d->Clear(0, nullptr, ClearZBuffer, 0, 1.0f, 0);
     d->SetRenderState(RsZFunc, CmpGreater);
-    p.Rect(-0.5f, 40.5f, 63.5f, 50.5f, 0xFF0000FF);
+    p.Rect(-0.5f, 36.5f, 63.5f, 46.5f, 0xFF0000FF);
+    // A mask drawn as a sprite (blended, alpha test on) writes depth only where its texels show.
+    d->SetTexture(0, disc);
+    d->SetTextureStageState(0, TssColorOp, TopModulate);
+    d->SetTextureStageState(0, TssAlphaOp, TopModulate);
+    d->SetRenderState(RsZWriteEnable, 1);
+    d->SetRenderState(RsZFunc, CmpAlways);
+    p.Rect(-0.5f, 47.5f, 63.5f, 63.5f, 0xFFFFFFFF, 0.4f);
+    d->SetTexture(0, nullptr);
+    d->SetTextureStageState(0, TssColorOp, TopSelectArg2);
+    d->SetTextureStageState(0, TssAlphaOp, TopSelectArg2);
+    d->SetRenderState(RsZWriteEnable, 0);
+    d->SetRenderState(RsZFunc, CmpGreater);
+    p.Rect(-0.5f, 47.5f, 63.5f, 63.5f, 0xFF0000FF);
     d->EndScene();
 }
 
@@ -580,7 +601,7 @@ void SceneSize(const std::string& name, int* width, int* height)
     if (name == "blend_modes") {
         *width = 96;
     } else if (name == "alpha_test") {
-        *height = 32;
+        *height = 48;
     } else if (name == "half_pixel_edges") {
         *width = *height = 128;
     }

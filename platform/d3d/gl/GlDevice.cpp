@@ -1,6 +1,6 @@
 // The gl back end: OpenGL 3.3 core through SDL.
 //
-// Why 3.3 core with two tiny shaders rather than 2.1 with fixed-function texture stages: the
+// Why 3.3 core with tiny shaders rather than 2.1 with fixed-function texture stages: the
 // device must draw the same pictures as the soft rasteriser within one step per channel, and the
 // parts that decide that are exact in a shader and fuzzy in fixed function — the alpha test
 // compares the 8-bit alpha with the reference as an integer, vertices are snapped to the same
@@ -83,6 +83,20 @@ void main()
 }
 )";
 
+// The common case of the one above, as its own program: texture times diffuse for colour and
+// alpha, no alpha test. A driver that rasterises in software runs this far faster than the
+// general program's per-fragment choices.
+const char* const kModulateFragmentShader = R"(#version 330 core
+in vec4 vColor;
+in vec2 vTexCoord;
+uniform sampler2D uTexture;
+layout(location = 0) out vec4 oColor;
+void main()
+{
+    oColor = texture(uTexture, vTexCoord) * vColor;
+}
+)";
+
 // Shows the back buffer on the window: a quad over uRect (clip space: left, bottom, right, top)
 // from the vertex number alone, sampling the texture flipped. A single texture read, which the
 // driver can run as a plain copy.
@@ -106,6 +120,29 @@ void main()
     oColor = texture(uTexture, vTexCoord);
 }
 )";
+
+bool IsModulate(const CombinerTerm& t)
+{
+    return (t.a == Arg::Texture && t.b == Arg::Diffuse) || (t.a == Arg::Diffuse && t.b == Arg::Texture);
+}
+
+// Whether the alpha test can change no pixel: it passes everything, or it turns away only
+// fragments of alpha 0 that would blend to the colour already there and write no depth.
+bool AlphaTestChangesNothing(const uint32_t* rs, bool depthWrites)
+{
+    if (!rs[RsAlphaTestEnable]) {
+        return true;
+    }
+    const uint32_t func = rs[RsAlphaFunc], ref = rs[RsAlphaRef] & 255;
+    if (func == CmpAlways || (func == CmpGreaterEqual && ref == 0)) {
+        return true;
+    }
+    const bool dropsOnlyZero =
+        (func == CmpGreaterEqual && ref == 1) || (func == CmpGreater && ref == 0) || (func == CmpNotEqual && ref == 0);
+    const bool zeroLeavesTarget =
+        rs[RsAlphaBlendEnable] && rs[RsSrcBlend] == BlendSrcAlpha && rs[RsDestBlend] == BlendInvSrcAlpha;
+    return dropsOnlyZero && zeroLeavesTarget && !depthWrites;
+}
 
 GLenum GlCompare(uint32_t cmp)
 {
@@ -177,6 +214,7 @@ public:
             gl_.DeleteSamplers(8, samplers_);
             gl_.DeleteVertexArrays(1, &vertexArray_);
             gl_.DeleteProgram(program_);
+            gl_.DeleteProgram(modulateProgram_);
             gl_.DeleteProgram(presentProgram_);
             SDL_GL_MakeCurrent(window_, nullptr);
             SDL_GL_DeleteContext(context_);
@@ -487,15 +525,22 @@ protected:
         const uint32_t* rs = renderStates_;
         CombinerTerm color, alpha;
         StageTerms(&color, &alpha);
-        gl_.UseProgram(program_);
-        gl_.Uniform2f(uTarget_, static_cast<float>(renderTarget_->Width()),
-                      static_cast<float>(renderTarget_->Height()));
-        gl_.Uniform4i(uArgs_, ArgCode(color.a), ArgCode(color.b), ArgCode(alpha.a), ArgCode(alpha.b));
-        float f[4];
-        ColorFloats(rs[RsTextureFactor], f);
-        gl_.Uniform4f(uFactor_, f[0], f[1], f[2], f[3]);
-        gl_.Uniform1i(uAlphaFunc_, rs[RsAlphaTestEnable] ? static_cast<GLint>(std::min(rs[RsAlphaFunc], 8u)) : 0);
-        gl_.Uniform1f(uAlphaRef_, static_cast<float>(rs[RsAlphaRef] & 255));
+        const bool depthWrites = rs[RsZEnable] && rs[RsZWriteEnable] && depth_;
+        if (IsModulate(color) && IsModulate(alpha) && AlphaTestChangesNothing(rs, depthWrites)) {
+            gl_.UseProgram(modulateProgram_);
+            gl_.Uniform2f(uModulateTarget_, static_cast<float>(renderTarget_->Width()),
+                          static_cast<float>(renderTarget_->Height()));
+        } else {
+            gl_.UseProgram(program_);
+            gl_.Uniform2f(uTarget_, static_cast<float>(renderTarget_->Width()),
+                          static_cast<float>(renderTarget_->Height()));
+            gl_.Uniform4i(uArgs_, ArgCode(color.a), ArgCode(color.b), ArgCode(alpha.a), ArgCode(alpha.b));
+            float f[4];
+            ColorFloats(rs[RsTextureFactor], f);
+            gl_.Uniform4f(uFactor_, f[0], f[1], f[2], f[3]);
+            gl_.Uniform1i(uAlphaFunc_, rs[RsAlphaTestEnable] ? static_cast<GLint>(std::min(rs[RsAlphaFunc], 8u)) : 0);
+            gl_.Uniform1f(uAlphaRef_, static_cast<float>(rs[RsAlphaRef] & 255));
+        }
 
         const VertexLayout layout = DescribeFvf(call.fvf);
         CTexture* tex = textures_[0];
@@ -788,8 +833,9 @@ private:
     bool BuildProgram()
     {
         program_ = Link(kVertexShader, kFragmentShader);
+        modulateProgram_ = Link(kVertexShader, kModulateFragmentShader);
         presentProgram_ = Link(kPresentVertexShader, kPresentFragmentShader);
-        if (!program_ || !presentProgram_) {
+        if (!program_ || !modulateProgram_ || !presentProgram_) {
             return false;
         }
         uTarget_ = gl_.GetUniformLocation(program_, "uTarget");
@@ -797,6 +843,7 @@ private:
         uFactor_ = gl_.GetUniformLocation(program_, "uFactor");
         uAlphaFunc_ = gl_.GetUniformLocation(program_, "uAlphaFunc");
         uAlphaRef_ = gl_.GetUniformLocation(program_, "uAlphaRef");
+        uModulateTarget_ = gl_.GetUniformLocation(modulateProgram_, "uTarget");
         uPresentRect_ = gl_.GetUniformLocation(presentProgram_, "uRect");
         return true;
     }
@@ -807,6 +854,8 @@ private:
     SDL_GLContext context_ = nullptr;
     GLuint program_ = 0;
     GLint uTarget_ = -1, uArgs_ = -1, uFactor_ = -1, uAlphaFunc_ = -1, uAlphaRef_ = -1;
+    GLuint modulateProgram_ = 0;
+    GLint uModulateTarget_ = -1;
     GLuint presentProgram_ = 0;
     GLint uPresentRect_ = -1;
     GLuint vertexArray_ = 0;
