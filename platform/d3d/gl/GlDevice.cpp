@@ -84,8 +84,8 @@ void main()
 )";
 
 // The common case of the one above, as its own program: texture times diffuse for colour and
-// alpha, no alpha test. A driver that rasterises in software runs this far faster than the
-// general program's per-fragment choices.
+// alpha (or diffuse alone, over a white texture), no alpha test. A driver that rasterises in software runs this far
+// faster than the general program's per-fragment choices.
 const char* const kModulateFragmentShader = R"(#version 330 core
 in vec4 vColor;
 in vec2 vTexCoord;
@@ -126,8 +126,14 @@ bool IsModulate(const CombinerTerm& t)
     return (t.a == Arg::Texture && t.b == Arg::Diffuse) || (t.a == Arg::Diffuse && t.b == Arg::Texture);
 }
 
+bool IsDiffuseOnly(const CombinerTerm& t)
+{
+    return (t.a == Arg::Diffuse && t.b == Arg::White) || (t.a == Arg::White && t.b == Arg::Diffuse);
+}
+
 // Whether the alpha test can change no pixel: it passes everything, or it turns away only
-// fragments of alpha 0 that would blend to the colour already there and write no depth.
+// fragments of alpha 0 that would blend to the colour already there (source factor alpha,
+// destination factor one or one minus alpha) and write no depth.
 bool AlphaTestChangesNothing(const uint32_t* rs, bool depthWrites)
 {
     if (!rs[RsAlphaTestEnable]) {
@@ -139,8 +145,8 @@ bool AlphaTestChangesNothing(const uint32_t* rs, bool depthWrites)
     }
     const bool dropsOnlyZero =
         (func == CmpGreaterEqual && ref == 1) || (func == CmpGreater && ref == 0) || (func == CmpNotEqual && ref == 0);
-    const bool zeroLeavesTarget =
-        rs[RsAlphaBlendEnable] && rs[RsSrcBlend] == BlendSrcAlpha && rs[RsDestBlend] == BlendInvSrcAlpha;
+    const bool zeroLeavesTarget = rs[RsAlphaBlendEnable] && rs[RsSrcBlend] == BlendSrcAlpha &&
+                                  (rs[RsDestBlend] == BlendInvSrcAlpha || rs[RsDestBlend] == BlendOne);
     return dropsOnlyZero && zeroLeavesTarget && !depthWrites;
 }
 
@@ -526,7 +532,11 @@ protected:
         CombinerTerm color, alpha;
         StageTerms(&color, &alpha);
         const bool depthWrites = rs[RsZEnable] && rs[RsZWriteEnable] && depth_;
-        if (IsModulate(color) && IsModulate(alpha) && AlphaTestChangesNothing(rs, depthWrites)) {
+        // Diffuse alone is the modulate program over the white texture.
+        const bool diffuseOnly = IsDiffuseOnly(color) && IsDiffuseOnly(alpha);
+        const bool modulate =
+            (diffuseOnly || (IsModulate(color) && IsModulate(alpha))) && AlphaTestChangesNothing(rs, depthWrites);
+        if (modulate) {
             gl_.UseProgram(modulateProgram_);
             gl_.Uniform2f(uModulateTarget_, static_cast<float>(renderTarget_->Width()),
                           static_cast<float>(renderTarget_->Height()));
@@ -545,7 +555,7 @@ protected:
         const VertexLayout layout = DescribeFvf(call.fvf);
         CTexture* tex = textures_[0];
         GLuint name = whiteTexture_;
-        if (tex && layout.texOffset >= 0 && tex->Level0()->glTexture) {
+        if (tex && layout.texOffset >= 0 && tex->Level0()->glTexture && !(modulate && diffuseOnly)) {
             name = tex->Level0()->glTexture;
         }
         gl_.ActiveTexture(GL_TEXTURE0);
