@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "platform/d3d/Backends.h"
+#include "platform/system/GraphicsDriver.h"
 
 namespace QuillD3D {
 
@@ -86,6 +87,7 @@ class CDirect3D final : public IDirect3D {
 public:
     explicit CDirect3D(Backend backend) : backend_(backend)
     {
+        QuillPlatform::PreferDrawingInTheCallingThread();
         videoInit_ = SDL_InitSubSystem(SDL_INIT_VIDEO) == 0;
         const FaultInjection& f = Faults(backend);
         adapters_ = f.adapters ? *f.adapters : RealAdapters(backend);
@@ -242,6 +244,7 @@ bool IsBackendAvailable(Backend backend)
     if (backend == Backend::Soft || Faults(backend).adapters) {
         return true;
     }
+    QuillPlatform::PreferDrawingInTheCallingThread();
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
         return false;
     }

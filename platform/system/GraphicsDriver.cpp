@@ -1,6 +1,7 @@
 #include "platform/system/GraphicsDriver.h"
 
 #include <cstddef>
+#include <cstdlib>
 #include <cstring>
 #include <mutex>
 #include <set>
@@ -49,6 +50,11 @@ int CountLoads(dl_phdr_info* info, size_t size, void* data)
 }
 
 } // namespace
+
+void PreferDrawingInTheCallingThread()
+{
+    setenv("LP_NUM_THREADS", "0", 0);
+}
 
 void KeepGraphicsDriverLoaded()
 {

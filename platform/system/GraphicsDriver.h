@@ -11,4 +11,11 @@ namespace QuillPlatform {
 // to be unloaded. Cheap; call after a context, window or window surface is made.
 void KeepGraphicsDriverLoaded();
 
+// Mesa's software rasteriser hands every draw to one thread per core and waits for them; our
+// frames are many small draws, and that handing over cost more than the drawing (a glowing photo:
+// about half a core with threads, a third without). This asks it to draw in the calling thread,
+// unless the user chose otherwise. The driver reads it when it first opens a display, so call
+// before anything that may load it; other drivers ignore it.
+void PreferDrawingInTheCallingThread();
+
 } // namespace QuillPlatform

@@ -8,6 +8,7 @@
 
 #include <SDL.h>
 
+#include "platform/system/GraphicsDriver.h"
 #include "platform/system/ProcessSignals.h"
 #include "platform/window/SdlTranslator.h"
 #include "platform/window/VirtualKeys.h"
@@ -69,12 +70,7 @@ bool InitVideo()
     // A window surface is drawn by the window system itself. Left to choose, SDL backs it with a
     // GL texture, which loads the whole GL driver into a program that draws in software.
     SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
-    // Mesa's software rasteriser hands every draw to one thread per core and waits for them; our
-    // frames are many small draws, and that handing over cost more than the drawing (a glowing
-    // photo: about half a core with threads, a third without). It draws in the calling thread
-    // instead, unless the user asked otherwise. Read when the driver first opens the display;
-    // other drivers ignore it.
-    setenv("LP_NUM_THREADS", "0", 0);
+    PreferDrawingInTheCallingThread();
     if (SDL_InitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS) != 0) {
         std::fprintf(stderr, "video: %s\n", SDL_GetError());
         return false;
