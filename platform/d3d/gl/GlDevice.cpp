@@ -84,8 +84,8 @@ void main()
 )";
 
 // The common case of the one above, as its own program: texture times diffuse for colour and
-// alpha (or diffuse alone, over a white texture), no alpha test. A driver that rasterises in software runs this far
-// faster than the general program's per-fragment choices.
+// alpha (or diffuse alone, over a white texture), no alpha test. A driver that rasterises in
+// software runs this far faster than the general program's per-fragment choices.
 const char* const kModulateFragmentShader = R"(#version 330 core
 in vec4 vColor;
 in vec2 vTexCoord;
