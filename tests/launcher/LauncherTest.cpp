@@ -56,14 +56,7 @@ LauncherServices FastServices(int* ticks)
     return s;
 }
 
-class ScopedEnv {
-public:
-    ScopedEnv(const char* name, const char* value) : m_name(name) { setenv(name, value, 1); }
-    ~ScopedEnv() { unsetenv(m_name); }
-
-private:
-    const char* m_name;
-};
+using QuillTest::ScopedEnv;
 
 } // namespace
 

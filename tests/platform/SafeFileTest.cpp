@@ -3,7 +3,6 @@
 #include <cerrno>
 #include <cstdlib>
 #include <filesystem>
-#include <optional>
 
 #include <gtest/gtest.h>
 
@@ -15,29 +14,7 @@ using namespace QuillPlatform;
 namespace {
 
 // Sets (or unsets, with null) an environment variable for one scope.
-class ScopedEnv {
-public:
-    ScopedEnv(const char* name, const char* value) : m_name(name)
-    {
-        if (const char* old = std::getenv(name))
-            m_old = old;
-        if (value)
-            setenv(name, value, 1);
-        else
-            unsetenv(name);
-    }
-    ~ScopedEnv()
-    {
-        if (m_old)
-            setenv(m_name, m_old->c_str(), 1);
-        else
-            unsetenv(m_name);
-    }
-
-private:
-    const char* m_name;
-    std::optional<std::string> m_old;
-};
+using QuillTest::ScopedEnv;
 
 } // namespace
 

@@ -9,7 +9,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <optional>
 #include <string>
 #include <thread>
 
@@ -28,26 +27,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-class ScopedEnv {
-public:
-    ScopedEnv(const char* name, const std::string& value) : m_name(name)
-    {
-        if (const char* old = std::getenv(name))
-            m_old = old;
-        setenv(name, value.c_str(), 1);
-    }
-    ~ScopedEnv()
-    {
-        if (m_old)
-            setenv(m_name, m_old->c_str(), 1);
-        else
-            unsetenv(m_name);
-    }
-
-private:
-    const char* m_name;
-    std::optional<std::string> m_old;
-};
+using QuillTest::ScopedEnv;
 
 // The library, a short Splash.ini showing a red picture for `staticMs` and the picture, in a folder of
 // their own; empty when the built library is missing.
@@ -91,6 +71,18 @@ protected:
         show = reinterpret_cast<int (*)(uintptr_t)>(dlsym(library, "ShowSplash"));
         ASSERT_NE(show, nullptr);
     }
+    // Calls the library for `window` on the private server, from the library's folder (where its
+    // log goes), as the host would.
+    int ShowInto(Window window)
+    {
+        ScopedEnv display("DISPLAY", server.Name());
+        ScopedEnv driver("SDL_VIDEODRIVER", "x11");
+        const fs::path before = fs::current_path();
+        fs::current_path(dir);
+        const int result = show(static_cast<uintptr_t>(window));
+        fs::current_path(before);
+        return result;
+    }
 
     QuillPlatform::VirtualDisplay server;
     fs::path dir;
@@ -132,15 +124,7 @@ TEST_F(SplashHostWindow, AnXlibWindowPassedByItsIdGetsThePicturePainted)
             XCloseDisplay(eye);
     });
 
-    int result = -1;
-    {
-        ScopedEnv display("DISPLAY", server.Name());
-        ScopedEnv driver("SDL_VIDEODRIVER", "x11");
-        const fs::path before = fs::current_path(); // the log goes to the current folder
-        fs::current_path(dir);
-        result = show(static_cast<uintptr_t>(window));
-        fs::current_path(before);
-    }
+    const int result = ShowInto(window);
     done = true;
     watcher.join();
 
@@ -173,16 +157,7 @@ TEST_F(SplashHostWindow, AWindowThatNoLongerExistsIsRefusedAndTheHostLivesOn)
     XDestroyWindow(host, window);
     XSync(host, False);
 
-    int result = -1;
-    {
-        ScopedEnv display("DISPLAY", server.Name());
-        ScopedEnv driver("SDL_VIDEODRIVER", "x11");
-        const fs::path before = fs::current_path();
-        fs::current_path(dir);
-        result = show(static_cast<uintptr_t>(window));
-        fs::current_path(before);
-    }
-    EXPECT_EQ(result, 1);
+    EXPECT_EQ(ShowInto(window), 1);
     char id[32];
     std::snprintf(id, sizeof id, "0x%lx does not exist", static_cast<unsigned long>(window));
     const std::string log = SplashTest::ReadLogText(dir / "QuillonSplash.log");

@@ -98,4 +98,22 @@ pid_t Spawn(std::vector<std::string> args, std::vector<std::string> env, const p
     return pid;
 }
 
+ScopedEnv::ScopedEnv(const char* name, const char* value) : name_(name)
+{
+    if (const char* old = std::getenv(name))
+        old_ = old;
+    if (value)
+        setenv(name, value, 1);
+    else
+        unsetenv(name);
+}
+
+ScopedEnv::~ScopedEnv()
+{
+    if (old_)
+        setenv(name_, old_->c_str(), 1);
+    else
+        unsetenv(name_);
+}
+
 } // namespace QuillTest

@@ -6,6 +6,7 @@
 #include <sys/types.h>
 
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -32,5 +33,20 @@ std::string ReadFile(const std::filesystem::path& path);
 // it shares this process's); -1 when it could not be started.
 pid_t Spawn(std::vector<std::string> args, std::vector<std::string> env,
             const posix_spawn_file_actions_t* actions = nullptr);
+
+// Sets (or, given none, removes) one environment variable for its lifetime, then puts back what
+// was there.
+class ScopedEnv {
+public:
+    ScopedEnv(const char* name, const char* value);
+    ScopedEnv(const char* name, const std::string& value) : ScopedEnv(name, value.c_str()) {}
+    ~ScopedEnv();
+    ScopedEnv(const ScopedEnv&) = delete;
+    ScopedEnv& operator=(const ScopedEnv&) = delete;
+
+private:
+    const char* name_;
+    std::optional<std::string> old_;
+};
 
 } // namespace QuillTest

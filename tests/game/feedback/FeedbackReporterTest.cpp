@@ -127,6 +127,21 @@ void RunSteps(FrameTimer& timer, int steps)
     }
 }
 
+// One call of every report, in a level of the hidden-object game.
+void ReportOneOfEach()
+{
+    const String keys[] = {u"Item"};
+    const String values[] = {u"lamp"};
+    FeedbackReporter::ReportGameEvent();
+    FeedbackReporter::SetLevel(u"Level1", u"ispy");
+    FeedbackReporter::ReportLevelEvent("user");
+    FeedbackReporter::ReportScreenOpened(u"MainMenu");
+    FeedbackReporter::ReportItemEvent("itemfound", u"vase");
+    FeedbackReporter::ReportItemEventAlt("itembadclick", u"lamp");
+    FeedbackReporter::ReportCountEvent("tilehint", u"2");
+    FeedbackReporter::SetEventParameters(keys, values, 1);
+}
+
 class FeedbackReporterTest : public ::testing::Test {
 protected:
     void SetUp() override
@@ -141,20 +156,6 @@ protected:
         FeedbackReporter::UseEntries(nullptr);
         FeedbackReporter::ResetSession();
         FeedbackClient::ResetToDefaults();
-    }
-
-    void ReportOneOfEach()
-    {
-        const String keys[] = {u"Item"};
-        const String values[] = {u"lamp"};
-        FeedbackReporter::ReportGameEvent();
-        FeedbackReporter::SetLevel(u"Level1", u"ispy");
-        FeedbackReporter::ReportLevelEvent("user");
-        FeedbackReporter::ReportScreenOpened(u"MainMenu");
-        FeedbackReporter::ReportItemEvent("itemfound", u"vase");
-        FeedbackReporter::ReportItemEventAlt("itembadclick", u"lamp");
-        FeedbackReporter::ReportCountEvent("tilehint", u"2");
-        FeedbackReporter::SetEventParameters(keys, values, 1);
     }
 
     FeedbackTable table_{};
@@ -321,16 +322,7 @@ TEST(FeedbackWithoutClient, EveryReportDoesNothingAndStartingAnswersFalse)
     SimpleGame game(nullptr);
     EXPECT_FALSE(game.InitErrorReporting());
     EXPECT_EQ(QuillTest::BoundFeedbackEntries(defaults), 0);
-    const String keys[] = {u"replay"};
-    const String values[] = {u"1"};
-    FeedbackReporter::ReportGameEvent();
-    FeedbackReporter::SetLevel(u"Level1", u"ispy");
-    FeedbackReporter::ReportLevelEvent("user");
-    FeedbackReporter::ReportScreenOpened(u"Options");
-    FeedbackReporter::ReportItemEvent("itemfound", u"vase");
-    FeedbackReporter::ReportItemEventAlt("tilenomatch", u"x");
-    FeedbackReporter::ReportCountEvent("tiletime", u"1");
-    FeedbackReporter::SetEventParameters(keys, values, 1);
+    ReportOneOfEach();
     game.Shutdown();
     game.OnTeardown();
     EXPECT_EQ(QuillTest::BoundFeedbackEntries(defaults), 0);
