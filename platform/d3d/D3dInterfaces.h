@@ -51,7 +51,7 @@ public:
 };
 
 // Shader objects exist only as a type: the layer draws through its fixed stage combiners and
-// creates no shaders. Seam: SetPixelShader/SetVertexShader accept only none until a caller needs
+// hands its callers no shader objects (the gl back end's own programs stay inside it). Seam: SetPixelShader/SetVertexShader accept only none until a caller needs
 // programmable stages.
 class IPixelShader : public IUnknownLike {};
 class IVertexShader : public IUnknownLike {};
