@@ -1,18 +1,16 @@
 #include "platform/process/VirtualDisplay.h"
 
 #include <fcntl.h>
+#include <poll.h>
 #include <signal.h>
 #include <spawn.h>
-#include <sys/socket.h>
-#include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
-#include <cstdlib>
 #include <cstring>
-#include <filesystem>
-#include <thread>
+#include <string>
 #include <vector>
 
 extern char** environ;
@@ -21,38 +19,9 @@ namespace QuillPlatform {
 
 namespace {
 
-// The server is ready once its socket accepts a connection.
-bool Accepts(int display)
-{
-    const std::string path = "/tmp/.X11-unix/X" + std::to_string(display);
-    const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (fd < 0)
-        return false;
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    std::strncpy(address.sun_path, path.c_str(), sizeof(address.sun_path) - 1);
-    const bool ok = connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof(address)) == 0;
-    close(fd);
-    return ok;
-}
-
-// The process that holds the display's lock file (the X server that owns the number), or 0.
-pid_t LockOwner(int display)
-{
-    const int fd = open(("/tmp/.X" + std::to_string(display) + "-lock").c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        return 0;
-    char text[32] = {};
-    const ssize_t got = read(fd, text, sizeof text - 1);
-    close(fd);
-    return got > 0 ? static_cast<pid_t>(std::strtol(text, nullptr, 10)) : 0;
-}
-
-bool Ended(pid_t pid)
-{
-    int status = 0;
-    return waitpid(pid, &status, WNOHANG) == pid;
-}
+// How long a server may take to come up. A loaded machine can take seconds; a server that never
+// answers is ended after this.
+constexpr auto kStartLimit = std::chrono::seconds(60);
 
 } // namespace
 
@@ -64,51 +33,82 @@ VirtualDisplay::~VirtualDisplay()
     }
 }
 
+// The server picks a free display number itself and writes it to the pipe once it accepts
+// clients (`-displayfd`), so there is no race for a number with other servers and no guessing
+// when it is ready: a socket that takes a connection belongs to a server that may still be
+// setting up its screen. `-noreset` keeps it from resetting when its last client leaves: a client
+// that connects while a reset runs is dropped, and a test's first window would then fail to open.
 bool VirtualDisplay::Start(int width, int height, std::string* why)
 {
-    namespace fs = std::filesystem;
-    for (int n = 90 + getpid() % 60; n < 250; ++n) {
-        if (fs::exists("/tmp/.X11-unix/X" + std::to_string(n)) || fs::exists("/tmp/.X" + std::to_string(n) + "-lock"))
+    const auto fail = [&](const std::string& reason) {
+        if (why)
+            *why = reason;
+        return false;
+    };
+    int ready[2];
+    if (pipe2(ready, O_CLOEXEC) != 0)
+        return fail(std::string("no pipe: ") + std::strerror(errno));
+    constexpr int kChildFd = 3;
+    std::vector<std::string> args = {
+        "Xvfb",      "-displayfd", std::to_string(kChildFd),
+        "-screen",   "0",          std::to_string(width) + "x" + std::to_string(height) + "x24",
+        "-nolisten", "tcp",        "-noreset"};
+    std::vector<char*> argv;
+    for (std::string& a : args)
+        argv.push_back(a.data());
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    // dup2 clears close-on-exec on the copy, so the server keeps exactly this end of the pipe.
+    posix_spawn_file_actions_adddup2(&actions, ready[1], kChildFd);
+    pid_t pid = 0;
+    const int rc = posix_spawnp(&pid, "Xvfb", &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    close(ready[1]);
+    if (rc != 0) {
+        close(ready[0]);
+        return fail("Xvfb cannot be started (" + std::string(std::strerror(rc)) + "; package xvfb)");
+    }
+
+    // The number arrives as decimal digits and a newline; end of file means the server gave up.
+    std::string number;
+    const auto deadline = std::chrono::steady_clock::now() + kStartLimit;
+    bool complete = false;
+    while (!complete) {
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        if (left.count() <= 0)
+            break;
+        pollfd p{ready[0], POLLIN, 0};
+        const int n = poll(&p, 1, static_cast<int>(left.count()));
+        if (n < 0 && errno == EINTR)
             continue;
-        const std::string name = ":" + std::to_string(n);
-        const std::string size = std::to_string(width) + "x" + std::to_string(height) + "x24";
-        std::vector<std::string> args = {"Xvfb", name, "-screen", "0", size, "-nolisten", "tcp"};
-        std::vector<char*> argv;
-        for (std::string& a : args)
-            argv.push_back(a.data());
-        argv.push_back(nullptr);
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-        posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-        pid_t pid = 0;
-        const int rc = posix_spawnp(&pid, "Xvfb", &actions, nullptr, argv.data(), environ);
-        posix_spawn_file_actions_destroy(&actions);
-        if (rc != 0) {
-            if (why)
-                *why = "Xvfb cannot be started (" + std::string(std::strerror(rc)) + "; package xvfb)";
-            return false;
-        }
-        for (int i = 0; i < 200; ++i) {
-            // Another program's server may have taken the number first and be the one that
-            // answers: ours then ends for want of the lock. Only our own server will do.
-            if (Accepts(n) && LockOwner(n) == pid) {
-                m_pid = pid;
-                m_name = name;
-                return true;
-            }
-            if (Ended(pid))
-                break; // lost a race for this number: try the next
-            std::this_thread::sleep_for(std::chrono::milliseconds(25));
-        }
-        if (!Ended(pid)) {
-            kill(pid, SIGTERM);
-            waitpid(pid, nullptr, 0);
+        if (n <= 0)
+            break;
+        char buffer[16];
+        const ssize_t got = read(ready[0], buffer, sizeof buffer);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got <= 0)
+            break;
+        for (ssize_t i = 0; i < got && !complete; ++i) {
+            if (buffer[i] == '\n')
+                complete = true;
+            else if (buffer[i] >= '0' && buffer[i] <= '9' && number.size() < 8)
+                number += buffer[i];
         }
     }
-    if (why)
-        *why = "no X display could be started";
-    return false;
+    close(ready[0]);
+    if (complete && !number.empty()) {
+        m_pid = pid;
+        m_name = ":" + number;
+        return true;
+    }
+    kill(pid, SIGTERM);
+    waitpid(pid, nullptr, 0);
+    return fail("the X server did not come up within " + std::to_string(kStartLimit.count()) + " s");
 }
 
 } // namespace QuillPlatform

@@ -14,8 +14,9 @@ public:
     VirtualDisplay& operator=(const VirtualDisplay&) = delete;
     ~VirtualDisplay();
 
-    // Starts the server with one screen of the given size (24-bit) and waits until it accepts
-    // connections. False, with the reason in `why`, when it cannot (e.g. Xvfb is not installed).
+    // Starts the server on a display number it picks itself, with one screen of the given size
+    // (24-bit), and waits until it accepts clients. The server does not reset when its last client
+    // leaves. False, with the reason in `why`, when it cannot (e.g. Xvfb is not installed).
     bool Start(int width, int height, std::string* why);
     // ":<n>", the value for DISPLAY.
     const std::string& Name() const { return m_name; }

@@ -80,19 +80,19 @@ TEST(GameProcess, SigtermEndsThroughTheNormalShutdownWithStatusZero)
 {
     const pid_t game = StartGame();
     ASSERT_GT(game, 0);
-    ASSERT_TRUE(WaitUntilRunning(game, 10000));
+    ASSERT_TRUE(WaitUntilRunning(game, 60000));
 
     // A second copy is refused (and asks the first to come forward) without disturbing it.
     const pid_t second = StartGame();
     ASSERT_GT(second, 0);
-    const int secondStatus = WaitFor(second, 10000);
+    const int secondStatus = WaitFor(second, 60000);
     ASSERT_NE(secondStatus, -1);
     EXPECT_TRUE(WIFEXITED(secondStatus));
     EXPECT_EQ(WEXITSTATUS(secondStatus), 0);
     EXPECT_EQ(WaitFor(game, 200), -1);   // still running
 
     ASSERT_EQ(kill(game, SIGTERM), 0);
-    const int status = WaitFor(game, 10000);
+    const int status = WaitFor(game, 60000);
     if (status == -1)
         kill(game, SIGKILL);
     ASSERT_NE(status, -1);
