@@ -50,7 +50,7 @@ void ExpectTheSameShots(const std::string& display)
     ASSERT_FALSE(script.empty());
     auto runner = [&](const char* name) {
         PlayRunner run(name);
-        run.Seed(5).Timeout(std::chrono::seconds(120));
+        run.Seed(5);
         if (!display.empty())
             run.Window(display).DefaultDevice();
         return run;

@@ -155,7 +155,7 @@ protected:
     PlayResult Run(const std::string& name, const std::string& script)
     {
         PlayRunner runner("through-" + std::to_string(++runs) + "-" + name);
-        runner.Seed(static_cast<uint32_t>(runs)).Frames(10).Timeout(std::chrono::seconds(120));
+        runner.Seed(static_cast<uint32_t>(runs)).Frames(10);
         if (!saved.empty())
             runner.StartingSave(saved);
         PlayResult run = runner.Run(script);

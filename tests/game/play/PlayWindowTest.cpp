@@ -144,7 +144,7 @@ WindowRun PlayInWindow(const VirtualScreen& screen, bool software, PlayData::Poi
     WindowRun run;
     std::map<std::string, bool> answered;
     PlayRunner runner(software ? "window-soft" : "window-gl");
-    runner.Seed(3).Window(screen.Name()).Timeout(std::chrono::seconds(120));
+    runner.Seed(3).Window(screen.Name());
     if (!software)
         runner.DefaultDevice();
     runner.WhileRunning([&](const fs::path& folder) {
