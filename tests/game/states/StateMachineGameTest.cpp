@@ -57,7 +57,17 @@ protected:
         return library && ui->GetDefinitionLibrary()->ImportLibrary(*library, nullptr, added, existing);
     }
 
+    // The game made again, what it tells the player kept in `messages`.
+    void RestartKeepingMessages()
+    {
+        Game::EngineLinks links;
+        links.showMessage = [this](const std::string&, const std::string& text) { messages.push_back(text); };
+        game.reset();
+        game = std::make_unique<Game>(std::move(links));
+    }
+
     std::vector<String> mounts;
+    std::vector<std::string> messages;
     std::unique_ptr<Game> game;
 };
 
@@ -276,11 +286,7 @@ TEST_F(GameTest, PackagesAreMountedOnceAndFailuresAreNotRemembered)
 
 TEST_F(GameTest, ASceneWhoseItemListCannotBeReadIsRefusedAndNamedOnce)
 {
-    std::vector<std::string> messages;
-    Game::EngineLinks links;
-    links.showMessage = [&messages](const std::string&, const std::string& text) { messages.push_back(text); };
-    game.reset();
-    game = std::make_unique<Game>(std::move(links));
+    RestartKeepingMessages();
     // No file holds "Levels\Nowhere.xml".
     game->AddBoards(nullptr, {SceneBoardSpec{7, u"Nowhere", u""}});
     EXPECT_FALSE(game->OpenBoard(7));
@@ -292,11 +298,7 @@ TEST_F(GameTest, ASceneWhoseItemListCannotBeReadIsRefusedAndNamedOnce)
 
 TEST_F(GameTest, ItemsNoPlayerCanFindAreNamedOnceAndOnlyForTheirOwnScene)
 {
-    std::vector<std::string> messages;
-    Game::EngineLinks links;
-    links.showMessage = [&messages](const std::string&, const std::string& text) { messages.push_back(text); };
-    game.reset();
-    game = std::make_unique<Game>(std::move(links));
+    RestartKeepingMessages();
     // Both scenes list the same three items. "Hall" shows two of them, without a picture to click;
     // "Parlour" shows none, so nothing listed lies unfindable in it.
     const auto item = [](const char* name) {
