@@ -49,6 +49,10 @@ protected:
     }
     void TearDown() override
     {
+        // The save this leaves holds the level as it was dealt, not won or out of time, for the
+        // next test of this program that plays it.
+        if (profile)
+            profile->ResetLevel(1);
         if (board) {
             game->SetState(GameState_StoryGame);
             board->Unload();
