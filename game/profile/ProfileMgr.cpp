@@ -246,7 +246,11 @@ bool ProfileMgr::SwitchProfile(const String& name)
     Profile* profile = FindProfile(name);
     if (!profile)
         return false;
-    if (m_book && profile != m_current)
+    // The player who is playing already: their scene or card game stays on the screen, and no
+    // board is loaded afresh under it.
+    if (profile == m_current)
+        return true;
+    if (m_book)
         m_book->LeaveRunningGame();
     if (!Save() && !m_savingDisabled)
         return false;

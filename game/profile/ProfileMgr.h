@@ -86,7 +86,8 @@ public:
     // False, changing nothing, for an empty name, a name a profile has already, a full profile
     // list or a failed save.
     bool NewProfile(const QuillEngine::String& name);
-    // False when no profile has the name or the save fails.
+    // False when no profile has the name or the save fails. Switching to the current profile
+    // changes nothing.
     bool SwitchProfile(const QuillEngine::String& name);
     // The current profile is never deleted.
     bool DeleteProfile(const QuillEngine::String& name);

@@ -316,6 +316,18 @@ TEST_F(BookTest, AClickedPhotoEntersItsSceneOnceTheTransitionCoversTheScreen)
     Step();
     Picture* photo = book->Pictures()[0].get();
     ASSERT_EQ(photo->GetState(), Picture::State_Open);
+    // Clicked while a page turns, the photo opens nothing.
+    book->PrevControl()->Begin();
+    ASSERT_TRUE(book->IsTurning());
+    photo->OnMouseUp(photo->Movie(), false);
+    EXPECT_EQ(book->GetState(), Book::State_Browsing);
+    Steps(120);
+    ASSERT_FALSE(book->IsTurning());
+    EXPECT_EQ(game->GetState(), GameState_Book);
+    GoTo(1);
+    Step();
+    photo = book->Pictures()[0].get();
+    ASSERT_EQ(photo->GetState(), Picture::State_Open);
     photo->OnMouseUp(photo->Movie(), false);
     EXPECT_EQ(book->GetState(), Book::State_SceneTransition);
     EXPECT_EQ(Number("transitionScene"), 1.0);
@@ -552,6 +564,9 @@ TEST_F(BookTest, TheCornerBlinksOnAResumedChapterThatIsDoneUntilThePointerIsOver
     // A saved player comes back to chapter 2, won already, with chapter 3 open.
     profile->introSeen = true;
     profile->page = 4;
+    profile->FindScene(1)->status = SceneRecord::Complete;
+    profile->FindLevel(1)->bonusPlayed = true;
+    profile->FindLevel(2)->firstTimeSeen = false;
     profile->FindScene(2)->status = SceneRecord::Complete;
     profile->FindLevel(2)->bonusPlayed = true;
     profile->FindScene(3)->status = SceneRecord::Open;
@@ -574,6 +589,19 @@ TEST_F(BookTest, TheCornerBlinksOnAResumedChapterThatIsDoneUntilThePointerIsOver
         frames.insert(BookArt::Frame(next->Control()));
     }
     EXPECT_EQ(frames, (std::set<int32_t>{1}));
+
+    // Back on chapter 1, done as well but not the furthest page reached, it does not blink.
+    next->OnMouseLeave(next->Control());
+    book->PrevControl()->Begin();
+    Steps(120);
+    ASSERT_EQ(profile->page, 2u);
+    ASSERT_TRUE(Shown(next->Control()));
+    frames.clear();
+    for (int i = 0; i < 40; ++i) {
+        Step();
+        frames.insert(BookArt::Frame(next->Control()));
+    }
+    EXPECT_EQ(frames, (std::set<int32_t>{0}));
 }
 
 TEST_F(BookTest, APageTurnTakesNinetyEightUpdatesSwapsAtTheSpineAndIgnoresClicks)

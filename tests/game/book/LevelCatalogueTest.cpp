@@ -112,6 +112,12 @@ TEST(LevelCatalogueTest, AFaultStopsTheReadingAndKeepsWhatCameBefore)
     EXPECT_FALSE(octal.ok);
     EXPECT_EQ(octal.profiles->FindLevelTemplate(0), nullptr);
     EXPECT_NE(octal.fault.find("LEVEL \"Cake\" has \"number=\"08\"\""), std::string::npos) << octal.fault;
+    // An empty count is no count at all, not a level with nothing to find.
+    Loaded blank = LoadText(R"(<L><LEVEL title="Veil" minutes="1" bonusminutes="1" items="" number="3"/></L>)");
+    EXPECT_FALSE(blank.ok);
+    EXPECT_EQ(blank.profiles->FindLevelTemplate(3), nullptr);
+    EXPECT_NE(blank.fault.find("LEVEL \"Veil\" has \"items=\"\"\", which is not a number"), std::string::npos)
+        << blank.fault;
     EXPECT_NE(loaded.fault.find("PHOTO \"b\" has no \"sound\""), std::string::npos) << loaded.fault;
     // No levels at all is an empty catalogue, not a fault.
     EXPECT_TRUE(LoadText("<LEVELS/>").ok);

@@ -531,6 +531,8 @@ TEST_F(ConBoardTest, AnEmptyTableStillOffersThePanelAndTheWinDialogKnowsTheLastL
     game->GetScreenMgr()->CloseAndSave(UIConWinLoseDialog::kName);
     EXPECT_FALSE(game->GetScreenMgr()->IsOpen(UIConPanel::kName));
     EXPECT_EQ(game->GetState(), GameState_Book);
+    // Entered once, from the card game: a second entry would come from the album itself.
+    EXPECT_EQ(game->GetPreviousState(), GameState_Concentration);
 
     profile->page = 8;
     Steps(2);

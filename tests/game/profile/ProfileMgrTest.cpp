@@ -26,7 +26,7 @@ namespace {
 
 class CountingBook : public IProfileBookLink {
 public:
-    void LeaveRunningGame() override {}
+    void LeaveRunningGame() override { ++leaves; }
     void ResetBoards() override { ++resets; }
     void OnProfileChanged(bool newProfile) override { ++(newProfile ? created : switched); }
     void UpdatePageControls() override { ++pageUpdates; }
@@ -36,7 +36,7 @@ public:
         if (onStore)
             onStore(current);
     }
-    int resets = 0, created = 0, switched = 0, pageUpdates = 0, stores = 0;
+    int resets = 0, created = 0, switched = 0, pageUpdates = 0, stores = 0, leaves = 0;
     std::function<void(Profile&)> onStore;
 };
 
@@ -274,9 +274,17 @@ TEST_F(ProfileMgrTest, NamesStayUniqueAndTheCurrentProfileStays)
     EXPECT_FALSE(mgr.SwitchProfile(u"Nobody"));
     EXPECT_EQ(mgr.CurrentProfile()->name, u"Bo");
     EXPECT_EQ(book.switched, 0);
+    const int leaves = book.leaves;
     ASSERT_TRUE(mgr.SwitchProfile(u"Ann"));
     EXPECT_EQ(book.switched, 1);
+    EXPECT_EQ(book.leaves, leaves + 1);
     EXPECT_EQ(mgr.CurrentProfile()->name, u"Ann");
+    // The player who is playing chosen again: their game runs on and no board is loaded afresh.
+    const int resets = book.resets;
+    ASSERT_TRUE(mgr.SwitchProfile(u"Ann"));
+    EXPECT_EQ(book.leaves, leaves + 1);
+    EXPECT_EQ(book.resets, resets);
+    EXPECT_EQ(book.switched, 1);
 
     EXPECT_FALSE(mgr.DeleteProfile(u"Ann"));
     EXPECT_TRUE(mgr.DeleteProfile(DefaultName()));

@@ -15,6 +15,8 @@
 #include "engine/core/xml/XmlCache.h"
 #include "engine/graphics/scene/Instance_Text.h"
 #include "game/app/Game.h"
+#include "game/board/Board.h"
+#include "game/cards/ConBoard.h"
 #include "game/profile/ProfileMgr.h"
 #include "game/screens/UIScreenMgr.h"
 #include "game/screens/menus/MenuDialogs.h"
@@ -59,7 +61,7 @@ protected:
         ASSERT_TRUE(doc && ui->GetDefinitionLibrary()->ImportLibrary(*doc, nullptr, added, existing));
 
         // Audio with the three classes the dialogs set.
-        const auto data = QuillTest::MakeTempDir("menu-audio");
+        data = QuillTest::MakeTempDir("menu-audio");
         QuillTest::WriteFile(
             data / "Audio/Audio.xml",
             "<Audio><ClassDef name=\"Music\"/><ClassDef name=\"Ambient\"/><ClassDef name=\"Effects\"/></Audio>");
@@ -113,6 +115,7 @@ protected:
     }
     String RowText(int row) { return RowTextInstance(row)->GetText(); }
 
+    std::filesystem::path data;
     FileManager files;
     XmlCache xml{&files};
     std::unique_ptr<UserDataFolders> store;
@@ -242,6 +245,12 @@ TEST_F(MenuDialogsTest, ThePlayerListShowsSixRowsAndTakesNewNames)
         dialog->OnKeyDown(dialog->GetInstance(), QuillPlatform::VK_BACK);
     EXPECT_EQ(dialog->EnteredName(), u"");
     EXPECT_EQ(dialog->Cursor(), 0);
+    // Accented letters are letters; the multiplication and division signs among them are not.
+    for (uint32_t character : {0xC5u, 0xD7u, 0xE9u, 0xF7u, 0x17Eu})
+        dialog->OnChar(dialog->GetInstance(), character);
+    EXPECT_EQ(dialog->EnteredName(), u"\u00C5\u00E9\u017E");
+    for (int i = 0; i < 3; ++i)
+        dialog->OnKeyDown(dialog->GetInstance(), QuillPlatform::VK_BACK);
     // A name that differs from a player's only in case is refused.
     for (uint32_t character : {uint32_t('a'), uint32_t('n'), uint32_t('n')})
         dialog->OnChar(dialog->GetInstance(), character);
@@ -284,6 +293,41 @@ TEST_F(MenuDialogsTest, ThePlayerListShowsSixRowsAndTakesNewNames)
     ASSERT_EQ(Profiles().CurrentProfile()->name, u"zed");
     EXPECT_NE(RowTextInstance(6)->GetColor(), plain);
     EXPECT_EQ(RowTextInstance(3)->GetColor(), plain);
+}
+
+TEST_F(MenuDialogsTest, ChoosingThePlayerWhoIsPlayingLeavesTheirSceneAndCardGameRunning)
+{
+    ASSERT_TRUE(Profiles().NewProfile(u"Ann"));
+    game->SetState(GameState_Book); // the album: a change of player reaches the games through it
+    QuillTest::WriteFile(data / "Levels/Scene.xml", "<Items/>");
+    game->AddBoards(nullptr, {SceneBoardSpec{1, u"Scene", u""}});
+    // The list opened from the menu, the row of the player who is playing clicked, then Play.
+    const auto chooseThePlayerPlaying = [this] {
+        ASSERT_TRUE(Screens().Open(std::make_unique<UIMenuProfileDialog>()));
+        Step();
+        const std::vector<Profile*> all = Profiles().GetProfiles();
+        size_t current = 0;
+        for (size_t row = 0; row < all.size(); ++row) {
+            RowTextInstance(int(row) + 1)->SetText(all[row]->name); // what the dialog's script does
+            current = all[row] == Profiles().CurrentProfile() ? row : current;
+        }
+        Screens().ScreenEvent(u"Profile Switch", FromUtf8(std::to_string(current + 1)));
+        Screens().CloseAndSave(u"Menu_ProfileDialog");
+        Step();
+    };
+
+    ASSERT_TRUE(game->OpenBoard(1));
+    chooseThePlayerPlaying();
+    EXPECT_EQ(game->GetState(), GameState_Board);
+    ASSERT_NE(game->GetBoard(), nullptr);
+    EXPECT_TRUE(game->GetBoard()->IsLoaded()) << "the scene was taken off the screen";
+    EXPECT_EQ(game->GetBoard()->GetState(), Board::State_Playing);
+
+    game->SetState(GameState_Concentration);
+    chooseThePlayerPlaying();
+    EXPECT_EQ(game->GetState(), GameState_Concentration);
+    EXPECT_TRUE(game->GetConBoard()->IsStarted());
+    EXPECT_EQ(Profiles().CurrentProfile()->name, u"Ann");
 }
 
 TEST_F(MenuDialogsTest, HighScoresShowHoursAndMinutes)

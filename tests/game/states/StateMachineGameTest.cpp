@@ -5,6 +5,9 @@
 
 #include <set>
 
+#include "engine/app/ScriptBridge.h"
+#include "engine/core/files/FileManager.h"
+#include "engine/core/xml/XmlCache.h"
 #include "game/app/Game.h"
 #include "game/board/Board.h"
 #include "game/board/dialogs/BoardDialogs.h"
@@ -17,6 +20,7 @@
 #include "game/screens/UIScreenMgr.h"
 #include "game/story/StoryMiniGame.h"
 #include "tests/game/screens/UIScreenTestSupport.h"
+#include "tests/support/MemoryFileSource.h"
 
 using namespace QuillEngine;
 
@@ -53,7 +57,17 @@ protected:
         return library && ui->GetDefinitionLibrary()->ImportLibrary(*library, nullptr, added, existing);
     }
 
+    // The game made again, what it tells the player kept in `messages`.
+    void RestartKeepingMessages()
+    {
+        Game::EngineLinks links;
+        links.showMessage = [this](const std::string&, const std::string& text) { messages.push_back(text); };
+        game.reset();
+        game = std::make_unique<Game>(std::move(links));
+    }
+
     std::vector<String> mounts;
+    std::vector<std::string> messages;
     std::unique_ptr<Game> game;
 };
 
@@ -221,6 +235,18 @@ TEST_F(GameTest, TheMagnifierShowsOnlyOverTheFieldInPlayWithNothingAboveIt)
     game->SetState(GameState_Book);
     EXPECT_EQ(game->WantedPointer(), Game::Pointer::Arrow);
     game->SetBoard(nullptr);
+
+    // The card game's table is searched as a scene is.
+    ASSERT_TRUE(DefineMovie(u"ConBoard"));
+    game->SetState(GameState_Concentration);
+    Instance_Base* table = game->GetConBoard()->BoardInstance().Resolve();
+    ASSERT_NE(table, nullptr);
+    table->SetVisible(true); // as once its cards are laid out
+    table->SetExplicitBounds(200, 0, 800, 600);
+    ui->OnMouseMove(400, 300);
+    EXPECT_EQ(game->WantedPointer(), Game::Pointer::Look);
+    ui->OnMouseMove(60, 300);
+    EXPECT_EQ(game->WantedPointer(), Game::Pointer::Arrow);
 }
 
 TEST_F(GameTest, MusicStaysOnOneTrackUntilTheIntroIsSeenThenNeverRepeats)
@@ -260,11 +286,7 @@ TEST_F(GameTest, PackagesAreMountedOnceAndFailuresAreNotRemembered)
 
 TEST_F(GameTest, ASceneWhoseItemListCannotBeReadIsRefusedAndNamedOnce)
 {
-    std::vector<std::string> messages;
-    Game::EngineLinks links;
-    links.showMessage = [&messages](const std::string&, const std::string& text) { messages.push_back(text); };
-    game.reset();
-    game = std::make_unique<Game>(std::move(links));
+    RestartKeepingMessages();
     // No file holds "Levels\Nowhere.xml".
     game->AddBoards(nullptr, {SceneBoardSpec{7, u"Nowhere", u""}});
     EXPECT_FALSE(game->OpenBoard(7));
@@ -272,6 +294,71 @@ TEST_F(GameTest, ASceneWhoseItemListCannotBeReadIsRefusedAndNamedOnce)
     EXPECT_EQ(game->GetState(), GameState_Intro);
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_NE(messages[0].find("Levels\\Nowhere.xml"), std::string::npos) << messages[0];
+}
+
+TEST_F(GameTest, ItemsNoPlayerCanFindAreNamedOnceAndOnlyForTheirOwnScene)
+{
+    RestartKeepingMessages();
+    // Both scenes list the same three items. "Hall" shows two of them, without a picture to click;
+    // "Parlour" shows none, so nothing listed lies unfindable in it.
+    const auto item = [](const char* name) {
+        return std::string(R"(<Instance type="library" definition="Scene" instancename=")") + name +
+               R"(" depth="1" create="0" death="1" regx="0" regy="0"><Frame alpha="100" transform="1 0 0 1 0 0"/></Instance>)";
+    };
+    auto library = XmlNode::ParseDocument(
+        R"(<Library><Definition type="movie" name="Hall" length="1" fps="60">)" + item("ring") + item("fan") +
+            R"(</Definition><Definition type="movie" name="Parlour" length="1" fps="60"/></Library>)",
+        false);
+    int32_t added = 0, existing = 0;
+    ASSERT_TRUE(library && ui->GetDefinitionLibrary()->ImportLibrary(*library, nullptr, added, existing));
+    const std::string list =
+        R"(<Items><Item id="ring" name="Ring" difficulty="1"/>)"
+        R"(<Item id="fan" name="Fan" difficulty="1"/><Item id="veil" name="Veil" difficulty="2"/></Items>)";
+    QuillTest::MemoryFileSource::Files data{{u"Levels\\Hall.xml", list}, {u"Levels\\Parlour.xml", list}};
+    FileManager files;
+    ASSERT_TRUE(files.AddSource(new QuillTest::MemoryFileSource(&data, u"data")));
+    XmlCache xml{&files};
+
+    Board parlour(nullptr, game.get(), 2, u"Parlour", u"");
+    parlour.SetActive(true);
+    EXPECT_EQ(messages.size(), 0u) << "nothing in the Parlour is left out";
+    parlour.SetActive(false);
+
+    Board hall(nullptr, game.get(), 1, u"Hall", u"");
+    hall.SetActive(true);
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_NE(messages[0].find("ring (\"Ring\"), fan (\"Fan\")"), std::string::npos) << messages[0];
+    EXPECT_NE(messages[0].find("Levels\\Hall.xml"), std::string::npos) << messages[0];
+    EXPECT_EQ(messages[0].find("Veil"), std::string::npos) << "not in the scene, so not unfindable in it";
+    EXPECT_TRUE(hall.Items().empty());
+    // Loaded again (the player comes back to it), the scene is not named again.
+    hall.SetActive(false);
+    hall.Unload();
+    hall.SetActive(true);
+    EXPECT_EQ(messages.size(), 1u);
+    hall.SetActive(false);
+}
+
+TEST_F(GameTest, TheWinDialogShowsTheTimeTheSceneTookNotTheTimeLeft)
+{
+    ASSERT_TRUE(DefineMovie(u"Game_WinDialog"));
+    Profile* profile = game->GetProfileMgr()->CurrentProfile();
+    for (int32_t number : {1, 2})
+        profile->AddLevelRecord(LevelRecord(u"L", 600, 90, 4, number, false).MakeFromTemplate());
+    profile->AddSceneRecord(std::make_unique<SceneRecord>(SceneRecord::InProgress, 1, 1, u"Hall", 4, 1.0f));
+    profile->page = 2;
+    LevelRecord* level = profile->CurrentLevel();
+    ASSERT_NE(level, nullptr);
+    ASSERT_FLOAT_EQ(level->maxTime, 600.0f);
+    level->SpendTime(100.0f, false);
+
+    Board board(nullptr, game.get(), 1, u"Scene", u"");
+    board.SetState(Board::State_Won);
+    ui->Update(); // the dialog loads
+    Step();
+    const UIScreen* dialog = game->GetScreenMgr()->FindScreen(u"Game_WinDialog");
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_FLOAT_EQ(float(ScriptBridge::TableOf(dialog->GetInstance())["sceneTime"].GetNumber()), 100.0f);
 }
 
 TEST_F(GameTest, TheBluebirdDialogGreetsTheTwentyFifthBirdNotTheTwentieth)
