@@ -107,7 +107,8 @@ TEST_F(RenderPartialTest, AFrameDrawsAndPresentsOnlyWhereItsQuadsDifferWithAWhol
     const uint32_t tile = SolidTexture(8, 8, 0xFFE0A030u, 0xFF30A0E0u);
     const uint32_t plain = SolidTexture(8, 8, 0xFF80FF80u, 0xFF80FF80u);
     ASSERT_NE(tile, 0u);
-    scene.quads = {{40, 30, 120, 90, tile}, {300, 200, 360, 260, plain}};
+    // Side by side: drawing one must not spill onto the other.
+    scene.quads = {{40, 30, 120, 90, tile}, {300, 40, 360, 100, plain}};
     renderer->RenderFrame(true); // nothing to compare with: whole
     ExpectArea(renderer->LastDrawnArea(), 0, 0, 800, 600);
 
@@ -115,13 +116,13 @@ TEST_F(RenderPartialTest, AFrameDrawsAndPresentsOnlyWhereItsQuadsDifferWithAWhol
 
     scene.quads[1].x0 = 310;
     scene.quads[1].x1 = 370.5f;
-    ExpectArea(CheckedFrame("moved"), 299, 199, 372, 261); // where it was and where it is, a pixel around
+    ExpectArea(CheckedFrame("moved"), 299, 39, 372, 101); // where it was and where it is, a pixel around
 
     scene.quads[0].color = 0x80FFFFFFu; // fades: the tile shows the background through it
     ExpectArea(CheckedFrame("faded"), 39, 29, 121, 91);
 
     scene.quads.pop_back(); // gone: the background where it was
-    ExpectArea(CheckedFrame("gone"), 309, 199, 372, 261);
+    ExpectArea(CheckedFrame("gone"), 309, 39, 372, 101);
 }
 
 TEST_F(RenderPartialTest, WhatTheQuadsAloneDoNotShowIsRedrawnToo)
