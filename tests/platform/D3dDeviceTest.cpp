@@ -41,6 +41,22 @@ protected:
         return device_;
     }
 
+    // A soft device of a `width` x `height` picture presenting into a hidden window.
+    IDevice* MakeInWindow(int windowWidth, int windowHeight, uint32_t width, uint32_t height)
+    {
+        video_ = SDL_InitSubSystem(SDL_INIT_VIDEO) == 0;
+        EXPECT_TRUE(video_) << SDL_GetError();
+        window_ = SDL_CreateWindow("d3d test", 0, 0, windowWidth, windowHeight, SDL_WINDOW_HIDDEN);
+        EXPECT_TRUE(window_) << SDL_GetError();
+        d3d_ = Direct3DCreate(Backend::Soft);
+        PresentParameters pp;
+        pp.backBufferWidth = width;
+        pp.backBufferHeight = height;
+        pp.deviceWindow = window_;
+        EXPECT_EQ(d3d_->CreateDevice(0, DevTypeHal, window_, CreateSoftwareVertexProcessing, &pp, &device_), kOk);
+        return device_;
+    }
+
     ~D3dDeviceTest() override
     {
         if (device_) {
@@ -49,10 +65,18 @@ protected:
         if (d3d_) {
             d3d_->Release();
         }
+        if (window_) {
+            SDL_DestroyWindow(window_);
+        }
+        if (video_) {
+            SDL_QuitSubSystem(SDL_INIT_VIDEO);
+        }
     }
 
     IDirect3D* d3d_ = nullptr;
     IDevice* device_ = nullptr;
+    SDL_Window* window_ = nullptr;
+    bool video_ = false;
     PresentParameters params_;
 };
 
@@ -615,18 +639,10 @@ TEST_F(D3dDeviceTest, ReferenceCountsKeepObjectsAliveAsLongAsNeeded)
 
 TEST_F(D3dDeviceTest, WindowPresentationLetterboxesIntoTheWindowSurface)
 {
-    ASSERT_EQ(SDL_InitSubSystem(SDL_INIT_VIDEO), 0) << SDL_GetError();
-    SDL_Window* window = SDL_CreateWindow("d3d test", 0, 0, 200, 100, SDL_WINDOW_HIDDEN);
-    ASSERT_TRUE(window) << SDL_GetError();
-    d3d_ = Direct3DCreate(Backend::Soft);
-    PresentParameters pp;
-    pp.backBufferWidth = 100;
-    pp.backBufferHeight = 100;
-    pp.deviceWindow = window;
-    ASSERT_EQ(d3d_->CreateDevice(0, DevTypeHal, window, CreateSoftwareVertexProcessing, &pp, &device_), kOk);
+    ASSERT_TRUE(MakeInWindow(200, 100, 100, 100));
     device_->Clear(0, nullptr, ClearTarget, 0xFFFF8000, 1.0f, 0);
     ASSERT_EQ(device_->Present(), kOk);
-    SDL_Surface* s = SDL_GetWindowSurface(window);
+    SDL_Surface* s = SDL_GetWindowSurface(window_);
     ASSERT_TRUE(s);
     auto pixel = [&](int x, int y) {
         Uint8 r, g, b;
@@ -638,23 +654,11 @@ TEST_F(D3dDeviceTest, WindowPresentationLetterboxesIntoTheWindowSurface)
     EXPECT_EQ(pixel(10, 50), 0u) << "bars at the sides of a square picture in a wide window";
     EXPECT_EQ(pixel(190, 50), 0u);
     EXPECT_EQ(device_->GetFrontBufferData(0, nullptr), kErrInvalidCall);
-    device_->Release();
-    device_ = nullptr;
-    SDL_DestroyWindow(window);
-    SDL_QuitSubSystem(SDL_INIT_VIDEO);
 }
 
 TEST_F(D3dDeviceTest, AWindowOfThePicturesSizeIsShownRectanglesAndReadBack)
 {
-    ASSERT_EQ(SDL_InitSubSystem(SDL_INIT_VIDEO), 0) << SDL_GetError();
-    SDL_Window* window = SDL_CreateWindow("d3d test", 0, 0, 40, 30, SDL_WINDOW_HIDDEN);
-    ASSERT_TRUE(window) << SDL_GetError();
-    d3d_ = Direct3DCreate(Backend::Soft);
-    PresentParameters pp;
-    pp.backBufferWidth = 40;
-    pp.backBufferHeight = 30;
-    pp.deviceWindow = window;
-    ASSERT_EQ(d3d_->CreateDevice(0, DevTypeHal, window, CreateSoftwareVertexProcessing, &pp, &device_), kOk);
+    ASSERT_TRUE(MakeInWindow(40, 30, 40, 30));
     ISurface* copy = nullptr;
     ASSERT_EQ(device_->CreateOffscreenPlainSurface(40, 30, FmtX8R8G8B8, PoolSystemMem, &copy), kOk);
     EXPECT_EQ(device_->GetFrontBufferData(0, copy), kErrInvalidCall) << "nothing presented yet";
@@ -675,10 +679,6 @@ TEST_F(D3dDeviceTest, AWindowOfThePicturesSizeIsShownRectanglesAndReadBack)
     }
     copy->UnlockRect();
     copy->Release();
-    device_->Release();
-    device_ = nullptr;
-    SDL_DestroyWindow(window);
-    SDL_QuitSubSystem(SDL_INIT_VIDEO);
 }
 
 TEST_F(D3dDeviceTest, GlNeedsAWindowMadeForOpenGl)
