@@ -171,9 +171,9 @@ bool PlayHarness::Run(EngineManager& engine, const PlayCommand& command, std::st
     using Kind = PlayCommand::Kind;
     using Button = InjectedInput::Button;
     RenderWindow* renderWindow = engine.Window();
-    if (command.kind != Kind::Console && command.kind != Kind::Shot && command.kind != Kind::Quit &&
-        command.kind != Kind::Terminate && command.kind != Kind::Wait && command.kind != Kind::Live &&
-        !(renderWindow && renderWindow->IsLive())) {
+    if (command.kind != Kind::Console && command.kind != Kind::Shot && command.kind != Kind::Shown &&
+        command.kind != Kind::Quit && command.kind != Kind::Terminate && command.kind != Kind::Wait &&
+        command.kind != Kind::Live && !(renderWindow && renderWindow->IsLive())) {
         error = "the program has no window";
         return false;
     }
@@ -211,11 +211,12 @@ bool PlayHarness::Run(EngineManager& engine, const PlayCommand& command, std::st
         }
         error = "the program has no console";
         return false;
-    case Kind::Shot: {
+    case Kind::Shot:
+    case Kind::Shown: {
         fs::path path(command.text);
         if (path.is_relative())
             path = fs::path(scriptFolder_) / path;
-        return WriteShot(engine, path.string(), error);
+        return WriteShot(engine, path.string(), command.kind == Kind::Shown, error);
     }
     case Kind::Quit:
         ok = InjectedInput::RequestQuit();
@@ -267,7 +268,7 @@ bool PlayHarness::HoldUntilRemoved(const std::string& path, std::string& error)
     return true;
 }
 
-bool PlayHarness::WriteShot(EngineManager& engine, const std::string& path, std::string& error)
+bool PlayHarness::WriteShot(EngineManager& engine, const std::string& path, bool shown, std::string& error)
 {
     CRenderManager* renderer = engine.Renderer();
     QuillD3D::IDevice* device = renderer ? renderer->GetDevice() : nullptr;
@@ -295,8 +296,11 @@ bool PlayHarness::WriteShot(EngineManager& engine, const std::string& path, std:
         QuillD3D::Succeeded(
             device->CreateOffscreenPlainSurface(width, height, desc.format, QuillD3D::PoolSystemMem, &copy))) {
         QuillD3D::LockedRect locked{};
-        if (QuillD3D::Succeeded(device->GetRenderTargetData(back, copy)) &&
-            QuillD3D::Succeeded(copy->LockRect(&locked, nullptr, QuillD3D::LockReadOnly))) {
+        // The back buffer holds what was drawn; what the window shows is only what the presents
+        // (whole or in rectangles) copied from it.
+        const QuillD3D::Result got =
+            shown ? device->GetFrontBufferData(0, copy) : device->GetRenderTargetData(back, copy);
+        if (QuillD3D::Succeeded(got) && QuillD3D::Succeeded(copy->LockRect(&locked, nullptr, QuillD3D::LockReadOnly))) {
             const auto* bits = static_cast<const uint8_t*>(locked.bits);
             for (uint32_t y = 0; y < height; ++y) {
                 const auto* row = reinterpret_cast<const uint32_t*>(bits + static_cast<size_t>(y) * locked.pitch);
@@ -310,7 +314,7 @@ bool PlayHarness::WriteShot(EngineManager& engine, const std::string& path, std:
     }
     back->Release();
     if (!read) {
-        error = "the frame could not be read back";
+        error = shown ? "the device cannot read back what its window shows" : "the frame could not be read back";
         return false;
     }
     png_image image{};

@@ -69,7 +69,8 @@ public:
 private:
     PlayHarness() = default;
     bool Run(EngineManager& engine, const PlayCommand& command, std::string& error);
-    bool WriteShot(EngineManager& engine, const std::string& path, std::string& error);
+    // `shown`: what the window shows instead of the frame last drawn.
+    bool WriteShot(EngineManager& engine, const std::string& path, bool shown, std::string& error);
     bool HoldUntilRemoved(const std::string& path, std::string& error);
     // Null `command`: a failure of the harness itself, before any command.
     [[noreturn]] void Fail(const PlayCommand* command, const std::string& why);

@@ -125,13 +125,13 @@ bool PlayScript::Parse(const std::string& text, const std::string& sourceName, s
             command.text = Rest(line, pos);
             if (command.text.empty())
                 return refuse("\"console\" takes a console line");
-        } else if (verb == "shot") {
-            command.kind = Kind::Shot;
+        } else if (verb == "shot" || verb == "shown") {
+            command.kind = verb == "shot" ? Kind::Shot : Kind::Shown;
             command.text = Rest(line, pos);
             const std::string suffix = ".png";
             if (command.text.size() <= suffix.size() ||
                 command.text.compare(command.text.size() - suffix.size(), suffix.size(), suffix) != 0)
-                return refuse("\"shot\" takes a file name ending in .png");
+                return refuse("\"" + verb + "\" takes a file name ending in .png");
         } else if (verb == "quit") {
             command.kind = Kind::Quit;
             if (!Rest(line, pos).empty())

@@ -8,6 +8,8 @@
 //     at <step> key <name>            a key pressed and released ("Escape", "Return", "m", "F1")
 //     at <step> console <line>        a console line runs (the rest of the line, as written)
 //     at <step> shot <file.png>       the frame last drawn is written as a PNG
+//     at <step> shown <file.png>      what the window shows, as the last present put it there
+//                                     (software device only: the OpenGL one cannot read it back)
 //     at <step> quit                  the program is asked to close, as the desktop would
 //     at <step> terminate             the process gets SIGTERM, as from `kill` or a shutdown
 //     at <step> wait <file>           the run holds still: <file> is created and the program waits,
@@ -27,7 +29,7 @@
 namespace QuillEngine {
 
 struct PlayCommand {
-    enum class Kind { Move, Down, Up, RightDown, RightUp, Key, Console, Shot, Quit, Terminate, Wait, Live };
+    enum class Kind { Move, Down, Up, RightDown, RightUp, Key, Console, Shot, Shown, Quit, Terminate, Wait, Live };
     uint64_t step = 0;
     Kind kind = Kind::Quit;
     int32_t x = 0, y = 0;

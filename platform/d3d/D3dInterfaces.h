@@ -75,7 +75,9 @@ public:
     virtual uint64_t TextureWriteCount() const = 0;
     virtual Result GetBackBuffer(uint32_t swapChain, uint32_t index, BackBufferType type, ISurface** surface) = 0;
     // Copies the picture of the last Present into a system-memory surface of the back buffer's size
-    // and format; only devices presenting into memory (no window) keep that picture.
+    // and format: what a device presenting into memory keeps, or what its window shows where the
+    // back end can read that back (soft, into a window of the back buffer's size); refused
+    // elsewhere and before the first Present.
     virtual Result GetFrontBufferData(uint32_t swapChain, ISurface* destination) = 0;
 
     virtual Result CreateTexture(uint32_t width, uint32_t height, uint32_t levels, uint32_t usage, Format format,

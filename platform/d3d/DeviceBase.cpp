@@ -406,7 +406,7 @@ Result CDeviceBase::GetFrontBufferData(uint32_t swapChain, ISurface* destination
     auto* dst = static_cast<CSurface*>(destination);
     if (swapChain != 0 || !dst || dst->Container() || dst->Desc().pool != PoolSystemMem ||
         dst->Width() != params_.backBufferWidth || dst->Height() != params_.backBufferHeight ||
-        dst->Desc().format != params_.backBufferFormat || params_.deviceWindow) {
+        dst->Desc().format != params_.backBufferFormat) {
         return kErrInvalidCall;
     }
     if (lost_ != Lost::No) {

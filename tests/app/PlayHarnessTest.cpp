@@ -81,6 +81,7 @@ TEST(PlayScript, RefusesABadLineNamingItsNumberAndText)
         "at 5 key a b",        // two keys
         "at 5 console",        // no console line
         "at 5 shot frame.bmp", // not a PNG
+        "at 5 shown frame",    // nor this
         "at 5 quit now",       // quit takes nothing
         "at 5 terminate 9",    // nor does terminate
         "at 5 wait",           // wait needs a file

@@ -41,6 +41,22 @@ protected:
         return device_;
     }
 
+    // A soft device of a `width` x `height` picture presenting into a hidden window.
+    IDevice* MakeInWindow(int windowWidth, int windowHeight, uint32_t width, uint32_t height)
+    {
+        video_ = SDL_InitSubSystem(SDL_INIT_VIDEO) == 0;
+        EXPECT_TRUE(video_) << SDL_GetError();
+        window_ = SDL_CreateWindow("d3d test", 0, 0, windowWidth, windowHeight, SDL_WINDOW_HIDDEN);
+        EXPECT_TRUE(window_) << SDL_GetError();
+        d3d_ = Direct3DCreate(Backend::Soft);
+        PresentParameters pp;
+        pp.backBufferWidth = width;
+        pp.backBufferHeight = height;
+        pp.deviceWindow = window_;
+        EXPECT_EQ(d3d_->CreateDevice(0, DevTypeHal, window_, CreateSoftwareVertexProcessing, &pp, &device_), kOk);
+        return device_;
+    }
+
     ~D3dDeviceTest() override
     {
         if (device_) {
@@ -49,10 +65,18 @@ protected:
         if (d3d_) {
             d3d_->Release();
         }
+        if (window_) {
+            SDL_DestroyWindow(window_);
+        }
+        if (video_) {
+            SDL_QuitSubSystem(SDL_INIT_VIDEO);
+        }
     }
 
     IDirect3D* d3d_ = nullptr;
     IDevice* device_ = nullptr;
+    SDL_Window* window_ = nullptr;
+    bool video_ = false;
     PresentParameters params_;
 };
 
@@ -436,7 +460,56 @@ TEST_P(D3dBothBackendsTest, MemoryPresentationKeepsThePresentedPicture)
     ASSERT_EQ(copy->LockRect(&lr, nullptr, LockReadOnly), kOk);
     EXPECT_EQ(static_cast<const uint32_t*>(lr.bits)[5 * 16 + 5] & 0xFFFFFF, 0x445566u);
     copy->UnlockRect();
+
+    // Presenting rectangles shows at least each of them, to its last column and row; soft shows
+    // only them; an empty rectangle shows nothing.
+    const Rect part{3, 2, 9, 7}, empty{5, 5, 5, 9};
+    ASSERT_EQ(d->PresentRects(1, &part), kOk);
+    d->Clear(0, nullptr, ClearTarget, 0xFF00FF00, 1.0f, 0);
+    ASSERT_EQ(d->PresentRects(1, &empty), kOk);
+    ASSERT_EQ(d->GetFrontBufferData(0, copy), kOk);
+    ASSERT_EQ(copy->LockRect(&lr, nullptr, LockReadOnly), kOk);
+    const auto* shown = static_cast<const uint32_t*>(lr.bits);
+    for (int y = 0; y < 16; ++y) {
+        for (int x = 0; x < 16; ++x) {
+            const bool inside = x >= part.left && x < part.right && y >= part.top && y < part.bottom;
+            if (inside || GetParam() == Backend::Soft) {
+                ASSERT_EQ(shown[y * (lr.pitch / 4) + x] & 0xFFFFFF, inside ? 0u : 0x445566u) << x << ", " << y;
+            }
+        }
+    }
+    copy->UnlockRect();
     copy->Release();
+}
+
+TEST_P(D3dBothBackendsTest, TheClipRectangleLimitsClearsAndDraws)
+{
+    D3dPainter painter;
+    ASSERT_TRUE(painter.Open(GetParam(), 320, 16));
+    IDevice* d = painter.Device();
+    d->Clear(0, nullptr, ClearTarget | ClearZBuffer, 0xFF0000FF, 1.0f, 0);
+    const Rect clip{100, 4, 200, 12};
+    ASSERT_EQ(d->SetClipRect(&clip), kOk);
+    d->Clear(0, nullptr, ClearTarget, 0xFFFF0000, 1.0f, 0);
+    d->BeginScene();
+    painter.SpriteStates();
+    d->SetTextureStageState(0, TssColorOp, TopSelectArg2);
+    d->SetTextureStageState(0, TssAlphaOp, TopSelectArg2);
+    painter.Rect(-0.5f, -0.5f, 149.5f, 16.5f, 0xFF00FF00); // pixels 0..149, over the clip's left edge
+    ASSERT_EQ(d->SetClipRect(nullptr), kOk);
+    painter.Rect(300, 0, 310, 16, 0xFFFFFFFF);
+    d->EndScene();
+    const Picture pic = painter.Read();
+    EXPECT_EQ(Rgb(pic.At(99, 8)), 0x0000FFu) << "left of the clip";
+    EXPECT_EQ(Rgb(pic.At(0, 8)), 0x0000FFu);
+    EXPECT_EQ(Rgb(pic.At(100, 8)), 0x00FF00u);
+    EXPECT_EQ(Rgb(pic.At(150, 8)), 0xFF0000u) << "cleared, not drawn";
+    EXPECT_EQ(Rgb(pic.At(199, 11)), 0xFF0000u);
+    EXPECT_EQ(Rgb(pic.At(200, 8)), 0x0000FFu) << "right of the clip";
+    EXPECT_EQ(Rgb(pic.At(120, 3)), 0x0000FFu) << "above it";
+    EXPECT_EQ(Rgb(pic.At(120, 4)), 0x00FF00u);
+    EXPECT_EQ(Rgb(pic.At(120, 12)), 0x0000FFu) << "below it";
+    EXPECT_EQ(Rgb(pic.At(305, 8)), 0xFFFFFFu) << "no clip once cleared";
 }
 
 TEST_P(D3dBothBackendsTest, ADeviceOutlivesTheFactoryThatMadeIt)
@@ -566,18 +639,10 @@ TEST_F(D3dDeviceTest, ReferenceCountsKeepObjectsAliveAsLongAsNeeded)
 
 TEST_F(D3dDeviceTest, WindowPresentationLetterboxesIntoTheWindowSurface)
 {
-    ASSERT_EQ(SDL_InitSubSystem(SDL_INIT_VIDEO), 0) << SDL_GetError();
-    SDL_Window* window = SDL_CreateWindow("d3d test", 0, 0, 200, 100, SDL_WINDOW_HIDDEN);
-    ASSERT_TRUE(window) << SDL_GetError();
-    d3d_ = Direct3DCreate(Backend::Soft);
-    PresentParameters pp;
-    pp.backBufferWidth = 100;
-    pp.backBufferHeight = 100;
-    pp.deviceWindow = window;
-    ASSERT_EQ(d3d_->CreateDevice(0, DevTypeHal, window, CreateSoftwareVertexProcessing, &pp, &device_), kOk);
+    ASSERT_TRUE(MakeInWindow(200, 100, 100, 100));
     device_->Clear(0, nullptr, ClearTarget, 0xFFFF8000, 1.0f, 0);
     ASSERT_EQ(device_->Present(), kOk);
-    SDL_Surface* s = SDL_GetWindowSurface(window);
+    SDL_Surface* s = SDL_GetWindowSurface(window_);
     ASSERT_TRUE(s);
     auto pixel = [&](int x, int y) {
         Uint8 r, g, b;
@@ -589,10 +654,31 @@ TEST_F(D3dDeviceTest, WindowPresentationLetterboxesIntoTheWindowSurface)
     EXPECT_EQ(pixel(10, 50), 0u) << "bars at the sides of a square picture in a wide window";
     EXPECT_EQ(pixel(190, 50), 0u);
     EXPECT_EQ(device_->GetFrontBufferData(0, nullptr), kErrInvalidCall);
-    device_->Release();
-    device_ = nullptr;
-    SDL_DestroyWindow(window);
-    SDL_QuitSubSystem(SDL_INIT_VIDEO);
+}
+
+TEST_F(D3dDeviceTest, AWindowOfThePicturesSizeIsShownRectanglesAndReadBack)
+{
+    ASSERT_TRUE(MakeInWindow(40, 30, 40, 30));
+    ISurface* copy = nullptr;
+    ASSERT_EQ(device_->CreateOffscreenPlainSurface(40, 30, FmtX8R8G8B8, PoolSystemMem, &copy), kOk);
+    EXPECT_EQ(device_->GetFrontBufferData(0, copy), kErrInvalidCall) << "nothing presented yet";
+    device_->Clear(0, nullptr, ClearTarget, 0xFFFF8000, 1.0f, 0);
+    ASSERT_EQ(device_->Present(), kOk);
+    device_->Clear(0, nullptr, ClearTarget, 0xFF0080FF, 1.0f, 0);
+    const Rect part{10, 5, 21, 17};
+    ASSERT_EQ(device_->PresentRects(1, &part), kOk);
+    ASSERT_EQ(device_->GetFrontBufferData(0, copy), kOk);
+    LockedRect lr;
+    ASSERT_EQ(copy->LockRect(&lr, nullptr, LockReadOnly), kOk);
+    for (int y = 0; y < 30; ++y) {
+        for (int x = 0; x < 40; ++x) {
+            const bool inside = x >= part.left && x < part.right && y >= part.top && y < part.bottom;
+            const uint32_t pixel = static_cast<const uint32_t*>(lr.bits)[y * (lr.pitch / 4) + x];
+            ASSERT_EQ(pixel & 0xFFFFFF, inside ? 0x0080FFu : 0xFF8000u) << x << ", " << y;
+        }
+    }
+    copy->UnlockRect();
+    copy->Release();
 }
 
 TEST_F(D3dDeviceTest, GlNeedsAWindowMadeForOpenGl)

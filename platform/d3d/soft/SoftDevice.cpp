@@ -347,6 +347,9 @@ protected:
     Result DoReadFrontBuffer(CSurface* dst) override
     {
         const uint32_t w = params_.backBufferWidth, h = params_.backBufferHeight;
+        if (params_.deviceWindow) {
+            return ReadWindow(dst);
+        }
         if (front_.size() != static_cast<size_t>(w) * h) {
             return kErrInvalidCall; // nothing presented yet
         }
@@ -358,6 +361,27 @@ protected:
     }
 
 private:
+    // What the window shows, where that is the back buffer's picture unscaled: the window's
+    // surface, which every present fills and hands to the window system.
+    Result ReadWindow(CSurface* dst)
+    {
+        if (!wrapper_) {
+            return kErrInvalidCall; // nothing presented yet
+        }
+        SDL_Surface* window = SDL_GetWindowSurface(params_.deviceWindow);
+        const int w = static_cast<int>(params_.backBufferWidth), h = static_cast<int>(params_.backBufferHeight);
+        if (!window || window->w != w || window->h != h) {
+            return kErrInvalidCall; // a letterboxed (scaled) picture
+        }
+        if (SDL_LockSurface(window) != 0) {
+            return kErrDriverInternalError;
+        }
+        const int converted = SDL_ConvertPixels(w, h, window->format->format, window->pixels, window->pitch,
+                                                SDL_PIXELFORMAT_ARGB8888, dst->Bits(), static_cast<int>(dst->Pitch()));
+        SDL_UnlockSurface(window);
+        return converted == 0 ? kOk : kErrDriverInternalError;
+    }
+
     RasterTarget Target()
     {
         RasterTarget t;

@@ -74,6 +74,11 @@ TEST(FrameRuns, RunsThatDifferInStateOrLengthChangeTheirWholeBoxesClippedToThePi
     FrameRecord additive;
     AddRun(additive, {{{10, 10, 20, 20}, 0xFFFFFFFFu}, {{300, 300, 310, 310}, 0xFFFFFFFFu}}, QuadBatcher::kAdditive);
     ExpectBox(ChangedArea(before, additive, 800, 600), 9, 9, 311, 311);
+    // The filter alone (point or bilinear sampling) as well.
+    FrameRecord filtered;
+    AddRun(filtered, {{{10, 10, 20, 20}, 0xFFFFFFFFu}, {{300, 300, 310, 310}, 0xFFFFFFFFu}});
+    filtered.runs[0].filter = true;
+    ExpectBox(ChangedArea(before, filtered, 800, 600), 9, 9, 311, 311);
 
     // A quad more: the run's whole box.
     FrameRecord longer;

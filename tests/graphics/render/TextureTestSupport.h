@@ -41,26 +41,24 @@ private:
     QuillEngine::FSLooseFiles inner_;
 };
 
-// The device's current render target, 32-bit ARGB rows (empty when it cannot be read).
+// A picture read back from the device, 32-bit ARGB rows (empty when it cannot be read).
 struct TargetPicture {
     uint32_t width = 0, height = 0;
     std::vector<uint32_t> argb;
     uint32_t At(uint32_t x, uint32_t y) const { return argb[size_t(y) * width + x] | 0xFF000000u; }
 };
 
-inline TargetPicture ReadRenderTarget(QuillD3D::IDevice* device)
+// What `read` puts into a system-memory surface of `target`'s size and format (empty when it fails).
+template <class Read> TargetPicture ReadInto(QuillD3D::IDevice* device, QuillD3D::ISurface* target, Read read)
 {
     TargetPicture pic;
-    QuillD3D::ISurface* target = nullptr;
-    if (QuillD3D::Failed(device->GetRenderTarget(0, &target)))
-        return pic;
     QuillD3D::SurfaceDesc desc;
     target->GetDesc(&desc);
     QuillD3D::ISurface* copy = nullptr;
     QuillD3D::LockedRect locked{};
     if (QuillD3D::Succeeded(device->CreateOffscreenPlainSurface(desc.width, desc.height, desc.format,
                                                                 QuillD3D::PoolSystemMem, &copy)) &&
-        QuillD3D::Succeeded(device->GetRenderTargetData(target, copy)) &&
+        QuillD3D::Succeeded(read(copy)) &&
         QuillD3D::Succeeded(copy->LockRect(&locked, nullptr, QuillD3D::LockReadOnly))) {
         pic.width = desc.width;
         pic.height = desc.height;
@@ -72,7 +70,30 @@ inline TargetPicture ReadRenderTarget(QuillD3D::IDevice* device)
     }
     if (copy)
         copy->Release();
+    return pic;
+}
+
+// The device's current render target.
+inline TargetPicture ReadRenderTarget(QuillD3D::IDevice* device)
+{
+    QuillD3D::ISurface* target = nullptr;
+    if (QuillD3D::Failed(device->GetRenderTarget(0, &target)))
+        return {};
+    TargetPicture pic =
+        ReadInto(device, target, [&](QuillD3D::ISurface* copy) { return device->GetRenderTargetData(target, copy); });
     target->Release();
+    return pic;
+}
+
+// The picture of the last present of a device presenting into memory.
+inline TargetPicture ReadPresented(QuillD3D::IDevice* device)
+{
+    QuillD3D::ISurface* back = nullptr;
+    if (QuillD3D::Failed(device->GetBackBuffer(0, 0, QuillD3D::BackBufferMono, &back)))
+        return {};
+    TargetPicture pic =
+        ReadInto(device, back, [&](QuillD3D::ISurface* copy) { return device->GetFrontBufferData(0, copy); });
+    back->Release();
     return pic;
 }
 
