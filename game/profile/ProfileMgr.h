@@ -84,9 +84,11 @@ public:
     bool SavePending() const { return m_savePending; }
 
     // False, changing nothing, for an empty name, a name a profile has already, a full profile
-    // list or a failed save.
+    // list or a failed save. A running game is left for the album before the save, so after a
+    // failed save the player stays at the album, the game's state kept for the current profile.
+    // Each refusal for a failed save is told to the player, with the file and the reason.
     bool NewProfile(const QuillEngine::String& name);
-    // False when no profile has the name or the save fails.
+    // False when no profile has the name or the save fails (told as for NewProfile).
     bool SwitchProfile(const QuillEngine::String& name);
     // The current profile is never deleted.
     bool DeleteProfile(const QuillEngine::String& name);
@@ -118,6 +120,9 @@ private:
     void FillFromTemplates(Profile& profile) const;
     Profile* FindProfile(QuillEngine::StringView name) const;
     bool WriteFile();
+    // Saves before another profile becomes current; on failure tells the player that `refused`
+    // (what cannot be done now) and why, and gives false.
+    bool SaveBeforeChange(const std::string& refused);
     void DisableSaving(const std::string& reason);
     void Tell(const std::string& text) const;
 
@@ -133,5 +138,8 @@ private:
     bool m_savePending = false;
     bool m_savingDisabled = false;
     bool m_writeFailureTold = false;
+    bool m_changingPlayer = false;
+    // The file and the reason of the last failed write, as told to the player.
+    std::string m_lastWriteFailure;
     NoticeFunction m_notice;
 };
