@@ -99,6 +99,19 @@ protected:
         return outcome;
     }
 
+    // The program run with a play script that ends it with "quit", and the feedback it reported.
+    Outcome Play(const std::string& commands, std::string& reports)
+    {
+        const fs::path script = root / "play.txt";
+        const fs::path feedback = root / "feedback.txt";
+        QuillTest::WriteFile(script, commands);
+        Outcome outcome =
+            Run(60, "", "QUILL_PLAY_SCRIPT='" + script.string() + "' QUILL_FEEDBACK_LOG='" + feedback.string() + "'");
+        EXPECT_TRUE(WIFEXITED(outcome.status) && WEXITSTATUS(outcome.status) == 0) << outcome.output;
+        reports = QuillTest::ReadFile(feedback);
+        return outcome;
+    }
+
     void ExpectOneMessageAndNoHarm(const Outcome& outcome, const std::string& file, const std::string& what)
     {
         ASSERT_TRUE(WIFEXITED(outcome.status)) << outcome.output;
@@ -272,19 +285,14 @@ TEST_F(BadDataTest, AMissingScenePackageIsNamedAndTheAlbumStaysOpen)
 {
     fs::remove(save);
     ASSERT_FALSE(fs::exists(program / "Boutique.dat"));
-    const fs::path script = root / "play.txt";
-    QuillTest::WriteFile(script, PlayData::AlbumToFirstScene() +
-                                     PlayData::ClickAt(PlayData::kPhotoClick + 30, 400, 300) + "at " +
-                                     std::to_string(PlayData::kFirstSceneOpen + 60) + " quit\n");
-    const fs::path feedback = root / "feedback.txt";
+    std::string reports;
     const Outcome outcome =
-        Run(60, "", "QUILL_PLAY_SCRIPT='" + script.string() + "' QUILL_FEEDBACK_LOG='" + feedback.string() + "'");
-    ASSERT_TRUE(WIFEXITED(outcome.status)) << outcome.output;
-    EXPECT_EQ(WEXITSTATUS(outcome.status), 0) << outcome.output;
+        Play(PlayData::AlbumToFirstScene() + PlayData::ClickAt(PlayData::kPhotoClick + 30, 400, 300) + "at " +
+                 std::to_string(PlayData::kFirstSceneOpen + 60) + " quit\n",
+             reports);
     const size_t at = outcome.output.find("\"Boutique.dat\" beside the program is missing");
     EXPECT_NE(at, std::string::npos) << outcome.output;
     EXPECT_EQ(outcome.output.find("Boutique.dat", at + 16), std::string::npos) << "said twice: " << outcome.output;
-    const std::string reports = QuillTest::ReadFile(feedback);
     EXPECT_NE(reports.find("Book_TutorialDialog"), std::string::npos) << reports;
     EXPECT_EQ(reports.find("ISpyPanel"), std::string::npos) << "an empty scene was entered: " << reports;
 }
@@ -313,15 +321,10 @@ TEST_F(BadDataTest, DamagedEntriesMetInPlayAreToldOncePerArchiveAndPlayGoesOn)
     flip("Boutique.dat", {background, cover});
     flip("data.dat", {ambient});
 
-    const fs::path script = root / "play.txt";
-    QuillTest::WriteFile(script, PlayData::AlbumToFirstScene() + "at " +
-                                     std::to_string(PlayData::kFirstSceneOpen + 60) + " quit\n");
-    const fs::path feedback = root / "feedback.txt";
-    const Outcome outcome =
-        Run(60, "", "QUILL_PLAY_SCRIPT='" + script.string() + "' QUILL_FEEDBACK_LOG='" + feedback.string() + "'");
-    ASSERT_TRUE(WIFEXITED(outcome.status)) << outcome.output;
-    EXPECT_EQ(WEXITSTATUS(outcome.status), 0) << outcome.output;
-    EXPECT_NE(QuillTest::ReadFile(feedback).find("ISpyPanel"), std::string::npos) << "the scene was not entered";
+    std::string reports;
+    const Outcome outcome = Play(
+        PlayData::AlbumToFirstScene() + "at " + std::to_string(PlayData::kFirstSceneOpen + 60) + " quit\n", reports);
+    EXPECT_NE(reports.find("ISpyPanel"), std::string::npos) << "the scene was not entered";
     for (const auto& [archive, entries] : std::map<std::string, std::vector<std::string>>{
              {"Boutique.dat", {background, cover}}, {"data.dat", {ambient}}}) {
         const std::string told = "Velvet Aisle: Part of the game's data file \"" + (program / archive).string() + "\"";
@@ -354,14 +357,12 @@ TEST_F(BadDataTest, AFontCutShortIsReplacedByAnotherFaceAndNamedOnce)
         const std::string face = QuillTest::ReadFile("/usr/share/texmf/fonts/opentype/public/tex-gyre/" + file);
         QuillTest::WriteFile(program / "input" / "fonts" / file, face.substr(0, face.size() / 2));
 
-        const fs::path script = root / "play.txt";
         const PlayData::Point letter = PlayData::LetterPlayButton();
-        QuillTest::WriteFile(script, PlayData::ClickAt(PlayData::kAlbumReady, letter.x, letter.y) + "at " +
+        std::string reports;
+        const Outcome outcome = Play(PlayData::ClickAt(PlayData::kAlbumReady, letter.x, letter.y) + "at " +
                                          std::to_string(PlayData::kLetterRead + 10) + " shot letter.png\nat " +
-                                         std::to_string(PlayData::kLetterRead + 11) + " quit\n");
-        const Outcome outcome = Run(60, "", "QUILL_PLAY_SCRIPT='" + script.string() + "'");
-        ASSERT_TRUE(WIFEXITED(outcome.status)) << outcome.output;
-        EXPECT_EQ(WEXITSTATUS(outcome.status), 0) << outcome.output;
+                                         std::to_string(PlayData::kLetterRead + 11) + " quit\n",
+                                     reports);
         const std::string named = "\"fonts\\" + file + "\" named in \"fonts\\fonts.xml\" is missing or damaged";
         const size_t at = outcome.output.find(named);
         ASSERT_NE(at, std::string::npos) << outcome.output;
