@@ -243,13 +243,23 @@ bool ProfileMgr::SaveBeforeChange(const std::string& refused)
     return false;
 }
 
+bool ProfileMgr::LeaveForChange(const std::string& refused)
+{
+    // Saved first, where the player is: a refusal then leaves them there. Leaving the running game
+    // changes the profile again, so it is saved once more before the change.
+    if (!SaveBeforeChange(refused))
+        return false;
+    if (!m_book)
+        return true;
+    m_book->LeaveRunningGame();
+    return SaveBeforeChange(refused);
+}
+
 bool ProfileMgr::NewProfile(const String& name)
 {
     if (name.empty() || FindProfile(name) || m_profiles.size() >= kMaxProfiles)
         return false;
-    if (m_book)
-        m_book->LeaveRunningGame();
-    if (!SaveBeforeChange("The player \"" + ToUtf8(name) + "\" cannot be added now"))
+    if (!LeaveForChange("The player \"" + ToUtf8(name) + "\" cannot be added now"))
         return false;
     if (m_book)
         m_book->ResetBoards();
@@ -268,9 +278,9 @@ bool ProfileMgr::SwitchProfile(const String& name)
     Profile* profile = FindProfile(name);
     if (!profile)
         return false;
-    if (m_book && profile != m_current)
-        m_book->LeaveRunningGame();
-    if (!SaveBeforeChange("The game cannot change to the player \"" + ToUtf8(name) + "\" now"))
+    if (profile != m_current && !LeaveForChange("The game cannot change to the player \"" + ToUtf8(name) + "\" now"))
+        return false;
+    if (profile == m_current && !SaveBeforeChange("The game cannot change to the player \"" + ToUtf8(name) + "\" now"))
         return false;
     if (m_book)
         m_book->ResetBoards();

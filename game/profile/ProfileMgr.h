@@ -84,9 +84,10 @@ public:
     bool SavePending() const { return m_savePending; }
 
     // False, changing nothing, for an empty name, a name a profile has already, a full profile
-    // list or a failed save. A running game is left for the album before the save, so after a
-    // failed save the player stays at the album, the game's state kept for the current profile.
-    // Each refusal for a failed save is told to the player, with the file and the reason.
+    // list or a failed save. The profiles are saved before a running game is left for the album,
+    // so a save that fails leaves the player where they were (one that fails only after the game
+    // was left leaves them at the album, the game's state kept for the current profile). Each
+    // refusal for a failed save is told to the player, with the file and the reason.
     bool NewProfile(const QuillEngine::String& name);
     // False when no profile has the name or the save fails (told as for NewProfile).
     bool SwitchProfile(const QuillEngine::String& name);
@@ -123,6 +124,9 @@ private:
     // Saves before another profile becomes current; on failure tells the player that `refused`
     // (what cannot be done now) and why, and gives false.
     bool SaveBeforeChange(const std::string& refused);
+    // Saves, leaves the running game for the album and saves again, before another profile becomes
+    // current; false (told as by SaveBeforeChange) when either save fails.
+    bool LeaveForChange(const std::string& refused);
     void DisableSaving(const std::string& reason);
     void Tell(const std::string& text) const;
 

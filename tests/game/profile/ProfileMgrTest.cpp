@@ -26,7 +26,7 @@ namespace {
 
 class CountingBook : public IProfileBookLink {
 public:
-    void LeaveRunningGame() override {}
+    void LeaveRunningGame() override { ++left; }
     void ResetBoards() override { ++resets; }
     void OnProfileChanged(bool newProfile) override { ++(newProfile ? created : switched); }
     void UpdatePageControls() override { ++pageUpdates; }
@@ -36,7 +36,7 @@ public:
         if (onStore)
             onStore(current);
     }
-    int resets = 0, created = 0, switched = 0, pageUpdates = 0, stores = 0;
+    int left = 0, resets = 0, created = 0, switched = 0, pageUpdates = 0, stores = 0;
     std::function<void(Profile&)> onStore;
 };
 
@@ -207,10 +207,12 @@ TEST_F(ProfileMgrTest, DamagedFileIsKeptAsideBeforeItIsOverwritten)
 }
 
 // A failed write is told once; a change of player it refuses is told every time, with the file
-// and the reason, and changes nothing.
+// and the reason, and changes nothing: the running game is not even left.
 TEST_F(ProfileMgrTest, AFailedWriteIsToldOnceAndEveryPlayerChangeItRefusesIsTold)
 {
+    CountingBook book;
     auto mgr = QuietManager();
+    mgr->SetBookLink(&book);
     mgr->Load();
     ASSERT_TRUE(mgr->NewProfile(u"Bo"));
     store->SetFaultHook([](UserDataFolders::FileOp op, const std::string&) {
@@ -233,6 +235,7 @@ TEST_F(ProfileMgrTest, AFailedWriteIsToldOnceAndEveryPlayerChangeItRefusesIsTold
     }
     EXPECT_EQ(mgr->CurrentProfile()->name, u"Bo");
     EXPECT_EQ(mgr->GetProfiles().size(), 2u);
+    EXPECT_EQ(book.left, 1) << "only the change that was made left the game";
 
     store->SetFaultHook(nullptr);
     EXPECT_TRUE(mgr->Save());
