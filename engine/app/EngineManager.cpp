@@ -585,14 +585,32 @@ void EngineManager::ReportUnreadFonts() const
 {
     const TextRenderer* text = renderer_ ? renderer_->GetTextRenderer() : nullptr;
     const FontManager* fonts = text ? text->GetFontManager() : nullptr;
-    if (!fonts)
+    if (!fonts || fonts->UnreadFiles().empty())
         return;
-    for (const String& file : fonts->UnreadFiles()) {
-        QuillPlatform::ShowMessageBox(
-            "Font Error", "The font \"" + ToUtf8(String(FontManager::kFontFolder) + file) + "\" named in \"" +
-                              ToUtf8(FontManager::kConfigFile) +
-                              "\" is missing or damaged. The game goes on, but text set in that face is not shown.");
+    // One message: each file that could not be read, then which face stands in for which.
+    std::string message;
+    for (const String& file : fonts->UnreadFiles())
+        message += "The font \"" + ToUtf8(String(FontManager::kFontFolder) + file) + "\" named in \"" +
+                   ToUtf8(FontManager::kConfigFile) + "\" is missing or damaged. ";
+    const auto faceName = [](const FontDescriptor& face) {
+        return "\"" + ToUtf8(face.name) + (face.bold ? " Bold" : "") + (face.italic ? " Italic" : "") + "\"";
+    };
+    std::string shown, hidden;
+    for (const FontReplacement& r : fonts->Replacements()) {
+        if (r.face)
+            shown += (shown.empty() ? "" : "; ") + std::string("text set in ") + faceName(r.wanted) + " is shown in " +
+                     faceName(r.used) + " instead";
+        else
+            hidden += (hidden.empty() ? "" : ", ") + faceName(r.wanted);
     }
+    if (!shown.empty())
+        message += "The game goes on: " + shown + ".";
+    if (!hidden.empty())
+        message += (shown.empty() ? "" : " ") + std::string("The game goes on, but text set in ") + hidden +
+                   " is not shown: no other face could be read.";
+    if (shown.empty() && hidden.empty())
+        message += "The game goes on without it.";
+    QuillPlatform::ShowMessageBox("Font Error", message);
 }
 
 bool EngineManager::MountDataPackage(const String& group, const String& folder)

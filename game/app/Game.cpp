@@ -164,11 +164,12 @@ void Game::OnUpdate(int32_t state)
             m_book->Update();
         break;
     case GameState_Board:
-        if (m_board && !m_board->IsInactive())
+        if (m_board && !m_board->IsInactive() && !HeldByModal(m_board->GetState(), {Board::State_Playing}))
             m_board->Tick();
         break;
     case GameState_Concentration:
-        if (!m_conBoard->IsInactive())
+        if (!m_conBoard->IsInactive() &&
+            !HeldByModal(m_conBoard->GetState(), {ConBoard::State_Playing, ConBoard::State_HintShown}))
             m_conBoard->Tick();
         break;
     case GameState_StoryGame:
@@ -177,6 +178,11 @@ void Game::OnUpdate(int32_t state)
     default:
         break;
     }
+}
+
+bool Game::HeldByModal(int32_t state, std::initializer_list<int32_t> running) const
+{
+    return m_screenMgr && m_screenMgr->ModalOpen() && std::find(running.begin(), running.end(), state) != running.end();
 }
 
 void Game::StoreStoryGame(Profile& profile) const

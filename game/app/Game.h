@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <initializer_list>
 #include <map>
 #include <memory>
 #include <random>
@@ -127,6 +128,11 @@ private:
     // Hands the wanted pointer to the renderer when it changes (and again when the renderer has
     // dropped it with its device); a pointer the renderer refuses leaves the system's.
     void UpdatePointer();
+    // Whether a modal screen holds the board or card game in `state`: one is open over it (the main
+    // menu the M key opens, the players, the options) while it is in one of its `running` states.
+    // A held game gets no step, so its clock and its window for quick misses stand still, as under
+    // the panel's own menu; the dialogs that pause it themselves take it out of play instead.
+    bool HeldByModal(int32_t state, std::initializer_list<int32_t> running) const;
     // Tells the player once per scene why it cannot be played.
     void ReportUnplayableScene(const QuillEngine::String& scene, const std::string& why);
     // Clears the current profile's flag; false when it was cleared already (or there is no profile).

@@ -1,9 +1,13 @@
 #include "game/app/SimpleGame.h"
 
+#include <algorithm>
 #include <ctime>
+#include <utility>
+#include <vector>
 
 #include "engine/core/EngineRand.h"
 #include "engine/core/files/FSCompressedSource.h"
+#include "engine/core/files/FileManager.h"
 #include "engine/core/strings/EngineString.h"
 #include "engine/graphics/particles/ParticleManager.h"
 #include "engine/graphics/render/RenderManager.h"
@@ -129,10 +133,44 @@ void SimpleGame::Update()
     if (!game_)
         return;
     // A save asked for during the step is written once the whole step is done.
-    ProfileMgr::UpdateScope step(*game_->GetProfileMgr());
-    if (UIScreenMgr* screens = game_->GetScreenMgr())
-        screens->Update();
-    game_->Update();
+    {
+        ProfileMgr::UpdateScope step(*game_->GetProfileMgr());
+        if (UIScreenMgr* screens = game_->GetScreenMgr())
+            screens->Update();
+        game_->Update();
+    }
+    TellDamagedData();
+}
+
+void SimpleGame::TellDamagedData()
+{
+    FileManager* files = engine_->GetFileManager();
+    const std::vector<DamagedEntry> met = files ? files->DamagedEntries() : std::vector<DamagedEntry>{};
+    if (met.size() <= damageSeen_)
+        return;
+    // One message per archive, naming the entries of it met so far.
+    std::vector<std::pair<std::string, std::string>> told; // archive path, entries
+    for (size_t i = std::exchange(damageSeen_, met.size()); i < met.size(); ++i) {
+        const DamagedEntry& damage = met[i];
+        const std::string archive = ToUtf8(damage.archive);
+        const std::string path =
+            !archive.empty() && archive[0] == '/' ? archive : QuillPlatform::ProgramFolder() + "/" + archive;
+        if (damagedArchivesTold_.count(path))
+            continue;
+        auto it = std::find_if(told.begin(), told.end(), [&](const auto& t) { return t.first == path; });
+        if (it == told.end())
+            it = told.insert(told.end(), {path, std::string()});
+        it->second += (it->second.empty() ? "\"" : ", \"") + ToUtf8(damage.entry) + "\"";
+    }
+    const GameLinks& links = game_->Links();
+    for (const auto& [path, entries] : told) {
+        damagedArchivesTold_.insert(path);
+        if (links.showMessage)
+            links.showMessage("Velvet Aisle", "Part of the game's data file \"" + path +
+                                                  "\" is damaged and cannot be read (" + entries +
+                                                  "). The game goes on without it; installing the game "
+                                                  "again restores it.");
+    }
 }
 
 namespace VelvetAisle {

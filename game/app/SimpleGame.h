@@ -2,7 +2,10 @@
 // The game's side of the engine contract: owns the top-level state machine and forwards steps,
 // activation and shutdown to it.
 
+#include <cstddef>
 #include <memory>
+#include <set>
+#include <string>
 
 #include "engine/core/IQuillGame.h"
 #include "engine/app/EngineManager.h"
@@ -31,8 +34,14 @@ public:
     static const char16_t* const kEffectFiles[12];
 
 private:
+    // Damaged data entries met since the last step reach the player, once per archive for the
+    // session (the engine names each entry on stderr); the game plays on without them.
+    void TellDamagedData();
+
     QuillEngine::EngineManager* engine_;
     std::unique_ptr<Game> game_;
+    size_t damageSeen_ = 0;
+    std::set<std::string> damagedArchivesTold_;
 };
 
 namespace VelvetAisle {

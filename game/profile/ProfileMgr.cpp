@@ -157,6 +157,8 @@ bool ProfileMgr::Save()
 bool ProfileMgr::WriteFile()
 {
     UserDataFolders* store = UserDataFolders::Instance();
+    if (!store)
+        m_lastWriteFailure = "\"" + ToUtf8(kSaveFileName) + "\" (there is no folder for saved games)";
     if (!store || m_savingDisabled)
         return false;
     XmlNode root(u"root");
@@ -170,13 +172,16 @@ bool ProfileMgr::WriteFile()
     errno = 0;
     if (store->SaveXml(kSaveFileName, false, &root))
         return true;
-    // The first failure is told; the game goes on and keeps trying at each save.
     const int error = errno;
-    if (!m_writeFailureTold) {
+    m_lastWriteFailure = "\"" + store->SystemPath(kSaveFileName, false) + "\" (" +
+                         (error ? std::string(std::strerror(error)) : std::string("the file could not be written")) +
+                         ")";
+    // The first failure is told; the game goes on and keeps trying at each save. A change of player
+    // that the failure refuses tells its own message instead.
+    if (!m_writeFailureTold && !m_changingPlayer) {
         m_writeFailureTold = true;
-        Tell("Your progress could not be saved in \"" + store->SystemPath(kSaveFileName, false) + "\" (" +
-             (error ? std::string(std::strerror(error)) : std::string("the file could not be written")) +
-             "). The game goes on, but what you play now is lost when it ends unless a later save succeeds.");
+        Tell("Your progress could not be saved in " + m_lastWriteFailure +
+             ". The game goes on, but what you play now is lost when it ends unless a later save succeeds.");
     }
     return false;
 }
@@ -221,13 +226,40 @@ void ProfileMgr::FillFromTemplates(Profile& profile) const
     }
 }
 
+bool ProfileMgr::SaveBeforeChange(const std::string& refused)
+{
+    m_lastWriteFailure.clear();
+    m_changingPlayer = true;
+    const bool saved = Save() || m_savingDisabled;
+    m_changingPlayer = false;
+    if (saved)
+        return true;
+    // Told every time: a refusal without a word looks like a button that does nothing.
+    m_writeFailureTold = true;
+    const std::string why = m_lastWriteFailure.empty() ? std::string("a save is still being written")
+                                                       : "your progress could not be saved in " + m_lastWriteFailure;
+    Tell(refused + ": " + why + ", and the change would lose what was played. The game goes on with \"" +
+         (m_current ? ToUtf8(m_current->name) : std::string()) + "\"; try again once the file can be written.");
+    return false;
+}
+
+bool ProfileMgr::LeaveForChange(const std::string& refused)
+{
+    // Saved first, where the player is: a refusal then leaves them there. Leaving the running game
+    // changes the profile again, so it is saved once more before the change.
+    if (!SaveBeforeChange(refused))
+        return false;
+    if (!m_book)
+        return true;
+    m_book->LeaveRunningGame();
+    return SaveBeforeChange(refused);
+}
+
 bool ProfileMgr::NewProfile(const String& name)
 {
     if (name.empty() || FindProfile(name) || m_profiles.size() >= kMaxProfiles)
         return false;
-    if (m_book)
-        m_book->LeaveRunningGame();
-    if (!Save() && !m_savingDisabled)
+    if (!LeaveForChange("The player \"" + ToUtf8(name) + "\" cannot be added now"))
         return false;
     if (m_book)
         m_book->ResetBoards();
@@ -250,9 +282,7 @@ bool ProfileMgr::SwitchProfile(const String& name)
     // board is loaded afresh under it.
     if (profile == m_current)
         return true;
-    if (m_book)
-        m_book->LeaveRunningGame();
-    if (!Save() && !m_savingDisabled)
+    if (!LeaveForChange("The game cannot change to the player \"" + ToUtf8(name) + "\" now"))
         return false;
     if (m_book)
         m_book->ResetBoards();

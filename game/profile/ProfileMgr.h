@@ -84,10 +84,13 @@ public:
     bool SavePending() const { return m_savePending; }
 
     // False, changing nothing, for an empty name, a name a profile has already, a full profile
-    // list or a failed save.
+    // list or a failed save. The profiles are saved before a running game is left for the album,
+    // so a save that fails leaves the player where they were (one that fails only after the game
+    // was left leaves them at the album, the game's state kept for the current profile). Each
+    // refusal for a failed save is told to the player, with the file and the reason.
     bool NewProfile(const QuillEngine::String& name);
-    // False when no profile has the name or the save fails. Switching to the current profile
-    // changes nothing.
+    // False when no profile has the name or the save fails (told as for NewProfile). Switching to
+    // the current profile changes nothing.
     bool SwitchProfile(const QuillEngine::String& name);
     // The current profile is never deleted.
     bool DeleteProfile(const QuillEngine::String& name);
@@ -119,6 +122,12 @@ private:
     void FillFromTemplates(Profile& profile) const;
     Profile* FindProfile(QuillEngine::StringView name) const;
     bool WriteFile();
+    // Saves before another profile becomes current; on failure tells the player that `refused`
+    // (what cannot be done now) and why, and gives false.
+    bool SaveBeforeChange(const std::string& refused);
+    // Saves, leaves the running game for the album and saves again, before another profile becomes
+    // current; false (told as by SaveBeforeChange) when either save fails.
+    bool LeaveForChange(const std::string& refused);
     void DisableSaving(const std::string& reason);
     void Tell(const std::string& text) const;
 
@@ -134,5 +143,8 @@ private:
     bool m_savePending = false;
     bool m_savingDisabled = false;
     bool m_writeFailureTold = false;
+    bool m_changingPlayer = false;
+    // The file and the reason of the last failed write, as told to the player.
+    std::string m_lastWriteFailure;
     NoticeFunction m_notice;
 };

@@ -253,11 +253,14 @@ bool UserDataFolders::SafeWrite(StringView name, bool localData, MemoryStream& s
         return false;
     const std::string tempPath = PathOf(tempName, localData);
     const uint32_t size = stream.Remaining();
-    const bool written = InjectedFault(FileOp::Write, tempPath) == 0 &&
-                         file.WriteAll(stream.Data() + stream.Position(), size) && file.Sync();
+    const int fault = InjectedFault(FileOp::Write, tempPath);
+    const bool written = fault == 0 && file.WriteAll(stream.Data() + stream.Position(), size) && file.Sync();
     const bool closed = file.Close();
     if (!written || !closed) {
+        // The caller tells the player why, from errno: an injected fault reads as a real one.
+        const int error = fault != 0 ? fault : errno;
         QuillPlatform::RemoveFile(tempPath);
+        errno = error;
         return false;
     }
     stream.Seek(0, 2);

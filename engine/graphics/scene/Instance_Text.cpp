@@ -91,12 +91,14 @@ void Instance_Text::ComputeContentQuad(Vec2 corners[4])
 
 void Instance_Text::Draw(QuadBatcher& batcher, const Transform2D& matrix, float alpha, const uint32_t* shadowColor)
 {
-    // Without a font, or when the string cannot be rendered, the quad goes out with no texture and
-    // the batcher shows its missing-texture rectangle over the box.
+    // Without a font, or when the string cannot be rendered, nothing is drawn: the batcher's
+    // missing-texture rectangle would cover the box with a block no player can read.
     TextQuad rendered;
     if (m_font != -1)
         if (TextRenderer* text = TextRenderer::Instance())
             rendered = text->GetString(m_font, m_text, m_boxWidth, m_boxHeight, m_align);
+    if (rendered.texture == 0)
+        return;
 
     const float opacity = GetOpacity() * alpha;
     const uint32_t color = VertexColor(m_color, opacity, shadowColor);

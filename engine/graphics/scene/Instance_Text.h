@@ -1,8 +1,8 @@
 #pragma once
 // A text instance: a box of fixed size in which one string is drawn in one font, one colour and
 // one alignment. The string is rendered by the text renderer's string cache and drawn as a single
-// quad of the box size; with no font (or no rendered texture) the batcher's missing-texture
-// rectangle shows in its place. Its bounds, for hit tests and layout, are the box.
+// quad of the box size; with no font (or no rendered texture) nothing is drawn. Its bounds, for
+// hit tests and layout, are the box.
 
 #include <cstdint>
 

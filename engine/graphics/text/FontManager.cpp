@@ -26,6 +26,23 @@ template <class Fn> void ForEachChild(const XmlNode& root, StringView name, Fn&&
             fn(*child);
 }
 
+// A face FreeType opened can still be cut short: the tables past the cut are dropped, which can
+// leave it without a family name, without a character map or without outlines. It is usable when
+// it has a name, maps plain letters and digits, and loads their outlines and that of its last
+// glyph (the outlines lie in glyph order, so the last one is the first a cut takes).
+bool FaceUsable(FT_Face face)
+{
+    if (!face->family_name || !*face->family_name || face->num_glyphs <= 0)
+        return false;
+    constexpr FT_Int32 kOutlineOnly = FT_LOAD_NO_SCALE | FT_LOAD_NO_HINTING | FT_LOAD_NO_BITMAP;
+    for (const FT_ULong c : {FT_ULong('A'), FT_ULong('a'), FT_ULong('0')}) {
+        const FT_UInt glyph = FT_Get_Char_Index(face, c);
+        if (glyph == 0 || FT_Load_Glyph(face, glyph, kOutlineOnly) != 0)
+            return false;
+    }
+    return FT_Load_Glyph(face, static_cast<FT_UInt>(face->num_glyphs - 1), kOutlineOnly) == 0;
+}
+
 } // namespace
 
 FontRenderOptions FontRenderOptions::Load(const XmlNode& element, const FontRenderOptions& defaults)
@@ -133,6 +150,57 @@ void FontManager::ApplyConfiguration(const XmlNode& root)
         rule.options = FontRenderOptions::Load(render, defaults_);
         rules_.push_back(std::move(rule));
     });
+    PlanReplacements();
+}
+
+FT_Face FontManager::FindFace(const String& name, uint8_t bold, uint8_t italic) const
+{
+    for (const FontFace& f : faces_)
+        if (f.bold == bold && f.italic == italic && EqualsNoCase(f.familyName, name))
+            return f.face;
+    return nullptr;
+}
+
+void FontManager::PlanReplacements()
+{
+    replacements_.clear();
+    std::vector<FontDescriptor> named;
+    for (const FontAlias& alias : aliases_)
+        named.push_back(alias.to);
+    for (const FontRenderRule& rule : rules_)
+        named.push_back(FontDescriptor{rule.key.name, rule.key.bold, rule.key.italic});
+    for (const FontDescriptor& wanted : named) {
+        const bool planned = std::any_of(replacements_.begin(), replacements_.end(), [&](const FontReplacement& r) {
+            return r.wanted.bold == wanted.bold && r.wanted.italic == wanted.italic &&
+                   EqualsNoCase(r.wanted.name, wanted.name);
+        });
+        // A target that names another alias is a chain, which aliases never follow: no face is
+        // missing there.
+        const bool chained = std::any_of(aliases_.begin(), aliases_.end(), [&](const FontAlias& alias) {
+            return EqualsNoCase(alias.from.name, wanted.name);
+        });
+        if (planned || chained || !wanted.IsValid() || FindFace(wanted.name, wanted.bold, wanted.italic))
+            continue;
+        // The first face in file order of the same style, then of the same weight, then any;
+        // proportional faces before fixed-width ones, which read as code rather than text.
+        const FontFace* best = nullptr;
+        int bestRank = 0;
+        for (const FontFace& f : faces_) {
+            const int rank = (FT_IS_FIXED_WIDTH(f.face) ? 0 : 4) + (f.bold == wanted.bold ? 2 : 0) +
+                             (f.italic == wanted.italic ? 1 : 0) + 1;
+            if (rank > bestRank) {
+                best = &f;
+                bestRank = rank;
+            }
+        }
+        FontReplacement replacement;
+        replacement.wanted = wanted;
+        if (best) {
+            replacement.used = FontDescriptor{best->familyName, best->bold, best->italic};
+            replacement.face = best->face;
+        }
+        replacements_.push_back(std::move(replacement));
+    }
 }
 
 FT_Face FontManager::LoadFaceFile(const String& fileName)
@@ -154,6 +222,10 @@ FT_Face FontManager::LoadFaceFile(const String& fileName)
     FT_Face face = nullptr;
     if (FT_Open_Face(library_, &args, 0, &face) != 0 || !face)
         return nullptr;
+    if (!FaceUsable(face)) {
+        FT_Done_Face(face);
+        return nullptr;
+    }
     return AddFace(face, fileName, std::move(data));
 }
 
@@ -186,10 +258,18 @@ FontManager::Resolved FontManager::ResolveFont(const FontKey& requested, bool ra
             break;
         }
     }
-    for (const FontFace& f : faces_) {
-        if (f.bold == key.bold && f.italic == key.italic && EqualsNoCase(f.familyName, key.name)) {
-            result.face = f.face;
-            break;
+    result.face = FindFace(key.name, key.bold, key.italic);
+    if (!result.face) {
+        for (const FontReplacement& r : replacements_) {
+            if (r.face && r.wanted.bold == key.bold && r.wanted.italic == key.italic &&
+                EqualsNoCase(r.wanted.name, key.name)) {
+                result.face = r.face;
+                // The stand-in renders by its own family's rules.
+                key.name = r.used.name;
+                key.bold = r.used.bold;
+                key.italic = r.used.italic;
+                break;
+            }
         }
     }
     if (!result.face)

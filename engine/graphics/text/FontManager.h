@@ -1,7 +1,9 @@
 #pragma once
 // The owner of FreeType and of every font face of the game. "fonts\fonts.xml" lists the font
 // files to load, aliases that serve one requested face with another, and render rules that give a
-// face at a size its own rasterisation options; ResolveFont applies them to a request.
+// face at a size its own rasterisation options; ResolveFont applies them to a request. A face the
+// configuration names (an alias's target, a render rule's face) that no readable file provides is
+// served by another face that loaded, so that text set in it stays readable.
 
 #include <ft2build.h>
 #include FT_FREETYPE_H
@@ -59,6 +61,13 @@ struct FontRenderRule {
     FontRenderOptions options;
 };
 
+// A face the configuration names that no file provides, and the loaded face that stands in for it.
+struct FontReplacement {
+    FontDescriptor wanted;
+    FontDescriptor used; // the stand-in's family name and style
+    FT_Face face = nullptr;
+};
+
 struct FontFace {
     String familyName; // from the face record, read in the ANSI code page
     uint8_t bold = 0;
@@ -88,12 +97,16 @@ public:
     void LoadConfiguration();
     // The configuration's elements applied to this manager (the root of "fonts\fonts.xml").
     void ApplyConfiguration(const XmlNode& root);
-    // The files the configuration names that could not be loaded (missing, empty, too large or
-    // not a font), each once, as written in the configuration.
+    // The files the configuration names that could not be loaded (missing, empty, too large, not a
+    // font, or cut short), each once, as written in the configuration.
     const std::vector<String>& UnreadFiles() const { return unreadFiles_; }
+    // The faces the configuration names that no loaded file provides, each with its stand-in (none
+    // when no face loaded at all), in the order the configuration names them.
+    const std::vector<FontReplacement>& Replacements() const { return replacements_; }
 
-    // The face of "fonts\" + fileName, loaded on first use; null when the file cannot be read or
-    // FreeType rejects it.
+    // The face of "fonts\" + fileName, loaded on first use; null when the file cannot be read, or
+    // FreeType rejects it, or the face has no family name or cannot load the outlines of plain
+    // letters and of its last glyph (a file cut short).
     FT_Face LoadFaceFile(const String& fileName);
 
     struct Resolved {
@@ -101,8 +114,9 @@ public:
         FontRenderOptions options;
     };
     // The face and options serving `key`: one alias at most, then the face with that family name
-    // and style, then the first render rule for it (any size when the rule says size 0). With
-    // `rawMetrics` and no rule, the height multiplier and offsets are 0.
+    // and style (else the stand-in for a face the configuration names), then the first render rule
+    // for the face used (any size when the rule says size 0). With `rawMetrics` and no rule, the
+    // height multiplier and offsets are 0.
     Resolved ResolveFont(const FontKey& key, bool rawMetrics) const;
 
     double GetDefaultAlphaAdjust() const { return defaults_.alphaAdjust; }
@@ -114,10 +128,14 @@ public:
 
 private:
     FT_Face AddFace(FT_Face face, const String& fileName, FileHandle data);
+    FT_Face FindFace(const String& name, uint8_t bold, uint8_t italic) const;
+    // Chooses a stand-in for every face the configuration names that no loaded face provides.
+    void PlanReplacements();
 
     FT_Library library_ = nullptr;
     std::vector<FontFace> faces_;
     std::vector<String> unreadFiles_;
+    std::vector<FontReplacement> replacements_;
     std::vector<FontAlias> aliases_;
     std::vector<FontRenderRule> rules_;
     FontRenderOptions defaults_;

@@ -13,6 +13,7 @@
 #include "engine/script/LuaValueRef.h"
 #include "game/profile/ProfileMgr.h"
 #include "game/screens/UIScreenMgr.h"
+#include "game/states/GameServices.h"
 #include "platform/window/VirtualKeys.h"
 
 using namespace QuillEngine;
@@ -151,20 +152,30 @@ void UIMenuProfileDialog::OnScreenEvent(const String& event, const String& argum
         m_entered = kNewProfile;
         ShowEntered();
     } else if (event == u"AddNewProfile") {
-        const Instance_Text* text = HandleEx::ResolveText(m_selectedText);
-        m_selectedName = Trimmed(text ? text->GetText() : String());
+        Instance_Text* text = HandleEx::ResolveText(m_selectedText);
+        const String typed = Trimmed(text ? text->GetText() : String());
         ProfileMgr* mgr = ProfileMgr::Instance();
-        bool taken = false;
+        const Profile* holder = nullptr;
         if (mgr)
             for (const Profile* profile : mgr->GetProfiles())
-                taken = taken || SameIgnoringCase(profile->name, m_selectedName);
-        if (mgr && !m_selectedName.empty() && !taken) {
-            if (mgr->NewProfile(m_selectedName))
-                MarkChosen(m_selected);
+                if (!holder && SameIgnoringCase(profile->name, typed))
+                    holder = profile;
+        const bool taken = holder != nullptr;
+        if (const GameLinks& links = UIScreenMgr::Links(); taken && links.showMessage)
+            links.showMessage("Velvet Aisle", "There is a player called \"" + ToUtf8(holder->name) +
+                                                  "\" already. Please choose another name.");
+        // The manager tells the player why it refuses a new player.
+        if (mgr && !typed.empty() && !taken && mgr->NewProfile(typed)) {
+            m_selectedName = typed;
+            MarkChosen(m_selected);
             if (UIScreenMgr* screens = UIScreenMgr::Instance())
                 screens->Close(u"MainMenuDialog", true);
         } else {
+            // Refused: the row is empty again, and Play goes on with the row the list opened on.
+            if (text)
+                text->SetText(kNewProfile);
             m_selected = m_openingRow;
+            RefreshSelection();
         }
     } else if (event == u"Confirm Delete Prompt") {
         const ProfileMgr* mgr = ProfileMgr::Instance();
@@ -214,12 +225,13 @@ void UIMenuProfileDialog::OnChar(const InstanceHandle&, uint32_t character)
     if (!space && !NameCharacter(character))
         return;
     const int32_t length = static_cast<int32_t>(m_entered.size());
-    // A name starts with a letter or digit; a space may still follow the last one allowed.
-    if (space ? m_entered.empty() : length > kMaxNameLength)
+    // The limit counts spaces too: it is what the player list's rows and the album's letter are
+    // laid out for. A name starts with a letter or digit.
+    const int32_t at = std::clamp(m_cursor, 0, length);
+    if (length >= kMaxNameLength || (space && at == 0))
         return;
-    const size_t at = space ? m_entered.size() : static_cast<size_t>(std::min(m_cursor, length));
-    m_entered.insert(at, 1, static_cast<char16_t>(character));
-    m_cursor = std::min(m_cursor + 1, static_cast<int32_t>(m_entered.size()));
+    m_entered.insert(static_cast<size_t>(at), 1, static_cast<char16_t>(character));
+    m_cursor = at + 1;
     ShowEnteredAndCursor();
 }
 

@@ -1,14 +1,17 @@
 #pragma once
 // "Menu_ProfileDialog": six rows of profiles ("profile1".."profile6", each with a text child
 // "profileName"); the player picks one, types a new name into an empty row, or asks to delete
-// one. While a row is being edited the keyboard is the name's: letters, digits and spaces type as
-// the key's text gives them, the arrows and Backspace move and erase.
+// one. While a row is being edited the keyboard is the name's: letters, digits and spaces type at
+// the cursor as the key's text gives them, up to kMaxNameLength characters in all; the arrows and
+// Backspace move and erase.
 
 #include "game/screens/UIScreen.h"
 
 class UIMenuProfileDialog : public UIScreen {
 public:
     static constexpr int32_t kRows = 6;
+    // The longest name, spaces included: the longest the player list's rows and the album's letter
+    // hold in the widest letters.
     static constexpr int32_t kMaxNameLength = 15;
 
     UIMenuProfileDialog();

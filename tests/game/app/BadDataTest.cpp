@@ -4,12 +4,14 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <map>
 #include <random>
 #include <string>
 #include <sys/wait.h>
+#include <vector>
 
 #include "platform/system/Process.h"
 #include "tests/game/play/PlayData.h"
@@ -94,6 +96,19 @@ protected:
         while (size_t n = fread(buf, 1, sizeof buf, out))
             outcome.output.append(buf, n);
         outcome.status = pclose(out);
+        return outcome;
+    }
+
+    // The program run with a play script that ends it with "quit", and the feedback it reported.
+    Outcome Play(const std::string& commands, std::string& reports)
+    {
+        const fs::path script = root / "play.txt";
+        const fs::path feedback = root / "feedback.txt";
+        QuillTest::WriteFile(script, commands);
+        Outcome outcome =
+            Run(60, "", "QUILL_PLAY_SCRIPT='" + script.string() + "' QUILL_FEEDBACK_LOG='" + feedback.string() + "'");
+        EXPECT_TRUE(WIFEXITED(outcome.status) && WEXITSTATUS(outcome.status) == 0) << outcome.output;
+        reports = QuillTest::ReadFile(feedback);
         return outcome;
     }
 
@@ -270,19 +285,94 @@ TEST_F(BadDataTest, AMissingScenePackageIsNamedAndTheAlbumStaysOpen)
 {
     fs::remove(save);
     ASSERT_FALSE(fs::exists(program / "Boutique.dat"));
-    const fs::path script = root / "play.txt";
-    QuillTest::WriteFile(script, PlayData::AlbumToFirstScene() +
-                                     PlayData::ClickAt(PlayData::kPhotoClick + 30, 400, 300) + "at " +
-                                     std::to_string(PlayData::kFirstSceneOpen + 60) + " quit\n");
-    const fs::path feedback = root / "feedback.txt";
+    std::string reports;
     const Outcome outcome =
-        Run(60, "", "QUILL_PLAY_SCRIPT='" + script.string() + "' QUILL_FEEDBACK_LOG='" + feedback.string() + "'");
-    ASSERT_TRUE(WIFEXITED(outcome.status)) << outcome.output;
-    EXPECT_EQ(WEXITSTATUS(outcome.status), 0) << outcome.output;
+        Play(PlayData::AlbumToFirstScene() + PlayData::ClickAt(PlayData::kPhotoClick + 30, 400, 300) + "at " +
+                 std::to_string(PlayData::kFirstSceneOpen + 60) + " quit\n",
+             reports);
     const size_t at = outcome.output.find("\"Boutique.dat\" beside the program is missing");
     EXPECT_NE(at, std::string::npos) << outcome.output;
     EXPECT_EQ(outcome.output.find("Boutique.dat", at + 16), std::string::npos) << "said twice: " << outcome.output;
-    const std::string reports = QuillTest::ReadFile(feedback);
     EXPECT_NE(reports.find("Book_TutorialDialog"), std::string::npos) << reports;
     EXPECT_EQ(reports.find("ISpyPanel"), std::string::npos) << "an empty scene was entered: " << reports;
+}
+
+// Damaged entries met while playing (the scene's background and a cover in its package, the
+// scene's ambient sound in the main archive) are told to the player once per archive, naming the
+// archive and what is damaged and that installing the game again restores it; play goes on.
+TEST_F(BadDataTest, DamagedEntriesMetInPlayAreToldOncePerArchiveAndPlayGoesOn)
+{
+    fs::remove(save);
+    const fs::path bin = QuillPlatform::ProgramFolder();
+    fs::copy_file(bin / "Boutique.dat", program / "Boutique.dat");
+    const auto flip = [&](const std::string& archiveName, const std::vector<std::string>& names) {
+        std::string archive = QuillTest::ReadFile(program / archiveName);
+        const auto entries = EntriesOf(archive);
+        for (const std::string& name : names) {
+            ASSERT_EQ(entries.count(name), 1u) << name;
+            const EntryData data = entries.at(name);
+            archive[data.offset + data.length / 2] ^= 0x21;
+        }
+        QuillTest::WriteFile(program / archiveName, archive);
+    };
+    const std::string background = "Pictures/Boutique/Background.jpg";
+    const std::string cover = "Pictures/Boutique/Cover_Bow5.png";
+    const std::string ambient = "Audio/Ambient/Environment1.ogg";
+    flip("Boutique.dat", {background, cover});
+    flip("data.dat", {ambient});
+
+    std::string reports;
+    const Outcome outcome = Play(
+        PlayData::AlbumToFirstScene() + "at " + std::to_string(PlayData::kFirstSceneOpen + 60) + " quit\n", reports);
+    EXPECT_NE(reports.find("ISpyPanel"), std::string::npos) << "the scene was not entered";
+    for (const auto& [archive, entries] : std::map<std::string, std::vector<std::string>>{
+             {"Boutique.dat", {background, cover}}, {"data.dat", {ambient}}}) {
+        const std::string told = "Velvet Aisle: Part of the game's data file \"" + (program / archive).string() + "\"";
+        const size_t at = outcome.output.find(told);
+        ASSERT_NE(at, std::string::npos) << outcome.output;
+        EXPECT_EQ(outcome.output.find(told, at + 1), std::string::npos) << "told twice: " << outcome.output;
+        const std::string message = outcome.output.substr(at, outcome.output.find('\n', at) - at);
+        EXPECT_NE(message.find("\"" + entries[0] + "\""), std::string::npos) << message;
+        EXPECT_NE(message.find("installing the game again restores it"), std::string::npos) << message;
+    }
+}
+
+// The body face and the title face each cut short (a damaged copy where the archive's is not):
+// the game says which face stands in for it, and the letter and its dialog show no block of the
+// missing-texture colour where their text is.
+TEST_F(BadDataTest, AFontCutShortIsReplacedByAnotherFaceAndNamedOnce)
+{
+    fs::remove(save);
+    const std::string original = QuillTest::ReadFile(program / "data.dat");
+    for (const auto& [file, family] :
+         std::map<std::string, std::string>{{"texgyrepagella-regular.otf", "TeX Gyre Pagella"},
+                                            {"texgyrechorus-mediumitalic.otf", "TeX Gyre Chorus"}}) {
+        SCOPED_TRACE(file);
+        std::string archive = original;
+        const std::string entry = "fonts/" + file;
+        for (size_t at = archive.find(entry); at != std::string::npos; at = archive.find(entry, at + 1))
+            archive[at + entry.size() - 1] = 'x';
+        QuillTest::WriteFile(program / "data.dat", archive);
+        fs::create_directories(program / "input" / "fonts");
+        const std::string face = QuillTest::ReadFile("/usr/share/texmf/fonts/opentype/public/tex-gyre/" + file);
+        QuillTest::WriteFile(program / "input" / "fonts" / file, face.substr(0, face.size() / 2));
+
+        const PlayData::Point letter = PlayData::LetterPlayButton();
+        std::string reports;
+        const Outcome outcome = Play(PlayData::ClickAt(PlayData::kAlbumReady, letter.x, letter.y) + "at " +
+                                         std::to_string(PlayData::kLetterRead + 10) + " shot letter.png\nat " +
+                                         std::to_string(PlayData::kLetterRead + 11) + " quit\n",
+                                     reports);
+        const std::string named = "\"fonts\\" + file + "\" named in \"fonts\\fonts.xml\" is missing or damaged";
+        const size_t at = outcome.output.find(named);
+        ASSERT_NE(at, std::string::npos) << outcome.output;
+        EXPECT_EQ(outcome.output.find("Font Error", at + 1), std::string::npos) << "said twice: " << outcome.output;
+        EXPECT_NE(outcome.output.find("text set in \"" + family + "\" is shown in \"", at), std::string::npos)
+            << outcome.output;
+        uint32_t width = 0, height = 0;
+        std::vector<uint32_t> pixels;
+        ASSERT_TRUE(QuillTest::ReadPng(root / "letter.png", width, height, pixels));
+        EXPECT_EQ(std::count(pixels.begin(), pixels.end(), 0xFFFF00FFu), 0) << "text drawn as magenta blocks";
+        fs::remove_all(program / "input");
+    }
 }

@@ -87,13 +87,17 @@ protected:
     void TearDown() override { game.reset(); }
 
     LevelRecord* Level() { return profile->CurrentLevel(); }
-    // Enters the card game on level n and waits until the cards are dealt out.
+    // Enters the card game on level n and waits until the cards are dealt out; the tutorial the
+    // first game opens is closed, as a player must before the cards take a click (a modal screen
+    // holds the game).
     void Play(int32_t level)
     {
         profile->page = static_cast<uint32_t>(2 * level);
         game->SetState(GameState_Concentration);
         Steps(3);
         ASSERT_EQ(board->GetState(), ConBoard::State_Ready);
+        game->GetScreenMgr()->CloseAndSave(u"Con_TutorialDialog");
+        Step();
     }
     void Step()
     {

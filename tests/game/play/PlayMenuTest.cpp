@@ -134,6 +134,35 @@ TEST(PlayMenu, APlayerAddedDuringASceneFindsTheAlbumAndTheSceneStaysWithItsPlaye
     EXPECT_EQ(dealtToNew, 0) << run.Describe();
 }
 
+// The main menu over a scene holds its clock: a run that keeps M's menu open for seven seconds of
+// steps saves the same time left as one that ends as the menu opens.
+TEST(PlayMenu, TheMainMenuOverASceneStopsItsClock)
+{
+    const auto boards = ReadSourceXml("data/ui/Definitions/BoardScreens.xml");
+    ASSERT_TRUE(boards);
+    const Placement tutorialOk = ChildPlacements(*boards, u"Game_RegistryIntroDialog")["okButton"];
+    const int menu = kFirstSceneOpen + 60;
+    const std::string opened =
+        AlbumToFirstScene() + Press(kFirstSceneOpen, tutorialOk) + "at " + std::to_string(menu) + " key M\n";
+    const auto timeLeft = [](const PlayResult& run) {
+        const auto save = run.LoadSave();
+        const XmlNode* level =
+            save ? SavedRecord(*save, save->GetStringAttribute(u"currentprofile", String()), u"level", 1) : nullptr;
+        return level ? ToDouble(level->GetStringAttribute(u"timeleft", String())) : -1.0;
+    };
+    const PlayResult atOnce =
+        PlayRunner("menu-clock-at-once").Seed(5).Run(opened + "at " + std::to_string(menu + 2) + " quit\n");
+    ASSERT_TRUE(atOnce.ExitedCleanly()) << atOnce.Describe();
+    const PlayResult held =
+        PlayRunner("menu-clock-held").Seed(5).Run(opened + "at " + std::to_string(menu + 420) + " quit\n");
+    ASSERT_TRUE(held.ExitedCleanly()) << held.Describe();
+    const std::vector<std::string> shown = held.Screens();
+    EXPECT_EQ(std::count(shown.begin(), shown.end(), "MainMenuDialog"), 1) << held.Describe();
+    const double before = timeLeft(atOnce), after = timeLeft(held);
+    ASSERT_GT(before, 0.0) << atOnce.Describe();
+    EXPECT_NEAR(after, before, 0.02) << "the clock ran under the menu";
+}
+
 // The mean brightness of a shot, 0 to 255.
 double Brightness(const std::vector<uint32_t>& argb)
 {

@@ -206,20 +206,53 @@ TEST_F(ProfileMgrTest, DamagedFileIsKeptAsideBeforeItIsOverwritten)
     EXPECT_NE(notices[0].find(DamagedPath().string()), std::string::npos) << notices[0];
 }
 
-TEST_F(ProfileMgrTest, AFailedWriteIsToldOnceAndLaterSavesStillTry)
+// A failed write is told once; a change of player it refuses is told every time, with the file
+// and the reason, and changes nothing: the running game is not even left.
+TEST_F(ProfileMgrTest, AFailedWriteIsToldOnceAndEveryPlayerChangeItRefusesIsTold)
 {
+    CountingBook book;
     auto mgr = QuietManager();
+    mgr->SetBookLink(&book);
     mgr->Load();
+    ASSERT_TRUE(mgr->NewProfile(u"Bo"));
     store->SetFaultHook([](UserDataFolders::FileOp op, const std::string&) {
         return op == UserDataFolders::FileOp::Write ? EIO : 0;
     });
     EXPECT_FALSE(mgr->Save());
-    EXPECT_FALSE(mgr->NewProfile(u"Ann")) << "a player is not added when the save before fails";
+    EXPECT_FALSE(mgr->Save());
     ASSERT_EQ(notices.size(), 1u);
     EXPECT_NE(notices[0].find(SavePath().string()), std::string::npos) << notices[0];
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        EXPECT_FALSE(mgr->NewProfile(u"Ann")) << "a player is not added when the save before fails";
+        EXPECT_FALSE(mgr->SwitchProfile(DefaultName()));
+    }
+    ASSERT_EQ(notices.size(), 5u) << "each refusal says why";
+    for (size_t i = 1; i < notices.size(); ++i) {
+        EXPECT_NE(notices[i].find(i % 2 ? "\"Ann\" cannot be added" : "cannot change to the player"), std::string::npos)
+            << notices[i];
+        EXPECT_NE(notices[i].find(SavePath().string()), std::string::npos) << notices[i];
+        EXPECT_NE(notices[i].find(std::strerror(EIO)), std::string::npos) << notices[i];
+    }
+    EXPECT_EQ(mgr->CurrentProfile()->name, u"Bo");
+    EXPECT_EQ(mgr->GetProfiles().size(), 2u);
+    EXPECT_EQ(book.leaves, 1) << "only the change that was made left the game";
+
     store->SetFaultHook(nullptr);
     EXPECT_TRUE(mgr->Save());
     EXPECT_TRUE(mgr->NewProfile(u"Ann"));
+    EXPECT_EQ(notices.size(), 5u);
+
+    // A refusal that is the first failure of a run is told once, as the refusal.
+    mgr.reset();
+    auto fresh = QuietManager();
+    fresh->Load();
+    notices.clear();
+    store->SetFaultHook(
+        [](UserDataFolders::FileOp op, const std::string&) { return op == UserDataFolders::FileOp::Write ? EIO : 0; });
+    EXPECT_FALSE(fresh->SwitchProfile(u"Bo"));
+    ASSERT_EQ(notices.size(), 1u);
+    EXPECT_NE(notices[0].find("cannot change to the player \"Bo\""), std::string::npos) << notices[0];
+    EXPECT_FALSE(fresh->Save());
     EXPECT_EQ(notices.size(), 1u);
 }
 

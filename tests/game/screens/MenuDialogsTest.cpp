@@ -81,6 +81,7 @@ protected:
         links.isFullscreen = [this] { return fullscreen; };
         links.setFullscreen = [this](bool on) { fullscreenCalls.push_back(on); };
         links.quit = [this] { ++quits; };
+        links.showMessage = [this](const std::string&, const std::string& text) { messages.push_back(text); };
         game = std::make_unique<Game>(std::move(links));
         ui->Update(); // the dialogs layer loads
     }
@@ -125,6 +126,7 @@ protected:
     bool fullscreen = false;
     std::vector<bool> fullscreenCalls;
     int quits = 0;
+    std::vector<std::string> messages;
 };
 
 } // namespace
@@ -227,20 +229,34 @@ TEST_F(MenuDialogsTest, ThePlayerListShowsSixRowsAndTakesNewNames)
             ->SetText(FromUtf8(table.GetByName(("text" + std::to_string(row)).c_str()).GetString()));
     }
 
-    // Typing a name into a row: sixteen letters at most, then only a space at the end.
+    // Typing a name into a row: the field's limit in all, spaces counted, typed at the cursor.
     Screens().ScreenEvent(u"New Entry Profile Entry", u"6");
     EXPECT_TRUE(dialog->Editing());
     // Keys that produce no character (function and number-pad keys, Escape) type nothing, even
-    // where their codes are those of letters.
+    // where their codes are those of letters; nor does a space open a name.
     for (uint32_t key : {QuillPlatform::VK_F1 + 1, QuillPlatform::VK_NUMPAD0 + 5, uint32_t(QuillPlatform::VK_ESCAPE)})
         dialog->OnKeyDown(dialog->GetInstance(), key);
     dialog->OnChar(dialog->GetInstance(), 27);
+    dialog->OnChar(dialog->GetInstance(), ' ');
     EXPECT_EQ(dialog->EnteredName(), u"");
     for (int i = 0; i < 20; ++i)
         dialog->OnChar(dialog->GetInstance(), (i % 2 ? 'a' : 'A') + i % 26);
-    EXPECT_EQ(dialog->EnteredName(), u"AbCdEfGhIjKlMnOp") << "the text's own case";
+    EXPECT_EQ(dialog->EnteredName(), u"AbCdEfGhIjKlMnO") << "the text's own case";
+    ASSERT_EQ(dialog->EnteredName().size(), size_t(UIMenuProfileDialog::kMaxNameLength));
     dialog->OnChar(dialog->GetInstance(), ' ');
-    EXPECT_EQ(dialog->EnteredName(), u"AbCdEfGhIjKlMnOp ");
+    EXPECT_EQ(dialog->EnteredName(), u"AbCdEfGhIjKlMnO") << "a space counts toward the limit";
+    for (uint32_t key :
+         {QuillPlatform::VK_BACK, QuillPlatform::VK_BACK, QuillPlatform::VK_LEFT, QuillPlatform::VK_LEFT})
+        dialog->OnKeyDown(dialog->GetInstance(), key);
+    dialog->OnChar(dialog->GetInstance(), ' ');
+    EXPECT_EQ(dialog->EnteredName(), u"AbCdEfGhIjK lM");
+    EXPECT_EQ(dialog->Cursor(), 12);
+    dialog->OnChar(dialog->GetInstance(), 'x');
+    EXPECT_EQ(dialog->EnteredName(), u"AbCdEfGhIjK xlM");
+    dialog->OnChar(dialog->GetInstance(), 'y');
+    EXPECT_EQ(dialog->EnteredName(), u"AbCdEfGhIjK xlM");
+    for (int i = 0; i < 3; ++i)
+        dialog->OnKeyDown(dialog->GetInstance(), QuillPlatform::VK_RIGHT);
     for (int i = 0; i < 17; ++i)
         dialog->OnKeyDown(dialog->GetInstance(), QuillPlatform::VK_BACK);
     EXPECT_EQ(dialog->EnteredName(), u"");
@@ -258,6 +274,9 @@ TEST_F(MenuDialogsTest, ThePlayerListShowsSixRowsAndTakesNewNames)
     Screens().ScreenEvent(u"AddNewProfile", u"");
     EXPECT_EQ(Profiles().GetProfiles().size(), 8u);
     EXPECT_EQ(dialog->SelectedRow(), 2) << "back to the row it opened on";
+    ASSERT_EQ(messages.size(), 1u) << "a refusal says why";
+    EXPECT_NE(messages[0].find("\"Ann\" already"), std::string::npos) << messages[0];
+    EXPECT_EQ(RowText(6), u"New Profile");
 
     // The current player's marker follows the click that chooses the player to play.
     const uint32_t plain = RowTextInstance(1)->GetColor();

@@ -169,6 +169,33 @@ TEST_F(FontManagerTest, FilesLoadOnceAndMissingStylesAreNotSubstituted)
     EXPECT_NE(m.ResolveFont(FontKey(u"DejaVu Sans", 12), false).face, nullptr);
 }
 
+// A face the configuration names that no file provides (here its file is cut short: FreeType
+// opens it without its name) is served by a face that loaded: the same style first, proportional
+// before fixed-width. A face nobody names is not made up.
+TEST_F(FontManagerTest, AFaceNamedButUnreadIsServedByAnotherOfItsStyle)
+{
+    const std::string sans = QuillTest::ReadFile(QuillTest::SystemFontDir() / "DejaVuSans.ttf");
+    QuillTest::WriteFile(folder / "fonts" / "cut.ttf", sans.substr(0, sans.size() * 9 / 10));
+    FontManager& m = Load("<fonts>"
+                          "<file src=\"DejaVuSansMono.ttf\"/><file src=\"cut.ttf\"/>"
+                          "<file src=\"DejaVuSans.ttf\"/><file src=\"DejaVuSans-Bold.ttf\"/>"
+                          "<alias><from name=\"Body\"/><to name=\"Gone Serif\" bold=\"true\"/></alias>"
+                          "<render name=\"Gone Serif\" size=\"0\"/>"
+                          "<render name=\"DejaVu Sans\" bold=\"true\" alphaAdjust=\"2\"/>"
+                          "</fonts>");
+    EXPECT_EQ(m.UnreadFiles(), std::vector<String>{u"cut.ttf"});
+    ASSERT_EQ(m.Faces().size(), 3u);
+    ASSERT_EQ(m.Replacements().size(), 2u);
+    EXPECT_EQ(m.Replacements()[0].wanted.name, u"Gone Serif");
+    EXPECT_EQ(m.Replacements()[0].face, FaceOf(u"DejaVuSans-Bold.ttf"));
+    EXPECT_EQ(m.Replacements()[1].face, FaceOf(u"DejaVuSans.ttf")) << "not the fixed-width face listed first";
+    const auto body = m.ResolveFont(FontKey(u"Body", 18), false);
+    EXPECT_EQ(body.face, FaceOf(u"DejaVuSans-Bold.ttf"));
+    EXPECT_DOUBLE_EQ(body.options.alphaAdjust, 2.0) << "the stand-in's own rule";
+    EXPECT_EQ(m.ResolveFont(FontKey(u"Gone Serif", 18), false).face, FaceOf(u"DejaVuSans.ttf"));
+    EXPECT_EQ(m.ResolveFont(FontKey(u"Never Named", 18), false).face, nullptr);
+}
+
 TEST_F(FontManagerTest, UnreadableFontFilesAndConfigurationAreHarmless)
 {
     QuillTest::WriteFile(folder / "fonts" / "empty.ttf", "");
