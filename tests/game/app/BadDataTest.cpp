@@ -9,6 +9,7 @@
 #include <map>
 #include <random>
 #include <string>
+#include <vector>
 #include <sys/wait.h>
 
 #include "platform/system/Process.h"
@@ -146,6 +147,29 @@ TEST_F(BadDataTest, AFlippedBitInTheDefinitionListStopsTheStartNamingIt)
     const std::string path = (program / "data.dat").string();
     EXPECT_EQ(NamedDamage(outcome.output, path), (std::map<std::string, int>{{"libraries.xml", 1}})) << outcome.output;
     ExpectOneMessageAndNoHarm(outcome, "data.dat", "these entries cannot be read: \"libraries.xml\"");
+}
+
+// Damage the start can go past (two entries of the data archive) and then damage it cannot (the
+// interface archive's definition list): the one message lists each archive's entries under it,
+// set apart by commas, in the order they were met.
+TEST_F(BadDataTest, DamageInTwoArchivesIsListedUnderEachArchive)
+{
+    for (const auto& [file, names] : std::map<std::string, std::vector<std::string>>{
+             {"data.dat", {"SplashScreens.xml", "Audio/Audio.xml"}}, {"ui.dat", {"libraries.xml"}}}) {
+        std::string archive = QuillTest::ReadFile(program / file);
+        const auto entries = EntriesOf(archive);
+        for (const std::string& name : names) {
+            ASSERT_EQ(entries.count(name), 1u) << file << ": " << name;
+            archive[entries.at(name).offset + entries.at(name).length / 2] ^= 0x08;
+        }
+        QuillTest::WriteFile(program / file, archive);
+    }
+
+    const Outcome outcome = Run();
+    ExpectOneMessageAndNoHarm(outcome, "data.dat",
+                              "these entries cannot be read: \"SplashScreens.xml\", \"Audio/Audio.xml\". In \"" +
+                                  (program / "ui.dat").string() +
+                                  "\" these entries cannot be read: \"libraries.xml\". Please reinstall the game.");
 }
 
 // Many bytes flipped, one inside each entry: the start stops with one message naming the archive
