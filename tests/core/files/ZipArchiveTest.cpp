@@ -303,6 +303,18 @@ TEST(ZipArchive, TheUnpackedSizeIsCappedByTheDeflateRatio)
     EXPECT_EQ(a.Read(u"past-cap.bin"), "<fail>");
     EXPECT_EQ(a.Problem(), "it claims " + std::to_string(cap + 1) + " bytes unpacked from " + std::to_string(packed) +
                                " packed, more than deflate can make of them");
+
+    // Packed bytes enough for the ratio to allow more than an entry may hold: the entry cap refuses it.
+    std::string noise(1100000, '\0');
+    uint32_t seed = 5;
+    for (char& c : noise)
+        c = char((seed = seed * 1664525u + 1013904223u) >> 24);
+    ZipWriter large;
+    large.Add("past-max.bin", noise, ZipEntry::Deflated, 1).uncompressedSize = FSCompressedSource::MaxEntrySize + 1;
+    Archive b("zip-entry-cap", large);
+    ASSERT_TRUE(b.Open());
+    EXPECT_EQ(b.Read(u"past-max.bin"), "<fail>");
+    EXPECT_EQ(b.Problem(), "its sizes are too large");
 }
 
 TEST(ZipArchive, EntriesRunningPastTheirRoomAreRefused)

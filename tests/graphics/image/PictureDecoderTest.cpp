@@ -151,8 +151,8 @@ TEST(PictureTgaTest, RunLengthPicturesDecodeAndOtherKindsAreRefused)
     ASSERT_TRUE(Decode(DecodeTga, longRun, image));
     EXPECT_EQ(std::memcmp(reinterpret_cast<const uint8_t*>(image.Pixels()) + 28, first, 4), 0)
         << "the run reaches the last pixel";
-    std::vector<uint8_t> cut = rle;
-    cut.resize(cut.size() - 3);
+    std::vector<uint8_t> cut = rle; // the last raw pixel one byte short
+    cut.pop_back();
     EXPECT_FALSE(Decode(DecodeTga, cut, image));
 
     for (uint8_t type : {1, 3, 9, 11}) {
