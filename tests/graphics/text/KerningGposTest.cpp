@@ -37,8 +37,9 @@ Bytes Coverage1(std::initializer_list<uint16_t> glyphs)
     return b;
 }
 
-// A range coverage: (first glyph, last glyph, coverage index of the first) per range.
-Bytes Coverage2(std::initializer_list<std::array<uint16_t, 3>> ranges)
+// A format-2 coverage or class definition: (first glyph, last glyph, value) per range, the value
+// being the coverage index of the range's first glyph or the range's class.
+Bytes RangeTable(std::initializer_list<std::array<uint16_t, 3>> ranges)
 {
     Bytes b;
     U16(b, 2);
@@ -101,17 +102,13 @@ Bytes PairPos2(const Bytes& coverage, uint16_t class1Start, std::initializer_lis
                std::initializer_list<std::array<uint16_t, 3>> class2Ranges, uint16_t class1Count,
                uint16_t class2Count, const std::vector<int16_t>& xAdvances)
 {
-    Bytes classDef1, classDef2;
+    Bytes classDef1;
     U16(classDef1, 1);
     U16(classDef1, class1Start);
     U16(classDef1, uint32_t(class1Values.size()));
     for (uint16_t c : class1Values)
         U16(classDef1, c);
-    U16(classDef2, 2);
-    U16(classDef2, uint32_t(class2Ranges.size()));
-    for (const auto& r : class2Ranges)
-        for (uint16_t v : r)
-            U16(classDef2, v);
+    const Bytes classDef2 = RangeTable(class2Ranges);
     Bytes b;
     const size_t header = 16 + 2 * xAdvances.size();
     U16(b, 2);
@@ -384,11 +381,11 @@ TEST(KerningGposTest, ClassPairsNeedTheFirstGlyphCovered)
 TEST(KerningGposTest, RangeCoverageKernsTheLastGlyphOfEachRange)
 {
     // Glyphs 10..12 are coverage indices 0..2, glyphs 20..21 indices 3..4; a sixth set is spare.
-    const Bytes ranges = Coverage2({{{10, 12, 0}}, {{20, 21, 3}}});
+    const Bytes ranges = RangeTable({{{10, 12, 0}}, {{20, 21, 3}}});
     std::vector<std::pair<uint16_t, std::vector<Pair>>> sets;
     for (int16_t i = 1; i <= 6; ++i)
         sets.push_back({0, {{50, {int16_t(-i)}}}});
-    const Bytes classRanges = Coverage2({{{30, 31, 0}}, {{35, 36, 2}}});
+    const Bytes classRanges = RangeTable({{{30, 31, 0}}, {{35, 36, 2}}});
     const Bytes classes = PairPos2(classRanges, 30, {1, 1, 1, 1, 1, 1, 1, 1}, {{{50, 50, 1}}}, 2, 2, {0, 0, 0, -9});
     GposSpec spec;
     spec.scripts = {{kLatn, true, {0}}};
