@@ -172,8 +172,7 @@ Bytes EncodeTga(const Canvas& c, uint32_t depth, bool runLength = false)
             continue;
         }
         size_t raw = 1;
-        while (i + raw < count && raw < 128 &&
-               !(i + raw + 1 < count && same(c.pixels[i + raw], c.pixels[i + raw + 1])))
+        while (i + raw < count && raw < 128 && !(i + raw + 1 < count && same(c.pixels[i + raw], c.pixels[i + raw + 1])))
             ++raw;
         out.push_back(uint8_t(raw - 1));
         for (size_t k = 0; k < raw; ++k)

@@ -276,7 +276,8 @@ TEST(ZipArchive, DishonestSizesAreRefused)
     EXPECT_EQ(a.Read(u"huge-stored"), "<fail>");
     EXPECT_EQ(a.Read(u"bomb"), "<fail>");
     const std::string packed = std::to_string(zip.Entries()[3].payload.size());
-    EXPECT_EQ(a.Problem(), "it claims 104857600 bytes unpacked from " + packed + " packed, more than deflate can make of them");
+    EXPECT_EQ(a.Problem(),
+              "it claims 104857600 bytes unpacked from " + packed + " packed, more than deflate can make of them");
     EXPECT_EQ(a.Read(u"big-deflate"), "<fail>");
     EXPECT_EQ(a.Read(u"after.txt"), "after");
 }

@@ -9,8 +9,8 @@
 #include <map>
 #include <random>
 #include <string>
-#include <vector>
 #include <sys/wait.h>
+#include <vector>
 
 #include "platform/system/Process.h"
 #include "tests/game/play/PlayData.h"

@@ -393,10 +393,9 @@ TEST(KerningGposTest, RangeCoverageKernsTheLastGlyphOfEachRange)
     spec.lookups = {{2, {PairPos1(0x0004, sets, &ranges), classes}}};
     const Bytes font = BuildFont(BuildGpos(spec));
     const auto header = CreateOtfHeader(font.data(), font.size());
-    const std::vector<std::pair<uint16_t, int>> expected = {{9, 0},   {10, -1}, {11, -2}, {12, -3}, {13, 0},
-                                                            {19, 0},  {20, -4}, {21, -5}, {22, 0},  {29, 0},
-                                                            {30, -9}, {31, -9}, {32, 0},  {35, -9}, {36, -9},
-                                                            {37, 0}};
+    const std::vector<std::pair<uint16_t, int>> expected = {{9, 0},   {10, -1}, {11, -2}, {12, -3}, {13, 0},  {19, 0},
+                                                            {20, -4}, {21, -5}, {22, 0},  {29, 0},  {30, -9}, {31, -9},
+                                                            {32, 0},  {35, -9}, {36, -9}, {37, 0}};
     for (const auto& [first, advance] : expected)
         EXPECT_EQ(XAdvance(*header, first, 50), advance) << "glyph " << first;
 }
