@@ -129,14 +129,15 @@ void Put32(Bytes& out, uint32_t v)
     Put16(out, v >> 16);
 }
 
-// Uncompressed true-colour TGA, top row first (descriptor bit 5), with an ID field.
-Bytes EncodeTga(const Canvas& c, uint32_t depth)
+// True-colour TGA, top row first (descriptor bit 5), with an ID field; run-length encoded (type
+// 10) when asked, uncompressed otherwise.
+Bytes EncodeTga(const Canvas& c, uint32_t depth, bool runLength = false)
 {
     Bytes out;
     const std::string id = "Velvet Aisle";
     out.push_back(uint8_t(id.size()));
     out.push_back(0);
-    out.push_back(2); // uncompressed true colour
+    out.push_back(runLength ? 10 : 2);
     for (int i = 0; i < 5; ++i)
         out.push_back(0);
     Put16(out, 0);
@@ -146,12 +147,37 @@ Bytes EncodeTga(const Canvas& c, uint32_t depth)
     out.push_back(uint8_t(depth));
     out.push_back(uint8_t(0x20 | (depth == 32 ? 8 : 0)));
     out.insert(out.end(), id.begin(), id.end());
-    for (const Rgba& p : c.pixels) {
+    auto put = [&](const Rgba& p) {
         out.push_back(p.b);
         out.push_back(p.g);
         out.push_back(p.r);
         if (depth == 32)
             out.push_back(p.a);
+    };
+    auto same = [](const Rgba& a, const Rgba& b) { return a.r == b.r && a.g == b.g && a.b == b.b && a.a == b.a; };
+    const size_t count = c.pixels.size();
+    for (size_t i = 0; i < count;) {
+        if (!runLength) {
+            put(c.pixels[i++]);
+            continue;
+        }
+        // A run of two or more equal pixels is one packet; other pixels go out raw, up to the next run.
+        size_t run = 1;
+        while (i + run < count && run < 128 && same(c.pixels[i + run], c.pixels[i]))
+            ++run;
+        if (run > 1) {
+            out.push_back(uint8_t(0x80 | (run - 1)));
+            put(c.pixels[i]);
+            i += run;
+            continue;
+        }
+        size_t raw = 1;
+        while (i + raw < count && raw < 128 && !(i + raw + 1 < count && same(c.pixels[i + raw], c.pixels[i + raw + 1])))
+            ++raw;
+        out.push_back(uint8_t(raw - 1));
+        for (size_t k = 0; k < raw; ++k)
+            put(c.pixels[i + k]);
+        i += raw;
     }
     return out;
 }
@@ -363,6 +389,8 @@ void WriteTestSet(const fs::path& dir)
 void WriteFuzzSeeds(const fs::path& dir)
 {
     Write(dir / "seed.tga", EncodeTga(DrawTile(4, 4), 32));
+    // Runs and raw packets, the last a run that ends on the picture's last pixel.
+    Write(dir / "seed_rle.tga", EncodeTga(DrawTile(16, 8), 32, true));
     Write(dir / "seed.png", EncodePng(DrawBadge(6, 5), PNG_COLOR_TYPE_RGBA));
     Write(dir / "seed_adam7.png", EncodePng(DrawBadge(9, 9), PNG_COLOR_TYPE_RGBA, 8, true));
     Write(dir / "seed.jpg", EncodeJpeg(DrawAisle(16, 8), 3, 50));

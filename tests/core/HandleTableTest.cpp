@@ -157,6 +157,13 @@ TEST(EventScheduler, CatchesUpMissedIntervalsInOneUpdate)
     scheduler.Update();
     EXPECT_EQ(timer.fired, 4);
     EXPECT_TRUE(scheduler.IsActive(h));
+
+    // Late by exactly three intervals: three calls, the last with nothing left over.
+    CallbackTimer exact;
+    scheduler.AddTimer(&exact, 10);
+    clock.now = 75;
+    scheduler.Update();
+    EXPECT_EQ(exact.fired, 3);
 }
 
 TEST(EventScheduler, ZeroIntervalFiresOncePerUpdate)

@@ -90,6 +90,36 @@ TEST(AudioCodecTest, RefusesDataThatIsNoUsableSound)
     EXPECT_TRUE(out.samples.empty());
 }
 
+// A file with more than two channels plays as stereo: each frame keeps its first two channels,
+// in order. Eight channels is the most a file may have.
+TEST(AudioCodecTest, ExtraChannelsAreDroppedKeepingTheFirstTwoOfEachFrame)
+{
+    for (uint16_t channels : {4, 8, 9}) {
+        const uint32_t frames = 100;
+        std::vector<uint8_t> wav = WavHeader(channels, 22050, frames * channels * 2u);
+        for (uint32_t f = 0; f < frames; ++f) {
+            for (uint16_t c = 0; c < channels; ++c) {
+                const int16_t s = static_cast<int16_t>(f * 16 + c);
+                wav.push_back(static_cast<uint8_t>(s & 0xFF));
+                wav.push_back(static_cast<uint8_t>((s >> 8) & 0xFF));
+            }
+        }
+        pa::DecodedSound out;
+        if (channels > pa::kMaxFileChannels) {
+            EXPECT_EQ(pa::DecodeSound(wav.data(), wav.size(), out), pa::Result::Format) << channels;
+            continue;
+        }
+        ASSERT_EQ(pa::DecodeSound(wav.data(), wav.size(), out), pa::Result::Ok) << channels;
+        EXPECT_EQ(out.channels, 2);
+        ASSERT_EQ(out.frames, frames);
+        ASSERT_EQ(out.samples.size(), frames * 2);
+        for (uint32_t f = 0; f < frames; ++f) {
+            EXPECT_EQ(out.samples[f * 2], static_cast<int16_t>(f * 16)) << channels << " channels, frame " << f;
+            EXPECT_EQ(out.samples[f * 2 + 1], static_cast<int16_t>(f * 16 + 1)) << channels << " channels, frame " << f;
+        }
+    }
+}
+
 TEST(AudioCodecTest, HeaderClaimingMoreDataThanTheFileHoldsDecodesWhatIsThere)
 {
     // The data chunk claims 2 GB; the file holds 1000 frames.

@@ -17,6 +17,10 @@ TEST(IniFile, SectionsKeysAndCommentsFollowTheProfileRules)
                                        "quoted=\"  padded  \"\r\n"
                                        "single='x'\r\n"
                                        "half=\"open\r\n"
+                                       "noneDouble=\"\"\r\n"
+                                       "noneSingle=  ''  \r\n"
+                                       "lone=\"\r\n"
+                                       "mixed='x\"\r\n"
                                        "empty=\r\n"
                                        "bare\r\n"
                                        "=no key\r\n"
@@ -32,6 +36,10 @@ TEST(IniFile, SectionsKeysAndCommentsFollowTheProfileRules)
     EXPECT_EQ(ini.Value("First", "quoted"), "  padded  ");
     EXPECT_EQ(ini.Value("First", "single"), "x");
     EXPECT_EQ(ini.Value("First", "half"), "\"open");
+    EXPECT_EQ(ini.Value("First", "noneDouble"), "");
+    EXPECT_EQ(ini.Value("First", "noneSingle"), "");
+    EXPECT_EQ(ini.Value("First", "lone"), "\"");
+    EXPECT_EQ(ini.Value("First", "mixed"), "'x\"");
     EXPECT_EQ(ini.Value("First", "empty"), "");
     EXPECT_EQ(ini.Value("First", "bare"), "");
     EXPECT_EQ(ini.Value("First", "late"), std::nullopt);
@@ -62,6 +70,11 @@ TEST(IniFile, LoadReadsLongValuesAndRefusesWhatItCannotRead)
     ASSERT_TRUE(empty);
     EXPECT_TRUE(empty->SectionNames().empty());
 
+    // The cap is the largest file read, not the smallest refused.
+    QuillTest::WriteFile(dir / "largest.ini", "[S]\nk=v\n" + std::string(IniFile::kMaxFileBytes - 8, ';'));
+    const auto largest = IniFile::Load((dir / "largest.ini").string());
+    ASSERT_TRUE(largest);
+    EXPECT_EQ(largest->Value("s", "k"), "v");
     QuillTest::WriteFile(dir / "huge.ini", std::string(IniFile::kMaxFileBytes + 1, ';'));
     EXPECT_FALSE(IniFile::Load((dir / "huge.ini").string()));
 }

@@ -20,6 +20,7 @@
 
 #include "platform/process/VirtualDisplay.h"
 #include "platform/system/Process.h"
+#include "splash/HostWindowCheck.h"
 #include "tests/splash/SplashTestSupport.h"
 #include "tests/support/TestEnvironment.h"
 
@@ -168,4 +169,20 @@ TEST_F(SplashHostWindow, AWindowThatNoLongerExistsIsRefusedAndTheHostLivesOn)
     EXPECT_NE(XGetWindowAttributes(host, other, &attributes), 0);
     XDestroyWindow(host, other);
     XCloseDisplay(host);
+}
+
+// When the library's own connection to the server cannot be made, the window is unchecked, not
+// missing: a host whose window is alive must not be refused because a second connection failed.
+// Window 0 is no window whatever the server.
+TEST(SplashHostWindowCheck, AServerThatCannotBeReachedLeavesTheWindowUnchecked)
+{
+    XInitThreads(); // as the other cases, should they share this process
+    int number = 4000;
+    while (fs::exists("/tmp/.X11-unix/X" + std::to_string(number)))
+        ++number;
+    const std::string nowhere = ":" + std::to_string(number);
+    std::string why;
+    EXPECT_EQ(QuillonSplash::CheckHostWindow(0x400001, nowhere, &why), QuillonSplash::HostWindowState::Unchecked);
+    EXPECT_EQ(why, "");
+    EXPECT_EQ(QuillonSplash::CheckHostWindow(0, nowhere), QuillonSplash::HostWindowState::Missing);
 }

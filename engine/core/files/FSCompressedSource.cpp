@@ -218,23 +218,23 @@ bool FSCompressedSource::Exists(const String& name)
 bool FSCompressedSource::ReadFile(const String& name, std::unique_ptr<uint8_t[]>& data, size_t& size)
 {
     m_lastDamaged = nullptr;
-    m_lastProblem = nullptr;
+    m_lastProblem.clear();
     if (!m_file.IsOpen())
         return false;
     auto it = m_directory.find(NormalizeName(name));
     if (it == m_directory.end())
         return false;
-    const char* problem = nullptr;
+    std::string problem;
     if (ReadEntry(it->second, data, size, problem))
         return true;
     m_lastDamaged = &it->second;
-    m_lastProblem = problem;
+    m_lastProblem = std::move(problem);
     return false;
 }
 
 bool FSCompressedSource::LastReadDamage(DamagedEntry& damage) const
 {
-    if (!m_lastDamaged || !m_lastProblem)
+    if (!m_lastDamaged || m_lastProblem.empty())
         return false;
     damage.archive = m_path;
     damage.entry = m_lastDamaged->name;
@@ -243,7 +243,7 @@ bool FSCompressedSource::LastReadDamage(DamagedEntry& damage) const
 }
 
 bool FSCompressedSource::ReadEntry(const Entry& entry, std::unique_ptr<uint8_t[]>& data, size_t& size,
-                                   const char*& problem)
+                                   std::string& problem)
 {
     auto fail = [&problem](const char* why) {
         problem = why;
@@ -257,9 +257,13 @@ bool FSCompressedSource::ReadEntry(const Entry& entry, std::unique_ptr<uint8_t[]
         return fail("its sizes are too large");
     if (entry.method == MethodStored && entry.compressedSize != entry.uncompressedSize)
         return fail("its sizes disagree");
+    // Checked before the output buffer is allocated: the claimed size is what would be allocated.
     if (entry.method == MethodDeflated &&
-        entry.uncompressedSize > uint64_t(entry.compressedSize) * MaxDeflateRatio + 1024)
-        return fail("its sizes disagree");
+        entry.uncompressedSize > uint64_t(entry.compressedSize) * MaxDeflateRatio + 1024) {
+        problem = "it claims " + std::to_string(entry.uncompressedSize) + " bytes unpacked from " +
+                  std::to_string(entry.compressedSize) + " packed, more than deflate can make of them";
+        return false;
+    }
 
     uint8_t local[LocalHeaderSize];
     if (!m_file.ReadAt(local, sizeof local, entry.localHeaderOffset))

@@ -6,6 +6,7 @@
 
 #include <map>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "engine/core/files/FileManager.h"
@@ -56,7 +57,7 @@ class FSCompressedSource : public FileManager::IFSSource {
 
     void MarkDamagedEntries();
     // Reads one entry whole; on failure `problem` says what is wrong with it.
-    bool ReadEntry(const Entry& entry, std::unique_ptr<uint8_t[]>& data, size_t& size, const char*& problem);
+    bool ReadEntry(const Entry& entry, std::unique_ptr<uint8_t[]>& data, size_t& size, std::string& problem);
     static bool FindEndRecord(const QuillPlatform::ReadOnlyFile& file, uint64_t fileSize, uint8_t* record, uint64_t& recordOffset);
     bool Inflate(const uint8_t* in, uint32_t inSize, uint8_t* out, uint32_t outSize);
 
@@ -69,7 +70,7 @@ class FSCompressedSource : public FileManager::IFSSource {
     size_t m_skipped = 0;
     // The entry the last failed read found damaged; null when none.
     const Entry* m_lastDamaged = nullptr;
-    const char* m_lastProblem = nullptr;
+    std::string m_lastProblem;
 
     // Reused across reads so a read costs no set-up beyond its output buffer.
     std::vector<uint8_t> m_scratch;

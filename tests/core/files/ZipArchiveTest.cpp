@@ -48,6 +48,12 @@ struct Archive {
         EXPECT_NE(data, nullptr);
         return std::string(reinterpret_cast<const char*>(data.get()), size);
     }
+    // What the last failed read found wrong; empty when it found nothing.
+    std::string Problem() const
+    {
+        DamagedEntry damage;
+        return source->LastReadDamage(damage) ? damage.problem : std::string();
+    }
 };
 
 } // namespace
@@ -269,8 +275,47 @@ TEST(ZipArchive, DishonestSizesAreRefused)
     EXPECT_EQ(a.Read(u"stored-mismatch"), "<fail>");
     EXPECT_EQ(a.Read(u"huge-stored"), "<fail>");
     EXPECT_EQ(a.Read(u"bomb"), "<fail>");
+    const std::string packed = std::to_string(zip.Entries()[3].payload.size());
+    EXPECT_EQ(a.Problem(),
+              "it claims 104857600 bytes unpacked from " + packed + " packed, more than deflate can make of them");
     EXPECT_EQ(a.Read(u"big-deflate"), "<fail>");
     EXPECT_EQ(a.Read(u"after.txt"), "after");
+}
+
+// Deflate makes at most 1032 bytes of each packed byte (plus a little for the stream's end): an
+// honest entry near that ratio reads, and a claim one byte beyond the cap is refused, naming both
+// sizes, before a buffer of the claimed size is made. Just inside the cap the data is inflated and
+// fails only its checksum.
+TEST(ZipArchive, TheUnpackedSizeIsCappedByTheDeflateRatio)
+{
+    const std::string zeros(1000000, '\0');
+    ZipWriter zip;
+    zip.Add("zeros.bin", zeros, ZipEntry::Deflated);
+    const uint32_t packed = static_cast<uint32_t>(zip.Entries()[0].payload.size());
+    ASSERT_GT(zeros.size(), size_t(packed) * 900) << "the sample must come near the cap";
+    const uint32_t cap = packed * 1032 + 1024;
+    zip.Add("at-cap.bin", zeros, ZipEntry::Deflated).uncompressedSize = cap;
+    zip.Add("past-cap.bin", zeros, ZipEntry::Deflated).uncompressedSize = cap + 1;
+    Archive a("zip-ratio", zip);
+    ASSERT_TRUE(a.Open());
+    EXPECT_EQ(a.Read(u"zeros.bin"), zeros);
+    EXPECT_EQ(a.Read(u"at-cap.bin"), "<fail>");
+    EXPECT_EQ(a.Problem(), "its checksum does not match");
+    EXPECT_EQ(a.Read(u"past-cap.bin"), "<fail>");
+    EXPECT_EQ(a.Problem(), "it claims " + std::to_string(cap + 1) + " bytes unpacked from " + std::to_string(packed) +
+                               " packed, more than deflate can make of them");
+
+    // Packed bytes enough for the ratio to allow more than an entry may hold: the entry cap refuses it.
+    std::string noise(1100000, '\0');
+    uint32_t seed = 5;
+    for (char& c : noise)
+        c = char((seed = seed * 1664525u + 1013904223u) >> 24);
+    ZipWriter large;
+    large.Add("past-max.bin", noise, ZipEntry::Deflated, 1).uncompressedSize = FSCompressedSource::MaxEntrySize + 1;
+    Archive b("zip-entry-cap", large);
+    ASSERT_TRUE(b.Open());
+    EXPECT_EQ(b.Read(u"past-max.bin"), "<fail>");
+    EXPECT_EQ(b.Problem(), "its sizes are too large");
 }
 
 TEST(ZipArchive, EntriesRunningPastTheirRoomAreRefused)

@@ -163,6 +163,29 @@ TEST_F(BadDataTest, AFlippedBitInTheDefinitionListStopsTheStartNamingIt)
     ExpectOneMessageAndNoHarm(outcome, "data.dat", "these entries cannot be read: \"libraries.xml\"");
 }
 
+// Damage the start can go past (two entries of the data archive) and then damage it cannot (the
+// interface archive's definition list): the one message lists each archive's entries under it,
+// set apart by commas, in the order they were met.
+TEST_F(BadDataTest, DamageInTwoArchivesIsListedUnderEachArchive)
+{
+    for (const auto& [file, names] : std::map<std::string, std::vector<std::string>>{
+             {"data.dat", {"SplashScreens.xml", "Audio/Audio.xml"}}, {"ui.dat", {"libraries.xml"}}}) {
+        std::string archive = QuillTest::ReadFile(program / file);
+        const auto entries = EntriesOf(archive);
+        for (const std::string& name : names) {
+            ASSERT_EQ(entries.count(name), 1u) << file << ": " << name;
+            archive[entries.at(name).offset + entries.at(name).length / 2] ^= 0x08;
+        }
+        QuillTest::WriteFile(program / file, archive);
+    }
+
+    const Outcome outcome = Run();
+    ExpectOneMessageAndNoHarm(outcome, "data.dat",
+                              "these entries cannot be read: \"SplashScreens.xml\", \"Audio/Audio.xml\". In \"" +
+                                  (program / "ui.dat").string() +
+                                  "\" these entries cannot be read: \"libraries.xml\". Please reinstall the game.");
+}
+
 // Many bytes flipped, one inside each entry: the start stops with one message naming the archive
 // and the entries it met, each of which really is damaged, and no entry is named twice.
 TEST_F(BadDataTest, AnArchiveWithManyFlippedBytesStopsNamingItAndItsDamagedEntries)

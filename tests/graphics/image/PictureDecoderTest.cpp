@@ -135,11 +135,24 @@ TEST(PictureTgaTest, RunLengthPicturesDecodeAndOtherKindsAreRefused)
         EXPECT_EQ(std::memcmp(p + i * 4, first, 4), 0) << "pixel " << i;
     EXPECT_EQ(std::memcmp(p + 12, plain.data() + 18 + 12, 20), 0);
 
+    // A last packet one pixel longer than the picture has room for, its bytes all in the file:
+    // only the picture's size stops it, whether it is raw or a run.
     std::vector<uint8_t> overrun = rle;
     overrun[23] = 5; // three copies, then six raw pixels: past the picture's eight
+    overrun.insert(overrun.end(), first, first + 4);
     EXPECT_FALSE(Decode(DecodeTga, overrun, image));
-    std::vector<uint8_t> cut = rle;
-    cut.resize(cut.size() - 3);
+    std::vector<uint8_t> longRun(rle.begin(), rle.begin() + 23);
+    longRun.push_back(0x80 | 5); // six copies after the first three
+    longRun.insert(longRun.end(), first, first + 4);
+    longRun.insert(longRun.end(), 16, 0xEE); // bytes enough for a raw packet of the same length
+    EXPECT_FALSE(Decode(DecodeTga, longRun, image));
+    // One pixel fewer fits exactly.
+    longRun[23] = 0x80 | 4;
+    ASSERT_TRUE(Decode(DecodeTga, longRun, image));
+    EXPECT_EQ(std::memcmp(reinterpret_cast<const uint8_t*>(image.Pixels()) + 28, first, 4), 0)
+        << "the run reaches the last pixel";
+    std::vector<uint8_t> cut = rle; // the last raw pixel one byte short
+    cut.pop_back();
     EXPECT_FALSE(Decode(DecodeTga, cut, image));
 
     for (uint8_t type : {1, 3, 9, 11}) {

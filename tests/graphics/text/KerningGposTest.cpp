@@ -37,13 +37,29 @@ Bytes Coverage1(std::initializer_list<uint16_t> glyphs)
     return b;
 }
 
+// A format-2 coverage or class definition: (first glyph, last glyph, value) per range, the value
+// being the coverage index of the range's first glyph or the range's class.
+Bytes RangeTable(std::initializer_list<std::array<uint16_t, 3>> ranges)
+{
+    Bytes b;
+    U16(b, 2);
+    U16(b, uint32_t(ranges.size()));
+    for (const auto& r : ranges)
+        for (uint16_t v : r)
+            U16(b, v);
+    return b;
+}
+
 struct Pair {
     uint16_t second;
     std::vector<int16_t> values; // as many as the value format has bits
 };
 
-// Pair adjustment format 1 with value format 2 = 0; one pair set per first glyph, in order.
-Bytes PairPos1(uint16_t valueFormat, const std::vector<std::pair<uint16_t, std::vector<Pair>>>& sets)
+// Pair adjustment format 1 with value format 2 = 0; one pair set per first glyph, in order. With
+// `ownCoverage` the sets belong to the glyphs it covers, in its order, and their first glyphs are
+// not used.
+Bytes PairPos1(uint16_t valueFormat, const std::vector<std::pair<uint16_t, std::vector<Pair>>>& sets,
+               const Bytes* ownCoverage = nullptr)
 {
     std::vector<Bytes> pairSets;
     Bytes coverage;
@@ -60,6 +76,8 @@ Bytes PairPos1(uint16_t valueFormat, const std::vector<std::pair<uint16_t, std::
         }
         pairSets.push_back(set);
     }
+    if (ownCoverage)
+        coverage = *ownCoverage;
     Bytes b;
     const size_t header = 10 + 2 * sets.size();
     U16(b, 1);
@@ -84,17 +102,13 @@ Bytes PairPos2(const Bytes& coverage, uint16_t class1Start, std::initializer_lis
                std::initializer_list<std::array<uint16_t, 3>> class2Ranges, uint16_t class1Count,
                uint16_t class2Count, const std::vector<int16_t>& xAdvances)
 {
-    Bytes classDef1, classDef2;
+    Bytes classDef1;
     U16(classDef1, 1);
     U16(classDef1, class1Start);
     U16(classDef1, uint32_t(class1Values.size()));
     for (uint16_t c : class1Values)
         U16(classDef1, c);
-    U16(classDef2, 2);
-    U16(classDef2, uint32_t(class2Ranges.size()));
-    for (const auto& r : class2Ranges)
-        for (uint16_t v : r)
-            U16(classDef2, v);
+    const Bytes classDef2 = RangeTable(class2Ranges);
     Bytes b;
     const size_t header = 16 + 2 * xAdvances.size();
     U16(b, 2);
@@ -359,6 +373,31 @@ TEST(KerningGposTest, ClassPairsNeedTheFirstGlyphCovered)
     EXPECT_EQ(XAdvance(*header, 32, 41), 0);
     // Second glyph of class 0 has the zero record.
     EXPECT_EQ(XAdvance(*header, 30, 50), 0);
+}
+
+// A range coverage covers each range up to and including its last glyph: in a pair-list subtable
+// the pair sets go to the covered glyphs in order (a set beyond them belongs to no glyph), and in
+// a class subtable every glyph of each range is kerned.
+TEST(KerningGposTest, RangeCoverageKernsTheLastGlyphOfEachRange)
+{
+    // Glyphs 10..12 are coverage indices 0..2, glyphs 20..21 indices 3..4; a sixth set is spare.
+    const Bytes ranges = RangeTable({{{10, 12, 0}}, {{20, 21, 3}}});
+    std::vector<std::pair<uint16_t, std::vector<Pair>>> sets;
+    for (int16_t i = 1; i <= 6; ++i)
+        sets.push_back({0, {{50, {int16_t(-i)}}}});
+    const Bytes classRanges = RangeTable({{{30, 31, 0}}, {{35, 36, 2}}});
+    const Bytes classes = PairPos2(classRanges, 30, {1, 1, 1, 1, 1, 1, 1, 1}, {{{50, 50, 1}}}, 2, 2, {0, 0, 0, -9});
+    GposSpec spec;
+    spec.scripts = {{kLatn, true, {0}}};
+    spec.features = {{kKern, {0}}};
+    spec.lookups = {{2, {PairPos1(0x0004, sets, &ranges), classes}}};
+    const Bytes font = BuildFont(BuildGpos(spec));
+    const auto header = CreateOtfHeader(font.data(), font.size());
+    const std::vector<std::pair<uint16_t, int>> expected = {{9, 0},   {10, -1}, {11, -2}, {12, -3}, {13, 0},  {19, 0},
+                                                            {20, -4}, {21, -5}, {22, 0},  {29, 0},  {30, -9}, {31, -9},
+                                                            {32, 0},  {35, -9}, {36, -9}, {37, 0}};
+    for (const auto& [first, advance] : expected)
+        EXPECT_EQ(XAdvance(*header, first, 50), advance) << "glyph " << first;
 }
 
 TEST(KerningGposTest, ClassesBeyondTheCountsAdjustNothing)
