@@ -302,8 +302,8 @@ void Board::ReadItems(std::vector<std::string>& leftOut)
         const bool hasId = element->GetAttribute(u"id", id);
         const bool hasName = element->GetAttribute(u"name", name);
         const bool hasDifficulty = element->GetAttribute(u"difficulty", difficulty);
-        const std::string label = !hasId ? "item " + std::to_string(line)
-                                         : ToUtf8(id) + (hasName ? " (\"" + ToUtf8(name) + "\")" : "");
+        const std::string label =
+            !hasId ? "item " + std::to_string(line) : ToUtf8(id) + (hasName ? " (\"" + ToUtf8(name) + "\")" : "");
         // A line without what every item needs is left out on its own: the lines after it stand.
         const char* missing = !hasId ? "id" : !hasName ? "name" : !hasDifficulty ? "difficulty" : nullptr;
         if (missing) {
@@ -367,9 +367,9 @@ void Board::TellLeftOut(const std::vector<std::string>& items)
     std::string list;
     for (const std::string& item : items)
         list += (list.empty() ? "" : "; ") + item;
-    m_services->Links().showMessage("Velvet Aisle", "In the scene \"" + ToUtf8(m_sceneName) + "\", these items of \"" +
-                                                        ToUtf8(ItemFileName()) + "\" are left out of its list: " +
-                                                        list + ". Installing the game again restores them.");
+    m_services->Links().showMessage(
+        "Velvet Aisle", "In the scene \"" + ToUtf8(m_sceneName) + "\", these items of \"" + ToUtf8(ItemFileName()) +
+                            "\" are left out of its list: " + list + ". Installing the game again restores them.");
 }
 
 void Board::ChooseBluebirds(SceneRecord& record)

@@ -177,8 +177,8 @@ fs::path PlayRunner::EditedProgram(const fs::path& folder, std::string& why) con
         posix_spawn_file_actions_t quiet;
         posix_spawn_file_actions_init(&quiet);
         posix_spawn_file_actions_addopen(&quiet, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
-        const pid_t pid = Spawn({(bin / "quill_pack").string(), repack.string(), (program / (archive + ".dat")).string()},
-                                {}, &quiet);
+        const pid_t pid = Spawn(
+            {(bin / "quill_pack").string(), repack.string(), (program / (archive + ".dat")).string()}, {}, &quiet);
         posix_spawn_file_actions_destroy(&quiet);
         int status = -1;
         if (pid < 0 || waitpid(pid, &status, 0) != pid || !WIFEXITED(status) || WEXITSTATUS(status) != 0) {

@@ -49,7 +49,8 @@ void StringTable::TellMissing(uint32_t id) const
         if (!m_toldMissing.insert(id).second)
             return;
     }
-    std::fprintf(stderr, "The text table \"%s\" has no entry %u: a text that refers to it shows the reference itself.\n",
+    std::fprintf(stderr,
+                 "The text table \"%s\" has no entry %u: a text that refers to it shows the reference itself.\n",
                  ToUtf8(kFileName).c_str(), id);
 }
 

@@ -221,8 +221,9 @@ protected:
     // How many of those refused a scene.
     long Refusals() const
     {
-        return std::count_if(messages.begin(), messages.end(),
-                             [](const std::string& text) { return text.find("cannot be played") != std::string::npos; });
+        return std::count_if(messages.begin(), messages.end(), [](const std::string& text) {
+            return text.find("cannot be played") != std::string::npos;
+        });
     }
     std::unique_ptr<Game> game;
     Book* book = nullptr;

@@ -80,12 +80,12 @@ TEST(PlayBook, APhotoWhoseItemFileNamesNothingToFindStaysShutAndTheAlbumGoesOn)
     const PlayData::Point back = PlayData::PageCorner(false);
     constexpr int kAgain = PlayData::kFirstSceneOpen + 20;
     constexpr int kTurn = kAgain + 100;
-    const PlayResult run = PlayRunner("book-nothing-to-find")
-                               .Seed(3)
-                               .DataFile("Boutique", "Levels/Boutique.xml", "<Items>\n</Items>\n")
-                               .Run(album + PlayData::ClickAt(kAgain, photo.x, photo.y) +
-                                    PlayData::ClickAt(kTurn, back.x, back.y) + "at " + std::to_string(kTurn + 140) +
-                                    " quit\n");
+    const PlayResult run =
+        PlayRunner("book-nothing-to-find")
+            .Seed(3)
+            .DataFile("Boutique", "Levels/Boutique.xml", "<Items>\n</Items>\n")
+            .Run(album + PlayData::ClickAt(kAgain, photo.x, photo.y) + PlayData::ClickAt(kTurn, back.x, back.y) +
+                 "at " + std::to_string(kTurn + 140) + " quit\n");
     ASSERT_TRUE(run.ExitedCleanly()) << run.Describe();
     // Told once, naming the scene and its file; no board opened.
     const std::string told = "The scene \"Boutique\" cannot be played: its list of items \"Levels\\Boutique.xml\"";

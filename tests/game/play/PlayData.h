@@ -271,7 +271,8 @@ inline Point PageCorner(bool next = true)
         return {};
     const Placement layout = ChildPlacements(*book, u"FinalBook")["pageLayout"];
     const Placement corner = ChildPlacements(*book, u"BookPageLayout")[next ? "rightControl" : "leftControl"];
-    return {static_cast<int>(layout.x + corner.x - corner.regX + 28), static_cast<int>(layout.y + corner.y - corner.regY + 28)};
+    return {static_cast<int>(layout.x + corner.x - corner.regX + 28),
+            static_cast<int>(layout.y + corner.y - corner.regY + 28)};
 }
 
 // Where the album's letter page has its button that opens the letter.
