@@ -210,10 +210,18 @@ bool Game::OpenBoard(int32_t sceneNumber)
         if (board->SceneNumber() != sceneNumber)
             continue;
         // A scene whose list of items cannot be read would open with nothing to find and its clock
-        // running: it is refused like a scene whose package is missing.
+        // running: it is refused like a scene whose package is missing, and nothing of the player's
+        // records changes.
         if (!board->ItemDocument()) {
             ReportUnplayableScene(board->SceneName(), "its list of items \"" + ToUtf8(board->ItemFileName()) +
                                                           "\" is missing or damaged");
+            return false;
+        }
+        // So would a list that names nothing the scene shows (empty, another scene's, or only
+        // items without a picture to click).
+        if (!board->Load()) {
+            ReportUnplayableScene(board->SceneName(), "its list of items \"" + ToUtf8(board->ItemFileName()) +
+                                                          "\" names nothing that can be found in it");
             return false;
         }
         SetBoard(board.get());

@@ -174,6 +174,23 @@ void Board::SetActive(bool on, const InstanceHandle& root)
     SetState(State_Playing);
 }
 
+bool Board::Load()
+{
+    if (!m_loaded) {
+        UserInterface* ui = UserInterface::Instance();
+        LoadScene(ui ? ui->GetRootHandle() : InstanceHandle());
+    }
+    if (HasThingsToFind())
+        return true;
+    Unload();
+    return false;
+}
+
+bool Board::HasThingsToFind() const
+{
+    return std::any_of(m_items.begin(), m_items.end(), [](const auto& item) { return !item->IsBluebird(); });
+}
+
 void Board::LoadScene(const InstanceHandle& root)
 {
     m_root = root;
@@ -184,10 +201,17 @@ void Board::LoadScene(const InstanceHandle& root)
     m_scene.SetPosition(0, 0);
     m_scene.SetEventHandler(this);
     ++m_loadCount;
-    Prepare();
+    std::vector<std::string> leftOut;
+    ReadItems(leftOut);
+    // A scene with nothing to find is refused as a whole (the game names it): its records stay as
+    // they were and the lines left out are not named on their own.
+    if (HasThingsToFind()) {
+        TellLeftOut(leftOut);
+        Prepare();
+        if (Profile* profile = CurrentProfile())
+            profile->SetClockPlaying(true);
+    }
     SetState(State_Inactive);
-    if (Profile* profile = CurrentProfile())
-        profile->SetClockPlaying(true);
     m_loaded = true;
     m_finalFindPending = false;
 }
@@ -205,7 +229,6 @@ bool Board::IsLastLevel() const
 
 void Board::Prepare()
 {
-    LoadItems();
     SceneRecord* record = Record();
     const LevelRecord* level = CurrentLevel();
     if (!record)
@@ -263,32 +286,42 @@ const XmlNode* Board::ItemDocument() const
     return cache ? cache->Get(ItemFileName()) : nullptr;
 }
 
-bool Board::LoadItems()
-{
-    std::vector<std::string> unfindable;
-    const bool read = ReadItems(unfindable);
-    TellUnfindable(unfindable);
-    return read;
-}
-
-bool Board::ReadItems(std::vector<std::string>& unfindable)
+void Board::ReadItems(std::vector<std::string>& leftOut)
 {
     const XmlNode* document = ItemDocument();
     Instance_Movie* scene = HandleEx::ResolveMovie(m_scene);
     if (!document)
-        return false;
+        return;
+    std::vector<InstanceHandle> named; // the scene children the lines so far have named
+    int32_t line = 0;
     for (const auto& element : document->Children()) {
         if (element->GetName() != u"Item")
             continue;
+        ++line;
         String id, name, difficulty, group, plural;
-        if (!element->GetAttribute(u"id", id) || !element->GetAttribute(u"name", name) ||
-            !element->GetAttribute(u"difficulty", difficulty))
-            return false;
+        const bool hasId = element->GetAttribute(u"id", id);
+        const bool hasName = element->GetAttribute(u"name", name);
+        const bool hasDifficulty = element->GetAttribute(u"difficulty", difficulty);
+        const std::string label =
+            !hasId ? "item " + std::to_string(line) : ToUtf8(id) + (hasName ? " (\"" + ToUtf8(name) + "\")" : "");
+        // A line without what every item needs is left out on its own: the lines after it stand.
+        const char* missing = !hasId ? "id" : !hasName ? "name" : !hasDifficulty ? "difficulty" : nullptr;
+        if (missing) {
+            leftOut.push_back(label + ", which has no \"" + missing + "\"");
+            continue;
+        }
         element->GetAttribute(u"group", group);
         element->GetAttribute(u"plural", plural);
         if (!scene || !scene->HasChild(id))
             continue;
         const InstanceHandle child = scene->FindChild(id);
+        // One picture, one entry: a second line naming it would stay on the list once the picture
+        // was found and gone.
+        if (std::find(named.begin(), named.end(), child) != named.end()) {
+            leftOut.push_back(label + ", whose picture an item before it names already");
+            continue;
+        }
+        named.push_back(child);
         int32_t index = 0;
         for (int32_t i = 0; i < scene->GetChildCount(); ++i) {
             if (scene->GetChild(i) == child)
@@ -307,7 +340,7 @@ bool Board::ReadItems(std::vector<std::string>& unfindable)
             // The item goes: its movie must not keep calling it.
             child.SetEventHandler(nullptr);
             child.SetInputEnabled(false);
-            unfindable.push_back(ToUtf8(id) + " (\"" + ToUtf8(name) + "\")");
+            leftOut.push_back(label + ", which cannot be found (no picture, no size, or off the picture)");
             continue;
         }
         item->SetName(name);
@@ -317,7 +350,6 @@ bool Board::ReadItems(std::vector<std::string>& unfindable)
         child.SetInputEnabled(true);
         m_items.push_back(std::move(item));
     }
-    return true;
 }
 
 bool Board::CanBeFound(const Item& item, float left, float top, float right, float bottom, float width,
@@ -327,18 +359,17 @@ bool Board::CanBeFound(const Item& item, float left, float top, float right, flo
            top < height;
 }
 
-void Board::TellUnfindable(const std::vector<std::string>& items)
+void Board::TellLeftOut(const std::vector<std::string>& items)
 {
-    if (items.empty() || m_toldUnfindable || !m_services || !m_services->Links().showMessage)
+    if (items.empty() || m_toldLeftOut || !m_services || !m_services->Links().showMessage)
         return;
-    m_toldUnfindable = true;
+    m_toldLeftOut = true;
     std::string list;
     for (const std::string& item : items)
-        list += (list.empty() ? "" : ", ") + item;
-    m_services->Links().showMessage("Velvet Aisle", "In the scene \"" + ToUtf8(m_sceneName) + "\", the items " + list +
-                                                        " of \"" + ToUtf8(ItemFileName()) +
-                                                        "\" cannot be found (no picture, no size, or off the " +
-                                                        "picture), so they are left out of its list.");
+        list += (list.empty() ? "" : "; ") + item;
+    m_services->Links().showMessage(
+        "Velvet Aisle", "In the scene \"" + ToUtf8(m_sceneName) + "\", these items of \"" + ToUtf8(ItemFileName()) +
+                            "\" are left out of its list: " + list + ". Installing the game again restores them.");
 }
 
 void Board::ChooseBluebirds(SceneRecord& record)

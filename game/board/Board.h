@@ -106,6 +106,12 @@ public:
     void Tick();
     // Drops the scene instance and the items; the next activation loads them again.
     void Unload();
+    // Loads the scene (under the user interface's root) unless it is loaded: true when its item
+    // file names something to find there. A scene with nothing to find is dropped again, and the
+    // player's records are left as they were.
+    bool Load();
+    // Some item that is not a bluebird can go on the find list.
+    bool HasThingsToFind() const;
 
     void UseHint() override;
     // An item finished its found animation: the scene ends when the level has its items or the
@@ -164,10 +170,11 @@ protected:
 private:
     void LoadScene(const QuillEngine::InstanceHandle& root);
     void Prepare();
-    bool LoadItems();
-    // The items of the item file, each that can never be found named in `unfindable` instead.
-    bool ReadItems(std::vector<std::string>& unfindable);
-    void TellUnfindable(const std::vector<std::string>& items);
+    // The items of the item file. A line is left out, and named in `leftOut` with why, when it
+    // lacks an id, a name or a difficulty, names a picture an earlier line named, or names an
+    // item that can never be found.
+    void ReadItems(std::vector<std::string>& leftOut);
+    void TellLeftOut(const std::vector<std::string>& items);
     void ChooseBluebirds(SceneRecord& record);
     void ChooseFindList(SceneRecord& record);
     void AddToFindList(SceneRecord& record, const Item& item);
@@ -194,8 +201,8 @@ private:
     int32_t m_collectCounter = 0;
     BadClickWindow m_badClicks;
     bool m_finalFindPending = false;
-    // The items of the scene that can never be found have been named to the player.
-    bool m_toldUnfindable = false;
+    // The lines of the item file left out have been named to the player.
+    bool m_toldLeftOut = false;
     std::unique_ptr<BezierPath> m_hintPath;
     std::unique_ptr<BezierPath> m_hintScalePath;
     QuillEngine::EmitterHandle m_hintTrail;

@@ -86,14 +86,15 @@ void Book::OnTransitionDone()
         if (m_subGames)
             m_subGames->OpenMiniGame(m_miniGameKind == 1);
     } else {
-        if (Profile* profile = CurrentProfile()) {
+        // A scene without a board (or one the game refuses) leaves the player in the album, which
+        // must take clicks again; its photo stays as it was.
+        if (!EnterScene(m_transitionScene)) {
+            m_bookScene.SetInputEnabled(true);
+        } else if (Profile* profile = CurrentProfile()) {
             if (SceneRecord* record = profile->FindScene(m_transitionScene);
                 record && record->status == SceneRecord::Open)
                 record->status = SceneRecord::InProgress;
         }
-        // A scene without a board leaves the player in the album, which must take clicks again.
-        if (!EnterScene(m_transitionScene))
-            m_bookScene.SetInputEnabled(true);
         SetState(State_Browsing);
     }
     if (globals.IsTable())

@@ -22,7 +22,9 @@ public:
     virtual void AddBoards(IBoardOwner* owner, const std::vector<SceneBoardSpec>& scenes) = 0;
     // Drops every board (their owner goes).
     virtual void DropBoards() = 0;
-    // Enters the board state on the board of `sceneNumber`; false when no board plays that scene.
+    // Enters the board state on the board of `sceneNumber`; false when no board plays that scene
+    // or the game refuses it (its item file is missing or names nothing to find), with a word to
+    // the player and nothing of the profile changed.
     virtual bool OpenBoard(int32_t sceneNumber) = 0;
     // Enters the card game (`cardGame`) or the story game.
     virtual void OpenMiniGame(bool cardGame) = 0;

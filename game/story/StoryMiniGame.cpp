@@ -173,21 +173,29 @@ void StoryMiniGame::Start(const InstanceHandle& root)
 {
     m_root = root;
     m_layout = {};
-    if (Instance_Movie* movie = HandleEx::ResolveMovie(root.CreateChild(u"StoryLayout", kLayoutName))) {
+    const Profile* profile = CurrentProfile();
+    // A saved segment the story no longer has would leave the player on an empty page: the level's
+    // story starts again instead.
+    const bool resumed =
+        profile && profile->StoryState() && RestoreState(profile->StoryState()) && FindSegment(m_currentId);
+    if (!resumed) {
+        XmlCache* cache = XmlCache::Instance();
+        m_currentId = StartSegmentFor(cache ? cache->Get(kFileName) : nullptr, CurrentLevelNumber());
+    }
+    // Without a page to start on no layout is made at all: a page that never fills would stay over
+    // the album and hide it while the album went on taking clicks.
+    if (!FindSegment(m_currentId)) {
+        LeaveUnreadableStory();
+        return;
+    }
+    // Kept from the start, so a run left before its layout has loaded still takes the layout away.
+    m_layout = root.CreateChild(u"StoryLayout", kLayoutName);
+    if (Instance_Movie* movie = HandleEx::ResolveMovie(m_layout)) {
         movie->SetVisible(true);
         movie->SetPlaying(false);
         movie->SetInputEnabled(true);
         movie->SetEventHandler(this);
     }
-    const Profile* profile = CurrentProfile();
-    // A saved segment the story no longer has would leave the player on an empty page: the level's
-    // story starts again instead.
-    if (profile && profile->StoryState() && RestoreState(profile->StoryState()) && FindSegment(m_currentId))
-        return;
-    XmlCache* cache = XmlCache::Instance();
-    m_currentId = StartSegmentFor(cache ? cache->Get(kFileName) : nullptr, CurrentLevelNumber());
-    if (!FindSegment(m_currentId))
-        LeaveUnreadableStory();
 }
 
 void StoryMiniGame::LeaveUnreadableStory()

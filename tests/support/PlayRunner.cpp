@@ -1,5 +1,6 @@
 #include "tests/support/PlayRunner.h"
 
+#include <algorithm>
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
@@ -126,9 +127,66 @@ PlayRunner& PlayRunner::Argument(std::string argument)
     return *this;
 }
 
+PlayRunner& PlayRunner::DataFile(std::string archive, std::string path, std::string content)
+{
+    dataEdits_.push_back({std::move(archive), std::move(path), std::move(content)});
+    return *this;
+}
+
 fs::path PlayRunner::ProgramPath()
 {
     return fs::path(QuillPlatform::ProgramFolder()) / "VelvetAisle";
+}
+
+fs::path PlayRunner::EditedProgram(const fs::path& folder, std::string& why) const
+{
+    const auto& edits = dataEdits_;
+    const fs::path bin = ProgramPath().parent_path();
+    const fs::path program = folder / "program";
+    std::error_code ec;
+    fs::create_directories(program, ec);
+    // The program and what it reads: every file beside it that is not another program.
+    for (const auto& entry : fs::directory_iterator(bin, ec)) {
+        const bool executable = (entry.status().permissions() & fs::perms::owner_exec) != fs::perms::none;
+        if (entry.is_regular_file() && (!executable || entry.path() == ProgramPath()))
+            fs::copy_file(entry.path(), program / entry.path().filename(), ec);
+        if (ec) {
+            why = "cannot copy " + entry.path().string() + ": " + ec.message();
+            return {};
+        }
+    }
+    std::vector<std::string> archives;
+    for (const auto& edit : edits)
+        if (std::find(archives.begin(), archives.end(), edit.archive) == archives.end())
+            archives.push_back(edit.archive);
+    for (const std::string& archive : archives) {
+        const fs::path staged = bin.parent_path() / "data" / "staging" / archive;
+        const fs::path repack = folder / "repack" / archive;
+        fs::create_directories(repack, ec);
+        fs::copy(staged, repack, fs::copy_options::recursive, ec);
+        if (ec) {
+            why = "cannot copy the packed folder " + staged.string() + ": " + ec.message();
+            return {};
+        }
+        for (const auto& edit : edits) {
+            if (edit.archive != archive)
+                continue;
+            fs::create_directories((repack / edit.path).parent_path(), ec);
+            WriteFile(repack / edit.path, edit.content);
+        }
+        posix_spawn_file_actions_t quiet;
+        posix_spawn_file_actions_init(&quiet);
+        posix_spawn_file_actions_addopen(&quiet, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+        const pid_t pid = Spawn(
+            {(bin / "quill_pack").string(), repack.string(), (program / (archive + ".dat")).string()}, {}, &quiet);
+        posix_spawn_file_actions_destroy(&quiet);
+        int status = -1;
+        if (pid < 0 || waitpid(pid, &status, 0) != pid || !WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+            why = "cannot pack " + repack.string();
+            return {};
+        }
+    }
+    return program / "VelvetAisle";
 }
 
 PlayResult PlayRunner::Run(const std::string& script)
@@ -181,7 +239,15 @@ PlayResult PlayRunner::Run(const std::string& script)
         env.push_back("QUILL_PLAY_FRAMES=" + std::to_string(frameEvery_));
     if (wholeFrames_)
         env.push_back("QUILL_PLAY_WHOLE_FRAMES=1");
-    const std::string exe = ProgramPath().string();
+    std::string exe = ProgramPath().string();
+    if (!dataEdits_.empty()) {
+        std::string why;
+        exe = EditedProgram(result.folder, why).string();
+        if (exe.empty()) {
+            result.standardError = why;
+            return result;
+        }
+    }
     std::vector<std::string> args{exe};
     if (software_)
         args.push_back("-software");

@@ -67,6 +67,12 @@ public:
     // game takes a file without its container as it stands).
     PlayRunner& StartingSave(std::string xml);
 
+    // Damaged or hand-edited content: the run plays a copy of the program folder whose archive
+    // `archive` ("data" for data.dat, "Florist" for Florist.dat, ...) is packed again from what
+    // the build packed into it, with the file `path` (inside the archive, '/' between folders)
+    // holding `content`. May be given several times.
+    PlayRunner& DataFile(std::string archive, std::string path, std::string content);
+
     // Draw one frame in `every` steps (the harness's QUILL_PLAY_FRAMES): for long runs that
     // check the program's state, not its pictures; shots still show their own moment.
     PlayRunner& Frames(uint32_t every);
@@ -87,6 +93,11 @@ public:
     static std::filesystem::path ProgramPath();
 
 private:
+    // Copies the program and its data into `folder`, then packs each edited archive again with
+    // the build's packer from the folder the build packed it from; the copied program, or empty
+    // (with `why`) on failure.
+    std::filesystem::path EditedProgram(const std::filesystem::path& folder, std::string& why) const;
+
     std::string name_;
     bool hasSeed_ = true;
     uint32_t seed_ = 1;
@@ -95,6 +106,10 @@ private:
     std::chrono::milliseconds timeout_{600000};
     std::vector<std::string> arguments_;
     std::string startingSave_;
+    struct DataEdit {
+        std::string archive, path, content;
+    };
+    std::vector<DataEdit> dataEdits_;
     uint32_t frameEvery_ = 1;
     bool wholeFrames_ = false;
     std::string display_;

@@ -4,6 +4,7 @@
 #include "engine/core/xml/XmlCache.h"
 #include "engine/core/xml/XmlNode.h"
 
+#include <cstdio>
 #include <vector>
 
 namespace QuillEngine {
@@ -12,7 +13,7 @@ StringTable::StringTable(XmlCache* cache) : m_cache(cache) {}
 
 bool StringTable::Load()
 {
-    const XmlNode* root = m_cache ? m_cache->Get(u"StringTable.xml", true) : nullptr;
+    const XmlNode* root = m_cache ? m_cache->Get(kFileName, true) : nullptr;
     if (!root)
         return true;
     return LoadFrom(*root);
@@ -39,6 +40,18 @@ const String& StringTable::Get(uint32_t id) const
     static const String kEmpty;
     const auto it = m_texts.find(id);
     return it != m_texts.end() ? it->second : kEmpty;
+}
+
+void StringTable::TellMissing(uint32_t id) const
+{
+    {
+        std::lock_guard guard(m_toldLock);
+        if (!m_toldMissing.insert(id).second)
+            return;
+    }
+    std::fprintf(stderr,
+                 "The text table \"%s\" has no entry %u: a text that refers to it shows the reference itself.\n",
+                 ToUtf8(kFileName).c_str(), id);
 }
 
 } // namespace QuillEngine

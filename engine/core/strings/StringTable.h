@@ -7,6 +7,8 @@
 
 #include <cstdint>
 #include <map>
+#include <mutex>
+#include <set>
 
 namespace QuillEngine {
 
@@ -27,10 +29,17 @@ public:
     // The text of `id`, or an empty string.
     const String& Get(uint32_t id) const;
     size_t GetCount() const { return m_texts.size(); }
+    // A text refers to `id`, which the table lacks: the text shows its reference as it stands, and
+    // stderr names the id and the table once, so a translator or a modder can find the gap.
+    void TellMissing(uint32_t id) const;
+
+    static constexpr const char16_t* kFileName = u"StringTable.xml";
 
 private:
     XmlCache* m_cache;
     std::map<uint32_t, String> m_texts;
+    mutable std::mutex m_toldLock;
+    mutable std::set<uint32_t> m_toldMissing;
 };
 
 } // namespace QuillEngine

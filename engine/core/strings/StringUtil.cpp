@@ -293,8 +293,10 @@ String LocalizeString(StringView text, bool format, std::initializer_list<Format
         if (id == 0 || !table)
             return String(text);
         resolved = table->Get(id);
-        if (resolved.empty())
+        if (resolved.empty()) {
+            table->TellMissing(id);
             return String(text);
+        }
     }
     if (format)
         return Format(resolved, args);

@@ -115,6 +115,28 @@ TEST(LocalizeString, References)
     EXPECT_EQ(LocalizeTitle(u"|12|"), u"twelve");
 }
 
+TEST(LocalizeString, AMissingEntryShowsItsReferenceAndIsNamedOnceOnStderr)
+{
+    StringTable table(nullptr);
+    ASSERT_TRUE(LoadText(table, "<S><Entry id=\"7\"><Text>seven</Text></Entry></S>"));
+    testing::internal::CaptureStderr();
+    const String first = LocalizeString(u"|1110", false);
+    const String again = LocalizeString(u"|1110|", true, {1});
+    const String other = LocalizeString(u"|1111", false);
+    const String found = LocalizeString(u"|7", false);
+    const std::string told = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(first, u"|1110");
+    EXPECT_EQ(again, u"|1110|");
+    EXPECT_EQ(other, u"|1111");
+    EXPECT_EQ(found, u"seven");
+    const std::string line = "The text table \"StringTable.xml\" has no entry 1110:";
+    const size_t at = told.find(line);
+    ASSERT_NE(at, std::string::npos) << told;
+    EXPECT_EQ(told.find(line, at + 1), std::string::npos) << "named twice: " << told;
+    EXPECT_NE(told.find("has no entry 1111:"), std::string::npos) << told;
+    EXPECT_EQ(told.find("entry 7:"), std::string::npos) << told;
+}
+
 TEST(LocalizeString, InlineTexts)
 {
     EXPECT_EQ(LocalizeString(u"|String|t|Hi|", false), u"Hi");

@@ -70,4 +70,40 @@ TEST(PlayBook, ANewPlayerReadsTheLetterTurnsThePageAndEntersTheFirstScene)
     }
 }
 
+TEST(PlayBook, APhotoWhoseItemFileNamesNothingToFindStaysShutAndTheAlbumGoesOn)
+{
+    // The first chapter's scene with an item file that lists nothing: its photo is clicked twice,
+    // then the page is turned back to the letter.
+    const std::string album = PlayData::AlbumToFirstScene();
+    ASSERT_FALSE(album.empty());
+    const PlayData::Point photo = PlayData::FirstScenePhoto();
+    const PlayData::Point back = PlayData::PageCorner(false);
+    constexpr int kAgain = PlayData::kFirstSceneOpen + 20;
+    constexpr int kTurn = kAgain + 100;
+    const PlayResult run =
+        PlayRunner("book-nothing-to-find")
+            .Seed(3)
+            .DataFile("Boutique", "Levels/Boutique.xml", "<Items>\n</Items>\n")
+            .Run(album + PlayData::ClickAt(kAgain, photo.x, photo.y) + PlayData::ClickAt(kTurn, back.x, back.y) +
+                 "at " + std::to_string(kTurn + 140) + " quit\n");
+    ASSERT_TRUE(run.ExitedCleanly()) << run.Describe();
+    // Told once, naming the scene and its file; no board opened.
+    const std::string told = "The scene \"Boutique\" cannot be played: its list of items \"Levels\\Boutique.xml\"";
+    const size_t first = run.standardError.find(told);
+    EXPECT_NE(first, std::string::npos) << run.Describe();
+    EXPECT_EQ(run.standardError.find(told, first + 1), std::string::npos) << run.Describe();
+    const std::vector<std::string> screens = run.Screens();
+    EXPECT_EQ(std::count(screens.begin(), screens.end(), "ISpyPanel"), 0) << run.Describe();
+
+    // The album took the page turn; the scene is as the player left it, not in progress.
+    const auto save = run.LoadSave();
+    ASSERT_NE(save, nullptr) << run.Describe();
+    const XmlNode* profile = SavedProfile(*save);
+    ASSERT_NE(profile, nullptr) << run.Describe();
+    EXPECT_EQ(profile->GetIntAttribute(u"page", -1), 0);
+    const XmlNode* scene = PlayData::ChildWith(*profile, u"scene", u"number", "1");
+    ASSERT_NE(scene, nullptr) << run.Describe();
+    EXPECT_EQ(scene->GetIntAttribute(u"status", -1), 0) << "the refused scene is not in progress";
+}
+
 } // namespace

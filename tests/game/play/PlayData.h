@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstdlib>
 #include <map>
 #include <memory>
 #include <sstream>
@@ -222,6 +223,22 @@ inline std::string ClickAt(int step, int x, int y)
     return "at " + std::to_string(step) + " down" + at + "at " + std::to_string(step + 1) + " up" + at;
 }
 
+// The share of the pixels of two shots of one size whose colour differs by more than `tolerance`
+// in some channel: 0 for the same picture, near 1 for another screen.
+inline double ShareChanged(const std::vector<uint32_t>& a, const std::vector<uint32_t>& b, int tolerance = 24)
+{
+    if (a.empty() || a.size() != b.size())
+        return 1.0;
+    size_t changed = 0;
+    for (size_t i = 0; i < a.size(); ++i)
+        for (int shift : {0, 8, 16})
+            if (std::abs(int((a[i] >> shift) & 0xFF) - int((b[i] >> shift) & 0xFF)) > tolerance) {
+                ++changed;
+                break;
+            }
+    return double(changed) / double(a.size());
+}
+
 // Steps of the album's opening, from a fresh profile: the intro hands over and the album has
 // faded in; the letter's animation ends and its tutorial opens; a page turn runs its course.
 constexpr int kAlbumReady = 330;
@@ -245,6 +262,19 @@ inline Point RightPageCentre(const char16_t* child, int width, int height)
             static_cast<int>(layout.y + spread["pageRight"].y + placed.y - placed.regY + height / 2)};
 }
 
+// The middle of the album's page corner that turns to the next spread (or, not `next`, back to
+// the one before); the corners are 56 pixels square.
+inline Point PageCorner(bool next = true)
+{
+    const auto book = ReadSourceXml("data/ui/Definitions/Book.xml");
+    if (!book)
+        return {};
+    const Placement layout = ChildPlacements(*book, u"FinalBook")["pageLayout"];
+    const Placement corner = ChildPlacements(*book, u"BookPageLayout")[next ? "rightControl" : "leftControl"];
+    return {static_cast<int>(layout.x + corner.x - corner.regX + 28),
+            static_cast<int>(layout.y + corner.y - corner.regY + 28)};
+}
+
 // Where the album's letter page has its button that opens the letter.
 inline Point LetterPlayButton()
 {
@@ -265,19 +295,13 @@ inline std::string AlbumToFirstScene()
     const auto screens = ReadSourceXml("data/ui/Definitions/BoardScreens.xml");
     if (!book || !screens)
         return {};
-    const Placement layout = ChildPlacements(*book, u"FinalBook")["pageLayout"];
-    auto spread = ChildPlacements(*book, u"BookPageLayout");
-    const auto centre = [](double x, double y, const Placement& p, double w, double h) {
-        return std::pair<int, int>{static_cast<int>(x + p.x - p.regX + w / 2),
-                                   static_cast<int>(y + p.y - p.regY + h / 2)};
-    };
-    const auto corner = centre(layout.x, layout.y, spread["rightControl"], 56, 56);
+    const Point corner = PageCorner();
     const Placement introOk = ChildPlacements(*screens, u"Book_TutorialIntroDialog")["okButton"];
     const Placement bookOk = ChildPlacements(*screens, u"Book_TutorialDialog")["okButton"];
     const Point play = LetterPlayButton();
     std::string script = ClickAt(kAlbumReady, play.x, play.y);
     script += ClickAt(kLetterRead, static_cast<int>(introOk.x) + 20, static_cast<int>(introOk.y) + 20);
-    script += ClickAt(kTurnStart, corner.first, corner.second);
+    script += ClickAt(kTurnStart, corner.x, corner.y);
     script += ClickAt(kTurnDone, static_cast<int>(bookOk.x) + 20, static_cast<int>(bookOk.y) + 20);
     const Point photo = FirstScenePhoto();
     script += ClickAt(kPhotoClick, photo.x, photo.y);

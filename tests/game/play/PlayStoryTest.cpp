@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <map>
 #include <string>
 #include <vector>
@@ -221,6 +222,61 @@ TEST_F(PlayStory, TheLevelsStoryIsPlayedToItsEndByItsChoices)
     }
 }
 
+TEST_F(PlayStory, AStoryWithoutAPageToStartOnLeavesTheAlbumShownAndTurning)
+{
+    // An empty story file, and one without the page level 8's story starts on.
+    std::string withoutStart = QuillTest::ReadFile(QuillTest::SourceRoot() / "data/input/Story/story.xml");
+    const std::string startId = "ID=\"" + path[0] + "\"";
+    const size_t at = withoutStart.find(startId);
+    ASSERT_NE(at, std::string::npos);
+    withoutStart.replace(at, startId.size(), "ID=\"gone\"");
+    // The next chapter is shut until the story is played: the corner turns back a spread.
+    const PlayData::Point back = PlayData::PageCorner(false);
+    const Point corner{back.x, back.y};
+    constexpr int kTurned = kStoryReady + 10 + 140; // a page turn runs its course
+    std::string script = "at " + std::to_string(kPhotoClick - 1) + " shot album.png\n";
+    Click(script, kPhotoClick, photo);
+    script += "at " + std::to_string(kStoryReady) + " shot back.png\n";
+    Click(script, kStoryReady + 10, corner);
+    script += "at " + std::to_string(kTurned) + " shot turned.png\nat " + std::to_string(kTurned + 1) + " quit\n";
+
+    for (const std::string& story : {std::string(), withoutStart}) {
+        const std::string which = story.empty() ? "an empty story" : "a story without its start";
+        const PlayResult run = Runner("story-without-start").DataFile("data", "Story/story.xml", story).Run(script);
+        ASSERT_TRUE(run.ExitedCleanly()) << which << "\n" << run.Describe();
+        // Told once, on stderr as the run is headless.
+        const std::string told = "\"Story\\story.xml\" in the game's data.dat is empty or damaged";
+        const size_t first = run.standardError.find(told);
+        EXPECT_NE(first, std::string::npos) << which << "\n" << run.Describe();
+        EXPECT_EQ(run.standardError.find(told, first + 1), std::string::npos) << which;
+
+        // The album is seen again as it was, and a click on its page corner visibly turns it.
+        uint32_t w = 0, h = 0;
+        std::vector<uint32_t> album, back, turned;
+        ASSERT_TRUE(run.ReadShot("album.png", w, h, album) && run.ReadShot("back.png", w, h, back) &&
+                    run.ReadShot("turned.png", w, h, turned))
+            << which;
+        EXPECT_LT(PlayData::ShareChanged(album, back), 0.05) << which << ": the album is not shown again";
+        EXPECT_GT(PlayData::ShareChanged(back, turned), 0.1) << which << ": the page turn is not seen";
+
+        // Nothing of the story ran behind the album: no tutorial, no page kept, the level's story
+        // still to play; the save holds only the page the player saw turn.
+        const std::vector<std::string> screens = run.Screens();
+        EXPECT_EQ(std::count(screens.begin(), screens.end(), "Story_TutorialDialog"), 0) << which;
+        const auto save = run.LoadSave();
+        ASSERT_NE(save, nullptr) << run.Describe();
+        const XmlNode* profile = ChildWith(*save, u"profile", u"name", "Ada");
+        ASSERT_NE(profile, nullptr);
+        EXPECT_EQ(Attribute(*profile, u"page"), "14") << which;
+        EXPECT_EQ(profile->FindChild(u"storygame"), nullptr) << which;
+        const XmlNode* level8 = ChildWith(*profile, u"level", u"number", "8");
+        ASSERT_NE(level8, nullptr);
+        EXPECT_EQ(Attribute(*level8, u"bonusplayed"), "0") << which;
+        const XmlNode* tutorial = profile->FindChild(u"tutorial");
+        ASSERT_NE(tutorial, nullptr);
+        EXPECT_EQ(Attribute(*tutorial, u"m_StorygameBegun"), "1") << which;
+    }
+}
 
 TEST_F(PlayStory, AStoryLeftByQuittingGoesOnFromItsPage)
 {

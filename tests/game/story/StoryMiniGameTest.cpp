@@ -285,8 +285,11 @@ TEST_F(StoryRunTest, AStoryWithoutItsPagesIsToldOnceAndLeavesForTheAlbum)
     game = std::make_unique<Game>(links); // no story file: no pages at all
     for (int round = 0; round < 2; ++round) {
         game->SetState(GameState_StoryGame);
+        ui->Update();
         EXPECT_EQ(game->GetState(), GameState_Book) << "round " << round;
-        EXPECT_FALSE(HandleEx::ResolveMovie(game->GetStoryGame()->Layout())) << "round " << round;
+        // No page is left over the album, and nothing of the story runs behind it.
+        EXPECT_FALSE(ui->GetRoot()->FindChild(StoryMiniGame::kLayoutName).Resolve()) << "round " << round;
+        EXPECT_EQ(game->GetStoryGame()->GetState(), StoryMiniGame::State_Idle) << "round " << round;
     }
     // (The album, without its catalogue here, has its own message.)
     const auto aboutStory = std::count_if(messages.begin(), messages.end(), [](const std::string& text) {
