@@ -155,6 +155,37 @@ TEST_F(BoardItemFileTest, APictureNamedTwiceIsListedOnceAndEveryEntryKeepsItsOwn
     EXPECT_EQ(Told("Scissors (\"Shears\"), whose picture an item before it names already"), 1u) << told;
 }
 
+// Items whose pictures cannot be clicked (no picture, no size, off the picture) are named, with
+// their file, only where there are some, and once: not again when the scene is opened anew.
+TEST_F(BoardItemFileTest, ItemsThatCannotBeFoundAreNamedOnceAndOnlyWhereThereAreSome)
+{
+    ASSERT_TRUE(Open(Items(R"(<Item id="FlowerPot" name="Flower Pot" difficulty="1"/>
+        <Item id="WateringCan" name="Watering Can" difficulty="1"/>
+)")));
+    ASSERT_TRUE(opened) << told;
+    EXPECT_EQ(Told("cannot be found"), 0u) << told;
+    EXPECT_EQ(Told("Levels\\Florist.xml"), 0u) << told;
+
+    ASSERT_TRUE(Open(Items(R"(<Item id="FlowerPot" name="Flower Pot" difficulty="1"/>
+        <Item id="background" name="Shop" difficulty="1"/>
+        <Item id="WateringCan" name="Watering Can" difficulty="1"/>
+)")));
+    ASSERT_TRUE(opened) << told;
+    EXPECT_EQ(ItemIds(), (std::vector<std::string>{"FlowerPot", "WateringCan"}));
+    EXPECT_EQ(Told("background (\"Shop\"), which cannot be found"), 1u) << told;
+    EXPECT_EQ(Told("Levels\\Florist.xml"), 1u) << told;
+
+    Board* board = game->GetBoard();
+    ASSERT_NE(board, nullptr);
+    board->SetActive(false);
+    board->Unload();
+    testing::internal::CaptureStderr();
+    ASSERT_TRUE(game->OpenBoard(kFlorist));
+    const std::string again = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(ItemIds(), (std::vector<std::string>{"FlowerPot", "WateringCan"}));
+    EXPECT_EQ(again.find("cannot be found"), std::string::npos) << again;
+}
+
 TEST_F(BoardItemFileTest, AFileWithNothingToFindKeepsThePhotoShutWithOneMessage)
 {
     const std::string bakery = QuillTest::ReadFile(QuillTest::SourceRoot() / "data/scenes/Bakery/Levels/Bakery.xml");

@@ -296,49 +296,6 @@ TEST_F(GameTest, ASceneWhoseItemListCannotBeReadIsRefusedAndNamedOnce)
     EXPECT_NE(messages[0].find("Levels\\Nowhere.xml"), std::string::npos) << messages[0];
 }
 
-TEST_F(GameTest, ItemsNoPlayerCanFindAreNamedOnceAndOnlyForTheirOwnScene)
-{
-    RestartKeepingMessages();
-    // Both scenes list the same three items. "Hall" shows two of them, without a picture to click;
-    // "Parlour" shows none, so nothing listed lies unfindable in it.
-    const auto item = [](const char* name) {
-        return std::string(R"(<Instance type="library" definition="Scene" instancename=")") + name +
-               R"(" depth="1" create="0" death="1" regx="0" regy="0"><Frame alpha="100" transform="1 0 0 1 0 0"/></Instance>)";
-    };
-    auto library = XmlNode::ParseDocument(
-        R"(<Library><Definition type="movie" name="Hall" length="1" fps="60">)" + item("ring") + item("fan") +
-            R"(</Definition><Definition type="movie" name="Parlour" length="1" fps="60"/></Library>)",
-        false);
-    int32_t added = 0, existing = 0;
-    ASSERT_TRUE(library && ui->GetDefinitionLibrary()->ImportLibrary(*library, nullptr, added, existing));
-    const std::string list =
-        R"(<Items><Item id="ring" name="Ring" difficulty="1"/>)"
-        R"(<Item id="fan" name="Fan" difficulty="1"/><Item id="veil" name="Veil" difficulty="2"/></Items>)";
-    QuillTest::MemoryFileSource::Files data{{u"Levels\\Hall.xml", list}, {u"Levels\\Parlour.xml", list}};
-    FileManager files;
-    ASSERT_TRUE(files.AddSource(new QuillTest::MemoryFileSource(&data, u"data")));
-    XmlCache xml{&files};
-
-    Board parlour(nullptr, game.get(), 2, u"Parlour", u"");
-    parlour.SetActive(true);
-    EXPECT_EQ(messages.size(), 0u) << "nothing in the Parlour is left out";
-    parlour.SetActive(false);
-
-    Board hall(nullptr, game.get(), 1, u"Hall", u"");
-    hall.SetActive(true);
-    ASSERT_EQ(messages.size(), 1u);
-    EXPECT_NE(messages[0].find("ring (\"Ring\"), fan (\"Fan\")"), std::string::npos) << messages[0];
-    EXPECT_NE(messages[0].find("Levels\\Hall.xml"), std::string::npos) << messages[0];
-    EXPECT_EQ(messages[0].find("Veil"), std::string::npos) << "not in the scene, so not unfindable in it";
-    EXPECT_TRUE(hall.Items().empty());
-    // Loaded again (the player comes back to it), the scene is not named again.
-    hall.SetActive(false);
-    hall.Unload();
-    hall.SetActive(true);
-    EXPECT_EQ(messages.size(), 1u);
-    hall.SetActive(false);
-}
-
 TEST_F(GameTest, TheWinDialogShowsTheTimeTheSceneTookNotTheTimeLeft)
 {
     ASSERT_TRUE(DefineMovie(u"Game_WinDialog"));
