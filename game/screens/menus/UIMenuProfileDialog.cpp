@@ -50,7 +50,7 @@ bool SameIgnoringCase(const String& a, const String& b)
 
 } // namespace
 
-UIMenuProfileDialog::UIMenuProfileDialog() : UIScreen(u"Menu_ProfileDialog", true) {}
+UIMenuProfileDialog::UIMenuProfileDialog(IScreenHost& host) : UIScreen(host, u"Menu_ProfileDialog", true) {}
 
 InstanceHandle UIMenuProfileDialog::RowText(int32_t row) const
 {
@@ -161,7 +161,7 @@ void UIMenuProfileDialog::OnScreenEvent(const String& event, const String& argum
         if (mgr && !m_selectedName.empty() && !taken) {
             if (mgr->NewProfile(m_selectedName))
                 MarkChosen(m_selected);
-            if (UIScreenMgr* screens = UIScreenMgr::Instance())
+            if (IScreenHost* screens = Screens())
                 screens->Close(u"MainMenuDialog", true);
         } else {
             m_selected = m_openingRow;
@@ -173,13 +173,13 @@ void UIMenuProfileDialog::OnScreenEvent(const String& event, const String& argum
                              profiles[static_cast<size_t>(m_selected)] == mgr->CurrentProfile();
         if (current)
             ShowModalScreen(u"Menu_RefuseDeleteDialog");
-        else if (UIScreenMgr* screens = UIScreenMgr::Instance())
-            screens->Open(std::make_unique<UIMenuConfirmDeleteDialog>(argument));
+        else if (IScreenHost* screens = Screens())
+            screens->Open(std::make_unique<UIMenuConfirmDeleteDialog>(*screens, argument));
     } else if (event == u"Delete Profile") {
         const Instance_Text* text = HandleEx::ResolveText(m_selectedText);
         if (ProfileMgr* mgr = ProfileMgr::Instance(); mgr && text)
             mgr->DeleteProfile(text->GetText());
-        if (UIScreenMgr* screens = UIScreenMgr::Instance())
+        if (IScreenHost* screens = Screens())
             screens->Close(u"Menu_ProfileDialog", false);
     }
 }
@@ -238,8 +238,8 @@ void UIMenuProfileDialog::ShowEnteredAndCursor()
 
 // --- confirm delete ---
 
-UIMenuConfirmDeleteDialog::UIMenuConfirmDeleteDialog(String profileName)
-    : UIScreen(u"Menu_ConfirmDeleteDialog", true), m_profileName(std::move(profileName))
+UIMenuConfirmDeleteDialog::UIMenuConfirmDeleteDialog(IScreenHost& host, String profileName)
+    : UIScreen(host, u"Menu_ConfirmDeleteDialog", true), m_profileName(std::move(profileName))
 {
 }
 

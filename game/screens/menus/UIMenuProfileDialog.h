@@ -11,7 +11,7 @@ public:
     static constexpr int32_t kRows = 6;
     static constexpr int32_t kMaxNameLength = 15;
 
-    UIMenuProfileDialog();
+    explicit UIMenuProfileDialog(IScreenHost& host);
 
     void Init() override;
     void Close(bool save) override;
@@ -47,7 +47,7 @@ private:
 // "Menu_ConfirmDeleteDialog": asks before a profile is deleted.
 class UIMenuConfirmDeleteDialog : public UIScreen {
 public:
-    explicit UIMenuConfirmDeleteDialog(QuillEngine::String profileName);
+    UIMenuConfirmDeleteDialog(IScreenHost& host, QuillEngine::String profileName);
     void Init() override;
 
 private:

@@ -193,7 +193,7 @@ TEST_F(MenuDialogsTest, TheMainMenuOpensOnceAndQuitsOnlyWhenToldTo)
     EXPECT_EQ(quits, 0) << "closing with save goes on playing";
     Step();
 
-    Screens().Open(std::make_unique<UIMainMenuDialog>());
+    Screens().Open(std::make_unique<UIMainMenuDialog>(Screens()));
     Step();
     Screens().ScreenEvent(u"Quit Game", u"Menu_ConfirmQuitDialog");
     EXPECT_EQ(quits, 1);
@@ -204,7 +204,7 @@ TEST_F(MenuDialogsTest, ThePlayerListShowsSixRowsAndTakesNewNames)
     for (const char16_t* name : {u"Ann", u"Bea", u"Cid", u"Dot", u"Eve", u"Fay", u"Gus"})
         ASSERT_TRUE(Profiles().NewProfile(name));
     ASSERT_TRUE(Profiles().SwitchProfile(u"Bea"));
-    auto owned = std::make_unique<UIMenuProfileDialog>();
+    auto owned = std::make_unique<UIMenuProfileDialog>(Screens());
     UIMenuProfileDialog* dialog = owned.get();
     ASSERT_TRUE(Screens().Open(std::move(owned)));
     Step();
@@ -281,7 +281,7 @@ TEST_F(MenuDialogsTest, ThePlayerListShowsSixRowsAndTakesNewNames)
 
     // A player added in the list is the one playing, and the marker moves to that row.
     Step();
-    auto reopened = std::make_unique<UIMenuProfileDialog>();
+    auto reopened = std::make_unique<UIMenuProfileDialog>(Screens());
     UIMenuProfileDialog* list = reopened.get();
     ASSERT_TRUE(Screens().Open(std::move(reopened)));
     Step();
@@ -303,7 +303,7 @@ TEST_F(MenuDialogsTest, ChoosingThePlayerWhoIsPlayingLeavesTheirSceneAndCardGame
     game->AddBoards(nullptr, {SceneBoardSpec{1, u"Scene", u""}});
     // The list opened from the menu, the row of the player who is playing clicked, then Play.
     const auto chooseThePlayerPlaying = [this] {
-        ASSERT_TRUE(Screens().Open(std::make_unique<UIMenuProfileDialog>()));
+        ASSERT_TRUE(Screens().Open(std::make_unique<UIMenuProfileDialog>(Screens())));
         Step();
         const std::vector<Profile*> all = Profiles().GetProfiles();
         size_t current = 0;
@@ -333,7 +333,7 @@ TEST_F(MenuDialogsTest, ChoosingThePlayerWhoIsPlayingLeavesTheirSceneAndCardGame
 TEST_F(MenuDialogsTest, HighScoresShowHoursAndMinutes)
 {
     ASSERT_TRUE(Profiles().GetHighScores().Insert(u"Ann", 3660));
-    Screens().Open(std::make_unique<UIMenuHighScoresDialog>());
+    Screens().Open(std::make_unique<UIMenuHighScoresDialog>(Screens()));
     Step();
     QuillLua::LuaValueRef table = Table(u"Menu_HighScoresDialog");
     const auto& entries = Profiles().GetHighScores().Entries();
