@@ -1,6 +1,7 @@
 #pragma once
-// The one screen manager: owns the "dialogs" layer, the open screens (in opening order) and the
-// screens waiting to be deleted; opens and closes screens by name and broadcasts screen events.
+// The game's screen manager (the game owns it and hands it to the areas): owns the "dialogs" layer,
+// the open screens (in opening order) and the screens waiting to be deleted; opens and closes
+// screens by name and broadcasts screen events.
 // Scripts reach it through the globals of ScreenBindings, the console through "screenmgr.show" and
 // "screenmgr.hide".
 

@@ -296,6 +296,23 @@ TEST_F(UIScreenTest, ConsoleCommandsAndTheMenuKey)
     EXPECT_EQ(Root()->GetChildCount(), 0);
 }
 
+// The manager here has no game: a menu still opens its screens in the manager it was made for,
+// and leaving it without a game to quit does nothing.
+TEST_F(UIScreenTest, AMenuWithNoGameAroundItOpensItsScreensInItsOwnManagerAndQuitsNothing)
+{
+    ui->OnKeyDown(UIScreenMgr::kKeyMainMenu);
+    ui->Update();
+    ASSERT_TRUE(mgr->IsOpen(u"MainMenuDialog"));
+    mgr->ScreenEvent(u"Credits", u"MainMenuDialog");
+    ASSERT_TRUE(mgr->IsOpen(u"CreditsDialog"));
+    EXPECT_TRUE(mgr->FindScreen(u"CreditsDialog")->IsModal());
+
+    EXPECT_TRUE(mgr->CloseAndCancel(u"MainMenuDialog")); // a cancelled main menu quits the game
+    mgr->Update();
+    EXPECT_FALSE(mgr->IsOpen(u"MainMenuDialog"));
+    EXPECT_TRUE(mgr->IsOpen(u"CreditsDialog"));
+}
+
 TEST_F(UIScreenTest, CreditsGetTheirMaskSettings)
 {
     ASSERT_TRUE(mgr->Show(u"CreditsDialog", false));
