@@ -57,6 +57,11 @@ Game::Game(EngineLinks links) : m_links(std::move(links)), m_musicRandom(static_
     SetState(GameState_Intro);
 }
 
+IScreenHost* Game::Screens() const
+{
+    return m_screenMgr.get();
+}
+
 Game::~Game()
 {
     m_profileMgr->Save();

@@ -66,6 +66,7 @@ public:
 
     UIScreenMgr* GetScreenMgr() const { return m_screenMgr.get(); }
     const EngineLinks& Links() const override { return m_links; }
+    IScreenHost* Screens() const override;
     ProfileMgr* GetProfileMgr() const { return m_profileMgr.get(); }
 
     // The scene board to play in the board state; the book sets it before asking for that state.

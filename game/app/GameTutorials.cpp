@@ -11,15 +11,15 @@ using namespace QuillEngine;
 
 namespace {
 
-void OpenBoardTutorial(const char16_t* name, StateMachine* board)
+void OpenBoardTutorial(UIScreenMgr* screens, const char16_t* name, StateMachine* board)
 {
-    if (UIScreenMgr* screens = UIScreenMgr::Instance())
-        screens->Open(std::make_unique<UIBoardDialog>(name, true, board));
+    if (screens)
+        screens->Open(std::make_unique<UIBoardDialog>(*screens, name, true, board));
 }
 
-void OpenTutorialScreen(const char16_t* name)
+void OpenTutorialScreen(UIScreenMgr* screens, const char16_t* name)
 {
-    if (UIScreenMgr* screens = UIScreenMgr::Instance())
+    if (screens)
         screens->Show(name, true);
 }
 
@@ -37,41 +37,41 @@ bool Game::TakeTutorialFlag(int flag)
 void Game::ShowTutorialIntro()
 {
     if (TakeTutorialFlag(TutorialFlags::GameBegun))
-        OpenTutorialScreen(u"Book_TutorialIntroDialog");
+        OpenTutorialScreen(m_screenMgr.get(), u"Book_TutorialIntroDialog");
 }
 
 void Game::ShowTutorialScene(StateMachine* board)
 {
     if (TakeTutorialFlag(TutorialFlags::SceneBegun))
-        OpenBoardTutorial(u"Game_RegistryIntroDialog", board);
+        OpenBoardTutorial(m_screenMgr.get(), u"Game_RegistryIntroDialog", board);
 }
 
 void Game::ShowTutorialBadClick(StateMachine* board)
 {
     if (TakeTutorialFlag(TutorialFlags::TimeLost))
-        OpenBoardTutorial(u"Game_BadClickDialog", board);
+        OpenBoardTutorial(m_screenMgr.get(), u"Game_BadClickDialog", board);
 }
 
 void Game::ShowTutorialBluebird(StateMachine* board)
 {
     if (TakeTutorialFlag(TutorialFlags::BluebirdPrompt))
-        OpenBoardTutorial(u"Game_TutorialBluebirdDialog", board);
+        OpenBoardTutorial(m_screenMgr.get(), u"Game_TutorialBluebirdDialog", board);
 }
 
 void Game::ShowTutorialCrisis(StateMachine* board)
 {
     if (TakeTutorialFlag(TutorialFlags::CrisisLevel))
-        OpenBoardTutorial(u"Book_TutorialCrisisDialog", board);
+        OpenBoardTutorial(m_screenMgr.get(), u"Book_TutorialCrisisDialog", board);
 }
 
 void Game::ShowTutorialConcentration()
 {
     if (TakeTutorialFlag(TutorialFlags::ConcentrationBegun))
-        OpenTutorialScreen(u"Con_TutorialDialog");
+        OpenTutorialScreen(m_screenMgr.get(), u"Con_TutorialDialog");
 }
 
 void Game::ShowTutorialStory()
 {
     if (TakeTutorialFlag(TutorialFlags::StorygameBegun))
-        OpenTutorialScreen(u"Story_TutorialDialog");
+        OpenTutorialScreen(m_screenMgr.get(), u"Story_TutorialDialog");
 }

@@ -102,7 +102,7 @@ Board::~Board()
 {
     // The find-list panel refreshes from its board every step: a board deleted while its panel
     // was open (left for another without finishing) would be read after it was freed.
-    UIISpyPanel::CloseFor(this);
+    UIISpyPanel::CloseFor(ScreensOf(m_services), this);
     Unload();
     m_ambient.Stop();
 }
@@ -161,8 +161,8 @@ void Board::SetActive(bool on, const InstanceHandle& root)
     }
     m_scene.SetVisible(true);
     m_scene.SetInputEnabled(true);
-    if (UIScreenMgr* screens = UIScreenMgr::Instance(); screens && !screens->IsOpen(UIISpyPanel::kName))
-        screens->Open(std::make_unique<UIISpyPanel>(this));
+    if (IScreenHost* screens = ScreensOf(m_services); screens && !screens->IsOpen(UIISpyPanel::kName))
+        screens->Open(std::make_unique<UIISpyPanel>(*screens, this));
     if (m_services && m_services->Links().console)
         m_commands.Register(*m_services->Links().console, *this, kCommands);
     if (!m_ambient.IsPlaying()) {
@@ -550,7 +550,7 @@ void Board::ApplyTimePenalty()
 {
     if (LevelRecord* level = CurrentLevel(); level && CurrentProfile())
         CurrentProfile()->SpendTime(*level, kPenaltySeconds);
-    if (UIScreenMgr* screens = UIScreenMgr::Instance())
+    if (IScreenHost* screens = ScreensOf(m_services))
         screens->ScreenEvent(u"TimeLost", u"dummy");
     PlayEffect(u"TimeWarning");
 }
@@ -581,14 +581,14 @@ void Board::OnBluebirdFound(const String& instanceName)
                 TakeOneFind(*entry);
         }
     }
-    UIScreenMgr* screens = UIScreenMgr::Instance();
+    IScreenHost* screens = ScreensOf(m_services);
     const bool milestone = total == 1 || total == 5 || total == 10 || total == 25 || total == 50 || total == 80;
     if (screens && (total == 1 || total == 5 || total == 10 || total == 25))
-        screens->Open(std::make_unique<UIBoardBluebirdDialog>(this, total));
+        screens->Open(std::make_unique<UIBoardBluebirdDialog>(*screens, this, total));
     else if (screens && total == 50)
-        screens->Open(std::make_unique<UICrisisWonDialog>(this, true, this));
+        screens->Open(std::make_unique<UICrisisWonDialog>(*screens, this, true, this));
     else if (screens && total == 80)
-        screens->Open(std::make_unique<UIBoardDialog>(u"Game_SecretBluebirdDialog", true, this));
+        screens->Open(std::make_unique<UIBoardDialog>(*screens, u"Game_SecretBluebirdDialog", true, this));
     PlayEffect(milestone ? u"BluebirdThreshold" : u"BluebirdFound");
 }
 
@@ -681,25 +681,25 @@ void Board::EnterWon()
         profiles->OpenNextLevel();
     if (m_owner)
         m_owner->OnBoardFinished(true);
-    UIScreenMgr* screens = UIScreenMgr::Instance();
+    IScreenHost* screens = ScreensOf(m_services);
     const LevelRecord* level = CurrentLevel();
     if (level && !level->crisis) {
         if (IsLastLevel()) {
             if (m_owner)
                 m_owner->SubmitHighScore();
             if (screens)
-                screens->Open(std::make_unique<UIGameOverDialog>());
+                screens->Open(std::make_unique<UIGameOverDialog>(*screens));
             PlayEffect(u"LevelWon");
         } else {
             const bool levelComplete = profile && profile->CompleteScene();
             if (screens)
-                screens->Open(std::make_unique<UIBoardWinDialog>(record ? record->title : String(),
+                screens->Open(std::make_unique<UIBoardWinDialog>(*screens, record ? record->title : String(),
                                                                  level->maxTime - level->timeLeft));
             PlayEffect(levelComplete ? u"LevelWon" : u"SceneComplete");
         }
     } else if (level) {
         if (screens)
-            screens->Open(std::make_unique<UICrisisWonDialog>(this, false, this));
+            screens->Open(std::make_unique<UICrisisWonDialog>(*screens, this, false, this));
         PlayEffect(u"CrisisAverted");
     }
 }
@@ -723,8 +723,8 @@ void Board::EnterLost()
 {
     if (Profile* profile = CurrentProfile())
         profile->SetClockPlaying(false);
-    if (UIScreenMgr* screens = UIScreenMgr::Instance())
-        screens->Open(std::make_unique<UIBoardLoseDialog>());
+    if (IScreenHost* screens = ScreensOf(m_services))
+        screens->Open(std::make_unique<UIBoardLoseDialog>(*screens));
     PlayEffect(u"LevelLost");
     const SceneRecord* record = Record();
     String missing;

@@ -13,6 +13,7 @@
 #include "game/feedback/FeedbackReporter.h"
 #include "game/profile/Profile.h"
 #include "game/screens/UIScreenMgr.h"
+#include "game/states/GameServices.h"
 
 using namespace QuillEngine;
 
@@ -64,7 +65,7 @@ void Board::UseHint()
 
 void Board::ShowHintPrompt()
 {
-    if (UIScreenMgr* screens = UIScreenMgr::Instance())
+    if (IScreenHost* screens = ScreensOf(m_services))
         screens->CallInScreen(UIISpyPanel::kName, u"HintHint");
 }
 

@@ -416,7 +416,7 @@ void Book::OnPageTurnEnd()
     }
     UpdatePageControls();
     if (profile && profile->tutorial.Get(TutorialFlags::LevelBegun)) {
-        if (UIScreenMgr* screens = UIScreenMgr::Instance())
+        if (IScreenHost* screens = ScreensOf(m_services))
             screens->Show(u"Book_TutorialDialog", true);
         profile->tutorial.Set(TutorialFlags::LevelBegun, false);
     }
@@ -492,10 +492,10 @@ void Book::OnMouseUp(const InstanceHandle& handle, bool)
     if (name == u"introPlayButton") {
         SetState(State_IntroAnimation);
     } else if (name == u"mainMenuButton") {
-        UIScreenMgr* screens = UIScreenMgr::Instance();
+        IScreenHost* screens = ScreensOf(m_services);
         if (screens && !screens->IsOpen(u"MainMenuDialog")) {
             BookArt::PlayEffect(u"Click");
-            screens->Open(std::make_unique<UIMainMenuDialog>());
+            screens->Open(std::make_unique<UIMainMenuDialog>(*screens));
         }
     }
 }

@@ -277,7 +277,7 @@ void ConBoard::OnTimelineStop(const InstanceHandle& handle)
     if (!object || object->GetFrame() <= 0 || object->GetFrame() >= object->GetNumFrames() - 1)
         return;
     m_object.SetPlaying(true);
-    if (UIScreenMgr* screens = UIScreenMgr::Instance())
+    if (IScreenHost* screens = ScreensOf(m_services))
         screens->CallInScreen(UIConPanel::kName, u"DoItem");
 }
 
@@ -545,9 +545,9 @@ void ConBoard::OnUpdate(int32_t state)
 
 void ConBoard::OpenPanel()
 {
-    UIScreenMgr* screens = UIScreenMgr::Instance();
+    IScreenHost* screens = ScreensOf(m_services);
     if (screens && !screens->IsOpen(UIConPanel::kName))
-        screens->Open(std::make_unique<UIConPanel>(this));
+        screens->Open(std::make_unique<UIConPanel>(*screens, this));
 }
 
 void ConBoard::EnterReady()
@@ -588,8 +588,8 @@ void ConBoard::EnterLost()
     Start(parent.IsEmpty() ? RootHandle() : parent);
     if (LevelRecord* level = CurrentLevel())
         level->bonusTimeLeft = level->bonusMaxTime;
-    if (UIScreenMgr* screens = UIScreenMgr::Instance())
-        screens->Open(std::make_unique<UIConLoseDialog>());
+    if (IScreenHost* screens = ScreensOf(m_services))
+        screens->Open(std::make_unique<UIConLoseDialog>(*screens));
     FeedbackReporter::ReportLevelEvent("lose");
 }
 

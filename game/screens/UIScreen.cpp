@@ -11,10 +11,9 @@
 
 using namespace QuillEngine;
 
-UIScreen::UIScreen(String name, bool modal) : m_modal(modal), m_name(std::move(name))
+UIScreen::UIScreen(IScreenHost& host, String name, bool modal) : m_host(host), m_modal(modal), m_name(std::move(name))
 {
-    const IScreenHost* host = IScreenHost::Instance();
-    const InstanceHandle dialogs = host ? host->DialogsLayer() : InstanceHandle();
+    const InstanceHandle dialogs = host.DialogsLayer();
     if (!HandleEx::ResolveMovie(dialogs))
         return;
     m_created = dialogs.CreateChild(m_name, m_name);
@@ -39,6 +38,13 @@ UIScreen::~UIScreen()
     const InstanceHandle own = m_instance.IsEmpty() ? m_created : m_instance;
     if (own.Resolve())
         own.Delete(true);
+}
+
+const GameLinks& UIScreen::Links() const
+{
+    static const GameLinks none;
+    const IGameServices* game = m_host.Services();
+    return game ? game->Links() : none;
 }
 
 bool UIScreen::IsOwnInstance(const InstanceHandle& handle) const
@@ -88,8 +94,7 @@ void UIScreen::OnLoad(const InstanceHandle& handle)
 
     QuillLua::LuaValueRef table = ScriptBridge::TableOf(handle);
     if (table.IsTable()) {
-        const IScreenHost* host = IScreenHost::Instance();
-        const IGameServices* game = host ? host->Services() : nullptr;
+        const IGameServices* game = m_host.Services();
         const int32_t state = game ? game->CurrentGameState() : GameState_None;
         if (state == GameState_Board || state == GameState_Concentration)
             table.SetBoolean("inGame", true);

@@ -7,19 +7,33 @@
 // script handler that closes its own screen finishes on a live object.
 
 #include <cstdint>
+#include <memory>
 
-#include "engine/core/Singleton.h"
 #include "engine/core/strings/EngineString.h"
 #include "engine/graphics/scene/InstanceTree.h"
 #include "game/states/StateMachine.h"
 
 class IGameServices;
+struct GameLinks;
+class UIScreen;
 
-// What a screen asks of the manager that makes it: the layer its instance goes under, and the game.
-class IScreenHost : public QuillEngine::Singleton<IScreenHost> {
+// What a screen, and an area that opens screens, asks of the screen manager: the layer a screen's
+// instance goes under, the game (null when there is none), and opening and closing screens by name.
+// Each screen is handed its host at construction; the areas reach it through IGameServices.
+class IScreenHost {
 public:
     virtual const QuillEngine::InstanceHandle& DialogsLayer() const = 0;
     virtual IGameServices* Services() const = 0;
+    // Opens a screen by name; lists a screen made elsewhere (see UIScreenMgr).
+    virtual bool Show(const QuillEngine::String& name, bool modal) = 0;
+    virtual bool Open(std::unique_ptr<UIScreen> screen) = 0;
+    virtual bool Close(const QuillEngine::String& name, bool save) = 0;
+    bool CloseAndSave(const QuillEngine::String& name) { return Close(name, true); }
+    bool CloseAndCancel(const QuillEngine::String& name) { return Close(name, false); }
+    virtual bool IsOpen(const QuillEngine::String& name) const = 0;
+    virtual UIScreen* FindScreen(const QuillEngine::String& name) const = 0;
+    virtual void CallInScreen(const QuillEngine::String& screen, const QuillEngine::String& handler) = 0;
+    virtual void ScreenEvent(const QuillEngine::String& event, const QuillEngine::String& argument) = 0;
 
 protected:
     ~IScreenHost() = default;
@@ -27,7 +41,8 @@ protected:
 
 class UIScreen : public StateMachine, public QuillEngine::IInstanceEventHandler {
 public:
-    UIScreen(QuillEngine::String name, bool modal);
+    // The screen's instance is made under `host`'s dialogs layer; `host` outlives the screen.
+    UIScreen(IScreenHost& host, QuillEngine::String name, bool modal);
     ~UIScreen() override;
     UIScreen(const UIScreen&) = delete;
     UIScreen& operator=(const UIScreen&) = delete;
@@ -48,6 +63,12 @@ public:
     // Empty until the instance has loaded.
     const QuillEngine::InstanceHandle& GetInstance() const { return m_instance; }
     const QuillEngine::InstanceHandle& GetModalBackground() const { return m_modalBackground; }
+    // The manager the screen was made for, never null.
+    IScreenHost* Screens() const { return &m_host; }
+    // The engine links of the host's game; links to nothing without a game.
+    const GameLinks& Links() const;
+    // Opens a plain modal screen (the menus' confirm, help and credits screens).
+    bool ShowModalScreen(const QuillEngine::String& name) { return m_host.Show(name, true); }
     // The instance made at construction (before it has loaded); empty when none could be made, in
     // which case the screen is never listed.
     const QuillEngine::InstanceHandle& GetCreatedInstance() const { return m_created; }
@@ -73,6 +94,7 @@ private:
     bool IsOwnInstance(const QuillEngine::InstanceHandle& handle) const;
     void Forward(const QuillEngine::InstanceHandle& handle, const char16_t* event);
 
+    IScreenHost& m_host;
     bool m_modal;
     QuillEngine::String m_name;
     QuillEngine::InstanceHandle m_instance;

@@ -19,19 +19,6 @@ constexpr ConsoleCommandEntry kCommands[] = {{kShowCommand, 1}, {kHideCommand, 1
 
 } // namespace
 
-bool ShowModalScreen(const String& name)
-{
-    UIScreenMgr* mgr = UIScreenMgr::Instance();
-    return mgr && mgr->Show(name, true);
-}
-
-const GameLinks& UIScreenMgr::Links()
-{
-    static const GameLinks none;
-    const UIScreenMgr* mgr = Instance();
-    return mgr && mgr->m_services ? mgr->m_services->Links() : none;
-}
-
 UIScreenMgr::UIScreenMgr(IGameServices* services, Console* console) : m_services(services)
 {
     if (console)
@@ -75,7 +62,7 @@ void UIScreenMgr::OnKeyDown(const InstanceHandle&, uint32_t key)
     if (key != kKeyMainMenu || IsOpen(u"MainMenuDialog") || KeyboardTaken() || (m_services && m_services->Paused()))
         return;
     if (m_maker)
-        Open(m_maker(u"MainMenuDialog", true));
+        Open(m_maker(*this, u"MainMenuDialog", true));
 }
 
 void UIScreenMgr::OnConsoleCommand(const std::vector<String>& arguments, const Handle&)
@@ -94,9 +81,9 @@ bool UIScreenMgr::Show(const String& name, bool modal)
     if (!layer)
         return false;
     layer->MoveToFront();
-    if (std::unique_ptr<UIScreen> made = m_maker ? m_maker(name, modal) : nullptr)
+    if (std::unique_ptr<UIScreen> made = m_maker ? m_maker(*this, name, modal) : nullptr)
         return Open(std::move(made));
-    return Open(std::make_unique<UIScreen>(name, modal));
+    return Open(std::make_unique<UIScreen>(*this, name, modal));
 }
 
 bool UIScreenMgr::Open(std::unique_ptr<UIScreen> screen)

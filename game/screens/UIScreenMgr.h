@@ -1,6 +1,7 @@
 #pragma once
-// The one screen manager: owns the "dialogs" layer, the open screens (in opening order) and the
-// screens waiting to be deleted; opens and closes screens by name and broadcasts screen events.
+// The game's screen manager (the game owns it and hands it to the areas): owns the "dialogs" layer,
+// the open screens (in opening order) and the screens waiting to be deleted; opens and closes
+// screens by name and broadcasts screen events.
 // Scripts reach it through the globals of ScreenBindings, the console through "screenmgr.show" and
 // "screenmgr.hide".
 
@@ -10,7 +11,6 @@
 #include <string_view>
 #include <vector>
 
-#include "engine/core/Singleton.h"
 #include "engine/core/console/Console.h"
 #include "engine/core/console/ConsoleCommands.h"
 #include "engine/core/strings/EngineString.h"
@@ -22,21 +22,17 @@ class IGameServices;
 struct GameLinks;
 class ScreenBindings;
 
-// Opens a plain modal screen; used for the menus' confirm, help and credits screens.
-bool ShowModalScreen(const QuillEngine::String& name);
-
 class UIScreenMgr : public IScreenHost,
                     public IScreenCalls,
                     public QuillEngine::IInstanceEventHandler,
-                    public QuillEngine::IConsoleHandler,
-                    public QuillEngine::Singleton<UIScreenMgr> {
+                    public QuillEngine::IConsoleHandler {
 public:
     static constexpr uint32_t kKeyMainMenu = 77; // M
-    using QuillEngine::Singleton<UIScreenMgr>::Instance;
 
     // `services` may be null (no game around the screens).
     // Makes the screen of a name that has a class of its own; null for a plain screen.
-    using ScreenMaker = std::function<std::unique_ptr<UIScreen>(const QuillEngine::String& name, bool modal)>;
+    using ScreenMaker =
+        std::function<std::unique_ptr<UIScreen>(IScreenHost& host, const QuillEngine::String& name, bool modal)>;
 
     explicit UIScreenMgr(IGameServices* services, QuillEngine::Console* console = nullptr);
     ~UIScreenMgr() override;
@@ -45,22 +41,20 @@ public:
 
     // Opens a screen; false without a dialogs layer, or when its instance could not be made
     // (no such movie definition, or an instance of that name already under the layer).
-    bool Show(const QuillEngine::String& name, bool modal);
+    bool Show(const QuillEngine::String& name, bool modal) override;
     // Lists a screen made elsewhere (a derived dialog); false, and the screen is freed, when it
     // got no instance.
-    bool Open(std::unique_ptr<UIScreen> screen);
+    bool Open(std::unique_ptr<UIScreen> screen) override;
     // Closes the first open screen of that name; it is deleted at the next Update.
     bool Close(const QuillEngine::String& name, bool save) override;
-    bool CloseAndSave(const QuillEngine::String& name) { return Close(name, true); }
-    bool CloseAndCancel(const QuillEngine::String& name) { return Close(name, false); }
     void ScreenEvent(const QuillEngine::String& event, const QuillEngine::String& argument) override;
-    void CallInScreen(const QuillEngine::String& screen, const QuillEngine::String& handler);
-    bool IsOpen(const QuillEngine::String& name) const;
+    void CallInScreen(const QuillEngine::String& screen, const QuillEngine::String& handler) override;
+    bool IsOpen(const QuillEngine::String& name) const override;
     // An open screen takes the keyboard for itself (UIScreen::TakesKeyboard).
     bool KeyboardTaken() const;
     // A modal screen is open.
     bool ModalOpen() const;
-    UIScreen* FindScreen(const QuillEngine::String& name) const;
+    UIScreen* FindScreen(const QuillEngine::String& name) const override;
 
     // Deletes the closed screens, then updates every open one (screens opened meanwhile included).
     void Update();
@@ -70,8 +64,6 @@ public:
 
     // IScreenHost
     IGameServices* Services() const override { return m_services; }
-    // The engine links of the current manager's game; links to nothing without either.
-    static const GameLinks& Links();
     const QuillEngine::InstanceHandle& DialogsLayer() const override { return m_dialogs; }
     size_t OpenCount() const { return m_open.size(); }
     size_t ClosingCount() const { return m_closing.size(); }

@@ -14,6 +14,7 @@ namespace QuillEngine {
 class Console;
 }
 class StateMachine;
+class IScreenHost;
 
 // What the game reaches in the engine object; a missing link reads as nothing.
 struct GameLinks {
@@ -34,6 +35,9 @@ struct GameLinks {
 class IGameServices {
 public:
     virtual const GameLinks& Links() const = 0;
+    // The screen manager, through which an area opens and closes its screens; null while the game
+    // has none (before it is made, after it is gone).
+    virtual IScreenHost* Screens() const = 0;
 
     // The game's state (a GameState), the one asked for while the game updates, and a change.
     virtual int32_t CurrentGameState() const = 0;
@@ -60,3 +64,9 @@ public:
 protected:
     ~IGameServices() = default;
 };
+
+// The screen manager of `services`; null without a game.
+inline IScreenHost* ScreensOf(const IGameServices* services)
+{
+    return services ? services->Screens() : nullptr;
+}

@@ -32,9 +32,9 @@ bool IsLastLevel(const Profile& profile)
     return profile.CurrentLevelNumber() == last;
 }
 
-void ClosePanel()
+void ClosePanel(IScreenHost* screens)
 {
-    if (UIScreenMgr* screens = UIScreenMgr::Instance())
+    if (screens)
         screens->CloseAndSave(UIISpyPanel::kName);
 }
 
@@ -42,8 +42,8 @@ void ClosePanel()
 
 // --- bluebirds ---
 
-UIBoardBluebirdDialog::UIBoardBluebirdDialog(StateMachine* owner, int32_t bluebirds)
-    : UIBoardDialog(u"Game_BluebirdDialog", true, owner), m_bluebirds(bluebirds)
+UIBoardBluebirdDialog::UIBoardBluebirdDialog(IScreenHost& host, StateMachine* owner, int32_t bluebirds)
+    : UIBoardDialog(host, u"Game_BluebirdDialog", true, owner), m_bluebirds(bluebirds)
 {
 }
 
@@ -57,8 +57,9 @@ void UIBoardBluebirdDialog::Init()
 
 // --- won ---
 
-UIBoardWinDialog::UIBoardWinDialog(String scene, float seconds)
-    : UIScreen(u"Game_WinDialog", true), m_profile(CurrentProfileName()), m_scene(ToUtf8(scene)), m_seconds(seconds)
+UIBoardWinDialog::UIBoardWinDialog(IScreenHost& host, String scene, float seconds)
+    : UIScreen(host, u"Game_WinDialog", true), m_profile(CurrentProfileName()), m_scene(ToUtf8(scene)),
+      m_seconds(seconds)
 {
 }
 
@@ -88,12 +89,12 @@ void UIBoardWinDialog::Init()
 
 void UIBoardWinDialog::Close(bool)
 {
-    ClosePanel();
+    ClosePanel(Screens());
 }
 
 // --- lost ---
 
-UIBoardLoseDialog::UIBoardLoseDialog() : UIScreen(u"Game_LoseDialog", true) {}
+UIBoardLoseDialog::UIBoardLoseDialog(IScreenHost& host) : UIScreen(host, u"Game_LoseDialog", true) {}
 
 void UIBoardLoseDialog::Init()
 {
@@ -109,13 +110,13 @@ void UIBoardLoseDialog::Init()
 
 void UIBoardLoseDialog::Close(bool)
 {
-    ClosePanel();
+    ClosePanel(Screens());
 }
 
 // --- crisis won ---
 
-UICrisisWonDialog::UICrisisWonDialog(StateMachine* owner, bool bluebirdForm, IISpyPanelOwner* board)
-    : UIScreen(u"Book_CrisisWonDialog", true), m_owner(owner), m_board(board), m_bluebirdForm(bluebirdForm)
+UICrisisWonDialog::UICrisisWonDialog(IScreenHost& host, StateMachine* owner, bool bluebirdForm, IISpyPanelOwner* board)
+    : UIScreen(host, u"Book_CrisisWonDialog", true), m_owner(owner), m_board(board), m_bluebirdForm(bluebirdForm)
 {
     if (m_bluebirdForm && m_owner)
         m_owner->SetState(UIBoardDialog::kOwnerPaused);
@@ -146,7 +147,7 @@ void UICrisisWonDialog::Close(bool)
     if (m_bluebirdForm)
         UIBoardDialog::ResumeOwner(m_owner);
     else
-        ClosePanel();
+        ClosePanel(Screens());
     Profile* profile = CurrentProfile();
     if (!profile)
         return;
@@ -170,7 +171,10 @@ void UICrisisWonDialog::Close(bool)
 
 // --- game over ---
 
-UIGameOverDialog::UIGameOverDialog() : UIScreen(u"Game_OverDialog", true), m_profile(CurrentProfileName()) {}
+UIGameOverDialog::UIGameOverDialog(IScreenHost& host)
+    : UIScreen(host, u"Game_OverDialog", true), m_profile(CurrentProfileName())
+{
+}
 
 void UIGameOverDialog::Init()
 {
@@ -185,5 +189,5 @@ void UIGameOverDialog::Init()
 
 void UIGameOverDialog::Close(bool)
 {
-    ClosePanel();
+    ClosePanel(Screens());
 }

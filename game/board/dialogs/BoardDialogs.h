@@ -12,7 +12,7 @@
 // "Game_BluebirdDialog": a bluebird total of 1, 5, 10 or 25 reached.
 class UIBoardBluebirdDialog : public UIBoardDialog {
 public:
-    UIBoardBluebirdDialog(StateMachine* owner, int32_t bluebirds);
+    UIBoardBluebirdDialog(IScreenHost& host, StateMachine* owner, int32_t bluebirds);
     void Init() override;
     int32_t Bluebirds() const { return m_bluebirds; }
 
@@ -24,7 +24,7 @@ private:
 // `seconds` is the time its chapter's clock has run; a relaxed player's clock shows no time.
 class UIBoardWinDialog : public UIScreen {
 public:
-    explicit UIBoardWinDialog(QuillEngine::String scene = {}, float seconds = -1.0f);
+    explicit UIBoardWinDialog(IScreenHost& host, QuillEngine::String scene = {}, float seconds = -1.0f);
     void Init() override;
     void Close(bool save) override;
 
@@ -37,7 +37,7 @@ private:
 // "Game_LoseDialog".
 class UIBoardLoseDialog : public UIScreen {
 public:
-    UIBoardLoseDialog();
+    explicit UIBoardLoseDialog(IScreenHost& host);
     void Init() override;
     void Close(bool save) override;
 };
@@ -48,7 +48,7 @@ public:
 // recorded, the album's pages (which show it) are bound again through `board`.
 class UICrisisWonDialog : public UIScreen {
 public:
-    UICrisisWonDialog(StateMachine* owner, bool bluebirdForm, IISpyPanelOwner* board = nullptr);
+    UICrisisWonDialog(IScreenHost& host, StateMachine* owner, bool bluebirdForm, IISpyPanelOwner* board = nullptr);
     void Init() override;
     void Close(bool save) override;
     void OnScreenEvent(const QuillEngine::String& event, const QuillEngine::String& argument) override;
@@ -67,7 +67,7 @@ private:
 // "Game_OverDialog": the last level finished.
 class UIGameOverDialog : public UIScreen {
 public:
-    UIGameOverDialog();
+    explicit UIGameOverDialog(IScreenHost& host);
     void Init() override;
     void Close(bool save) override;
 

@@ -15,7 +15,7 @@
 
 using namespace QuillEngine;
 
-UIISpyPanel::UIISpyPanel(IISpyPanelOwner* owner) : UIScreen(kName, false), m_owner(owner) {}
+UIISpyPanel::UIISpyPanel(IScreenHost& host, IISpyPanelOwner* owner) : UIScreen(host, kName, false), m_owner(owner) {}
 
 void UIISpyPanel::Init()
 {
@@ -60,9 +60,8 @@ void UIISpyPanel::Close(bool)
         game->SwitchGameState(GameState_Book);
 }
 
-void UIISpyPanel::CloseFor(const IISpyPanelOwner* owner)
+void UIISpyPanel::CloseFor(IScreenHost* screens, const IISpyPanelOwner* owner)
 {
-    UIScreenMgr* screens = UIScreenMgr::Instance();
     auto* panel = screens ? dynamic_cast<UIISpyPanel*>(screens->FindScreen(kName)) : nullptr;
     if (!panel || panel->m_owner != owner)
         return;
@@ -72,7 +71,7 @@ void UIISpyPanel::CloseFor(const IISpyPanelOwner* owner)
 
 void UIISpyPanel::OnScreenEvent(const String& event, const String& argument)
 {
-    UIScreenMgr* screens = UIScreenMgr::Instance();
+    IScreenHost* screens = Screens();
     if (event == u"hint") {
         if (m_owner)
             m_owner->UseHint();
@@ -87,8 +86,8 @@ void UIISpyPanel::OnScreenEvent(const String& event, const String& argument)
             game->Pause();
     } else if (event == u"GameMenu" && argument == kName) {
         if (screens && !screens->IsOpen(u"GameMenuDialog"))
-            screens->Open(
-                std::make_unique<UIBoardDialog>(u"GameMenuDialog", true, m_owner ? m_owner->Phases() : nullptr));
+            screens->Open(std::make_unique<UIBoardDialog>(*screens, u"GameMenuDialog", true,
+                                                          m_owner ? m_owner->Phases() : nullptr));
     } else if (event == u"TimeLost") {
         QuillLua::LuaValueRef table = ScriptBridge::TableOf(GetInstance());
         if (table.IsTable())

@@ -32,7 +32,7 @@ public:
     // Steps the clock blinks after a costly miss.
     static constexpr double kFlashSteps = 120.0;
 
-    explicit UIISpyPanel(IISpyPanelOwner* owner);
+    UIISpyPanel(IScreenHost& host, IISpyPanelOwner* owner);
 
     void Init() override;
     void Update() override;
@@ -40,7 +40,7 @@ public:
     void OnScreenEvent(const QuillEngine::String& event, const QuillEngine::String& argument) override;
     // An owner on its way out closes its panel without leaving the board (no switch of state): the
     // panel lets go of it at once.
-    static void CloseFor(const IISpyPanelOwner* owner);
+    static void CloseFor(IScreenHost* screens, const IISpyPanelOwner* owner);
 
 private:
     void Refresh();

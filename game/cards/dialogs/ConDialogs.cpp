@@ -23,16 +23,15 @@ const Profile* CurrentProfile()
     return profiles ? profiles->CurrentProfile() : nullptr;
 }
 
-IGameServices* Game()
+IGameServices* Game(const UIScreen& screen)
 {
-    const UIScreenMgr* screens = UIScreenMgr::Instance();
-    return screens ? screens->Services() : nullptr;
+    return screen.Screens()->Services();
 }
 
 // The panel's close has usually asked for the album already; asking again would enter it twice.
-void BackToAlbum()
+void BackToAlbum(const UIScreen& screen)
 {
-    IGameServices* game = Game();
+    IGameServices* game = Game(screen);
     if (game && game->RequestedGameState() != GameState_Book)
         game->SwitchGameState(GameState_Book);
 }
@@ -41,7 +40,7 @@ void BackToAlbum()
 
 // --- the panel ---
 
-UIConPanel::UIConPanel(IConPanelOwner* owner) : UIScreen(kName, false), m_owner(owner) {}
+UIConPanel::UIConPanel(IScreenHost& host, IConPanelOwner* owner) : UIScreen(host, kName, false), m_owner(owner) {}
 
 void UIConPanel::Init()
 {
@@ -74,7 +73,7 @@ void UIConPanel::Refresh()
 
 void UIConPanel::Close(bool)
 {
-    BackToAlbum();
+    BackToAlbum(*this);
 }
 
 float UIConPanel::WinAnimRow(const String& argument)
@@ -91,7 +90,7 @@ float UIConPanel::WinAnimRow(const String& argument)
 
 void UIConPanel::OnScreenEvent(const String& event, const String& argument)
 {
-    UIScreenMgr* screens = UIScreenMgr::Instance();
+    IScreenHost* screens = Screens();
     if (event == u"hint") {
         if (m_owner)
             m_owner->UseHint();
@@ -109,19 +108,21 @@ void UIConPanel::OnScreenEvent(const String& event, const String& argument)
         sparks.SetTarget(kShelfX, WinAnimRow(argument) + kShelfOffset);
     } else if (event == u"ShowWinDialog" && argument == kName) {
         if (screens)
-            screens->Open(std::make_unique<UIConWinLoseDialog>());
+            screens->Open(std::make_unique<UIConWinLoseDialog>(*screens));
     } else if (event == u"Menu" && argument == kName) {
         if (screens && !screens->IsOpen(UIConBoardDialog::kName))
-            screens->Open(std::make_unique<UIConBoardDialog>(m_owner ? m_owner->Phases() : nullptr));
+            screens->Open(std::make_unique<UIConBoardDialog>(*screens, m_owner ? m_owner->Phases() : nullptr));
     } else if (event == u"PauseGame" && argument == kName) {
-        if (IGameServices* game = Game())
+        if (IGameServices* game = Game(*this))
             game->Pause();
     }
 }
 
 // --- the game menu ---
 
-UIConBoardDialog::UIConBoardDialog(StateMachine* owner) : UIScreen(kName, true), m_owner(owner) {}
+UIConBoardDialog::UIConBoardDialog(IScreenHost& host, StateMachine* owner) : UIScreen(host, kName, true), m_owner(owner)
+{
+}
 
 void UIConBoardDialog::Init()
 {
@@ -140,12 +141,12 @@ void UIConBoardDialog::Close(bool)
 
 void UIConBoardDialog::OnScreenEvent(const String& event, const String& argument)
 {
-    UIBoardDialog::HandleMenuEvent(event, argument);
+    UIBoardDialog::HandleMenuEvent(*this, event, argument);
 }
 
 // --- win and lose ---
 
-UIConWinLoseDialog::UIConWinLoseDialog() : UIScreen(kName, true) {}
+UIConWinLoseDialog::UIConWinLoseDialog(IScreenHost& host) : UIScreen(host, kName, true) {}
 
 void UIConWinLoseDialog::Init()
 {
@@ -159,7 +160,7 @@ void UIConWinLoseDialog::Init()
 
 void UIConWinLoseDialog::Close(bool)
 {
-    if (UIScreenMgr* screens = UIScreenMgr::Instance())
+    if (IScreenHost* screens = Screens())
         screens->CloseAndSave(UIConPanel::kName);
-    BackToAlbum();
+    BackToAlbum(*this);
 }

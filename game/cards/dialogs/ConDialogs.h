@@ -28,7 +28,7 @@ public:
     static constexpr float kShelfX = 75.0f;
     static constexpr float kShelfOffset = 32.0f;
 
-    explicit UIConPanel(IConPanelOwner* owner);
+    UIConPanel(IScreenHost& host, IConPanelOwner* owner);
 
     void Init() override;
     void Update() override;
@@ -52,7 +52,7 @@ public:
     static constexpr const char16_t* kName = u"GameMenuDialog";
     static constexpr int32_t kOwnerPaused = 3;
 
-    explicit UIConBoardDialog(StateMachine* owner);
+    UIConBoardDialog(IScreenHost& host, StateMachine* owner);
 
     void Init() override;
     void Close(bool save) override;
@@ -69,7 +69,7 @@ public:
     // The card game's last level.
     static constexpr int32_t kLastLevel = 15;
 
-    UIConWinLoseDialog();
+    explicit UIConWinLoseDialog(IScreenHost& host);
 
     void Init() override;
     void Close(bool save) override;
@@ -79,5 +79,5 @@ public:
 class UIConLoseDialog : public UIScreen {
 public:
     static constexpr const char16_t* kName = u"Con_LoseDialog";
-    UIConLoseDialog() : UIScreen(kName, true) {}
+    explicit UIConLoseDialog(IScreenHost& host) : UIScreen(host, kName, true) {}
 };

@@ -12,39 +12,39 @@
 
 using namespace QuillEngine;
 
-std::unique_ptr<UIScreen> MakeMenuScreen(const String& name, bool modal)
+std::unique_ptr<UIScreen> MakeMenuScreen(IScreenHost& host, const String& name, bool modal)
 {
     if (name == u"OptionsDialog")
-        return std::make_unique<UIOptionsDialog>(name, modal);
+        return std::make_unique<UIOptionsDialog>(host, name, modal);
     if (name == u"MainMenuDialog")
-        return std::make_unique<UIMainMenuDialog>(name);
+        return std::make_unique<UIMainMenuDialog>(host, name);
     return nullptr;
 }
 
 // --- main menu ---
 
-UIMainMenuDialog::UIMainMenuDialog(String name) : UIScreen(std::move(name), true) {}
+UIMainMenuDialog::UIMainMenuDialog(IScreenHost& host, String name) : UIScreen(host, std::move(name), true) {}
 
 void UIMainMenuDialog::Close(bool save)
 {
     if (save)
         return;
-    if (const GameLinks& links = UIScreenMgr::Links(); links.quit)
+    if (const GameLinks& links = Links(); links.quit)
         links.quit();
 }
 
 void UIMainMenuDialog::OnScreenEvent(const String& event, const String& argument)
 {
-    UIScreenMgr* screens = UIScreenMgr::Instance();
+    IScreenHost* screens = Screens();
     ProfileMgr* profiles = ProfileMgr::Instance();
     if (!screens)
         return;
     if (event == u"Switch Profile") {
-        screens->Open(std::make_unique<UIMenuProfileDialog>());
+        screens->Open(std::make_unique<UIMenuProfileDialog>(*screens));
     } else if (event == u"Options") {
-        screens->Open(std::make_unique<UIOptionsDialog>(u"OptionsDialog", true));
+        screens->Open(std::make_unique<UIOptionsDialog>(*screens, u"OptionsDialog", true));
     } else if (event == u"High Scores") {
-        screens->Open(std::make_unique<UIMenuHighScoresDialog>());
+        screens->Open(std::make_unique<UIMenuHighScoresDialog>(*screens));
     } else if (event == u"Confirm Quit") {
         ShowModalScreen(u"Menu_ConfirmQuitDialog");
     } else if (event == u"Profile Selection") {
@@ -65,7 +65,7 @@ void UIMainMenuDialog::OnScreenEvent(const String& event, const String& argument
 
 // --- high scores ---
 
-UIMenuHighScoresDialog::UIMenuHighScoresDialog() : UIScreen(u"Menu_HighScoresDialog", true) {}
+UIMenuHighScoresDialog::UIMenuHighScoresDialog(IScreenHost& host) : UIScreen(host, u"Menu_HighScoresDialog", true) {}
 
 void UIMenuHighScoresDialog::Init()
 {

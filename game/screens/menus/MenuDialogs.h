@@ -10,7 +10,7 @@
 // "MainMenuDialog": opens the other menus; closing it without saving ends the program.
 class UIMainMenuDialog : public UIScreen {
 public:
-    explicit UIMainMenuDialog(QuillEngine::String name = u"MainMenuDialog");
+    explicit UIMainMenuDialog(IScreenHost& host, QuillEngine::String name = u"MainMenuDialog");
     void Close(bool save) override;
     void OnScreenEvent(const QuillEngine::String& event, const QuillEngine::String& argument) override;
 };
@@ -18,10 +18,10 @@ public:
 // "Menu_HighScoresDialog": the high-score table.
 class UIMenuHighScoresDialog : public UIScreen {
 public:
-    UIMenuHighScoresDialog();
+    explicit UIMenuHighScoresDialog(IScreenHost& host);
     void Init() override;
 };
 
 // The screens of the menus that have a class of their own ("MainMenuDialog", "OptionsDialog"); null
 // for any other name. The game hands it to the screen manager as its screen maker.
-std::unique_ptr<UIScreen> MakeMenuScreen(const QuillEngine::String& name, bool modal);
+std::unique_ptr<UIScreen> MakeMenuScreen(IScreenHost& host, const QuillEngine::String& name, bool modal);

@@ -7,8 +7,8 @@
 
 using namespace QuillEngine;
 
-UIBoardDialog::UIBoardDialog(String name, bool modal, StateMachine* owner)
-    : UIScreen(std::move(name), modal), m_owner(owner)
+UIBoardDialog::UIBoardDialog(IScreenHost& host, String name, bool modal, StateMachine* owner)
+    : UIScreen(host, std::move(name), modal), m_owner(owner)
 {
 }
 
@@ -32,30 +32,30 @@ void UIBoardDialog::ResumeOwner(StateMachine* owner)
 
 void UIBoardDialog::OnScreenEvent(const String& event, const String& argument)
 {
-    HandleMenuEvent(event, argument);
+    HandleMenuEvent(*this, event, argument);
 }
 
-bool UIBoardDialog::HandleMenuEvent(const String& event, const String& screen)
+bool UIBoardDialog::HandleMenuEvent(UIScreen& from, const String& event, const String& screen)
 {
-    UIScreenMgr* screens = UIScreenMgr::Instance();
+    IScreenHost* screens = from.Screens();
     if (!screens)
         return false;
     if (event == u"InGame Quit") {
         screens->CloseAndCancel(u"GameMenuDialog");
-        if (const GameLinks& links = UIScreenMgr::Links(); links.quit)
+        if (const GameLinks& links = from.Links(); links.quit)
             links.quit();
         return true;
     }
     if (screen != u"GameMenuDialog")
         return false;
     if (event == u"Options")
-        screens->Open(std::make_unique<UIOptionsDialog>(u"OptionsDialog", true));
+        screens->Open(std::make_unique<UIOptionsDialog>(*screens, u"OptionsDialog", true));
     else if (event == u"Help")
-        ShowModalScreen(u"HelpDialog");
+        from.ShowModalScreen(u"HelpDialog");
     else if (event == u"Credits")
-        ShowModalScreen(u"CreditsDialog");
+        from.ShowModalScreen(u"CreditsDialog");
     else if (event == u"Confirm InGame Quit")
-        ShowModalScreen(u"Menu_ConfirmInGameQuitDialog");
+        from.ShowModalScreen(u"Menu_ConfirmInGameQuitDialog");
     else
         return false;
     return true;

@@ -11,15 +11,15 @@ public:
     static constexpr int32_t kOwnerPlaying = 2;
     static constexpr int32_t kOwnerPaused = 3;
 
-    UIBoardDialog(QuillEngine::String name, bool modal, StateMachine* owner);
+    UIBoardDialog(IScreenHost& host, QuillEngine::String name, bool modal, StateMachine* owner);
 
     void Init() override;
     void Close(bool save) override;
     void OnScreenEvent(const QuillEngine::String& event, const QuillEngine::String& argument) override;
 
     // The game menu's events ("Options", "Help", "Credits", "Confirm InGame Quit" from the menu;
-    // "InGame Quit" from any screen). True when the event was one of them.
-    static bool HandleMenuEvent(const QuillEngine::String& event, const QuillEngine::String& screen);
+    // "InGame Quit" from any screen), as seen by the screen `from`. True when the event was one of them.
+    static bool HandleMenuEvent(UIScreen& from, const QuillEngine::String& event, const QuillEngine::String& screen);
     // Puts the owner back into play, but only from the pause this kind of dialog puts it in: a
     // board that was won or lost behind the dialog stays won or lost.
     static void ResumeOwner(StateMachine* owner);

@@ -51,7 +51,7 @@ bool SameIgnoringCase(const String& a, const String& b)
 
 } // namespace
 
-UIMenuProfileDialog::UIMenuProfileDialog() : UIScreen(u"Menu_ProfileDialog", true) {}
+UIMenuProfileDialog::UIMenuProfileDialog(IScreenHost& host) : UIScreen(host, u"Menu_ProfileDialog", true) {}
 
 InstanceHandle UIMenuProfileDialog::RowText(int32_t row) const
 {
@@ -161,14 +161,14 @@ void UIMenuProfileDialog::OnScreenEvent(const String& event, const String& argum
                 if (!holder && SameIgnoringCase(profile->name, typed))
                     holder = profile;
         const bool taken = holder != nullptr;
-        if (const GameLinks& links = UIScreenMgr::Links(); taken && links.showMessage)
+        if (const GameLinks& links = Links(); taken && links.showMessage)
             links.showMessage("Velvet Aisle", "There is a player called \"" + ToUtf8(holder->name) +
                                                   "\" already. Please choose another name.");
         // The manager tells the player why it refuses a new player.
         if (mgr && !typed.empty() && !taken && mgr->NewProfile(typed)) {
             m_selectedName = typed;
             MarkChosen(m_selected);
-            if (UIScreenMgr* screens = UIScreenMgr::Instance())
+            if (IScreenHost* screens = Screens())
                 screens->Close(u"MainMenuDialog", true);
         } else {
             // Refused: the row is empty again, and Play goes on with the row the list opened on.
@@ -184,13 +184,13 @@ void UIMenuProfileDialog::OnScreenEvent(const String& event, const String& argum
                              profiles[static_cast<size_t>(m_selected)] == mgr->CurrentProfile();
         if (current)
             ShowModalScreen(u"Menu_RefuseDeleteDialog");
-        else if (UIScreenMgr* screens = UIScreenMgr::Instance())
-            screens->Open(std::make_unique<UIMenuConfirmDeleteDialog>(argument));
+        else if (IScreenHost* screens = Screens())
+            screens->Open(std::make_unique<UIMenuConfirmDeleteDialog>(*screens, argument));
     } else if (event == u"Delete Profile") {
         const Instance_Text* text = HandleEx::ResolveText(m_selectedText);
         if (ProfileMgr* mgr = ProfileMgr::Instance(); mgr && text)
             mgr->DeleteProfile(text->GetText());
-        if (UIScreenMgr* screens = UIScreenMgr::Instance())
+        if (IScreenHost* screens = Screens())
             screens->Close(u"Menu_ProfileDialog", false);
     }
 }
@@ -250,8 +250,8 @@ void UIMenuProfileDialog::ShowEnteredAndCursor()
 
 // --- confirm delete ---
 
-UIMenuConfirmDeleteDialog::UIMenuConfirmDeleteDialog(String profileName)
-    : UIScreen(u"Menu_ConfirmDeleteDialog", true), m_profileName(std::move(profileName))
+UIMenuConfirmDeleteDialog::UIMenuConfirmDeleteDialog(IScreenHost& host, String profileName)
+    : UIScreen(host, u"Menu_ConfirmDeleteDialog", true), m_profileName(std::move(profileName))
 {
 }
 

@@ -14,7 +14,7 @@ public:
     // hold in the widest letters.
     static constexpr int32_t kMaxNameLength = 15;
 
-    UIMenuProfileDialog();
+    explicit UIMenuProfileDialog(IScreenHost& host);
 
     void Init() override;
     void Close(bool save) override;
@@ -50,7 +50,7 @@ private:
 // "Menu_ConfirmDeleteDialog": asks before a profile is deleted.
 class UIMenuConfirmDeleteDialog : public UIScreen {
 public:
-    explicit UIMenuConfirmDeleteDialog(QuillEngine::String profileName);
+    UIMenuConfirmDeleteDialog(IScreenHost& host, QuillEngine::String profileName);
     void Init() override;
 
 private:

@@ -18,9 +18,8 @@ Profile* CurrentProfile()
     return mgr ? mgr->CurrentProfile() : nullptr;
 }
 
-bool IsFullscreen()
+bool IsFullscreen(const GameLinks& links)
 {
-    const GameLinks& links = UIScreenMgr::Links();
     return links.isFullscreen && links.isFullscreen();
 }
 
@@ -32,7 +31,7 @@ bool IsSoftware()
 
 } // namespace
 
-UIOptionsDialog::UIOptionsDialog(String name, bool modal) : UIScreen(std::move(name), modal)
+UIOptionsDialog::UIOptionsDialog(IScreenHost& host, String name, bool modal) : UIScreen(host, std::move(name), modal)
 {
     if (const Profile* profile = CurrentProfile()) {
         m_music = profile->musicVolume;
@@ -46,7 +45,7 @@ void UIOptionsDialog::Init()
     QuillLua::LuaValueRef table = ScriptBridge::TableOf(GetInstance());
     if (table.IsTable()) {
         const Profile* profile = CurrentProfile();
-        table.SetBoolean("FullScreen", IsFullscreen());
+        table.SetBoolean("FullScreen", IsFullscreen(Links()));
         table.SetBoolean("Software", IsSoftware());
         table.SetBoolean("Relaxed", profile && profile->relaxed);
         table.SetNumber("MusicVolume", m_music);
@@ -104,8 +103,8 @@ void UIOptionsDialog::Close(bool save)
     const QuillLua::LuaValueRef table = ScriptBridge::TableOf(GetInstance());
     if (table.IsTable()) {
         const bool fullscreen = table.GetByName("FullScreen").GetBoolean();
-        const GameLinks& links = UIScreenMgr::Links();
-        if (fullscreen != IsFullscreen() && links.setFullscreen)
+        const GameLinks& links = Links();
+        if (fullscreen != IsFullscreen(links) && links.setFullscreen)
             links.setFullscreen(fullscreen);
         const bool software = table.GetByName("Software").GetBoolean();
         if (software != IsSoftware()) {

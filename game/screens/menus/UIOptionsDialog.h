@@ -7,7 +7,7 @@
 
 class UIOptionsDialog : public UIScreen {
 public:
-    UIOptionsDialog(QuillEngine::String name, bool modal);
+    UIOptionsDialog(IScreenHost& host, QuillEngine::String name, bool modal);
 
     void Init() override;
     void Update() override;

@@ -68,7 +68,7 @@ TEST(BoardAtRest, ARestingBoardIsDrawnOnlyWhenItsClockTicksAndTakesItsPanelWhenD
 
     // Left for another scene without finishing: the board goes and its panel with it, without
     // leaving for the album; the next board opens a panel of its own.
-    UIScreenMgr* screens = UIScreenMgr::Instance();
+    UIScreenMgr* screens = game.GetScreenMgr();
     ASSERT_NE(screens, nullptr);
     ASSERT_TRUE(screens->IsOpen(UIISpyPanel::kName));
     board->Unload();

@@ -529,7 +529,7 @@ TEST_F(ConBoardTest, AnEmptyTableStillOffersThePanelAndTheWinDialogKnowsTheLastL
     EXPECT_TRUE(board->Cards().empty());
     EXPECT_EQ(board->GetState(), ConBoard::State_Dealing);
     ASSERT_TRUE(game->GetScreenMgr()->IsOpen(UIConPanel::kName));
-    game->GetScreenMgr()->Open(std::make_unique<UIConWinLoseDialog>());
+    game->GetScreenMgr()->Open(std::make_unique<UIConWinLoseDialog>(*game->GetScreenMgr()));
     Step();
     EXPECT_EQ(LastLevel(), 1.0);
     game->GetScreenMgr()->CloseAndSave(UIConWinLoseDialog::kName);
@@ -540,7 +540,7 @@ TEST_F(ConBoardTest, AnEmptyTableStillOffersThePanelAndTheWinDialogKnowsTheLastL
 
     profile->page = 8;
     Steps(2);
-    game->GetScreenMgr()->Open(std::make_unique<UIConWinLoseDialog>());
+    game->GetScreenMgr()->Open(std::make_unique<UIConWinLoseDialog>(*game->GetScreenMgr()));
     Step();
     EXPECT_EQ(LastLevel(), 0.0);
 }

@@ -195,7 +195,7 @@ TEST_F(MenuDialogsTest, TheMainMenuOpensOnceAndQuitsOnlyWhenToldTo)
     EXPECT_EQ(quits, 0) << "closing with save goes on playing";
     Step();
 
-    Screens().Open(std::make_unique<UIMainMenuDialog>());
+    Screens().Open(std::make_unique<UIMainMenuDialog>(Screens()));
     Step();
     Screens().ScreenEvent(u"Quit Game", u"Menu_ConfirmQuitDialog");
     EXPECT_EQ(quits, 1);
@@ -206,7 +206,7 @@ TEST_F(MenuDialogsTest, ThePlayerListShowsSixRowsAndTakesNewNames)
     for (const char16_t* name : {u"Ann", u"Bea", u"Cid", u"Dot", u"Eve", u"Fay", u"Gus"})
         ASSERT_TRUE(Profiles().NewProfile(name));
     ASSERT_TRUE(Profiles().SwitchProfile(u"Bea"));
-    auto owned = std::make_unique<UIMenuProfileDialog>();
+    auto owned = std::make_unique<UIMenuProfileDialog>(Screens());
     UIMenuProfileDialog* dialog = owned.get();
     ASSERT_TRUE(Screens().Open(std::move(owned)));
     Step();
@@ -300,7 +300,7 @@ TEST_F(MenuDialogsTest, ThePlayerListShowsSixRowsAndTakesNewNames)
 
     // A player added in the list is the one playing, and the marker moves to that row.
     Step();
-    auto reopened = std::make_unique<UIMenuProfileDialog>();
+    auto reopened = std::make_unique<UIMenuProfileDialog>(Screens());
     UIMenuProfileDialog* list = reopened.get();
     ASSERT_TRUE(Screens().Open(std::move(reopened)));
     Step();
@@ -320,7 +320,7 @@ TEST_F(MenuDialogsTest, ChoosingThePlayerWhoIsPlayingLeavesTheirCardGameRunning)
     game->SetState(GameState_Book); // the album: a change of player reaches the games through it
     // The list opened from the menu, the row of the player who is playing clicked, then Play.
     const auto chooseThePlayerPlaying = [this] {
-        ASSERT_TRUE(Screens().Open(std::make_unique<UIMenuProfileDialog>()));
+        ASSERT_TRUE(Screens().Open(std::make_unique<UIMenuProfileDialog>(Screens())));
         Step();
         const std::vector<Profile*> all = Profiles().GetProfiles();
         size_t current = 0;
@@ -344,7 +344,7 @@ TEST_F(MenuDialogsTest, ChoosingThePlayerWhoIsPlayingLeavesTheirCardGameRunning)
 TEST_F(MenuDialogsTest, HighScoresShowHoursAndMinutes)
 {
     ASSERT_TRUE(Profiles().GetHighScores().Insert(u"Ann", 3660));
-    Screens().Open(std::make_unique<UIMenuHighScoresDialog>());
+    Screens().Open(std::make_unique<UIMenuHighScoresDialog>(Screens()));
     Step();
     QuillLua::LuaValueRef table = Table(u"Menu_HighScoresDialog");
     const auto& entries = Profiles().GetHighScores().Entries();

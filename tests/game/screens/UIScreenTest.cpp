@@ -90,7 +90,6 @@ TEST_F(UIScreenTest, ScreensThatCannotBeMadeAreNotListed)
     EXPECT_EQ(mgr->OpenCount(), 1u);
     // Without a dialogs layer nothing opens.
     mgr.reset();
-    EXPECT_EQ(UIScreenMgr::Instance(), nullptr);
     UIScreenMgr bare(nullptr);
     EXPECT_FALSE(bare.Show(u"Menu", false)); // its layer has not loaded yet
     EXPECT_EQ(bare.OpenCount(), 0u);
@@ -135,20 +134,23 @@ TEST_F(UIScreenTest, ScreensClosedDuringTheUpdatePassDoNotMakeItSkipOthers)
 {
     // A screen whose update closes the screen before it: the pass must still reach the one after.
     struct Closer : UIScreen {
-        Closer(String name, String victim) : UIScreen(std::move(name), false), victim(std::move(victim)) {}
+        Closer(IScreenHost& host, String name, String victim)
+            : UIScreen(host, std::move(name), false), victim(std::move(victim))
+        {
+        }
         void Update() override
         {
             ++updates;
             if (!victim.empty())
-                UIScreenMgr::Instance()->Close(victim, false);
+                Screens()->Close(victim, false);
             victim.clear();
         }
         String victim;
         int updates = 0;
     };
-    auto first = std::make_unique<Closer>(u"Menu", u"");
-    auto second = std::make_unique<Closer>(u"Other", u"Menu");
-    auto third = std::make_unique<Closer>(u"CreditsDialog", u"");
+    auto first = std::make_unique<Closer>(*mgr, u"Menu", u"");
+    auto second = std::make_unique<Closer>(*mgr, u"Other", u"Menu");
+    auto third = std::make_unique<Closer>(*mgr, u"CreditsDialog", u"");
     Closer* secondRaw = second.get();
     Closer* thirdRaw = third.get();
     ASSERT_TRUE(mgr->Open(std::move(first)));
@@ -186,8 +188,8 @@ TEST_F(UIScreenTest, EventsAndHandlerCallsReachOpenScreensInOrder)
         void OnScreenEvent(const String& e, const String& a) override { heard.push_back(e + u":" + a); }
         std::vector<String> heard;
     };
-    auto a = std::make_unique<Listener>(u"Menu", false);
-    auto b = std::make_unique<Listener>(u"Other", false);
+    auto a = std::make_unique<Listener>(*mgr, u"Menu", false);
+    auto b = std::make_unique<Listener>(*mgr, u"Other", false);
     Listener* ra = a.get();
     Listener* rb = b.get();
     ASSERT_TRUE(mgr->Open(std::move(a)));
@@ -213,14 +215,14 @@ TEST_F(UIScreenTest, ClosingScreensFromAnEventNeitherSkipsNorReachesTheWrongOnes
         {
             heard.push_back(e);
             if (auto it = closes.find(e); it != closes.end())
-                UIScreenMgr::Instance()->CloseAndCancel(it->second);
+                Screens()->CloseAndCancel(it->second);
         }
         std::vector<String> heard;
         std::map<String, String> closes; // event → screen to close
     };
-    auto a = std::make_unique<Closer>(u"Menu", false);
-    auto b = std::make_unique<Closer>(u"Other", false);
-    auto c = std::make_unique<Closer>(u"CreditsDialog", false);
+    auto a = std::make_unique<Closer>(*mgr, u"Menu", false);
+    auto b = std::make_unique<Closer>(*mgr, u"Other", false);
+    auto c = std::make_unique<Closer>(*mgr, u"CreditsDialog", false);
     Closer* ra = a.get();
     Closer* rb = b.get();
     Closer* rc = c.get();
@@ -292,6 +294,23 @@ TEST_F(UIScreenTest, ConsoleCommandsAndTheMenuKey)
     mgr.reset();
     console.Execute(u"screenmgr.show Menu", false); // the commands went with the manager
     EXPECT_EQ(Root()->GetChildCount(), 0);
+}
+
+// The manager here has no game: a menu still opens its screens in the manager it was made for,
+// and leaving it without a game to quit does nothing.
+TEST_F(UIScreenTest, AMenuWithNoGameAroundItOpensItsScreensInItsOwnManagerAndQuitsNothing)
+{
+    ui->OnKeyDown(UIScreenMgr::kKeyMainMenu);
+    ui->Update();
+    ASSERT_TRUE(mgr->IsOpen(u"MainMenuDialog"));
+    mgr->ScreenEvent(u"Credits", u"MainMenuDialog");
+    ASSERT_TRUE(mgr->IsOpen(u"CreditsDialog"));
+    EXPECT_TRUE(mgr->FindScreen(u"CreditsDialog")->IsModal());
+
+    EXPECT_TRUE(mgr->CloseAndCancel(u"MainMenuDialog")); // a cancelled main menu quits the game
+    mgr->Update();
+    EXPECT_FALSE(mgr->IsOpen(u"MainMenuDialog"));
+    EXPECT_TRUE(mgr->IsOpen(u"CreditsDialog"));
 }
 
 TEST_F(UIScreenTest, CreditsGetTheirMaskSettings)

@@ -77,7 +77,7 @@ TEST_F(GameTest, StartsInTheIntroAndOwnsItsManagers)
     EXPECT_EQ(game->GetState(), GameState_Intro);
     ASSERT_NE(game->GetIntro(), nullptr);
     EXPECT_EQ(game->GetBook(), nullptr);
-    EXPECT_EQ(UIScreenMgr::Instance(), game->GetScreenMgr());
+    EXPECT_EQ(game->Screens(), game->GetScreenMgr()); // the one the areas are handed
     EXPECT_NE(game->GetProfileMgr()->CurrentProfile(), nullptr);
     EXPECT_TRUE(HandleEx::ResolveMovie(game->GetScreenMgr()->DialogsLayer()));
     EXPECT_EQ(ui->GetRoot()->GetEventHandler(), game.get());
@@ -349,7 +349,8 @@ TEST_F(GameTest, TheCrisisPickIsRecordedAndThenTheAlbumBoundAgain)
     profile->page = 22; // level 11: its crisis picks the cake
     profile->cake = 0;
     RebindingBoard board;
-    ASSERT_TRUE(game->GetScreenMgr()->Open(std::make_unique<UICrisisWonDialog>(nullptr, false, &board)));
+    ASSERT_TRUE(
+        game->GetScreenMgr()->Open(std::make_unique<UICrisisWonDialog>(*game->GetScreenMgr(), nullptr, false, &board)));
     ui->Update();
     game->GetScreenMgr()->ScreenEvent(u"button3", u"");
     game->GetScreenMgr()->CloseAndSave(u"Book_CrisisWonDialog");
