@@ -215,6 +215,39 @@ inline Point ItemClickPoint(const XmlNode& library, const std::string& package, 
     return {static_cast<int>(picture.originX + bx + 0.5), static_cast<int>(picture.originY + by + 0.5)};
 }
 
+// A point where `item` is solid but something drawn above it is opaque (a cover, the foreground,
+// a later item), with its neighbours the same: a click there is a click on what hides it. {} when
+// nothing opaque lies over the item.
+inline Point CoveredPoint(const XmlNode& library, const std::string& package, const Placement& item)
+{
+    ItemPicture picture;
+    if (!LoadPlacedPicture(library, package, item, picture))
+        return {};
+    const std::vector<ItemPicture> above = PicturesAbove(library, package, item);
+    const auto hidden = [&](uint32_t x, uint32_t y) {
+        if (!picture.Solid(x, y))
+            return false;
+        const double sx = picture.originX + x, sy = picture.originY + y;
+        for (const ItemPicture& over : above) {
+            const double ox = sx - over.originX, oy = sy - over.originY;
+            if (ox >= 0 && oy >= 0 && ox < over.width && oy < over.height && over.Solid(uint32_t(ox), uint32_t(oy)))
+                return true;
+        }
+        return false;
+    };
+    for (uint32_t y = 2; y + 2 < picture.height; ++y) {
+        for (uint32_t x = 2; x + 2 < picture.width; ++x) {
+            bool clear = picture.originX + x > 150;
+            for (uint32_t ny = y - 2; ny <= y + 2 && clear; ++ny)
+                for (uint32_t nx = x - 2; nx <= x + 2 && clear; ++nx)
+                    clear = hidden(nx, ny);
+            if (clear)
+                return {static_cast<int>(picture.originX + x + 0.5), static_cast<int>(picture.originY + y + 0.5)};
+        }
+    }
+    return {};
+}
+
 // A press and release at (x, y).
 inline std::string ClickAt(int step, int x, int y)
 {
