@@ -41,6 +41,9 @@ const std::map<int32_t, Subject> kSubjects = {
     {1, {{"bouquet", "flower"}, {"Florist", "Garden"}, "flowers"}},
     {2, {{"gown", "dress"}, {"DressingRoom", "Boutique"}, "dresses"}},
 };
+// What the reward's question says of a crisis its chapter's name calls lost, fallen or wilted: the
+// lost is found (not mended), the fallen cake saved, the wilted flowers replaced in time.
+const std::map<std::string, std::string> kRemedies = {{"lost", "found"}, {"fallen", "saved"}, {"wilted", "in time"}};
 // The question of the crisis-won dialog for a tileset; the three choices follow it.
 constexpr uint32_t kFirstCrisisString = 1100;
 
@@ -112,6 +115,15 @@ TEST_F(ContentRulesTest, EachCrisisChapterIsNamedPlayedAndRewardedAsItsCrisis)
 
         const String& question = strings.Get(kFirstCrisisString + 10 * uint32_t(tileset));
         EXPECT_EQ(Mentions(question), std::set<int32_t>{tileset}) << "the reward's question: " << ToUtf8(question);
+        int32_t faults = 0;
+        for (const auto& [fault, remedy] : kRemedies) {
+            if (Lower(level->key).find(fault) == std::string::npos)
+                continue;
+            ++faults;
+            EXPECT_NE(Lower(question).find(remedy), std::string::npos)
+                << "the chapter's crisis is " << fault << ", the question: " << ToUtf8(question);
+        }
+        EXPECT_EQ(faults, 1) << "the chapter's name says what went wrong";
         for (uint32_t choice = 1; choice <= 3; ++choice)
             EXPECT_FALSE(strings.Get(kFirstCrisisString + 10 * uint32_t(tileset) + choice).empty());
 
