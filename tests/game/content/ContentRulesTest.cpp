@@ -1,6 +1,6 @@
 // The shipped content against the rules the game's code holds: each crisis chapter is named, played
 // and rewarded as the crisis the game files it under, and the card games get harder one after the
-// other.
+// other and each win a keepsake of their own.
 
 #include <gtest/gtest.h>
 
@@ -159,6 +159,20 @@ TEST_F(ContentRulesTest, TheCardGamesPaceUpFromSixPairs)
         if (photo.cardGame)
             cardLevels.insert(photo.level);
     ASSERT_EQ(cardLevels.size(), 3u);
+    // Each card game wins a keepsake of its own: the prize's charm has a picture for each.
+    EXPECT_EQ(ConBoard::kKeepsakes, int32_t(cardLevels.size()));
+    const XmlNode* cards = cache.Get(u"Definitions\\Concentration.xml");
+    ASSERT_NE(cards, nullptr);
+    std::set<String> keepsakes;
+    for (const auto& definition : cards->Children()) {
+        String name, picture;
+        if (!definition->GetAttribute(u"name", name) || name != u"ConPrizeCharm")
+            continue;
+        for (const auto& instance : definition->Children())
+            if (instance->GetAttribute(u"definition", picture))
+                keepsakes.insert(picture);
+    }
+    EXPECT_EQ(keepsakes.size(), cardLevels.size()) << "the card games' keepsakes";
 
     int32_t previousPairs = 0;
     float previousSeconds = 0;
