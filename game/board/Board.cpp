@@ -468,8 +468,7 @@ std::vector<Item*> Board::ItemsAt(float x, float y) const
             continue;
         float left = 0, top = 0, right = 0, bottom = 0;
         instance->GetBounds(left, top, right, bottom);
-        if (x >= left && x <= right && y >= top && y <= bottom && item->HitTest(x, y) &&
-            !m_covers.Hides(*item, x, y))
+        if (x >= left && x <= right && y >= top && y <= bottom && item->HitTest(x, y) && !m_covers.Hides(*item, x, y))
             hits.push_back(item.get());
     }
     // The item drawn on top is tried first.

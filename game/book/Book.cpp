@@ -285,10 +285,12 @@ void Book::ShowPhotoHint(const InstanceHandle& page)
         return;
     // Only the current chapter's photos are bound to take a click; another's keep their state.
     const LevelRecord* level = CurrentLevel();
-    const bool clickable = level && std::any_of(m_pictures.begin(), m_pictures.end(), [&](const auto& picture) {
+    const auto takesClick = [&](const auto& picture) {
         return picture->LevelNumber() == level->number && !picture->IsMiniGame() &&
-               picture->GetState() == Picture::State_Open && BookArt::Child(page, picture->Symbol()) == picture->Movie();
-    });
+               picture->GetState() == Picture::State_Open &&
+               BookArt::Child(page, picture->Symbol()) == picture->Movie();
+    };
+    const bool clickable = level && std::any_of(m_pictures.begin(), m_pictures.end(), takesClick);
     hint.SetVisible(clickable);
 }
 

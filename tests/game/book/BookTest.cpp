@@ -62,12 +62,12 @@ std::string Library()
                  Instance("Glowing", "flowers") + Instance("Glowing", "cakes") + Instance("Glowing", "dresses") +
                      Instance("Glowing", "gifts"));
     lib += Movie("TLetter", 1, Text("textPlayerName"));
-    lib +=
-        Movie("TPage", 40,
-              Text("textItemsLevel") + Text("textTimeLevel") + Text("textBluebirds") + Instance("Plain", "envelope") +
-                  Instance("TLetter", "introLetter") + Instance("Plain", "introPlayButton") +
-                  Instance("Glowing", "photoA") + Instance("Plain", "photoAComplete") + Text("photoACount") + Text("hint") +
-                  Instance("Plain", "logo") + Instance("Glowing", "photoG") + Instance("tableaux", "tableaux"));
+    lib += Movie("TPage", 40,
+                 Text("textItemsLevel") + Text("textTimeLevel") + Text("textBluebirds") +
+                     Instance("Plain", "envelope") + Instance("TLetter", "introLetter") +
+                     Instance("Plain", "introPlayButton") + Instance("Glowing", "photoA") +
+                     Instance("Plain", "photoAComplete") + Text("photoACount") + Text("hint") +
+                     Instance("Plain", "logo") + Instance("Glowing", "photoG") + Instance("tableaux", "tableaux"));
     std::string layout;
     for (const char* page : {"pageLeft", "pageRight", "pageNear", "pageFar"})
         layout += Instance("TPage", page);

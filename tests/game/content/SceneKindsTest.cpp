@@ -71,10 +71,11 @@ std::string Option(const std::vector<std::string>& line, const std::string& key)
 std::string Kind(std::string name)
 {
     static const std::map<std::string, std::string> folded = {
-        {"ink pot", "inkwell"},  {"order of service", "programme"}, {"buttonhole", "boutonniere"},
-        {"love letter", "envelope"}, {"handbell", "bell"},          {"candlestick", "candle"},
-        {"candelabra", "candle"}, {"teacup", "cup"},                {"hairbrush", "brush"},
-        {"songbook", "book"}};
+        {"ink pot", "inkwell"},        {"order of service", "programme"},
+        {"buttonhole", "boutonniere"}, {"love letter", "envelope"},
+        {"handbell", "bell"},          {"candlestick", "candle"},
+        {"candelabra", "candle"},      {"teacup", "cup"},
+        {"hairbrush", "brush"},        {"songbook", "book"}};
     std::transform(name.begin(), name.end(), name.begin(), [](unsigned char c) { return char(std::tolower(c)); });
     if (const auto it = folded.find(name); it != folded.end())
         name = it->second;
