@@ -110,7 +110,7 @@ def corner(name, right, hover):
 
 FRAME = f"""<rect x="4" y="4" width="{PHOTO_W-8}" height="{PHOTO_H-8}" fill="#000" opacity="0.18" transform="translate(3 4)"/>
 <rect x="2" y="2" width="{PHOTO_W-6}" height="{PHOTO_H-6}" fill="#ffffff" stroke="#d8cfc2" stroke-width="1.2"/>"""
-INNER = (14, 14, PHOTO_W - 30, PHOTO_H - 44)  # the picture inside the white border
+INNER = (14, 14, PHOTO_W - 30, PHOTO_H - 50)  # the picture inside the white border, which holds the captions
 
 def photo(name, scene, defs):
     x, y, w, h = INNER
@@ -364,7 +364,7 @@ for number, title, crisis, photos_ in levels:
         x, y = (PAGE_W - PHOTO_W) / 2, 320
         page.add("BookLogo", "logo", x, y, create=left, death=left + 1)
         page.add(photo_movies[p["symbol"]], p["symbol"], x, y, create=left, death=left + 1)
-        page.text("gameLabel", 30, y + PHOTO_H - 34, 282, 24, "Card game" if p["bonus"] != "0" else "A little story",
+        page.text("gameLabel", 30, y + PHOTO_H - 31, 282, 22, "Card game" if p["bonus"] != "0" else "A little story",
                   16, INK, create=left, death=left + 1)
     # One scene photo sits in the middle of the right page; two share it, one above the other.
     for i, p in enumerate(scenes[:2]):

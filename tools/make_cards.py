@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """make_cards.py <data folder>: writes the card game's pictures (art/concentration/Pictures/Cards/*.svg),
 the panel's prize and shelf place (art/ui/Pictures) and the game's definitions
-(concentration/Definitions/Concentration.xml): twelve card faces, the back and its highlight, the table, the honeymoon case with its stickers and the prize charm. Card faces share one
+(concentration/Definitions/Concentration.xml): twelve card faces, the back and its highlight, the table, the honeymoon case with its stickers and the prize charms (one keepsake per card game). Card faces share one
 frame (an ivory card with a gold double border), so only the motif differs from card to card."""
 import os, sys
 
@@ -185,20 +185,32 @@ for i, colour in enumerate(sticker_colours):
     with open(os.path.join(art, f"Sticker{i}.svg"), "w") as f:
         f.write(svg(24, 24, body))
 
-# The prize: a gold heart charm on a ribbon, and the empty place it takes on the panel's shelf.
-prize = ('<path d="M60 4 q-10 0 -10 10 M60 4 q10 0 10 10" fill="none" stroke="#c9416b" stroke-width="4"/>'
-         '<circle cx="60" cy="18" r="7" fill="none" stroke="url(#gold)" stroke-width="4"/>'
-         '<path d="M60 112 q-50 -32 -50 -64 q0 -24 24 -24 q18 0 26 16 q8 -16 26 -16 q24 0 24 24 q0 32 -50 64 z" '
-         'fill="url(#gold)" stroke="#8a6a3a" stroke-width="3"/>'
-         '<path d="M60 92 q-26 -18 -26 -36 q0 -10 10 -10 q10 0 16 10 q6 -10 16 -10 q10 0 10 10 q0 18 -26 36 z" fill="url(#rose)"/>'
-         '<path d="M30 44 q4 -10 14 -10" fill="none" stroke="#fff6e0" stroke-width="5" stroke-linecap="round"/>')
-with open(os.path.join(art, "Prize.svg"), "w") as f:
-    f.write(svg(120, 120, prize))
-slot = '<circle cx="24" cy="24" r="21" fill="#f3e6d8" stroke="#d9b48f" stroke-width="2" stroke-dasharray="5 4"/>'
-# The card game's panel lives in the interface package, which holds its own copy of the prize.
+# The prizes, one keepsake per card game of the album, each a gold charm on a rose ribbon: a heart
+# locket, a seashell from the honeymoon beach, the key of the first home. The panel's shelf shows
+# each in its place.
+ribbon = ('<path d="M60 4 q-10 0 -10 10 M60 4 q10 0 10 10" fill="none" stroke="#c9416b" stroke-width="4"/>'
+          '<circle cx="60" cy="18" r="7" fill="none" stroke="url(#gold)" stroke-width="4"/>')
+prizes = [
+    ribbon + '<path d="M60 112 q-50 -32 -50 -64 q0 -24 24 -24 q18 0 26 16 q8 -16 26 -16 q24 0 24 24 q0 32 -50 64 z" '
+    'fill="url(#gold)" stroke="#8a6a3a" stroke-width="3"/>'
+    '<path d="M60 92 q-26 -18 -26 -36 q0 -10 10 -10 q10 0 16 10 q6 -10 16 -10 q10 0 10 10 q0 18 -26 36 z" fill="url(#rose)"/>'
+    '<path d="M30 44 q4 -10 14 -10" fill="none" stroke="#fff6e0" stroke-width="5" stroke-linecap="round"/>',
+    ribbon + '<path d="M60 110 C34 110 12 84 16 58 C20 36 40 26 60 26 C80 26 100 36 104 58 C108 84 86 110 60 110 Z" '
+    'fill="url(#gold)" stroke="#8a6a3a" stroke-width="3"/>'
+    '<path d="M60 108 L60 30 M60 108 L38 34 M60 108 L82 34 M60 108 L22 56 M60 108 L98 56" stroke="#a97f45" stroke-width="3"/>'
+    '<path d="M30 50 q6 -12 18 -16" fill="none" stroke="#fff6e0" stroke-width="5" stroke-linecap="round"/>',
+    ribbon + '<circle cx="60" cy="44" r="20" fill="none" stroke="url(#gold)" stroke-width="9"/>'
+    '<circle cx="60" cy="44" r="20" fill="none" stroke="#8a6a3a" stroke-width="1.5"/>'
+    '<path d="M55 64 h10 v34 h12 v8 h-12 v6 h8 v8 h-18 z" fill="url(#gold)" stroke="#8a6a3a" stroke-width="2.5"/>'
+    '<path d="M52 34 q4 -6 10 -6" fill="none" stroke="#fff6e0" stroke-width="4" stroke-linecap="round"/>',
+]
+# The card game's panel lives in the interface package, which holds its own copies of the prizes.
 ui_art = os.path.join(root, "art", "ui", "Pictures")
-with open(os.path.join(ui_art, "ShelfPrize.svg"), "w") as f:
-    f.write(svg(120, 120, prize))
+for i, body in enumerate(prizes):
+    for folder, name in ((art, f"Prize{i}.svg"), (ui_art, f"ShelfPrize{i}.svg")):
+        with open(os.path.join(folder, name), "w") as f:
+            f.write(svg(120, 120, body))
+slot = '<circle cx="24" cy="24" r="21" fill="#f3e6d8" stroke="#d9b48f" stroke-width="2" stroke-dasharray="5 4"/>'
 with open(os.path.join(ui_art, "ShelfSlot.svg"), "w") as f:
     f.write(svg(48, 48, slot))
 
@@ -226,7 +238,8 @@ def movie(name, length, items, stops=(), comment=None):
 
 images = [(f"Con_Face{i}", f"Cards\\Face{i:02d}_{n}.png") for i, n in enumerate(order)]
 images += [("Con_Back", "Cards\\Back.png"), ("Con_BackHigh", "Cards\\BackHigh.png"), ("Con_Table", "Cards\\Table.jpg"),
-           ("Con_Suitcase", "Cards\\Suitcase.png"), ("Con_Prize", "Cards\\Prize.png")]
+           ("Con_Suitcase", "Cards\\Suitcase.png")]
+images += [(f"Con_Prize{i}", f"Cards\\Prize{i}.png") for i in range(len(prizes))]
 images += [(f"Con_Sticker{i}", f"Cards\\Sticker{i}.png") for i in range(len(sticker_colours))]
 half = CARD / 2
 movies = [
@@ -252,7 +265,10 @@ for f in range(1, 60):
         t = (f - 40) / 19.0
         s = 1.0 - 0.8 * t
         keys.append((s, s, 475 - 350 * t, 300 - 100 * t, int(100 - 70 * t)))
-movies.append(movie("ConPrize", 60, [image("Con_Prize", "charm", 1, 0, 0, 60, 60, 1, 60, keys)], (0, 40, 59),
+movies.append(movie("ConPrizeCharm", len(prizes), [image(f"Con_Prize{i}", f"prize{i}", i + 1, 0, 0, 0, 0, i, i + 1)
+                                                    for i in range(len(prizes))], range(len(prizes)),
+                    "The keepsakes: frame n is the prize of the album's card game n + 1."))
+movies.append(movie("ConPrize", 60, [image("ConPrizeCharm", "charm", 1, 0, 0, 60, 60, 1, 60, keys)], (0, 40, 59),
                     "The prize of a won card game; it stops at frame 40 while the panel shelves it."))
 movies.append(movie("ConBoard", 1, [image("Con_Table", "table", 1, 0, 0), image("ConItem", "item", 2, 722, 470),
                                     image("ConPrize", "object", 3, 0, 0)],

@@ -12,16 +12,23 @@ A layout line places one picture on the 800 x 600 board at the centre (x, y):
 The board movie draws the background, then every decoy, then every item, then every cover, then
 the foreground, each kind in the order of its lines: decoys lie under the items (a click on a decoy
 finds nothing and counts as a bad click), covers and the foreground hide parts of them. The board
-hit-tests items alone, so a click on a visible part of an item always finds it.
+finds an item only where its own pixel is drawn on top: an opaque pixel (alpha 200 or more) of a
+cover, the foreground or a later item hides it from the pointer as from the eye.
 
 The picture of a line is art/<Scene>/Pictures/<Scene>/<file>.svg, where <file> is the item's id,
 Decoy_<id> or Cover_<id>. Options:
     from=<Scene>/<Picture>  copy that picture of a scene's folder (e.g. from=Bakery/Teacup)
-    from=<path>.svg         copy a drawing of tools/scenes/ (drawings that are never items)
+    from=<path>.svg         copy a drawing of tools/scenes/ (drawings that are never items: things/
+                            for decoys and covers, parts/ for the foreground)
     size=<pixels>           render the copy at that size (the larger side; it keeps its shape)
     turn=<degrees>          turn it clockwise about its centre
     flip=1                  mirror it left to right
     tint=#rrggbb            multiply its colours by this one (shade and colour of where it lies)
+A decoy, a cover or a part of the foreground is never of the kind of an item of its scene, whatever
+its tint, turn, size or source (a name on the list matches exactly one thing in the picture, a
+group exactly its members): the kind of a copied item is its list name, that of a drawing its
+<title>, and the kind of a name is its last word, singular, as KINDS below folds it (a Church Key is
+a key, a Candlestick a candle). The tool refuses a layout that breaks this.
 Without `from`, a decoy's or cover's picture must exist and no other option applies; an item
 turned, tinted, mirrored or resized in place keeps its own drawing in tools/scenes/items/<Scene>/
 (moved there the first time) and its scene picture is made from it. The background is
@@ -33,6 +40,43 @@ import os, re, shlex, sys
 
 data = sys.argv[1]
 tools = os.path.dirname(os.path.abspath(__file__))
+
+
+# Names whose last word hides their kind.
+KINDS = {"ink pot": "inkwell", "order of service": "programme", "buttonhole": "boutonniere", "love letter": "envelope",
+         "handbell": "bell", "candlestick": "candle", "candelabra": "candle", "teacup": "cup", "hairbrush": "brush",
+         "songbook": "book"}
+
+
+def kind(name):
+    name = KINDS.get(name.lower().strip(), name.lower().strip())
+    word = name.split()[-1]
+    if word.endswith("sses"):
+        word = word[:-2]
+    elif word.endswith("s") and not word.endswith("ss") and word != "scissors":
+        word = word[:-1]
+    return KINDS.get(word, word)
+
+
+def listed_names(scene):
+    names = {}
+    with open(os.path.join(tools, "scenes", scene + ".txt"), encoding="utf-8") as f:
+        for text in f:
+            if text.strip() and not text.lstrip().startswith("#"):
+                parts = shlex.split(text)
+                if parts[0] not in ("decoy", "cover", "front"):
+                    names[parts[0]] = parts[1]
+    return names
+
+
+def source_kind(value):
+    """The kind of what a from= value copies: an item's list name or a drawing's <title>."""
+    if value.endswith(".svg"):
+        with open(os.path.join(tools, "scenes", value), encoding="utf-8") as f:
+            title = re.search(r"<title>([^<]+)</title>", f.read())
+        return kind(title.group(1)) if title else None
+    source_scene, source_item = value.split("/")
+    return kind(listed_names(source_scene)[source_item])
 
 
 def art(scene, name):
@@ -150,6 +194,11 @@ def write_foreground(scene, fronts):
 
 def make(scene):
     lines = read_layout(scene)
+    kinds = {kind(line["name"]) for line in lines if line["kind"] == "item"}
+    for line in lines:
+        if line["kind"] != "item" and source_kind(line["from"]) in kinds | {None}:
+            sys.exit(f"{scene}: {line['kind']} {line.get('id', line['from'])} is of a listed kind, or of none "
+                     f"(a drawing needs its <title>)")
     ids = [line["file"] for line in lines if line["kind"] != "front"]
     if len(set(ids)) != len(ids):
         sys.exit(f"{scene}: an id is used twice")

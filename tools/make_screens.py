@@ -65,7 +65,8 @@ pictures = [("UI_Panel", "Panel.png"), ("UI_DialogShort", "DialogShort.png"), ("
             ("UI_DialogLarge", "DialogLarge.png"),
             ("UI_ModalBkg", "ModalBkg.png"), ("UI_PauseOverlay", "PauseOverlay.png"), ("UI_HintArrow", "HintArrow.png"),
             ("UI_Bluebird", "Bluebird.png"), ("UI_Clock", "Clock.png"), ("UI_Checkmark", "Checkmark.png"),
-            ("UI_FoundStrike", "FoundStrike.png"), ("UI_ShelfPrize", "ShelfPrize.png"), ("UI_ShelfSlot", "ShelfSlot.png")]
+            ("UI_FoundStrike", "FoundStrike.png"), ("UI_ShelfSlot", "ShelfSlot.png")]
+pictures += [(f"UI_ShelfPrize{k}", f"ShelfPrize{k}.png") for k in range(3)]
 for base in ("ButtonRose", "ButtonSage", "HintButton", "MenuButton"):
     for i in range(3):
         pictures.append((f"UI_{base}{i}", f"{base}_{i}.png"))
@@ -232,9 +233,9 @@ p.image("UI_Panel", "card", 0, 0)
 p.image("UI_Clock", "clockIcon", 12, 16)
 p.text("clock", 54, 22, 80, 28, "", 22, INK, align="left", bold=1)
 p.text("heading", 8, 62, 128, 30, "Honeymoon", 18, ROSE, face="Velvet Title")
-for k in range(5):
+for k in range(3):  # one place per card game of the album
     p.image("UI_ShelfSlot", f"slot{k}", 75, 160 + 55 * k, regx=24, regy=24)
-    p.image("UI_ShelfPrize", f"prize{k}", 75, 160 + 55 * k, regx=60, regy=60, sx=0.4, sy=0.4)
+    p.image(f"UI_ShelfPrize{k}", f"prize{k}", 75, 160 + 55 * k, regx=60, regy=60, sx=0.4, sy=0.4)
 p.child("HintButton", "hintButton", 8, 426)
 p.child("MenuButton", "menuButton", 72, 426)
 p.text("hintCount", 8, 492, 64, 20, "", 14, INK)
@@ -367,7 +368,7 @@ m = Movie("StorySubtitle", length=3, stops=range(3), comment="The chapter title:
 for i, title in enumerate(("How We Met", "The First Date", "The Proposal")):
     m.text(f"title{i}", 0, 0, 430, 52, title, 36, ROSE, face="Velvet Title", create=i, death=i + 1)
 story.append(m)
-for name, label in (("StoryNextButton", "What happens next?"), ("StoryEndButton", "Back to the album")):
+for name, label in (("StoryNextButton", "What next?"), ("StoryEndButton", "Back to the album")):
     m = Movie(name, length=3, stops=(0, 1, 2))
     for i in range(3):
         m.image(f"UI_ButtonRose{i}", f"face{i}", 0, 0, create=i, death=i + 1)

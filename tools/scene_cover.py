@@ -3,7 +3,8 @@
 items, measured from its SVG sources as tools/make_scene.py placed them (run that first), by the
 rules the data test holds every scene to. Needs Debian's python3-pil and python3-numpy.
 
-For each item: the share of its solid pixels hidden by anything drawn above it, whether it keeps an
+For each item: the share of its solid pixels hidden by anything opaque drawn above it (a pixel of
+alpha 200 or more hides it from the eye and from the pointer; a fainter one lets it show through), whether it keeps an
 uncovered 12 x 12 patch, and how many pixels a player sees. Then the share of items partly hidden
 and the number of decoys. With --show, writes the board as drawn, each item outlined by how it
 fares (green: partly hidden, yellow: open, red: breaks a rule), to look at while composing."""
@@ -13,6 +14,7 @@ import numpy as np
 from PIL import Image, ImageDraw
 
 HIT_ALPHA = 60          # the board counts a click where an item's alpha is above this
+OPAQUE = 200            # a pixel drawn above an item hides it from this alpha on
 PANEL = 150             # the panel covers the board's left strip
 PARTLY = (0.10, 0.60)   # an item is partly hidden with this share of its solid pixels covered
 PATCH, PATCH_FILL = 12, 72
@@ -50,12 +52,12 @@ def measure(data, scene, show=None):
             regy += float(inner.get("regy"))
         layers.append((inst.get("instancename"), rgba, int(float(t[4]) - regx), int(float(t[5]) - regy)))
 
-    covered = np.zeros((len(layers) + 1, 600, 800), bool)  # [i]: hit pixels of layers drawn after i
+    covered = np.zeros((len(layers) + 1, 600, 800), bool)  # [i]: opaque pixels of layers drawn after i
     for i in range(len(layers) - 1, -1, -1):
         _, rgba, left, top = layers[i]
         covered[i] = covered[i + 1]
         h, w = rgba.shape[:2]
-        covered[i, top:top + h, left:left + w] |= rgba[:, :, 3] > HIT_ALPHA
+        covered[i, top:top + h, left:left + w] |= rgba[:, :, 3] >= OPAQUE
     report, partly, faults = [], 0, 0
     canvas = Image.new("RGBA", (800, 600))
     for _, rgba, left, top in layers:

@@ -136,6 +136,7 @@ void Board::Unload()
     m_hintTarget = nullptr;
     m_hintPath.reset();
     m_hintScalePath.reset();
+    m_covers.Clear();
     m_items.clear();
     if (HandleEx::ResolveInstance(m_scene))
         m_scene.Delete(true);
@@ -350,6 +351,7 @@ void Board::ReadItems(std::vector<std::string>& leftOut)
         child.SetInputEnabled(true);
         m_items.push_back(std::move(item));
     }
+    m_covers.Read(m_scene, m_items);
 }
 
 bool Board::CanBeFound(const Item& item, float left, float top, float right, float bottom, float width,
@@ -497,7 +499,7 @@ std::vector<Item*> Board::ItemsAt(float x, float y) const
             continue;
         float left = 0, top = 0, right = 0, bottom = 0;
         instance->GetBounds(left, top, right, bottom);
-        if (x >= left && x <= right && y >= top && y <= bottom && item->HitTest(x, y))
+        if (x >= left && x <= right && y >= top && y <= bottom && item->HitTest(x, y) && !m_covers.Hides(*item, x, y))
             hits.push_back(item.get());
     }
     // The item drawn on top is tried first.

@@ -15,6 +15,7 @@
 #include "engine/graphics/particles/ParticleHandle.h"
 #include "engine/graphics/scene/InstanceTree.h"
 #include "game/board/Item.h"
+#include "game/board/SceneCovers.h"
 #include "game/board/dialogs/UIISpyPanel.h"
 #include "game/curves/BezierPath.h"
 #include "game/states/StateMachine.h"
@@ -121,7 +122,8 @@ public:
     void ShowHintPrompt();
     // A press at (x, y) in the scene's space, as the scene's mouse-down handler resolves it.
     void OnClick(float x, float y);
-    // The items in play whose pictures the point (scene space) touches, the topmost first.
+    // The items in play whose pictures the point (scene space) touches where nothing opaque drawn
+    // above them hides them, the topmost first.
     std::vector<Item*> ItemsAt(float x, float y) const;
     void OnBadClick(const QuillEngine::String& name, float x, float y);
     void ApplyTimePenalty();
@@ -197,6 +199,7 @@ private:
     QuillEngine::String m_ambientName;
     QuillEngine::SoundPlayResult m_ambient;
     std::vector<std::unique_ptr<Item>> m_items;
+    SceneCovers m_covers;
     Item* m_hintTarget = nullptr;
     int32_t m_collectCounter = 0;
     BadClickWindow m_badClicks;

@@ -101,6 +101,24 @@ bool Item::HitTest(float x, float y) const
     return MaskHit(m_mask.get(), m_maskWidth, m_maskHeight, static_cast<int32_t>(px), static_cast<int32_t>(py));
 }
 
+uint8_t Item::MaskAlpha(const uint32_t* mask, int32_t width, int32_t height, float x, float y)
+{
+    // The comparisons also refuse a point that is not a number.
+    if (!mask || !(x >= 0.0f && y >= 0.0f && x < float(width) && y < float(height)))
+        return 0;
+    return static_cast<uint8_t>(mask[size_t(y) * size_t(width) + size_t(x)] >> 24);
+}
+
+uint8_t Item::AlphaAt(float x, float y) const
+{
+    Instance_Movie* movie = HandleEx::ResolveMovie(m_instance);
+    Instance_Base* picture = movie ? HandleEx::ResolveInstance(movie->GetChild(0)) : nullptr;
+    if (!picture)
+        return 0;
+    picture->GlobalToLocal(x, y);
+    return MaskAlpha(m_mask.get(), m_maskWidth, m_maskHeight, x, y);
+}
+
 void Item::OnFound()
 {
     if (!m_bluebird) {

@@ -66,6 +66,10 @@ public:
     // The same on a mask of 32-bit pixels whose fourth byte is the alpha, at the rounded local
     // point (px, py).
     static bool MaskHit(const uint32_t* mask, int32_t width, int32_t height, int32_t px, int32_t py);
+    // The alpha of the one pixel under the point (scene space): what the item draws there.
+    uint8_t AlphaAt(float x, float y) const;
+    // The alpha of a mask's pixel under the local point (x, y); 0 off the mask.
+    static uint8_t MaskAlpha(const uint32_t* mask, int32_t width, int32_t height, float x, float y);
 
     // A click took the item: sound (or the bluebird count), report, then the found animation.
     void OnFound();

@@ -1,5 +1,7 @@
 #include "game/book/Book.h"
 
+#include <algorithm>
+
 #include "engine/core/console/Console.h"
 #include "engine/core/strings/Format.h"
 #include "engine/core/strings/StringUtil.h"
@@ -266,6 +268,30 @@ void Book::BindPage(const InstanceHandle& page)
         }
     }
     FillPageTexts(page);
+    // A photo bound here may have been bound to another page before: each page is judged again.
+    ShowPhotoHints();
+}
+
+void Book::ShowPhotoHints()
+{
+    for (const char16_t* page : {u"pageLeft", u"pageRight", u"pageNear", u"pageFar"})
+        ShowPhotoHint(LayoutChild(page));
+}
+
+void Book::ShowPhotoHint(const InstanceHandle& page)
+{
+    const InstanceHandle hint = BookArt::Child(page, u"hint");
+    if (!BookArt::Valid(hint))
+        return;
+    // Only the current chapter's photos are bound to take a click; another's keep their state.
+    const LevelRecord* level = CurrentLevel();
+    const auto takesClick = [&](const auto& picture) {
+        return picture->LevelNumber() == level->number && !picture->IsMiniGame() &&
+               picture->GetState() == Picture::State_Open &&
+               BookArt::Child(page, picture->Symbol()) == picture->Movie();
+    };
+    const bool clickable = level && std::any_of(m_pictures.begin(), m_pictures.end(), takesClick);
+    hint.SetVisible(clickable);
 }
 
 void Book::FillPageTexts(const InstanceHandle& page)

@@ -74,6 +74,10 @@ public:
     void SetUpPages();
     void BindPage(const QuillEngine::InstanceHandle& page);
     void FillPageTexts(const QuillEngine::InstanceHandle& page);
+    // A page's "Click the photo" shows only while a photo on it takes the click (a finished
+    // chapter's photos, or another chapter's, do not).
+    void ShowPhotoHint(const QuillEngine::InstanceHandle& page);
+    void ShowPhotoHints();
     void ShowTableauxItems(const QuillEngine::InstanceHandle& movie, bool onlyIfSeen) override;
     void FinishTableaux() override;
     void PlayTransition(Picture* picture) override;

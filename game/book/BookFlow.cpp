@@ -240,6 +240,7 @@ void Book::Browse()
         EndWeddingMarch();
     for (const auto& picture : m_pictures)
         picture->UpdateState();
+    ShowPhotoHints();
     const Profile* profile = CurrentProfile();
     if (m_nextControl) {
         const bool hint = profile && profile->IsDone(profile->CurrentLevelNumber()) && profile->page == m_highestPage;

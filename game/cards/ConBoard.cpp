@@ -254,6 +254,8 @@ void ConBoard::Layout()
     board->FindChild(u"item").SetFrame(std::min(profile ? profile->honeymoonItems : 0, 5));
     m_object = board->FindChild(u"object");
     m_object.SetPlaying(false);
+    if (const Instance_Movie* prize = HandleEx::ResolveMovie(m_object))
+        prize->FindChild(u"charm").SetFrame(std::min(profile ? profile->honeymoonItems : 0, kKeepsakes - 1));
     m_object.SetEventHandler(this);
     for (size_t k = 0; k < m_cards.size(); ++k) {
         float x = 0, y = 0, size = 0;

@@ -58,6 +58,9 @@ public:
     static constexpr float kGridTop = 50.0f;
     static constexpr float kGridSize = 500.0f;
     static constexpr float kGap = 5.0f;
+    // The album's card games each win a keepsake of their own: the prize's charm shows frame n for
+    // the game won after n others (the last keepsake again past them).
+    static constexpr int32_t kKeepsakes = 3;
     // A grid never holds more cards than this, whatever the table says.
     static constexpr uint32_t kMaxCards = 100;
 

@@ -4,7 +4,7 @@
 -- shelf and, once they have landed, asks for the win dialog.
 dofile("UiKit.lua")
 local panel = root.dialogs.ConPanel
-local kSlots = 5
+local kSlots = 3 -- one place on the shelf per card game of the album
 local kShelfTop = 160
 local kShelfStep = 55
 local kLandingSteps = 75

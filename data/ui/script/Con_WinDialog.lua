@@ -5,7 +5,7 @@ local dialog = root.dialogs.Con_WinDialog
 function dialog:Init()
     UiKit.Modal("Con_WinDialog")
     if (self.lastLevel or 0) == 1 then
-        UiKit.SetText(self.body, "That was the last card game of the album: the honeymoon case is packed and ready to go!")
+        UiKit.SetText(self.body, "The album's last card game is won: the honeymoon case holds all three keepsakes.")
     else
         UiKit.SetText(self.body, "A keepsake for the honeymoon joins your case. The album has a new chapter waiting.")
     end

@@ -339,7 +339,7 @@ TEST_F(BadDataTest, DamagedEntriesMetInPlayAreToldOncePerArchiveAndPlayGoesOn)
         QuillTest::WriteFile(program / archiveName, archive);
     };
     const std::string background = "Pictures/Boutique/Background.jpg";
-    const std::string cover = "Pictures/Boutique/Cover_Bow5.png";
+    const std::string cover = "Pictures/Boutique/Cover_Button2.png";
     const std::string ambient = "Audio/Ambient/Environment1.ogg";
     flip("Boutique.dat", {background, cover});
     flip("data.dat", {ambient});

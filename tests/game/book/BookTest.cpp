@@ -63,12 +63,12 @@ std::string Library()
                  Instance("Glowing", "flowers") + Instance("Glowing", "cakes") + Instance("Glowing", "dresses") +
                      Instance("Glowing", "gifts"));
     lib += Movie("TLetter", 1, Text("textPlayerName"));
-    lib +=
-        Movie("TPage", 40,
-              Text("textItemsLevel") + Text("textTimeLevel") + Text("textBluebirds") + Instance("Plain", "envelope") +
-                  Instance("TLetter", "introLetter") + Instance("Plain", "introPlayButton") +
-                  Instance("Glowing", "photoA") + Instance("Plain", "photoAComplete") + Text("photoACount") +
-                  Instance("Plain", "logo") + Instance("Glowing", "photoG") + Instance("tableaux", "tableaux"));
+    lib += Movie("TPage", 40,
+                 Text("textItemsLevel") + Text("textTimeLevel") + Text("textBluebirds") +
+                     Instance("Plain", "envelope") + Instance("TLetter", "introLetter") +
+                     Instance("Plain", "introPlayButton") + Instance("Glowing", "photoA") +
+                     Instance("Plain", "photoAComplete") + Text("photoACount") + Text("hint") +
+                     Instance("Plain", "logo") + Instance("Glowing", "photoG") + Instance("tableaux", "tableaux"));
     std::string layout;
     for (const char* page : {"pageLeft", "pageRight", "pageNear", "pageFar"})
         layout += Instance("TPage", page);
@@ -537,11 +537,15 @@ TEST_F(BookTest, PagesShowTheLevelAndTheirPhotosFollowTheScenes)
     EXPECT_EQ(photo->GetState(), Picture::State_Open);
     EXPECT_TRUE(Shown(photo->Glow()));
     EXPECT_FALSE(Shown(photo->Complete()));
+    // "Click the photo" stands on the page whose photo takes the click, and only while it does.
+    EXPECT_TRUE(Shown(OnPage(u"pageRight", u"hint")));
+    EXPECT_FALSE(Shown(OnPage(u"pageLeft", u"hint"))) << "its photo is bound on the right page";
     scene->status = SceneRecord::Complete;
     Step();
     EXPECT_EQ(photo->GetState(), Picture::State_Complete);
     EXPECT_TRUE(Shown(photo->Complete()));
     EXPECT_FALSE(Shown(photo->Glow()));
+    EXPECT_FALSE(Shown(OnPage(u"pageRight", u"hint"))) << "a finished scene's photo takes no click";
     scene->status = SceneRecord::Locked;
     Step();
     EXPECT_EQ(photo->GetState(), Picture::State_Locked);

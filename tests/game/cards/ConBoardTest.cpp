@@ -45,7 +45,9 @@ std::string Library()
 {
     std::string lib = "<Library>";
     lib += Movie("Plain", 6);
-    lib += Movie("Prize", 4, "", R"(<Event frame="0" type="stop"/><Event frame="2" type="stop"/><Event frame="3" type="stop"/>)");
+    lib += Movie("Charm", 3, "", R"(<Event frame="0" type="stop"/><Event frame="1" type="stop"/><Event frame="2" type="stop"/>)");
+    lib += Movie("Prize", 4, Child("Charm", "charm"),
+                 R"(<Event frame="0" type="stop"/><Event frame="2" type="stop"/><Event frame="3" type="stop"/>)");
     lib += Movie("ConBoard", 1, Child("Plain", "item") + Child("Prize", "object"));
     lib += Movie("ConCard", 20) + Movie("ConCardBack", 1) + Movie("ConCardBack_Hi", 1);
     for (const char* screen : {"ConPanel", "Con_WinDialog", "Con_LoseDialog", "GameMenuDialog", "Con_TutorialDialog"})
@@ -346,6 +348,7 @@ TEST_F(ConBoardTest, AGameLeftForTheAlbumIsKeptInTheProfileAndTakenUpAgain)
     EXPECT_TRUE(saved->GetAttribute(u"state", value) && value == u"2");
     EXPECT_EQ(saved->GetChildCount(), 4u);
 
+    profile->honeymoonItems = 1; // the album's second card game
     game->SetState(GameState_Concentration);
     Steps(3);
     ASSERT_EQ(board->GetState(), ConBoard::State_Ready);
@@ -372,6 +375,10 @@ TEST_F(ConBoardTest, AGameLeftForTheAlbumIsKeptInTheProfileAndTakenUpAgain)
     Instance_Movie* prize = HandleEx::ResolveMovie(board->ObjectInstance());
     ASSERT_NE(prize, nullptr);
     EXPECT_TRUE(prize->GetPlaying());
+    // The keepsake this game wins, not the one of the game before.
+    const Instance_Movie* charm = HandleEx::ResolveMovie(prize->FindChild(u"charm"));
+    ASSERT_NE(charm, nullptr);
+    EXPECT_EQ(charm->GetFrame(), std::min(prizes, ConBoard::kKeepsakes - 1));
     game->SetState(GameState_Book);
     EXPECT_EQ(profile->ConcentrationState(), nullptr);
 }

@@ -1,6 +1,6 @@
 // The shipped content against the rules the game's code holds: each crisis chapter is named, played
 // and rewarded as the crisis the game files it under, and the card games get harder one after the
-// other.
+// other and each win a keepsake of their own.
 
 #include <gtest/gtest.h>
 
@@ -41,6 +41,9 @@ const std::map<int32_t, Subject> kSubjects = {
     {1, {{"bouquet", "flower"}, {"Florist", "Garden"}, "flowers"}},
     {2, {{"gown", "dress"}, {"DressingRoom", "Boutique"}, "dresses"}},
 };
+// What the reward's question says of a crisis its chapter's name calls lost, fallen or wilted: the
+// lost is found (not mended), the fallen cake saved, the wilted flowers replaced in time.
+const std::map<std::string, std::string> kRemedies = {{"lost", "found"}, {"fallen", "saved"}, {"wilted", "in time"}};
 // The question of the crisis-won dialog for a tileset; the three choices follow it.
 constexpr uint32_t kFirstCrisisString = 1100;
 
@@ -112,6 +115,15 @@ TEST_F(ContentRulesTest, EachCrisisChapterIsNamedPlayedAndRewardedAsItsCrisis)
 
         const String& question = strings.Get(kFirstCrisisString + 10 * uint32_t(tileset));
         EXPECT_EQ(Mentions(question), std::set<int32_t>{tileset}) << "the reward's question: " << ToUtf8(question);
+        int32_t faults = 0;
+        for (const auto& [fault, remedy] : kRemedies) {
+            if (Lower(level->key).find(fault) == std::string::npos)
+                continue;
+            ++faults;
+            EXPECT_NE(Lower(question).find(remedy), std::string::npos)
+                << "the chapter's crisis is " << fault << ", the question: " << ToUtf8(question);
+        }
+        EXPECT_EQ(faults, 1) << "the chapter's name says what went wrong";
         for (uint32_t choice = 1; choice <= 3; ++choice)
             EXPECT_FALSE(strings.Get(kFirstCrisisString + 10 * uint32_t(tileset) + choice).empty());
 
@@ -147,6 +159,20 @@ TEST_F(ContentRulesTest, TheCardGamesPaceUpFromSixPairs)
         if (photo.cardGame)
             cardLevels.insert(photo.level);
     ASSERT_EQ(cardLevels.size(), 3u);
+    // Each card game wins a keepsake of its own: the prize's charm has a picture for each.
+    EXPECT_EQ(ConBoard::kKeepsakes, int32_t(cardLevels.size()));
+    const XmlNode* cards = cache.Get(u"Definitions\\Concentration.xml");
+    ASSERT_NE(cards, nullptr);
+    std::set<String> keepsakes;
+    for (const auto& definition : cards->Children()) {
+        String name, picture;
+        if (!definition->GetAttribute(u"name", name) || name != u"ConPrizeCharm")
+            continue;
+        for (const auto& instance : definition->Children())
+            if (instance->GetAttribute(u"definition", picture))
+                keepsakes.insert(picture);
+    }
+    EXPECT_EQ(keepsakes.size(), cardLevels.size()) << "the card games' keepsakes";
 
     int32_t previousPairs = 0;
     float previousSeconds = 0;

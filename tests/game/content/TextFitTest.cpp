@@ -3,7 +3,9 @@
 // with their counts, crisis questions and choices, profile names at the name limit, every variant
 // of each dialog's body); then each shown text is laid out with its own font in its own box. A
 // text fails when its lines need more room than the box gives, or when its ink meets another
-// text or a picture of the same screen that does not lie wholly under it (a card, a button face).
+// text or comes within a few pixels of a picture of the same screen that does not lie wholly under
+// it (a card, a button face). A button's label keeps off its face's round ends, and a caption on a
+// photo lies on the photo's plain white border, not across the picture in it.
 
 #include <gtest/gtest.h>
 
@@ -68,7 +70,28 @@ struct Rect {
 struct Shown {
     std::string path;
     Rect rect;
+    String definition; // a picture's image definition
 };
+
+// A text keeps this far from a button it does not lie on (a dialog's last line above its button).
+constexpr float kButtonClearance = 3.0f;
+
+// The faces of the pill buttons.
+bool IsPill(const String& definition)
+{
+    const std::string name = ToUtf8(definition);
+    return name.rfind("UI_ButtonRose", 0) == 0 || name.rfind("UI_ButtonSage", 0) == 0;
+}
+
+std::string Parent(const std::string& path)
+{
+    return path.substr(0, path.rfind('/'));
+}
+
+bool EndsWith(const std::string& text, const std::string& end)
+{
+    return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
+}
 
 class TextFitTest : public ScreenTesting::SceneFixture {
 protected:
@@ -155,6 +178,28 @@ protected:
         return found->second;
     }
 
+    // Whether the picture's pixels under `rect` (screen space) are all plain white paper.
+    bool PlainUnder(const Shown& picture, const Rect& rect)
+    {
+        const auto* image =
+            dynamic_cast<const Definition_Image*>(ui->GetDefinitionLibrary()->GetDefinition(picture.definition, -1));
+        Image pixels;
+        if (!image || !LoadPicture(files, image->GetSource(), 4096, pixels))
+            return false;
+        const float sx = float(pixels.width) / (picture.rect.right - picture.rect.left);
+        const float sy = float(pixels.height) / (picture.rect.bottom - picture.rect.top);
+        for (float y = rect.top; y < rect.bottom; y += 1.0f)
+            for (float x = rect.left; x < rect.right; x += 1.0f) {
+                const uint32_t px = uint32_t(std::clamp((x - picture.rect.left) * sx, 0.0f, float(pixels.width - 1)));
+                const uint32_t py = uint32_t(std::clamp((y - picture.rect.top) * sy, 0.0f, float(pixels.height - 1)));
+                const uint32_t argb = pixels.Pixel(px, py);
+                for (int shift : {0, 8, 16})
+                    if (((argb >> shift) & 0xff) < 0xf0)
+                        return false;
+            }
+        return true;
+    }
+
     void Collect(Instance_Base* instance, const std::string& path, std::vector<Shown>& texts,
                  std::vector<Shown>& pictures)
     {
@@ -169,7 +214,7 @@ protected:
         } else if (dynamic_cast<Instance_Image*>(instance)) {
             const auto [w, h] = PictureSize(instance->GetDefinitionName());
             if (w && h)
-                pictures.push_back({here, Global(instance, float(w), float(h))});
+                pictures.push_back(Shown{here, Global(instance, float(w), float(h)), instance->GetDefinitionName()});
         }
     }
 
@@ -197,7 +242,7 @@ protected:
         const float dx = ink.left;
         ink = Global(&label, left + float(width), float(std::min(height, boxHeight)));
         ink.left = dx + left;
-        texts.push_back({path, ink});
+        texts.push_back(Shown{path, ink, String()});
     }
 
     // A dialog's card holds no empty band, between what it shows, taller than its tallest text.
@@ -238,10 +283,29 @@ protected:
                 EXPECT_FALSE(texts[i].rect.Meets(texts[j].rect))
                     << texts[i].path << " " << texts[i].rect.Describe() << " meets " << texts[j].path << " "
                     << texts[j].rect.Describe();
-            for (const Shown& picture : pictures)
-                EXPECT_TRUE(!picture.rect.Meets(texts[i].rect) || picture.rect.Holds(texts[i].rect))
-                    << texts[i].path << " " << texts[i].rect.Describe() << " runs into the picture " << picture.path
+            const Rect& ink = texts[i].rect;
+            const Rect near{ink.left - kButtonClearance, ink.top - kButtonClearance, ink.right + kButtonClearance,
+                            ink.bottom + kButtonClearance};
+            for (const Shown& picture : pictures) {
+                EXPECT_TRUE(!picture.rect.Meets(IsPill(picture.definition) ? near : ink) || picture.rect.Holds(ink))
+                    << texts[i].path << " " << ink.Describe() << " runs into (or touches) the picture " << picture.path
                     << " " << picture.rect.Describe();
+                if (!picture.rect.Holds(ink))
+                    continue;
+                // A button's label: the face is a pill whose ends are half circles; the label keeps
+                // a fifth of the face's height clear of each end.
+                if (IsPill(picture.definition) && Parent(picture.path) == Parent(texts[i].path)) {
+                    const float inset = (picture.rect.bottom - picture.rect.top) / 5;
+                    EXPECT_TRUE(ink.left >= picture.rect.left + inset && ink.right <= picture.rect.right - inset)
+                        << texts[i].path << " " << ink.Describe() << " runs over the ends of its button "
+                        << picture.rect.Describe();
+                }
+                // A caption on a photo: on its white border, off the picture in it.
+                if (EndsWith(picture.path, "/picture") && ToUtf8(picture.definition).rfind("Book_Photo", 0) == 0) {
+                    EXPECT_TRUE(PlainUnder(picture, ink))
+                        << texts[i].path << " " << ink.Describe() << " is drawn across the photo " << picture.path;
+                }
+            }
         }
     }
 
@@ -277,7 +341,10 @@ TEST_F(TextFitTest, EveryDialogFitsEveryTextTheGameCanPutInIt)
     for (int tileset = 0; tileset < 4; ++tileset)
         tilesets.push_back("d.tileset = " + std::to_string(tileset));
     Check("Book_CrisisWonDialog", tilesets);
+    // Every dialog of the card games, each of its texts.
     Check("Con_WinDialog", {"d.lastLevel = 0", "d.lastLevel = 1"});
+    Check("Con_LoseDialog", {});
+    Check("Con_TutorialDialog", {});
     Check("Menu_ConfirmDeleteDialog", {"d.profileName = " + Quote(kLongName)});
     std::string rows;
     for (int i = 1; i <= 6; ++i)
@@ -291,8 +358,8 @@ TEST_F(TextFitTest, EveryDialogFitsEveryTextTheGameCanPutInIt)
     for (const char* plain :
          {"GameMenuDialog", "Menu_ConfirmInGameQuitDialog", "Game_RegistryIntroDialog", "Game_BadClickDialog",
           "Game_TutorialBluebirdDialog", "Book_TutorialCrisisDialog", "Book_TutorialIntroDialog", "Book_TutorialDialog",
-          "Con_TutorialDialog", "Story_TutorialDialog", "MainMenuDialog", "Menu_ConfirmQuitDialog", "HelpDialog",
-          "CreditsDialog", "Menu_RefuseDeleteDialog", "OptionsDialog", "Con_LoseDialog"})
+          "Story_TutorialDialog", "MainMenuDialog", "Menu_ConfirmQuitDialog", "HelpDialog", "CreditsDialog",
+          "Menu_RefuseDeleteDialog", "OptionsDialog"})
         Check(plain, {});
     EXPECT_GE(checked, 35);
 }

@@ -175,25 +175,37 @@ inline std::vector<ItemPicture> PicturesAbove(const XmlNode& library, const std:
     return above;
 }
 
+// The highest alpha that the pictures in `above` draw over the pixel (x, y) of `picture`.
+inline uint32_t AlphaAbove(const ItemPicture& picture, const std::vector<ItemPicture>& above, uint32_t x, uint32_t y)
+{
+    const double sx = picture.originX + x, sy = picture.originY + y;
+    uint32_t alpha = 0;
+    for (const ItemPicture& over : above) {
+        const double ox = sx - over.originX, oy = sy - over.originY;
+        if (ox >= 0 && oy >= 0 && ox < over.width && oy < over.height)
+            alpha = std::max(alpha, over.pixels[size_t(oy) * over.width + size_t(ox)] >> 24);
+    }
+    return alpha;
+}
+
+// The picture of `item` and what the scene draws above it.
+inline bool LoadWithAbove(const XmlNode& library, const std::string& package, const Placement& item,
+                          ItemPicture& picture, std::vector<ItemPicture>& above)
+{
+    above = PicturesAbove(library, package, item);
+    return LoadPlacedPicture(library, package, item, picture);
+}
+
 // Where a player clicks an item (or a decoy) of a scene: at the solid pixel nearest the middle of
 // its picture that nothing drawn above hides, with its neighbours solid and in sight too.
 inline Point ItemClickPoint(const XmlNode& library, const std::string& package, const Placement& item)
 {
     ItemPicture picture;
-    if (!LoadPlacedPicture(library, package, item, picture))
+    std::vector<ItemPicture> above;
+    if (!LoadWithAbove(library, package, item, picture, above))
         return {};
-    const std::vector<ItemPicture> above = PicturesAbove(library, package, item);
     const auto seen = [&](uint32_t x, uint32_t y) {
-        if (!picture.Solid(x, y))
-            return false;
-        const double sx = picture.originX + x, sy = picture.originY + y;
-        for (const ItemPicture& over : above) {
-            const double ox = sx - over.originX, oy = sy - over.originY;
-            if (ox >= 0 && oy >= 0 && ox < over.width && oy < over.height &&
-                (over.pixels[size_t(oy) * over.width + size_t(ox)] >> 24) > 60)
-                return false;
-        }
-        return true;
+        return picture.Solid(x, y) && AlphaAbove(picture, above, x, y) <= 60;
     };
     const double cx = picture.width / 2.0, cy = picture.height / 2.0;
     double best = 1e18, bx = cx, by = cy;
@@ -214,6 +226,31 @@ inline Point ItemClickPoint(const XmlNode& library, const std::string& package, 
         }
     }
     return {static_cast<int>(picture.originX + bx + 0.5), static_cast<int>(picture.originY + by + 0.5)};
+}
+
+// A point where `item` is solid but something drawn above it is opaque (a cover, the foreground,
+// a later item), with its neighbours the same: a click there is a click on what hides it. {} when
+// nothing opaque lies over the item.
+inline Point CoveredPoint(const XmlNode& library, const std::string& package, const Placement& item)
+{
+    ItemPicture picture;
+    std::vector<ItemPicture> above;
+    if (!LoadWithAbove(library, package, item, picture, above))
+        return {};
+    const auto hidden = [&](uint32_t x, uint32_t y) {
+        return picture.Solid(x, y) && AlphaAbove(picture, above, x, y) > 200;
+    };
+    for (uint32_t y = 2; y + 2 < picture.height; ++y) {
+        for (uint32_t x = 2; x + 2 < picture.width; ++x) {
+            bool clear = picture.originX + x > 150;
+            for (uint32_t ny = y - 2; ny <= y + 2 && clear; ++ny)
+                for (uint32_t nx = x - 2; nx <= x + 2 && clear; ++nx)
+                    clear = hidden(nx, ny);
+            if (clear)
+                return {static_cast<int>(picture.originX + x + 0.5), static_cast<int>(picture.originY + y + 0.5)};
+        }
+    }
+    return {};
 }
 
 // A press and release at (x, y).

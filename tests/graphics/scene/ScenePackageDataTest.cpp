@@ -52,8 +52,9 @@ bool LoadTrackPicture(FileManager& files, const Definition_Movie& movie, int32_t
     return LoadPicture(files, picture->GetSource(), kMax, image);
 }
 
-// The board counts a click on an item where the item's alpha is above this.
-constexpr uint32_t kHitAlpha = 60;
+// The board counts a click on an item where the item's alpha is above this; a pixel drawn above it
+// hides it (from the eye and from the pointer) from the second on.
+constexpr uint32_t kHitAlpha = 60, kOpaqueAlpha = 200;
 
 struct AlphaCounts {
     size_t clear = 0, hit = 0, opaque = 0, total = 0;
@@ -91,11 +92,18 @@ struct Placed {
         return x >= 0 && y >= 0 && uint32_t(x) < picture.width && uint32_t(y) < picture.height &&
                (picture.Pixel(uint32_t(x), uint32_t(y)) >> 24) > kHitAlpha;
     }
+    bool Opaque(int32_t x, int32_t y) const
+    {
+        x -= left;
+        y -= top;
+        return x >= 0 && y >= 0 && uint32_t(x) < picture.width && uint32_t(y) < picture.height &&
+               (picture.Pixel(uint32_t(x), uint32_t(y)) >> 24) >= kOpaqueAlpha;
+    }
 };
 
 // How much of a drawn item the pictures drawn after it hide. Its solid pixels are those a click
 // counts, inside the board and right of the panel; a solid pixel is hidden when a later picture
-// (an item, a cover, the foreground) is solid there too.
+// (an item, a cover, the foreground) is opaque there: a see-through veil or shadow hides nothing.
 struct Coverage {
     int32_t solid = 0, hidden = 0;
     bool patch = false; // a 12 x 12 square, at least half of it item, with nothing of it hidden
@@ -123,7 +131,7 @@ Coverage CoverageOf(const std::vector<Placed>& drawn, size_t item)
             if (own.Hit(sx, sy) && sx > 150 && sx < 800 && sy >= 0 && sy < 600) {
                 bool covered = false;
                 for (size_t later = item + 1; later < drawn.size() && !covered; ++later)
-                    covered = drawn[later].Hit(sx, sy);
+                    covered = drawn[later].Opaque(sx, sy);
                 ++coverage.solid;
                 (covered ? isHidden : isSeen) = 1;
             }
