@@ -53,6 +53,7 @@ bool Replaced(const std::string& entry)
                                        "SDL_AUDIODRIVER=",
                                        "QUILL_PLAY_FRAMES=",
                                        "QUILL_PLAY_WHOLE_FRAMES=",
+                                       "QUILL_PLAY_LOOP_FRAMES=",
                                        "DISPLAY="};
     for (const char* own : kOwn) {
         if (entry.compare(0, std::strlen(own), own) == 0)
@@ -120,6 +121,12 @@ PlayRunner& PlayRunner::WholeFrames()
     return *this;
 }
 
+PlayRunner& PlayRunner::LoopFrames()
+{
+    loopFrames_ = true;
+    return *this;
+}
+
 PlayRunner& PlayRunner::Argument(std::string argument)
 {
     arguments_.push_back(std::move(argument));
@@ -181,6 +188,8 @@ PlayResult PlayRunner::Run(const std::string& script)
         env.push_back("QUILL_PLAY_FRAMES=" + std::to_string(frameEvery_));
     if (wholeFrames_)
         env.push_back("QUILL_PLAY_WHOLE_FRAMES=1");
+    if (loopFrames_)
+        env.push_back("QUILL_PLAY_LOOP_FRAMES=1");
     const std::string exe = ProgramPath().string();
     std::vector<std::string> args{exe};
     if (software_)
