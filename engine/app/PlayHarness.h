@@ -2,7 +2,8 @@
 // Test support, not a player feature: scripted, repeatable play runs of the real program for the
 // game's end-to-end tests. Inert unless one of these environment variables is set:
 //   QUILL_PLAY_SCRIPT   an input script (PlayScript.h). With it the main loop runs on a fixed
-//                       step clock: every pass runs exactly one fixed step and one frame, with
+//                       step clock: every pass runs exactly one fixed step and one frame (or
+//                       only when the main loop wants one: QUILL_PLAY_LOOP_FRAMES), with
 //                       no sleeping and no wall clock (the rendered-string cache ages by game
 //                       time too), so step N is the same moment in every run.
 //                       Commands at step N run once N steps have run, before the next one; input
