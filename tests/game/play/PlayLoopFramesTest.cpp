@@ -1,8 +1,8 @@
 // The game's speed never depends on drawing. One script (the album's opening, the way into the first
 // scene, a hint flying over the board, the console opened and closed over the resting board) is
 // played twice: once drawing every step, once leaving it to the main loop when to draw, as outside
-// the harness. Step for step the game must be in the same state, and every shot (the last frame the
-// loop drew, as the window shows it) must be the same picture.
+// the harness. At every update of the scene the game must be in the same state, and every shot
+// (the last frame the loop drew, as the window shows it) must be the same picture.
 
 #include <gtest/gtest.h>
 
@@ -86,13 +86,15 @@ Script BuildScript()
     addScript(Click(kHint, ChildPlacements(*screens, u"ISpyPanel").at("hintButton")));
     add(kConsoleOpen, "at " + std::to_string(kConsoleOpen) + " key `");
     add(kConsoleClose, "at " + std::to_string(kConsoleClose) + " key `");
-    // Shots: every step where things happen (the transition into the scene, the hint, the console
-    // opening and closing), every fifth step elsewhere from the album on.
+    // Shots (each takes a while to write): every step as the board's clock starts and as the
+    // console opens and closes, every third step through the transition into the scene and the
+    // hint's flight, every fifth elsewhere from the album on.
     const auto near = [](int step, int from, int to) { return step >= from && step <= to; };
     for (int step = PlayData::kAlbumReady; step <= kLastStep; ++step) {
-        const bool busy = near(step, PlayData::kPhotoClick, kBoardReady + 10) || near(step, kHint, kHint + 120) ||
-                          near(step, kConsoleOpen, kConsoleOpen + 10) || near(step, kConsoleClose, kConsoleClose + 10);
-        if (busy || step % 5 == 0) {
+        const bool every = near(step, kBoardReady, kBoardReady + 10) || near(step, kConsoleOpen, kConsoleOpen + 10) ||
+                           near(step, kConsoleClose, kConsoleClose + 10);
+        const bool busy = near(step, PlayData::kPhotoClick, kBoardReady) || near(step, kHint, kHint + 120);
+        if (every || (busy && step % 3 == 0) || step % 5 == 0) {
             out.shots.push_back(step);
             add(step, "at " + std::to_string(step) + " shot " + std::to_string(step) + ".png");
         }
