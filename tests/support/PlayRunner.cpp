@@ -186,10 +186,10 @@ PlayResult PlayRunner::Run(const std::string& script)
         env.push_back("QUILL_PLAY_SEED=" + std::to_string(seed_));
     if (frameEvery_ > 1)
         env.push_back("QUILL_PLAY_FRAMES=" + std::to_string(frameEvery_));
-    if (wholeFrames_)
-        env.push_back("QUILL_PLAY_WHOLE_FRAMES=1");
     if (loopFrames_)
         env.push_back("QUILL_PLAY_LOOP_FRAMES=1");
+    if (wholeFrames_)
+        env.push_back("QUILL_PLAY_WHOLE_FRAMES=1");
     const std::string exe = ProgramPath().string();
     std::vector<std::string> args{exe};
     if (software_)
