@@ -79,6 +79,7 @@ int main(int argc, char** argv)
         auto frame = [&] {
             ui->Update();
             simple.Update();
+            ui->FinishStep();
             renderer->RenderFrame(true);
         };
 

@@ -148,6 +148,7 @@ struct Engine {
     {
         engine->GetUserInterface()->Update();
         simple->Update();
+        engine->GetUserInterface()->FinishStep();
         engine->Renderer()->RenderFrame(true);
     }
 };

@@ -431,15 +431,17 @@ void EngineManager::Tick(bool allowGameUpdate)
                 game_->Update();
             if (audio_)
                 audio_->Update();
+            if (userInterface_)
+                userInterface_->FinishStep();
             ++steps;
             frameTimer_->Poll();
         }
     }
     if (steps > 0) {
         // A scene at rest is not drawn again (but now and then); a scripted play run keeps its own
-        // rhythm of frames so that every run draws the same ones.
-        const bool draw = playHarness_ && !PlayHarness::IsLive() ? playHarness_->DrawsFrame()
-                                                                 : renderer_ && renderer_->WantsFrame();
+        // rhythm of frames so that every run draws the same ones, unless told to leave it to these rules.
+        const bool draw = playHarness_ && playHarness_->KeepsFrameRhythm() ? playHarness_->DrawsFrame()
+                                                                           : renderer_ && renderer_->WantsFrame();
         if (renderer_ && draw)
             renderer_->RenderFrame(true);
         return;

@@ -56,6 +56,18 @@ bool ParseWhole(const std::string& text, uint64_t max, uint32_t& out)
 
 constexpr uint32_t kMaxFrameEvery = 1000;
 
+// A switch variable: unset (off) or "1" (on); anything else is refused.
+bool OnSwitch(const char* name, bool& on, std::string& error)
+{
+    const char* value = Variable(name);
+    on = value != nullptr;
+    if (value && std::string(value) != "1") {
+        error = std::string(name) + " is not \"1\": \"" + value + "\"";
+        return false;
+    }
+    return true;
+}
+
 std::string Absolute(const std::string& path)
 {
     std::error_code ec;
@@ -85,11 +97,12 @@ std::unique_ptr<PlayHarness> PlayHarness::FromEnvironment(std::string& error)
         error = std::string("QUILL_PLAY_FRAMES is not a whole number from 1 to 1000: \"") + frames + "\"";
         return nullptr;
     }
-    if (const char* whole = Variable("QUILL_PLAY_WHOLE_FRAMES"); whole && std::string(whole) != "1") {
-        error = std::string("QUILL_PLAY_WHOLE_FRAMES is not \"1\": \"") + whole + "\"";
+    if (!OnSwitch("QUILL_PLAY_WHOLE_FRAMES", harness->wholeFrames_, error) ||
+        !OnSwitch("QUILL_PLAY_LOOP_FRAMES", harness->loopFrames_, error))
         return nullptr;
-    } else if (whole) {
-        harness->wholeFrames_ = true;
+    if (harness->loopFrames_ && harness->frameEvery_ > 1) {
+        error = "QUILL_PLAY_LOOP_FRAMES leaves drawing to the main loop: it cannot go with QUILL_PLAY_FRAMES";
+        return nullptr;
     }
     if (script) {
         harness->scriptPath_ = Absolute(script);

@@ -2,7 +2,8 @@
 // Test support, not a player feature: scripted, repeatable play runs of the real program for the
 // game's end-to-end tests. Inert unless one of these environment variables is set:
 //   QUILL_PLAY_SCRIPT   an input script (PlayScript.h). With it the main loop runs on a fixed
-//                       step clock: every pass runs exactly one fixed step and one frame, with
+//                       step clock: every pass runs exactly one fixed step and one frame (or
+//                       only when the main loop wants one: QUILL_PLAY_LOOP_FRAMES), with
 //                       no sleeping and no wall clock (the rendered-string cache ages by game
 //                       time too), so step N is the same moment in every run.
 //                       Commands at step N run once N steps have run, before the next one; input
@@ -16,6 +17,10 @@
 //                       The game steps exactly as before; only drawing is thinned out, for long
 //                       runs that look at the program's state rather than its pictures. A shot
 //                       always draws its frame first.
+//   QUILL_PLAY_LOOP_FRAMES  "1", with a script: the steps stay on the fixed clock, but the main loop
+//                       decides by its own rules when to draw (CRenderManager::WantsFrame), as
+//                       outside the harness; a shot shows the last frame drawn, as the window does.
+//                       Not with QUILL_PLAY_FRAMES.
 // The output of a scripted console line is written to standard output, each line prefixed with
 // "console" and a tab.
 // Relative names of the script and the log are taken from the folder the program was started in
@@ -51,7 +56,9 @@ public:
 
     bool FixedClock() const { return fixedClock_; }
     bool WholeFrames() const { return wholeFrames_; }
-    // After a pass that stepped: whether that pass draws its frame.
+    // Whether the harness keeps its own rhythm of frames; otherwise the main loop's rules decide.
+    bool KeepsFrameRhythm() const { return !loopFrames_ && !s_live; }
+    // After a pass that stepped, with the harness keeping its rhythm: whether that pass draws.
     bool DrawsFrame() { return ++framePasses_ % frameEvery_ == 0; }
     // After "live": the clock is the wall clock again and the main loop draws by its own rules.
     static bool IsLive() { return s_live; }
@@ -77,6 +84,7 @@ private:
 
     bool fixedClock_ = false;
     bool wholeFrames_ = false;
+    bool loopFrames_ = false;
     uint32_t frameEvery_ = 1;
     uint64_t framePasses_ = 0;
     bool focused_ = false;

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "engine/core/xml/XmlNode.h"
+#include "engine/graphics/scene/DefinitionLibrary.h"
 #include "engine/graphics/scene/Instance_Movie.h"
 
 #include "tests/app/EngineTestAccess.h"
@@ -55,6 +57,39 @@ TEST_F(EngineTickTest, AStallOfFiveSecondsRunsTenStepsAndDrawsOneFrame)
     engine.Tick(true);
     EXPECT_EQ(game.updates, 30);
     EXPECT_EQ(game.frames, 2);
+}
+
+TEST_F(EngineTickTest, EveryStepAdvancesTheSceneAlikeWhetherItIsDrawnOrNot)
+{
+    // A timer: a timeline whose frames change nothing on screen, so it never asks for a frame.
+    UserInterface& ui = *engine.GetUserInterface();
+    ASSERT_TRUE(ui.CreateRoot());
+    const auto library =
+        XmlNode::ParseDocument(R"(<Library><Definition type="movie" name="Timer" length="1000" fps="60"/></Library>)", false);
+    int32_t added = 0, existing = 0;
+    ASSERT_TRUE(library && ui.GetDefinitionLibrary()->ImportLibrary(*library, nullptr, added, existing));
+    Instance_Movie* timer = HandleEx::ResolveMovie(ui.GetRoot()->CreateChild(u"Timer", u"timer"));
+    ASSERT_NE(timer, nullptr);
+    timer->SetPlaying(true);
+    const auto steps = [&](int count, bool change) {
+        const int32_t first = timer->GetFrame();
+        for (int i = 0; i < count; ++i) {
+            if (change)
+                ui.GetRoot()->SetPosition(static_cast<float>((i + 1) % 2), 0.0f); // something else moves
+            g_now += kStep + 1;
+            engine.Tick(true);
+        }
+        return timer->GetFrame() - first;
+    };
+    steps(3, false); // the new scene's first frame
+    const int framesBefore = game.frames;
+    const int32_t atRest = steps(5, false);
+    EXPECT_EQ(game.frames, framesBefore) << "a scene at rest is not drawn";
+    const int32_t drawn = steps(5, true);
+    EXPECT_EQ(game.frames, framesBefore + 5);
+    // Two updates a step, drawn or not.
+    EXPECT_EQ(atRest, 10);
+    EXPECT_EQ(drawn, 10);
 }
 
 TEST_F(EngineTickTest, NoStepDueSleepsUntilTheNextStepAndDrawsNothing)

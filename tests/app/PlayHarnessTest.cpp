@@ -155,6 +155,7 @@ protected:
         unsetenv("QUILL_PLAY_SEED");
         unsetenv("QUILL_FEEDBACK_LOG");
         unsetenv("QUILL_PLAY_FRAMES");
+        unsetenv("QUILL_PLAY_LOOP_FRAMES");
     }
 };
 
@@ -177,7 +178,15 @@ TEST_F(PlayEnvironment, InertWithoutVariablesAndRefusesBadOnes)
     }
     setenv("QUILL_PLAY_FRAMES", "1000", 1);
     EXPECT_NE(PlayHarness::FromEnvironment(error), nullptr) << error;
+    // Leaving the frames to the main loop cannot go with a rhythm of the harness's own.
+    setenv("QUILL_PLAY_LOOP_FRAMES", "1", 1);
+    EXPECT_EQ(PlayHarness::FromEnvironment(error), nullptr);
+    EXPECT_NE(error.find("QUILL_PLAY_LOOP_FRAMES"), std::string::npos) << error;
     unsetenv("QUILL_PLAY_FRAMES");
+    setenv("QUILL_PLAY_LOOP_FRAMES", "yes", 1);
+    EXPECT_EQ(PlayHarness::FromEnvironment(error), nullptr);
+    EXPECT_NE(error.find("QUILL_PLAY_LOOP_FRAMES"), std::string::npos) << error;
+    unsetenv("QUILL_PLAY_LOOP_FRAMES");
     unsetenv("QUILL_PLAY_SEED");
 
     setenv("QUILL_PLAY_SCRIPT", "/no/such/script.play", 1);

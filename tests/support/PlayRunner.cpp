@@ -54,6 +54,7 @@ bool Replaced(const std::string& entry)
                                        "SDL_AUDIODRIVER=",
                                        "QUILL_PLAY_FRAMES=",
                                        "QUILL_PLAY_WHOLE_FRAMES=",
+                                       "QUILL_PLAY_LOOP_FRAMES=",
                                        "DISPLAY="};
     for (const char* own : kOwn) {
         if (entry.compare(0, std::strlen(own), own) == 0)
@@ -118,6 +119,12 @@ PlayRunner& PlayRunner::Frames(uint32_t every)
 PlayRunner& PlayRunner::WholeFrames()
 {
     wholeFrames_ = true;
+    return *this;
+}
+
+PlayRunner& PlayRunner::LoopFrames()
+{
+    loopFrames_ = true;
     return *this;
 }
 
@@ -237,6 +244,8 @@ PlayResult PlayRunner::Run(const std::string& script)
         env.push_back("QUILL_PLAY_SEED=" + std::to_string(seed_));
     if (frameEvery_ > 1)
         env.push_back("QUILL_PLAY_FRAMES=" + std::to_string(frameEvery_));
+    if (loopFrames_)
+        env.push_back("QUILL_PLAY_LOOP_FRAMES=1");
     if (wholeFrames_)
         env.push_back("QUILL_PLAY_WHOLE_FRAMES=1");
     std::string exe = ProgramPath().string();

@@ -78,6 +78,9 @@ public:
     PlayRunner& Frames(uint32_t every);
     // Every frame drawn whole (the harness's QUILL_PLAY_WHOLE_FRAMES), not only where it changed.
     PlayRunner& WholeFrames();
+    // The main loop decides when to draw, as outside the harness, while the steps keep the fixed
+    // clock (QUILL_PLAY_LOOP_FRAMES): a shot shows the last frame the loop drew.
+    PlayRunner& LoopFrames();
 
     // A real window on the X display `display` (SDL's x11 driver) instead of the offscreen one.
     PlayRunner& Window(std::string display);
@@ -112,6 +115,7 @@ private:
     std::vector<DataEdit> dataEdits_;
     uint32_t frameEvery_ = 1;
     bool wholeFrames_ = false;
+    bool loopFrames_ = false;
     std::string display_;
     bool software_ = true;
     std::function<void(const std::filesystem::path&)> watch_;

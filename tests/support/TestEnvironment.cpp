@@ -1,5 +1,6 @@
 #include "tests/support/TestEnvironment.h"
 
+#include <atomic>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
@@ -12,7 +13,7 @@ namespace fs = std::filesystem;
 
 namespace {
 fs::path g_root;
-int g_counter = 0;
+std::atomic<int> g_counter = 0; // tests may make folders from more than one thread
 } // namespace
 
 void PrepareEnvironment()

@@ -168,11 +168,17 @@ bool ConsoleOverlay::TakesChar(uint32_t ch)
     return true;
 }
 
+void ConsoleOverlay::LayOutOverlay()
+{
+    // Closing cleared the canvas already; a closed overlay costs nothing.
+    if (m_open)
+        Layout();
+}
+
 void ConsoleOverlay::DrawOverlay()
 {
     if (!m_open || !m_canvas)
         return;
-    Layout();
     m_canvas->RenderInOrder(Transform2D::Identity(), 0);
     m_canvas->RenderInOrder(Transform2D::Identity(), 1);
 }

@@ -62,10 +62,12 @@ public:
     // UserInterface::IKeyFilter: the toggle key, and while open every key and character.
     bool TakesKey(uint32_t key, bool down) override;
     bool TakesChar(uint32_t ch) override;
-    // UserInterface::IOverlayDrawer: draws the open overlay after the scene.
+    // UserInterface::IOverlayDrawer: the open overlay is laid out at the end of each step (its
+    // canvas then tells the renderer whether it changed) and drawn after the scene.
+    void LayOutOverlay() override;
     void DrawOverlay() override;
 
-    // Lays the open overlay out into the canvas without rendering it (drawing and tests).
+    // Lays the open overlay out into the canvas without rendering it (each step, presses, tests).
     void Layout();
     CRenderCanvas* Canvas() const { return m_canvas.get(); }
 

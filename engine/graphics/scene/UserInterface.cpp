@@ -93,16 +93,23 @@ void UserInterface::Update()
         root_->Update();
 }
 
-void UserInterface::Render()
+void UserInterface::FinishStep()
 {
-    ++renders_;
     if (Instance_Base* cursor = cursorInstance_.Resolve()) {
         cursor->SetVisible(pointerInside_ && customCursor_);
         cursor->SetPosition(static_cast<float>(mouseX_), static_cast<float>(mouseY_));
     }
+    if (root_)
+        root_->Update();
+    if (overlayDrawer_)
+        overlayDrawer_->LayOutOverlay();
+}
+
+void UserInterface::Render()
+{
+    ++renders_;
     if (!root_)
         return;
-    root_->Update();
     // The root's own canvas draws under and over everything else, as any movie's canvas does
     // around that movie (a movie draws its children's canvases, and the root has no parent).
     CRenderCanvas* canvas = root_->GetVisible() ? root_->GetCanvas(false) : nullptr;

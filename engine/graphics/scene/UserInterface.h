@@ -58,10 +58,15 @@ public:
     int32_t GetInstanceCount() const { return instanceCount_; }
     HandleTable& GetHandleTable() { return handles_; }
 
-    // One fixed step: the root's update.
+    // A fixed step updates the root twice: Update before the game's own update, FinishStep after
+    // it. FinishStep also moves the cursor instance to the pointer and lays the overlay out. Every
+    // step runs both, whether or not a frame is drawn after it, so timelines, OnUpdate scripts and
+    // emitters advance the same in every step and the overlay's changes are seen before the main
+    // loop decides whether to draw.
     void Update();
-    // Once per rendered frame, inside the scene: the cursor instance follows the pointer, one more
-    // update of the root, then the tree is drawn through the quad batcher.
+    void FinishStep();
+    // Once per drawn frame, inside the scene: draws the tree through the quad batcher, then the
+    // overlay. Drawing changes nothing in the scene.
     void Render();
     uint64_t Renders() const { return renders_; }
 
@@ -142,6 +147,9 @@ public:
     class IOverlayDrawer {
     public:
         virtual ~IOverlayDrawer() = default;
+        // At the end of each step: what the next frame would show, into a canvas the renderer
+        // watches for changes like any other.
+        virtual void LayOutOverlay() = 0;
         virtual void DrawOverlay() = 0;
     };
     void SetOverlayDrawer(IOverlayDrawer* drawer) { overlayDrawer_ = drawer; }

@@ -48,6 +48,7 @@ TEST(BoardAtRest, ARestingBoardIsDrawnOnlyWhenItsClockTicksAndTakesItsPanelWhenD
     auto step = [&] {
         engine.GetUserInterface()->Update();
         simple.Update();
+        engine.GetUserInterface()->FinishStep();
         const bool draw = renderer.WantsFrame();
         if (draw)
             renderer.RenderFrame(true);

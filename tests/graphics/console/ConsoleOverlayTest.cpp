@@ -108,6 +108,27 @@ TEST_F(ConsoleOverlayTest, TheBackquoteKeyOpensItAndWhileOpenItTakesTheKeyboard)
     EXPECT_FALSE(overlay->TakesChar('x'));
 }
 
+TEST_F(ConsoleOverlayTest, ItsCanvasShowsEachChangeByTheEndOfTheStepThatMadeIt)
+{
+    // The renderer decides whether to draw from what its canvases report after the step: the
+    // overlay must be laid out by then, not only while a frame is drawn.
+    CRenderCanvas& canvas = *overlay->Canvas();
+    ui.FinishStep();
+    EXPECT_FALSE(canvas.TakeChange()) << "closed, nothing to show";
+    overlay->SetOpen(true);
+    ui.FinishStep();
+    EXPECT_FALSE(canvas.IsEmpty());
+    EXPECT_TRUE(canvas.TakeChange()) << "opened over a still scene";
+    ui.FinishStep();
+    EXPECT_FALSE(canvas.TakeChange()) << "laid out again the same";
+    overlay->SelectPage(1);
+    ui.FinishStep();
+    EXPECT_TRUE(canvas.TakeChange()) << "another page";
+    overlay->SetOpen(false);
+    ui.FinishStep();
+    EXPECT_TRUE(canvas.TakeChange()) << "closed";
+}
+
 TEST_F(ConsoleOverlayTest, TheTreePageWalksAndEditsTheLiveScene)
 {
     overlay->SetOpen(true);

@@ -226,6 +226,7 @@ TEST_F(ParticleDefinitionTest, AMovieDrawsItsParticlesThroughTheBatcher)
     movie->SetPosition(-100, 100);
     const EmitterHandle emitter = movie->CreateParticleEmitter(u"dot.xml", u"dot", 350, 50);
     ASSERT_TRUE(emitter.IsValid());
+    ui->Update(); // a step starts the particle
     r.RenderFrame(true);
     EXPECT_EQ(emitter.Get()->AliveCount(), 1u);
     // The picture's 4 x 4 square from (250, 150), five times as large.

@@ -567,14 +567,14 @@ TEST_F(InputDispatchTest, TheSystemCursorHidesOnlyOverTheWindowWithACustomCursor
     EXPECT_EQ(g_cursorCounter, -1); // no drift from move to move
     EXPECT_EQ(g_cursorCalls, 1);
 
-    ui.Render();
+    ui.FinishStep();
     EXPECT_TRUE(cursor->GetVisible());
     EXPECT_EQ(cursor->GetX(), 17.0f);
     EXPECT_EQ(cursor->GetY(), 10.0f);
 
     ui.ShowSystemCursor();
     EXPECT_EQ(ui.SystemCursorCount(), 0);
-    ui.Render();
+    ui.FinishStep();
     EXPECT_FALSE(cursor->GetVisible());
     // Coming back: the first move only marks the pointer inside.
     ui.OnMouseMove(20, 20);
