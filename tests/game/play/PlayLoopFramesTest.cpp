@@ -127,7 +127,7 @@ TEST(PlayLoopFrames, TheGameStepsAlikeAndShowsTheSameWhetherEveryStepDrawsOrTheL
     ASSERT_FALSE(script.text.empty());
     const auto runner = [](const char* name) {
         PlayRunner run(name);
-        run.Seed(7).Timeout(std::chrono::seconds(240));
+        run.Seed(7);
         return run;
     };
     // The two runs side by side: each is a program of its own in a folder of its own.

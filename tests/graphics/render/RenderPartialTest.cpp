@@ -28,6 +28,7 @@ struct QuadScene final : UserInterface::IOverlayDrawer {
     };
     QuadBatcher* batcher = nullptr;
     std::vector<Quad> quads;
+    void LayOutOverlay() override {}
     void DrawOverlay() override
     {
         for (const Quad& q : quads)
