@@ -7,6 +7,7 @@
 
 #include "platform/d3d/D3dFactory.h"
 #include "platform/d3d/DeviceResources.h"
+#include "platform/d3d/DrawObserver.h"
 #include "platform/d3d/soft/SoftRaster.h"
 
 namespace QuillD3D::Detail {
@@ -36,6 +37,11 @@ struct VertexLayout {
     int texOffset = -1;
 };
 VertexLayout DescribeFvf(uint32_t fvf);
+
+// Whether the alpha test of render states `rs` can change no pixel: it passes everything, or it
+// turns away only fragments of alpha 0 that would blend to the colour already there (source
+// factor alpha, destination factor one or one minus alpha) and write no depth.
+bool AlphaTestChangesNothing(const uint32_t* rs, bool depthWrites);
 
 inline bool IsColorFormat(Format f)
 {
@@ -116,6 +122,7 @@ public:
     bool ShowCursor(bool show) override;
 
     Backend GetBackend() const { return backend_; }
+    void SetDrawObserver(DrawObserver observer) { observer_ = std::move(observer); }
     const PresentParameters& Params() const { return params_; }
 
     // Called by resources.
@@ -155,7 +162,8 @@ protected:
     virtual Result DoReadRenderTarget(CSurface* renderTarget, CSurface* destination) = 0;
     virtual Result DoReadFrontBuffer(CSurface* destination) = 0;
 
-    void Shutdown(); // first thing in a back end's destructor
+    void Shutdown();                          // first thing in a back end's destructor
+    void Observe(const DrawCall& call) const; // tells the observer, when there is one
     // Stage 0 as products of texture, diffuse and factor; later stages are not used.
     void StageTerms(CombinerTerm* color, CombinerTerm* alpha) const;
     bool LinearFilter() const;
@@ -203,6 +211,7 @@ protected:
     uint32_t cursorHotY_ = 0;
     bool cursorShown_ = false;
     void* sdlCursor_ = nullptr; // SDL_Cursor made from the picture, with a window only
+    DrawObserver observer_;
 };
 
 } // namespace QuillD3D::Detail
