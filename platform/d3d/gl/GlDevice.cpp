@@ -115,6 +115,8 @@ void CGlDevice::DestroySurfaces()
 {
     MakeCurrent();
     boundTarget_ = nullptr;
+    boundDepth_ = false;
+    deferredDepth_.reset();
     if (backBuffer_) {
         std::exchange(backBuffer_, nullptr)->Unbind();
     }
@@ -229,6 +231,9 @@ void CGlDevice::OnResourceGone(CSurface* s)
         return;
     }
     MakeCurrent();
+    if (deferredDepth_ && deferredDepth_->target == s) {
+        MakeDeferredDepthClear();
+    }
     if (boundTarget_ == s) {
         boundTarget_ = nullptr;
     }

@@ -18,6 +18,7 @@
 // texture's first upload waits for its first unlock or the first draw that samples it.
 
 #include <SDL.h>
+#include <optional>
 
 #include "platform/d3d/DeviceBase.h"
 #include "platform/d3d/gl/GlFunctions.h"
@@ -68,9 +69,15 @@ private:
     void MakeCurrent();
     bool MakeTargetTexture(CSurface* s);
 
-    // Binds the current render target with the depth buffer attached. A target larger than the
-    // depth buffer is drawn only where both exist, as GL does for attachments of unequal size.
-    void BindTarget();
+    // Binds the current render target, with the depth buffer attached when `withDepth` (a draw
+    // that tests depth) or when the target is larger than the depth buffer: such a target is
+    // drawn only where both exist, as GL does for attachments of unequal size. A depth clear
+    // still to be made is made once the depth buffer is attached.
+    void BindTarget(bool withDepth = false);
+    // Depth clears wait for a draw that tests depth: most frames clear the depth buffer and never
+    // test it, and a framebuffer with depth attached costs a software rasteriser on every pixel.
+    void DeferDepthClear(const Rect& area, float z);
+    void MakeDeferredDepthClear(); // into the target it was asked on; unbinds the current target
     void ReadTarget(CSurface* rt, uint8_t* out, uint32_t pitch);
     void ReadBound(uint32_t w, uint32_t h, uint8_t* out, uint32_t pitch);
     GLuint Compile(GLenum type, const char* source);
@@ -100,6 +107,13 @@ private:
     bool clipped_ = false;
     Rect clip_{};
     CSurface* boundTarget_ = nullptr;
+    bool boundDepth_ = false; // the bound target has the depth buffer attached
+    struct DepthClear {
+        CSurface* target = nullptr;
+        Rect area{};
+        float z = 1.0f;
+    };
+    std::optional<DepthClear> deferredDepth_;
     uint32_t boundGeneration_ = 0;
 };
 

@@ -66,6 +66,18 @@ int ArgCode(Arg a)
     }
 }
 
+Rect Intersect(const Rect& a, const Rect& b)
+{
+    return Rect{std::max(a.left, b.left), std::max(a.top, b.top), std::min(a.right, b.right),
+                std::min(a.bottom, b.bottom)};
+}
+
+bool Contains(const Rect& outer, const Rect& inner)
+{
+    return outer.left <= inner.left && outer.top <= inner.top && outer.right >= inner.right &&
+           outer.bottom >= inner.bottom;
+}
+
 void ColorFloats(uint32_t argb, float out[4])
 {
     out[0] = ((argb >> 16) & 255) / 255.0f;
@@ -80,31 +92,39 @@ void CGlDevice::DoClear(uint32_t rectCount, const Rect* rects, uint32_t flags, u
 {
     MakeCurrent();
     BindTarget();
-    float c[4];
-    ColorFloats(color, c);
-    gl_.ClearColor(c[0], c[1], c[2], c[3]);
-    gl_.ClearDepth(z);
-    gl_.ColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
-    gl_.DepthMask(GL_TRUE);
-    GLbitfield mask = 0;
-    if (flags & ClearTarget) {
-        mask |= GL_COLOR_BUFFER_BIT;
+    bool depth = (flags & ClearZBuffer) && depth_;
+    if (depth && rectCount <= 1) {
+        Rect area = rectCount ? rects[0]
+                              : Rect{0, 0, static_cast<int32_t>(renderTarget_->Width()),
+                                     static_cast<int32_t>(renderTarget_->Height())};
+        if (clipped_) {
+            area = Intersect(area, clip_);
+        }
+        DeferDepthClear(area, z);
+        depth = false;
+    } else if (depth) {
+        BindTarget(true);
     }
-    if ((flags & ClearZBuffer) && depth_) {
-        mask |= GL_DEPTH_BUFFER_BIT;
+    const GLbitfield mask = ((flags & ClearTarget) ? GL_COLOR_BUFFER_BIT : 0) | (depth ? GL_DEPTH_BUFFER_BIT : 0);
+    if (mask) {
+        float c[4];
+        ColorFloats(color, c);
+        gl_.ClearColor(c[0], c[1], c[2], c[3]);
+        gl_.ClearDepth(z);
+        gl_.ColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+        gl_.DepthMask(GL_TRUE);
     }
-    if (rectCount == 0 && !clipped_) {
+    if (mask && rectCount == 0 && !clipped_) {
         gl_.Disable(GL_SCISSOR_TEST);
         gl_.Clear(mask);
-    } else {
+    } else if (mask) {
         // Each rectangle within the clip (the clip alone for a whole clear).
         const Rect everything{0, 0, 1 << 30, 1 << 30};
         gl_.Enable(GL_SCISSOR_TEST);
         for (uint32_t i = 0; i < std::max(rectCount, 1u); ++i) {
             Rect r = rectCount ? rects[i] : everything;
             if (clipped_) {
-                r = Rect{std::max(r.left, clip_.left), std::max(r.top, clip_.top), std::min(r.right, clip_.right),
-                         std::min(r.bottom, clip_.bottom)};
+                r = Intersect(r, clip_);
             }
             if (r.right > r.left && r.bottom > r.top) {
                 gl_.Scissor(r.left, r.top, r.right - r.left, r.bottom - r.top);
@@ -114,6 +134,40 @@ void CGlDevice::DoClear(uint32_t rectCount, const Rect* rects, uint32_t flags, u
         ApplyClip();
     }
     renderTarget_->gpuNewer = true;
+}
+
+void CGlDevice::DeferDepthClear(const Rect& area, float z)
+{
+    if (area.right <= area.left || area.bottom <= area.top) {
+        return;
+    }
+    // A clear that covers the one waiting replaces it; any other lets it be made first.
+    if (deferredDepth_ && !(deferredDepth_->target == renderTarget_ && Contains(area, deferredDepth_->area))) {
+        MakeDeferredDepthClear();
+        BindTarget();
+    }
+    deferredDepth_ = DepthClear{renderTarget_, area, z};
+    if (boundDepth_ && renderTarget_->Width() <= depthWidth_ && renderTarget_->Height() <= depthHeight_) {
+        gl_.FramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_ATTACHMENT, GL_RENDERBUFFER, 0);
+        boundDepth_ = false;
+    }
+}
+
+void CGlDevice::MakeDeferredDepthClear()
+{
+    const DepthClear c = *deferredDepth_;
+    deferredDepth_.reset();
+    if (boundTarget_ != c.target || !boundDepth_) {
+        gl_.BindFramebuffer(GL_FRAMEBUFFER, c.target->glFramebuffer);
+        gl_.FramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_ATTACHMENT, GL_RENDERBUFFER, depth_);
+        boundTarget_ = nullptr;
+    }
+    gl_.Enable(GL_SCISSOR_TEST);
+    gl_.Scissor(c.area.left, c.area.top, c.area.right - c.area.left, c.area.bottom - c.area.top);
+    gl_.ClearDepth(c.z);
+    gl_.DepthMask(GL_TRUE);
+    gl_.Clear(GL_DEPTH_BUFFER_BIT);
+    ApplyClip();
 }
 
 // The clip rectangle is the scissor (GL row 0 is the target's top row, as for clears).
@@ -142,8 +196,8 @@ void CGlDevice::ApplyClip()
 void CGlDevice::DoDraw(const DrawCall& call)
 {
     MakeCurrent();
-    BindTarget();
     const uint32_t* rs = renderStates_;
+    BindTarget(rs[RsZEnable] && depth_);
     CombinerTerm color, alpha;
     StageTerms(&color, &alpha);
     const bool depthWrites = rs[RsZEnable] && rs[RsZWriteEnable] && depth_;
@@ -261,20 +315,25 @@ void CGlDevice::DoDraw(const DrawCall& call)
     renderTarget_->gpuNewer = true;
 }
 
-// Binds the current render target with the depth buffer attached. A target larger than the
-// depth buffer is drawn only where both exist, as GL does for attachments of unequal size.
-void CGlDevice::BindTarget()
+void CGlDevice::BindTarget(bool withDepth)
 {
     CSurface* rt = renderTarget_;
-    if (boundTarget_ == rt && boundGeneration_ == depthGeneration_) {
-        return;
+    const bool rebind = boundTarget_ != rt || boundGeneration_ != depthGeneration_;
+    const bool wanted = depth_ && (withDepth || rt->Width() > depthWidth_ || rt->Height() > depthHeight_);
+    if (rebind) {
+        gl_.BindFramebuffer(GL_FRAMEBUFFER, rt->glFramebuffer);
+        gl_.Viewport(0, 0, static_cast<GLsizei>(rt->Width()), static_cast<GLsizei>(rt->Height()));
+        boundTarget_ = rt;
+        boundGeneration_ = depthGeneration_;
     }
-    gl_.BindFramebuffer(GL_FRAMEBUFFER, rt->glFramebuffer);
-    gl_.FramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_ATTACHMENT, GL_RENDERBUFFER, depth_);
-    GLsizei w = static_cast<GLsizei>(rt->Width()), h = static_cast<GLsizei>(rt->Height());
-    gl_.Viewport(0, 0, w, h);
-    boundTarget_ = rt;
-    boundGeneration_ = depthGeneration_;
+    if (rebind || (wanted && !boundDepth_)) {
+        gl_.FramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_ATTACHMENT, GL_RENDERBUFFER, wanted ? depth_ : 0);
+        boundDepth_ = wanted;
+    }
+    if (boundDepth_ && deferredDepth_) {
+        MakeDeferredDepthClear();
+        BindTarget(true);
+    }
 }
 
 } // namespace QuillD3D::Detail
