@@ -3,6 +3,7 @@
 // tables, bindings, scene bracketing, lost/reset handling with fault injection, and resource
 // creation. A back end supplies drawing, clearing, copying and presentation.
 
+#include <cstring>
 #include <memory>
 
 #include "platform/d3d/D3dFactory.h"
@@ -42,6 +43,27 @@ VertexLayout DescribeFvf(uint32_t fvf);
 // turns away only fragments of alpha 0 that would blend to the colour already there (source
 // factor alpha, destination factor one or one minus alpha) and write no depth.
 bool AlphaTestChangesNothing(const uint32_t* rs, bool depthWrites);
+
+// Vertex `k` of a draw (a position in its index list for an indexed draw) as its layout holds it:
+// white without a colour, texture coordinates 0 without them.
+inline RasterVertex ReadVertex(const DrawCall& call, const VertexLayout& layout, uint32_t k)
+{
+    const int64_t index = call.indices ? static_cast<int64_t>(call.indices[k]) + call.baseVertex
+                                       : static_cast<int64_t>(call.baseVertex) + k;
+    const uint8_t* p = call.vertices + index * call.stride;
+    RasterVertex v{0, 0, 0, 0xFFFFFFFFu, 0, 0};
+    std::memcpy(&v.x, p, 4);
+    std::memcpy(&v.y, p + 4, 4);
+    std::memcpy(&v.z, p + 8, 4);
+    if (layout.colorOffset >= 0) {
+        std::memcpy(&v.color, p + layout.colorOffset, 4);
+    }
+    if (layout.texOffset >= 0) {
+        std::memcpy(&v.u, p + layout.texOffset, 4);
+        std::memcpy(&v.v, p + layout.texOffset + 4, 4);
+    }
+    return v;
+}
 
 inline bool IsColorFormat(Format f)
 {

@@ -1,7 +1,5 @@
 #include "platform/d3d/DrawObserver.h"
 
-#include <cstring>
-
 #include "platform/d3d/DeviceBase.h"
 
 namespace QuillD3D {
@@ -64,22 +62,6 @@ void CDeviceBase::Observe(const DrawCall& call) const
     d.srcBlend = rs[RsSrcBlend];
     d.destBlend = rs[RsDestBlend];
 
-    const auto vertex = [&](uint32_t n) {
-        const uint32_t at = call.indices ? static_cast<uint32_t>(call.baseVertex + call.indices[n])
-                                         : static_cast<uint32_t>(call.baseVertex) + n;
-        const uint8_t* v = call.vertices + static_cast<size_t>(at) * call.stride;
-        ObservedVertex o{0, 0, 0xFFFFFFFFu, 0, 0};
-        std::memcpy(&o.x, v, 4);
-        std::memcpy(&o.y, v + 4, 4);
-        if (layout.colorOffset >= 0) {
-            std::memcpy(&o.color, v + layout.colorOffset, 4);
-        }
-        if (layout.texOffset >= 0) {
-            std::memcpy(&o.u, v + layout.texOffset, 4);
-            std::memcpy(&o.v, v + layout.texOffset + 4, 4);
-        }
-        return o;
-    };
     for (uint32_t p = 0; p < call.primitiveCount; ++p) {
         uint32_t n[3] = {3 * p, 3 * p + 1, 3 * p + 2};
         if (call.type == PtTriangleStrip) {
@@ -92,7 +74,8 @@ void CDeviceBase::Observe(const DrawCall& call) const
             n[2] = p + 2;
         }
         for (uint32_t k : n) {
-            d.triangles.push_back(vertex(k));
+            const RasterVertex v = ReadVertex(call, layout, k);
+            d.triangles.push_back(ObservedVertex{v.x, v.y, v.color, v.u, v.v});
         }
     }
     observer_(d);
