@@ -99,8 +99,19 @@ std::optional<std::string> FSLooseFiles::Resolve(const String& name) const
             exact.push_back('/');
         exact += parts[i];
     }
-    if (IsRegularFile(exact))
+    const QuillPlatform::FileKind kind = QuillPlatform::GetFileKind(exact);
+    if (kind == QuillPlatform::FileKind::File)
         return exact;
+    if (kind != QuillPlatform::FileKind::Missing)
+        return std::nullopt; // a folder (or such) by that exact name, as the walk below would find
+    // Most often the folders are spelled right and only the file's case differs, or the file is
+    // missing (the picture loader asks for every picture's alpha pair): one look at the folder's
+    // kept listing answers.
+    const std::string parent = exact.substr(0, exact.size() - parts.back().size());
+    if (QuillPlatform::FolderStamp(parent) != 0) {
+        const auto found = FindIgnoringCase(parent, parts.back());
+        return found && IsRegularFile(parent + *found) ? std::optional<std::string>(parent + *found) : std::nullopt;
+    }
 
     // Walk component by component, keeping exact matches and falling back to a case-blind one.
     std::string path = m_folder;
