@@ -21,7 +21,12 @@
 //  board_rest_soft_pct, board_rest_gl_pct - the same over 20 s for the real program resting on
 //             the first scene's board (reached by the play harness's clicks, then left to itself:
 //             only its clock moves), each back end;
-//  glow_soft_pct, glow_gl_pct - the same over 20 s resting on the album page whose photo glows.
+//  glow_soft_pct, glow_gl_pct - the same over 20 s resting on the album page whose photo glows;
+//  gl_frame_ms, gl_floor_ms - the frames of frame_ms drawn whole on the gl back end under Xvfb
+//             with Mesa's rasteriser in one thread (LP_NUM_THREADS=0), median of 400 to the end of
+//             the swap; and the same frames, recorded draw by draw, drawn by the minimal OpenGL
+//             program of GlFloor.h in the same run (the floor). Their ratio is the gl device's
+//             cost over the least OpenGL needs for the same pictures.
 // A figure that cannot be measured here is printed as -1 with the reason on stderr. Ends with one
 // RESULT line.
 
@@ -42,6 +47,8 @@
 #include <string>
 #include <thread>
 #include <vector>
+
+#include <SDL.h>
 
 #include "engine/app/EngineManager.h"
 #include "engine/core/CrashHandler.h"
@@ -65,6 +72,7 @@
 #include "tests/game/play/PlayData.h"
 #include "tests/support/TestEnvironment.h"
 #include "tools/BenchGameSupport.h"
+#include "tools/GlFloor.h"
 
 extern char** environ;
 
@@ -117,8 +125,9 @@ std::vector<std::string> Environment(const fs::path& home, const std::string& di
     return env;
 }
 
-// Starts `args` with `env`; its standard output goes to `out` (a descriptor) or nowhere.
-pid_t Spawn(std::vector<std::string> args, std::vector<std::string> env, int out = -1)
+// Starts `args` with `env`; its standard output goes to `out` (a descriptor) or nowhere, its
+// errors nowhere or to ours.
+pid_t Spawn(std::vector<std::string> args, std::vector<std::string> env, int out = -1, bool keepErrors = false)
 {
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
@@ -126,7 +135,8 @@ pid_t Spawn(std::vector<std::string> args, std::vector<std::string> env, int out
         posix_spawn_file_actions_adddup2(&actions, out, STDOUT_FILENO);
     else
         posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
+    if (!keepErrors)
+        posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
     const pid_t pid = QuillTest::Spawn(std::move(args), std::move(env), &actions);
     posix_spawn_file_actions_destroy(&actions);
     return pid;
@@ -318,20 +328,10 @@ std::string ToRestingBoard()
            "at " + std::to_string(PlayData::kFirstSceneOpen + 60) + " live\n";
 }
 
-struct InProcess {
-    double loadMs = -1, frameMs = -1, frameP99Ms = -1, particles = -1, growthMb = -1, saveMs = -1;
-    size_t scenes = 0;
-};
-
-InProcess MeasureInProcess()
+// Readies the first player for boards (album page, no tutorials) and mounts every scene package
+// of the catalogue; the names of the scenes mounted.
+std::vector<std::string> MountScenes(Game& game)
 {
-    InProcess out;
-    Engine e;
-    if (!e.Start(true)) {
-        std::fprintf(stderr, "bench_game: the engine did not start\n");
-        return out;
-    }
-    Game& game = *e.simple->GetGame();
     ProfileMgr& profiles = *game.GetProfileMgr();
     Profile* profile = profiles.CurrentProfile();
     std::vector<CataloguePhoto> photos;
@@ -346,6 +346,49 @@ InProcess MeasureInProcess()
             game.MountPackageOnce(photo.scene))
             scenes.push_back(scene);
     }
+    return scenes;
+}
+
+// The scene's board on screen with every item shown.
+std::unique_ptr<Board> ShowBoard(Engine& e, const std::string& scene)
+{
+    Game& game = *e.simple->GetGame();
+    auto board = std::make_unique<Board>(nullptr, &game, 1, FromUtf8(scene), u"Environment1");
+    game.SetBoard(board.get());
+    game.SetState(GameState_Board);
+    e.Frame();
+    for (const auto& item : board->Items())
+        item->GetInstance().SetVisible(true);
+    return board;
+}
+
+// Three bursts of the item-found effect: the effect's file, then the name of its definition
+// ("Collect", names are read in any case).
+void FireBursts(Board& board)
+{
+    if (Instance_Movie* scene = HandleEx::ResolveMovie(board.Scene())) {
+        for (int i = 0; i < 3; ++i)
+            scene->CreateParticleEmitter(u"collect.xml", u"collect", 250 + 200 * i, 300);
+    }
+}
+
+struct InProcess {
+    double loadMs = -1, frameMs = -1, frameP99Ms = -1, particles = -1, growthMb = -1, saveMs = -1;
+    size_t scenes = 0;
+    std::string busiest;
+};
+
+InProcess MeasureInProcess()
+{
+    InProcess out;
+    Engine e;
+    if (!e.Start(true)) {
+        std::fprintf(stderr, "bench_game: the engine did not start\n");
+        return out;
+    }
+    Game& game = *e.simple->GetGame();
+    ProfileMgr& profiles = *game.GetProfileMgr();
+    const std::vector<std::string> scenes = MountScenes(game);
     out.scenes = scenes.size();
     ResourceCache* cache = ResourceCache::Instance();
 
@@ -387,19 +430,8 @@ InProcess MeasureInProcess()
     // The busiest board, every item shown, three bursts of the item-found effect fired again
     // every 20 frames, so that particles live through the whole measurement (a burst's particles
     // live 0.8 s).
-    auto board = std::make_unique<Board>(nullptr, &game, 1, FromUtf8(busiest), u"Environment1");
-    game.SetBoard(board.get());
-    game.SetState(GameState_Board);
-    e.Frame();
-    for (const auto& item : board->Items())
-        item->GetInstance().SetVisible(true);
-    // The effect's file, then the name of its definition ("Collect", names are read in any case).
-    auto fire = [&] {
-        if (Instance_Movie* scene = HandleEx::ResolveMovie(board->Scene())) {
-            for (int i = 0; i < 3; ++i)
-                scene->CreateParticleEmitter(u"collect.xml", u"collect", 250 + 200 * i, 300);
-        }
-    };
+    auto board = ShowBoard(e, busiest);
+    auto fire = [&] { FireBursts(*board); };
     const ParticleManager* particleManager = ParticleManager::Instance();
     for (int i = 0; i < 60; ++i) {
         if (i % 20 == 0)
@@ -431,6 +463,7 @@ InProcess MeasureInProcess()
     out.frameMs = Median(frames);
     out.frameP99Ms = Percentile(frames, 0.99);
     std::printf("busiest board: %s (%zu items)\n", busiest.c_str(), mostItems);
+    out.busiest = busiest;
     game.SetState(GameState_StoryGame);
     game.SetBoard(nullptr);
     board.reset();
@@ -447,6 +480,124 @@ InProcess MeasureInProcess()
     }
     out.saveMs = Median(saves);
     e.engine->SaveAndShutdown();
+    return out;
+}
+
+// CPU time of the calling thread (where Mesa's rasteriser draws with LP_NUM_THREADS=0).
+double ThreadCpuMs()
+{
+    timespec t{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return static_cast<double>(t.tv_sec) * 1000.0 + static_cast<double>(t.tv_nsec) / 1e6;
+}
+
+// The child of the gl frame measurement, under X with the gl back end: the busiest board drawn
+// whole with the item-found bursts as for frame_ms, each frame recorded draw by draw; then the
+// recorded frames drawn again by the floor program in a window of the same size. The two take
+// turns in blocks, so that a busy machine weighs on both alike. Says "gl_frame_ms=... gl_floor_ms=..."
+// on standard output.
+int GlFrameChild(const std::string& scene)
+{
+    Engine e;
+    if (!e.Start(false) || QuillD3D::DeviceBackend(e.engine->Renderer()->GetDevice()) != QuillD3D::Backend::Gl) {
+        std::fprintf(stderr, "bench_game: the gl back end did not start\n");
+        return 1;
+    }
+    MountScenes(*e.simple->GetGame());
+    auto board = ShowBoard(e, scene);
+    e.engine->Renderer()->SetPartialRedraw(false);
+    SDL_Window* window = SDL_GL_GetCurrentWindow();
+    int w = 0, h = 0;
+    SDL_GL_GetDrawableSize(window, &w, &h);
+    const auto finish = reinterpret_cast<void(APIENTRY*)()>(SDL_GL_GetProcAddress("glFinish"));
+    constexpr int kFrames = 400, kBlock = 50;
+    for (int i = 0; i < 60; ++i) {
+        if (i % 20 == 0)
+            FireBursts(*board);
+        e.Frame();
+    }
+    FloorRecording recording;
+    QuillD3D::ObserveDraws(e.engine->Renderer()->GetDevice(),
+                           [&](const QuillD3D::ObservedDraw& d) { recording.Add(d); });
+    std::vector<double> frames, floors, frameCpu, floorCpu;
+    GlFloor floor;
+    for (int block = 0; block < kFrames / kBlock; ++block) {
+        const size_t first = recording.Frames().size();
+        for (int i = 0; i < kBlock; ++i) {
+            if ((block * kBlock + i) % 20 == 0)
+                FireBursts(*board);
+            recording.BeginFrame();
+            const auto t0 = Clock::now();
+            const double c0 = ThreadCpuMs();
+            e.Frame();
+            if (finish)
+                finish();
+            frames.push_back(Ms(t0, Clock::now()));
+            frameCpu.push_back(ThreadCpuMs() - c0);
+        }
+        std::string why;
+        if (block == 0 && !floor.Open(w, h, recording, &why)) {
+            std::fprintf(stderr, "bench_game: the floor program did not start: %s\n", why.c_str());
+            return 1;
+        }
+        for (size_t i = first; i < recording.Frames().size(); ++i) {
+            const auto t0 = Clock::now();
+            const double c0 = ThreadCpuMs();
+            floor.Draw(recording.Frames()[i]);
+            floors.push_back(Ms(t0, Clock::now()));
+            floorCpu.push_back(ThreadCpuMs() - c0);
+        }
+    }
+    QuillD3D::ObserveDraws(e.engine->Renderer()->GetDevice(), nullptr);
+    size_t draws = 0;
+    for (const FloorFrame& f : recording.Frames())
+        draws += f.draws.size();
+    std::fprintf(stderr,
+                 "gl frame: %dx%d, %zu pictures, %.1f draws a frame, %zu draws elsewhere, %zu not modulate; "
+                 "thread CPU median: frame %.3f ms, floor %.3f ms\n",
+                 w, h, recording.Pictures().size(), static_cast<double>(draws) / recording.Frames().size(),
+                 recording.DrawsElsewhere(), recording.DrawsNotModulate(), Median(frameCpu), Median(floorCpu));
+    std::printf("gl_frame_ms=%.3f gl_floor_ms=%.3f\n", Median(frames), Median(floors));
+    std::fflush(stdout);
+    std::_Exit(0);
+}
+
+struct GlFrame {
+    double frameMs = -1, floorMs = -1;
+};
+
+// Runs the child above under a private X server with Mesa's rasteriser in the calling thread.
+GlFrame MeasureGlFrame(const std::string& self, const std::string& scene)
+{
+    GlFrame out;
+    QuillPlatform::VirtualDisplay display;
+    std::string why;
+    if (scene.empty() || !display.Start(1280, 1024, &why)) {
+        std::fprintf(stderr, "bench_game: no X server (%s): no gl frame figures\n", why.c_str());
+        return out;
+    }
+    const fs::path home = PrivateHome("bench_game-gl");
+    std::vector<std::string> env = Environment(home, display.Name());
+    env.erase(
+        std::remove_if(env.begin(), env.end(), [](const std::string& v) { return v.rfind("LP_NUM_THREADS=", 0) == 0; }),
+        env.end());
+    env.push_back("LP_NUM_THREADS=0");
+    int pipeEnds[2];
+    if (pipe(pipeEnds) != 0)
+        return out;
+    const pid_t pid = Spawn({self, "--gl-frame", scene}, env, pipeEnds[1], true);
+    close(pipeEnds[1]);
+    std::string said;
+    char buffer[256];
+    ssize_t got = 0;
+    while (pid > 0 && (got = read(pipeEnds[0], buffer, sizeof buffer)) > 0)
+        said.append(buffer, static_cast<size_t>(got));
+    close(pipeEnds[0]);
+    if (pid > 0)
+        waitpid(pid, nullptr, 0);
+    fs::remove_all(home);
+    if (std::sscanf(said.c_str(), "gl_frame_ms=%lf gl_floor_ms=%lf", &out.frameMs, &out.floorMs) != 2)
+        std::fprintf(stderr, "bench_game: the gl frame child said nothing usable\n");
     return out;
 }
 
@@ -469,6 +620,8 @@ int main(int argc, char** argv)
         return 1;
     if (argc == 3 && std::strcmp(argv[1], "--start") == 0)
         return StartOnce(std::strcmp(argv[2], "soft") == 0);
+    if (argc == 3 && std::strcmp(argv[1], "--gl-frame") == 0)
+        return GlFrameChild(argv[2]);
 
     const fs::path bin = fs::path(QuillPlatform::ProgramFolder());
     const std::string self = (bin / "bench_game").string();
@@ -510,13 +663,15 @@ int main(int argc, char** argv)
     setenv("SDL_AUDIODRIVER", "dummy", 1);
     const InProcess measured = MeasureInProcess();
     fs::remove_all(home);
+    const GlFrame gl = MeasureGlFrame(self, measured.busiest);
 
     std::printf("%zu scenes; processor: %s\n", measured.scenes, ProcessorName().c_str());
     std::printf("RESULT game start_soft_ms=%.1f start_gl_ms=%.1f load_ms=%.2f frame_ms=%.2f frame_p99_ms=%.2f "
                 "particles=%.0f rss_soft_mb=%.1f rss_gl_mb=%.1f growth_mb=%.2f save_ms=%.2f idle_cpu_pct=%.1f "
-                "board_rest_soft_pct=%.1f board_rest_gl_pct=%.1f glow_soft_pct=%.1f glow_gl_pct=%.1f\n",
+                "board_rest_soft_pct=%.1f board_rest_gl_pct=%.1f glow_soft_pct=%.1f glow_gl_pct=%.1f gl_frame_ms=%.2f "
+                "gl_floor_ms=%.2f\n",
                 startSoft, startGl, measured.loadMs, measured.frameMs, measured.frameP99Ms, measured.particles,
                 albumSoft.rssMb, albumGl.rssMb, measured.growthMb, measured.saveMs, albumSoft.cpuPct, boardSoft.cpuPct,
-                boardGl.cpuPct, glowSoft.cpuPct, glowGl.cpuPct);
+                boardGl.cpuPct, glowSoft.cpuPct, glowGl.cpuPct, gl.frameMs, gl.floorMs);
     return 0;
 }

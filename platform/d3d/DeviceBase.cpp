@@ -35,6 +35,22 @@ bool KnownPrimitive(PrimitiveType type)
 
 } // namespace
 
+bool AlphaTestChangesNothing(const uint32_t* rs, bool depthWrites)
+{
+    if (!rs[RsAlphaTestEnable]) {
+        return true;
+    }
+    const uint32_t func = rs[RsAlphaFunc], ref = rs[RsAlphaRef] & 255;
+    if (func == CmpAlways || (func == CmpGreaterEqual && ref == 0)) {
+        return true;
+    }
+    const bool dropsOnlyZero =
+        (func == CmpGreaterEqual && ref == 1) || (func == CmpGreater && ref == 0) || (func == CmpNotEqual && ref == 0);
+    const bool zeroLeavesTarget = rs[RsAlphaBlendEnable] && rs[RsSrcBlend] == BlendSrcAlpha &&
+                                  (rs[RsDestBlend] == BlendInvSrcAlpha || rs[RsDestBlend] == BlendOne);
+    return dropsOnlyZero && zeroLeavesTarget && !depthWrites;
+}
+
 VertexLayout DescribeFvf(uint32_t fvf)
 {
     VertexLayout l;
@@ -129,7 +145,7 @@ uint32_t CDeviceBase::Release()
         IUnknownLike* factory = factory_;
         delete this;
         if (factory) {
-            factory->Release();   // last: the device's teardown may still need what it keeps
+            factory->Release(); // last: the device's teardown may still need what it keeps
         }
     }
     return left;
@@ -585,6 +601,9 @@ Result CDeviceBase::DrawPrimitive(PrimitiveType type, uint32_t startVertex, uint
     call.vertexBuffer = s.buffer;
     call.vertexByteOffset = s.offset;
     NoteTargetWrite();
+    if (observer_) {
+        Observe(call);
+    }
     DoDraw(call);
     return kOk;
 }
@@ -630,6 +649,9 @@ Result CDeviceBase::DrawIndexedPrimitive(PrimitiveType type, int32_t baseVertex,
     call.indexBuffer = indices_;
     call.startIndex = startIndex;
     NoteTargetWrite();
+    if (observer_) {
+        Observe(call);
+    }
     DoDraw(call);
     return kOk;
 }

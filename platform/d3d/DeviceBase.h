@@ -3,10 +3,12 @@
 // tables, bindings, scene bracketing, lost/reset handling with fault injection, and resource
 // creation. A back end supplies drawing, clearing, copying and presentation.
 
+#include <cstring>
 #include <memory>
 
 #include "platform/d3d/D3dFactory.h"
 #include "platform/d3d/DeviceResources.h"
+#include "platform/d3d/DrawObserver.h"
 #include "platform/d3d/soft/SoftRaster.h"
 
 namespace QuillD3D::Detail {
@@ -36,6 +38,32 @@ struct VertexLayout {
     int texOffset = -1;
 };
 VertexLayout DescribeFvf(uint32_t fvf);
+
+// Whether the alpha test of render states `rs` can change no pixel: it passes everything, or it
+// turns away only fragments of alpha 0 that would blend to the colour already there (source
+// factor alpha, destination factor one or one minus alpha) and write no depth.
+bool AlphaTestChangesNothing(const uint32_t* rs, bool depthWrites);
+
+// Vertex `k` of a draw (a position in its index list for an indexed draw) as its layout holds it:
+// white without a colour, texture coordinates 0 without them.
+inline RasterVertex ReadVertex(const DrawCall& call, const VertexLayout& layout, uint32_t k)
+{
+    const int64_t index = call.indices ? static_cast<int64_t>(call.indices[k]) + call.baseVertex
+                                       : static_cast<int64_t>(call.baseVertex) + k;
+    const uint8_t* p = call.vertices + index * call.stride;
+    RasterVertex v{0, 0, 0, 0xFFFFFFFFu, 0, 0};
+    std::memcpy(&v.x, p, 4);
+    std::memcpy(&v.y, p + 4, 4);
+    std::memcpy(&v.z, p + 8, 4);
+    if (layout.colorOffset >= 0) {
+        std::memcpy(&v.color, p + layout.colorOffset, 4);
+    }
+    if (layout.texOffset >= 0) {
+        std::memcpy(&v.u, p + layout.texOffset, 4);
+        std::memcpy(&v.v, p + layout.texOffset + 4, 4);
+    }
+    return v;
+}
 
 inline bool IsColorFormat(Format f)
 {
@@ -116,6 +144,7 @@ public:
     bool ShowCursor(bool show) override;
 
     Backend GetBackend() const { return backend_; }
+    void SetDrawObserver(DrawObserver observer) { observer_ = std::move(observer); }
     const PresentParameters& Params() const { return params_; }
 
     // Called by resources.
@@ -155,7 +184,8 @@ protected:
     virtual Result DoReadRenderTarget(CSurface* renderTarget, CSurface* destination) = 0;
     virtual Result DoReadFrontBuffer(CSurface* destination) = 0;
 
-    void Shutdown(); // first thing in a back end's destructor
+    void Shutdown();                          // first thing in a back end's destructor
+    void Observe(const DrawCall& call) const; // tells the observer, when there is one
     // Stage 0 as products of texture, diffuse and factor; later stages are not used.
     void StageTerms(CombinerTerm* color, CombinerTerm* alpha) const;
     bool LinearFilter() const;
@@ -203,6 +233,7 @@ protected:
     uint32_t cursorHotY_ = 0;
     bool cursorShown_ = false;
     void* sdlCursor_ = nullptr; // SDL_Cursor made from the picture, with a window only
+    DrawObserver observer_;
 };
 
 } // namespace QuillD3D::Detail

@@ -1,6 +1,7 @@
 #include "platform/system/FileIO.h"
 
 #include <cerrno>
+#include <ctime>
 #include <string_view>
 
 #include <dirent.h>
@@ -37,6 +38,22 @@ bool ListFolder(const std::string& path, std::vector<std::string>& names)
     if (!complete)
         names.clear();
     return complete;
+}
+
+uint64_t FolderStamp(const std::string& path)
+{
+    struct stat st {};
+    timespec now{};
+    if (::stat(path.empty() ? "." : path.c_str(), &st) != 0 || !S_ISDIR(st.st_mode) ||
+        ::clock_gettime(CLOCK_REALTIME, &now) != 0)
+        return 0;
+    const int64_t changed = int64_t(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+    const int64_t current = int64_t(now.tv_sec) * 1000000000 + now.tv_nsec;
+    if (current - changed < int64_t(2) * 1000000000)
+        return 0;
+    // Mixed with the folder's identity, so that a folder replaced by another one is not taken
+    // for it; never 0.
+    return (uint64_t(changed) ^ (uint64_t(st.st_ino) * 0x9E3779B97F4A7C15ull) ^ uint64_t(st.st_dev)) | 1u;
 }
 
 ReadOnlyFile::~ReadOnlyFile()

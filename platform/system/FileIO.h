@@ -20,6 +20,12 @@ FileKind GetFileKind(const std::string& path);
 // empty) when the folder cannot be listed.
 bool ListFolder(const std::string& path, std::vector<std::string>& names);
 
+// A stamp of a folder's entries: it changes whenever an entry is added, removed or renamed (the
+// folder's identity and modification time, in nanoseconds). 0 when the folder cannot be examined,
+// or was changed so recently (within two seconds) that a file system keeping coarse times might
+// give the next change the same stamp: such a folder is to be listed again each time.
+uint64_t FolderStamp(const std::string& path);
+
 // A regular file opened for reading. Opening never blocks, not even on a FIFO or a device: those
 // are refused like folders, since only a regular file has a size to trust.
 class ReadOnlyFile {

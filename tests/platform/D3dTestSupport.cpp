@@ -421,6 +421,39 @@ void ZMasks(D3dPainter& p)
     d->EndScene();
 }
 
+// Depth clears made while another target is bound, and clears of parts of the depth buffer one
+// after another, hold for the masked quads drawn after them (the depth buffer is shared).
+void ZClearsAcrossTargets(D3dPainter& p)
+{
+    Begin(p, Argb(255, 0x20, 0x20, 0x20));
+    IDevice* d = p.Device();
+    ITexture* target = nullptr;
+    ISurface* level = nullptr;
+    ISurface* back = nullptr;
+    ASSERT_EQ(d->CreateTexture(64, 64, 1, UsageRenderTarget, FmtA8R8G8B8, PoolDefault, &target), kOk);
+    ASSERT_EQ(target->GetSurfaceLevel(0, &level), kOk);
+    ASSERT_EQ(d->GetBackBuffer(0, 0, BackBufferMono, &back), kOk);
+    d->SetTextureStageState(0, TssColorOp, TopSelectArg2);
+    d->SetTextureStageState(0, TssAlphaOp, TopSelectArg2);
+    d->SetRenderState(RsZEnable, 1);
+    d->SetRenderState(RsZWriteEnable, 0);
+    d->SetRenderState(RsZFunc, CmpGreater);
+    // Depth 0 everywhere, cleared with the texture bound: a quad at 0.5 shows on the back buffer.
+    d->SetRenderTarget(0, level);
+    d->Clear(0, nullptr, ClearZBuffer, 0, 0.0f, 0);
+    d->SetRenderTarget(0, back);
+    p.Rect(-0.5f, -0.5f, 31.5f, 63.5f, 0xFFFF0000, 0.5f);
+    // The top half back to 1, then the left half to 0: a quad over the right half shows only below.
+    const QuillD3D::Rect top{0, 0, 64, 32}, left{0, 0, 32, 64};
+    d->Clear(1, &top, ClearZBuffer, 0, 1.0f, 0);
+    d->Clear(1, &left, ClearZBuffer, 0, 0.0f, 0);
+    p.Rect(31.5f, -0.5f, 63.5f, 63.5f, 0xFF0000FF, 0.5f);
+    d->EndScene();
+    back->Release();
+    level->Release();
+    target->Release();
+}
+
 void HalfPixelEdges(D3dPainter& p)
 {
     Begin(p, Argb(255, 0, 0, 0));
@@ -588,9 +621,9 @@ void TextureUpdates(D3dPainter& p)
 
 const std::vector<std::string>& SceneNames()
 {
-    static const std::vector<std::string> names = {"blend_modes",      "alpha_test",     "z_masks",
-                                                   "half_pixel_edges", "line_list",      "rotated_bilinear",
-                                                   "culling_strips",   "texture_updates"};
+    static const std::vector<std::string> names = {"blend_modes",      "alpha_test",      "z_masks",
+                                                   "half_pixel_edges", "line_list",       "rotated_bilinear",
+                                                   "culling_strips",   "texture_updates", "z_clears_across_targets"};
     return names;
 }
 
@@ -615,6 +648,8 @@ void DrawScene(const std::string& name, D3dPainter& painter)
         AlphaTest(painter);
     } else if (name == "z_masks") {
         ZMasks(painter);
+    } else if (name == "z_clears_across_targets") {
+        ZClearsAcrossTargets(painter);
     } else if (name == "half_pixel_edges") {
         HalfPixelEdges(painter);
     } else if (name == "line_list") {

@@ -55,21 +55,6 @@ bool SplitName(const String& name, std::vector<std::string>& parts)
     return !parts.empty();
 }
 
-// The entry of `dir` whose name equals `part` ignoring ASCII case; the smallest such name when
-// several do, so the choice does not depend on directory order.
-std::optional<std::string> FindIgnoringCase(const std::string& dir, const std::string& part)
-{
-    std::vector<std::string> entries;
-    if (!QuillPlatform::ListFolder(dir, entries))
-        return std::nullopt;
-    std::optional<std::string> best;
-    for (std::string& entry : entries) {
-        if (EqualsIgnoreAsciiCase(entry, part) && (!best || entry < *best))
-            best = std::move(entry);
-    }
-    return best;
-}
-
 } // namespace
 
 FSLooseFiles::FSLooseFiles(const String& folder, const String& group) : m_group(group)
@@ -81,6 +66,25 @@ FSLooseFiles::FSLooseFiles(const String& folder, const String& group) : m_group(
     }
     if (!m_folder.empty() && m_folder.back() != '/')
         m_folder.push_back('/');
+}
+
+std::optional<std::string> FSLooseFiles::FindIgnoringCase(const std::string& dir, const std::string& part) const
+{
+    const uint64_t stamp = QuillPlatform::FolderStamp(dir);
+    std::lock_guard<std::mutex> lock(m_listingsMutex);
+    Listing& listing = m_listings[dir];
+    if (stamp == 0 || listing.stamp != stamp) {
+        listing.stamp = 0;
+        if (!QuillPlatform::ListFolder(dir, listing.entries))
+            return std::nullopt;
+        listing.stamp = stamp;
+    }
+    std::optional<std::string> best;
+    for (const std::string& entry : listing.entries) {
+        if (EqualsIgnoreAsciiCase(entry, part) && (!best || entry < *best))
+            best = entry;
+    }
+    return best;
 }
 
 std::optional<std::string> FSLooseFiles::Resolve(const String& name) const
@@ -95,8 +99,19 @@ std::optional<std::string> FSLooseFiles::Resolve(const String& name) const
             exact.push_back('/');
         exact += parts[i];
     }
-    if (IsRegularFile(exact))
+    const QuillPlatform::FileKind kind = QuillPlatform::GetFileKind(exact);
+    if (kind == QuillPlatform::FileKind::File)
         return exact;
+    if (kind != QuillPlatform::FileKind::Missing)
+        return std::nullopt; // a folder (or such) by that exact name, as the walk below would find
+    // Most often the folders are spelled right and only the file's case differs, or the file is
+    // missing (the picture loader asks for every picture's alpha pair): one look at the folder's
+    // kept listing answers.
+    const std::string parent = exact.substr(0, exact.size() - parts.back().size());
+    if (QuillPlatform::FolderStamp(parent) != 0) {
+        const auto found = FindIgnoringCase(parent, parts.back());
+        return found && IsRegularFile(parent + *found) ? std::optional<std::string>(parent + *found) : std::nullopt;
+    }
 
     // Walk component by component, keeping exact matches and falling back to a case-blind one.
     std::string path = m_folder;

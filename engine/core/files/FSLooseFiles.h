@@ -1,17 +1,22 @@
 #pragma once
 // File source over a folder of loose files. Data names use '\' and any case ("Audio\Audio.xml");
 // when the exact path does not exist, each component is matched ignoring ASCII case. Names with
-// a ".." component and absolute names are refused.
+// a ".." component and absolute names are refused. A folder's listing for the case-blind match is
+// kept while the folder's entries stay the same, so that asking for a missing name (as the
+// picture loader does for every picture's alpha pair) does not list the folder every time.
 
+#include <mutex>
 #include <optional>
 #include <string>
+#include <unordered_map>
+#include <vector>
 
 #include "engine/core/files/FileManager.h"
 
 namespace QuillEngine {
 
 class FSLooseFiles : public FileManager::IFSSource {
-  public:
+public:
     // Files above this size are not read.
     static constexpr size_t MaxFileSize = size_t(512) << 20;
 
@@ -28,9 +33,20 @@ class FSLooseFiles : public FileManager::IFSSource {
     // The path a data name maps to when such a regular file exists; exposed for tests and tools.
     std::optional<std::string> Resolve(const String& name) const;
 
-  private:
+private:
+    // The entry of `dir` whose name equals `part` ignoring ASCII case; the smallest such name
+    // when several do, so the choice does not depend on directory order.
+    std::optional<std::string> FindIgnoringCase(const std::string& dir, const std::string& part) const;
+
+    struct Listing {
+        uint64_t stamp = 0;
+        std::vector<std::string> entries;
+    };
+
     std::string m_folder; // UTF-8, '/'-separated, ends with '/' unless empty
     String m_group;
+    mutable std::mutex m_listingsMutex;
+    mutable std::unordered_map<std::string, Listing> m_listings; // by folder path
 };
 
 } // namespace QuillEngine

@@ -4,12 +4,12 @@
 
 namespace QuillEngine {
 
-bool Image::Allocate(uint32_t w, uint32_t h, size_t scratchBytes)
+bool Image::Allocate(uint32_t w, uint32_t h)
 {
     Clear();
     if (w == 0 || h == 0)
         return false;
-    const size_t words = size_t(w) * size_t(h) + (scratchBytes + 3) / 4;
+    const size_t words = size_t(w) * size_t(h);
     if (words > capacity_) {
         buffer_.reset();
         capacity_ = 0;

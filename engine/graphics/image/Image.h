@@ -21,11 +21,10 @@ struct Image {
     // False when every pixel is opaque by construction (a plain JPEG).
     bool hasAlpha = false;
 
-    // Room for width × height words (left uninitialised) plus `scratchBytes` of working space
-    // after them. The buffer of an earlier picture is reused when it is large enough, so one
-    // image decoded into again and again allocates only for its largest picture. False (and
-    // empty) when a side is 0 or the memory cannot be had.
-    bool Allocate(uint32_t w, uint32_t h, size_t scratchBytes = 0);
+    // Room for width × height words (left uninitialised). The buffer of an earlier picture is reused when it is large
+    // enough, so one image decoded into again and again allocates only for its largest picture. False (and empty) when
+    // a side is 0 or the memory cannot be had.
+    bool Allocate(uint32_t w, uint32_t h);
     // No picture; the memory is kept for the next Allocate.
     void Clear();
     // No picture and no memory.
@@ -38,8 +37,6 @@ struct Image {
     uint32_t* Row(uint32_t y) { return buffer_.get() + size_t(y) * width; }
     const uint32_t* Row(uint32_t y) const { return buffer_.get() + size_t(y) * width; }
     uint32_t Pixel(uint32_t x, uint32_t y) const { return Row(y)[x]; }
-    // The working space asked for by the last Allocate.
-    uint8_t* Scratch() { return reinterpret_cast<uint8_t*>(buffer_.get() + size_t(width) * height); }
 
 private:
     std::unique_ptr<uint32_t[]> buffer_;

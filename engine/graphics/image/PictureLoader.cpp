@@ -47,7 +47,8 @@ bool LoadAlphaPair(FileManager& files, StringView path, uint32_t maxTextureSize,
     const String base(AlphaPairBase(path));
     const String colourName = base + u".jpg";
     const String alphaName = base + u".bmp";
-    if (!files.Exists(colourName) || !files.Exists(alphaName))
+    // The alpha picture first: almost every picture has none, and that answers at once.
+    if (!files.Exists(alphaName) || !files.Exists(colourName))
         return false;
     if (!DecodeFile(files, colourName, maxTextureSize, DecodeJpeg, out))
         return false;

@@ -8,8 +8,8 @@
 #include <utility>
 #include <vector>
 
-#include "platform/system/GraphicsDriver.h"
 #include "platform/d3d/Backends.h"
+#include "platform/system/GraphicsDriver.h"
 
 namespace QuillD3D::Detail {
 
@@ -117,27 +117,7 @@ protected:
         }
         raster_.Begin(target, st);
 
-        auto vertexAt = [&](uint32_t k) {
-            const int64_t index = call.indices ? static_cast<int64_t>(call.indices[k]) + call.baseVertex
-                                               : static_cast<int64_t>(call.baseVertex) + k;
-            const uint8_t* p = call.vertices + index * call.stride;
-            RasterVertex v;
-            float f[4];
-            std::memcpy(f, p, sizeof f);
-            v.x = f[0];
-            v.y = f[1];
-            v.z = f[2];
-            v.color = 0xFFFFFFFFu;
-            v.u = v.v = 0.0f;
-            if (layout.colorOffset >= 0) {
-                std::memcpy(&v.color, p + layout.colorOffset, 4);
-            }
-            if (layout.texOffset >= 0) {
-                std::memcpy(&v.u, p + layout.texOffset, 4);
-                std::memcpy(&v.v, p + layout.texOffset + 4, 4);
-            }
-            return v;
-        };
+        auto vertexAt = [&](uint32_t k) { return ReadVertex(call, layout, k); };
         const uint32_t n = call.primitiveCount;
         switch (call.type) {
         case PtTriangleList:

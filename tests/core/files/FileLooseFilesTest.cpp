@@ -103,3 +103,25 @@ TEST(FileLooseFiles, FilesOverTheSizeCapAreNotRead)
     EXPECT_FALSE(f.source.ReadFile(u"huge.bin", data, size));
     EXPECT_EQ(data, nullptr);
 }
+
+// The case-blind match keeps a folder's listing while the folder is unchanged: a name added since,
+// even within the same second, or with the folder's time set back by hand, is still found.
+TEST(FileLooseFiles, ACaseBlindMatchSeesFilesAddedAfterTheFolderWasListed)
+{
+    LooseFolder f("loose-listing");
+    const std::filesystem::path folder = f.root / "input/Pictures";
+    QuillTest::WriteFile(folder / "Badge.PNG", "badge");
+    const auto settled = std::filesystem::file_time_type::clock::now() - std::chrono::hours(1);
+    std::filesystem::last_write_time(folder, settled);
+    EXPECT_EQ(f.Read(u"Pictures\\badge.png"), "badge");
+    EXPECT_FALSE(f.source.Exists(u"Pictures\\coin.png")); // the listing is kept from here on
+
+    QuillTest::WriteFile(folder / "Coin.PNG", "coin");
+    EXPECT_EQ(f.Read(u"Pictures\\coin.png"), "coin");
+    QuillTest::WriteFile(folder / "Frame.PNG", "frame");
+    std::filesystem::last_write_time(folder, settled + std::chrono::minutes(1));
+    EXPECT_EQ(f.Read(u"Pictures\\frame.png"), "frame");
+    std::filesystem::remove(folder / "Coin.PNG");
+    std::filesystem::last_write_time(folder, settled + std::chrono::minutes(2));
+    EXPECT_FALSE(f.source.Exists(u"Pictures\\coin.png"));
+}
