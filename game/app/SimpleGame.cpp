@@ -145,13 +145,14 @@ void SimpleGame::Update()
 void SimpleGame::TellDamagedData()
 {
     FileManager* files = engine_->GetFileManager();
-    const std::vector<DamagedEntry> met = files ? files->DamagedEntries() : std::vector<DamagedEntry>{};
-    if (met.size() <= damageSeen_)
+    // Asked every step: only the entries met since the last one are copied (usually none).
+    const std::vector<DamagedEntry> met = files ? files->DamagedEntriesAfter(damageSeen_) : std::vector<DamagedEntry>{};
+    if (met.empty())
         return;
+    damageSeen_ += met.size();
     // One message per archive, naming the entries of it met so far.
     std::vector<std::pair<std::string, std::string>> told; // archive path, entries
-    for (size_t i = std::exchange(damageSeen_, met.size()); i < met.size(); ++i) {
-        const DamagedEntry& damage = met[i];
+    for (const DamagedEntry& damage : met) {
         const std::string archive = ToUtf8(damage.archive);
         const std::string path =
             !archive.empty() && archive[0] == '/' ? archive : QuillPlatform::ProgramFolder() + "/" + archive;

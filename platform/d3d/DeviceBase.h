@@ -162,6 +162,18 @@ public:
 protected:
     ~CDeviceBase() override;
 
+    // What the back buffer is made of: the format and size in params_, a render target.
+    SurfaceDesc BackBufferDesc() const
+    {
+        SurfaceDesc desc;
+        desc.format = params_.backBufferFormat;
+        desc.usage = UsageRenderTarget;
+        desc.pool = PoolDefault;
+        desc.width = params_.backBufferWidth;
+        desc.height = params_.backBufferHeight;
+        return desc;
+    }
+
     // Back-end hooks.
     virtual Result CreateSurfaces() = 0; // back buffer (backBuffer_) and depth buffer for params_
     virtual void DestroySurfaces() = 0;

@@ -143,8 +143,15 @@ void FileManager::NoteDamage(const DamagedEntry& damage)
 
 std::vector<DamagedEntry> FileManager::DamagedEntries() const
 {
+    return DamagedEntriesAfter(0);
+}
+
+std::vector<DamagedEntry> FileManager::DamagedEntriesAfter(size_t count) const
+{
     std::lock_guard guard(m_damageLock);
-    return m_damaged;
+    if (count >= m_damaged.size())
+        return {};
+    return std::vector<DamagedEntry>(m_damaged.begin() + static_cast<ptrdiff_t>(count), m_damaged.end());
 }
 
 size_t FileManager::CachedFileCount() const

@@ -129,6 +129,8 @@ class FileManager : public Singleton<FileManager> {
     void SetDamageReporter(DamageReporter reporter) { m_damageReporter = std::move(reporter); }
     // Every damaged entry met so far, each once, in the order met.
     std::vector<DamagedEntry> DamagedEntries() const;
+    // Those met after the first `count` (what a caller asking every step has not seen yet).
+    std::vector<DamagedEntry> DamagedEntriesAfter(size_t count) const;
 
     size_t SourceCount() const { return m_sources.size(); }
     // Number of files currently held by live handles.

@@ -77,12 +77,7 @@ bool CGlDevice::Open()
 Result CGlDevice::CreateSurfaces()
 {
     MakeCurrent();
-    SurfaceDesc desc;
-    desc.format = params_.backBufferFormat;
-    desc.usage = UsageRenderTarget;
-    desc.pool = PoolDefault;
-    desc.width = params_.backBufferWidth;
-    desc.height = params_.backBufferHeight;
+    const SurfaceDesc desc = BackBufferDesc();
     backBuffer_ = new CSurface(link_, desc, false, nullptr, 0);
     backBuffer_->Bind();
     if (!MakeTargetTexture(backBuffer_)) {

@@ -28,12 +28,7 @@ public:
 protected:
     Result CreateSurfaces() override
     {
-        SurfaceDesc desc;
-        desc.format = params_.backBufferFormat;
-        desc.usage = UsageRenderTarget;
-        desc.pool = PoolDefault;
-        desc.width = params_.backBufferWidth;
-        desc.height = params_.backBufferHeight;
+        const SurfaceDesc desc = BackBufferDesc();
         backBuffer_ = new CSurface(link_, desc, false, nullptr, 0);
         backBuffer_->Bind();
         if (!backBuffer_->Bits()) {
