@@ -441,7 +441,7 @@ void EngineManager::Tick(bool allowGameUpdate)
         // A scene at rest is not drawn again (but now and then); a scripted play run keeps its own
         // rhythm of frames so that every run draws the same ones, unless told to leave it to these rules.
         const bool draw = playHarness_ && playHarness_->KeepsFrameRhythm() ? playHarness_->DrawsFrame()
-                                                                           : renderer_ && renderer_->WantsFrame();
+                                                                           : renderer_ && renderer_->WantsFrame(steps);
         if (renderer_ && draw)
             renderer_->RenderFrame(true);
         return;

@@ -1,5 +1,6 @@
 #include "engine/graphics/render/RenderManager.h"
 
+#include <algorithm>
 #include <utility>
 
 #include "engine/core/IQuillGame.h"
@@ -233,11 +234,12 @@ void CRenderManager::HandleCondition()
     }
 }
 
-bool CRenderManager::WantsFrame()
+bool CRenderManager::WantsFrame(int32_t steps)
 {
     if (canvasManager_ && canvasManager_->TakeCanvasChanges())
         SetFrameDirty();
-    if (sceneChanged_ || ++quietSteps_ >= kQuietRedrawSteps) {
+    quietSteps_ += std::max(steps, 1);
+    if (sceneChanged_ || quietSteps_ >= kQuietRedrawSteps) {
         quietSteps_ = 0;
         return true;
     }

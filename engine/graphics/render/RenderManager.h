@@ -113,10 +113,11 @@ public:
         frameDrawn_ = true;
         sceneChanged_ = true;
     }
-    // Whether the main loop draws after this step: when something on screen changed since the last
-    // drawing, and in any case every kQuietRedrawSteps steps; a scene at rest costs no drawing.
+    // Whether the main loop draws after a tick of `steps` game steps: when something on screen
+    // changed since the last drawing, and in any case every kQuietRedrawSteps steps (counted in
+    // steps, so a tick that catches up several counts for all of them); a scene at rest costs no drawing.
     static constexpr int32_t kQuietRedrawSteps = 120;
-    bool WantsFrame();
+    bool WantsFrame(int32_t steps = 1);
 
     // --- cursors ---
     // name none: no custom cursor. Otherwise the first entry of "Cursors\Cursors.xml" with that

@@ -228,6 +228,10 @@ TEST_F(RenderFrameTest, AFrameIsWantedAfterAChangeOnScreenOrAfterTheQuietInterva
         ASSERT_FALSE(r.WantsFrame()) << i;
     EXPECT_TRUE(r.WantsFrame());
     EXPECT_FALSE(r.WantsFrame());
+    // The interval is counted in steps: a tick that caught up on many counts for all of them.
+    EXPECT_FALSE(r.WantsFrame(CRenderManager::kQuietRedrawSteps - 2));
+    EXPECT_TRUE(r.WantsFrame(1));
+    EXPECT_TRUE(r.WantsFrame(CRenderManager::kQuietRedrawSteps));
     // An instance that moves wants the next step drawn, once.
     ui.GetRoot()->SetPosition(10.0f, 20.0f);
     EXPECT_TRUE(r.WantsFrame());
