@@ -345,7 +345,7 @@ bool BenchLoading(const fs::path& dataDir, double& oursMedian, double& directMed
         return false;
     }
 
-    constexpr int kRounds = 15;
+    constexpr int kRounds = 41; // enough that a blip of other work on the machine moves the median little
     constexpr int kLoadsPerRound = 40;
     std::vector<double> oursMs, directMs;
     for (int round = 0; round < kRounds; ++round) {
@@ -379,7 +379,7 @@ int main(int argc, char** argv)
     if (!BenchBoard(dataDir, boardMs, draws))
         return 1;
     std::printf("picture loading (2 JPEG, 2 PNG, one interlaced):\n");
-    std::printf("  our loaders:    %.4f ms per set (median of 15 rounds)\n", oursMs);
+    std::printf("  our loaders:    %.4f ms per set (median of 41 rounds)\n", oursMs);
     std::printf("  libpng/libjpeg: %.4f ms per set\n", directMs);
     std::printf("board frame (800x600 soft; background, 150 items, 200 particles, 20 text quads):\n");
     std::printf("  %.3f ms per frame (median of 200), %.1f draw calls per frame\n", boardMs, draws);
