@@ -180,9 +180,10 @@ TEST_F(D3dSoftRasterTest, CullModesDropOneWindingAndStripsAndFansDraw)
     ExpectGolden(pic, "culling_strips");
 }
 
-TEST_F(D3dSoftRasterTest, VectorBlendPathsComputeTheScalarValues)
+TEST_F(D3dSoftRasterTest, VectorBlendAndSamplingPathsComputeTheScalarValues)
 {
-    // Translucent, opaque and clear texels in runs of every length, blended by each path.
+    // Translucent, opaque and clear texels in runs of every length, blended by each path; then the
+    // same texture magnified, turned and bilinearly filtered, sampled by each path.
     std::vector<Picture> pictures;
     for (int level = 0; level <= 2; ++level) {
         Detail::SetSoftSimdLimit(level);
@@ -203,6 +204,15 @@ TEST_F(D3dSoftRasterTest, VectorBlendPathsComputeTheScalarValues)
             const float x = static_cast<float>(k * 7) - 3.5f, y = static_cast<float>(k * 4) - 0.5f;
             painter.Rect(x, y, x + 13.0f + k, y + 7.0f + k, 0xFFFFFFFF);
         }
+        for (uint32_t s : {SampMagFilter, SampMinFilter}) {
+            d->SetSamplerState(0, s, FilterLinear);
+        }
+        // Inset texture coordinates keep most spans inside the texture, where the vector sampler works.
+        const D3dVertex turned[4] = {{4.3f, 9.1f, 0.5f, 0.5f, 0xFFFFFFFF, 0.1f, 0.15f},
+                                     {52.6f, 1.7f, 0.5f, 0.5f, 0xFFFFFFFF, 0.9f, 0.15f},
+                                     {57.2f, 29.4f, 0.5f, 0.5f, 0xFFFFFFFF, 0.9f, 0.85f},
+                                     {8.9f, 35.8f, 0.5f, 0.5f, 0xFFFFFFFF, 0.1f, 0.85f}};
+        painter.Quad(turned);
         d->SetTexture(0, nullptr);
         d->EndScene();
         pictures.push_back(painter.Read());
