@@ -167,6 +167,48 @@ TEST_F(D3dSoftRasterTest, RotatedBilinearQuadMatchesItsGolden)
     ExpectGolden(pic, "rotated_bilinear");
 }
 
+TEST_F(D3dSoftRasterTest, AMagnifiedFilteredTextureIsClampedAtEveryEdge)
+{
+    // Red over blue (4 x 2), and red beside blue (2 x 4), magnified about nine times and filtered:
+    // along the texture's uniform direction every pixel must match, edges included. A sample that
+    // read past an edge would take in a neighbour in memory (the next row's first texel, or what
+    // lies beyond the texture) instead of the edge's own texel.
+    for (const bool across : {false, true}) {
+        const int w = across ? 2 : 4, h = across ? 4 : 2;
+        std::vector<uint32_t> texels(static_cast<size_t>(w * h));
+        for (int y = 0; y < h; ++y) {
+            for (int x = 0; x < w; ++x) {
+                texels[static_cast<size_t>(y * w + x)] =
+                    (across ? x : y) == 0 ? Argb(255, 255, 0, 0) : Argb(255, 0, 0, 255);
+            }
+        }
+        D3dPainter painter;
+        ASSERT_TRUE(painter.Open(Backend::Soft, 48, 48));
+        ITexture* t = painter.MakeTexture(w, h, texels);
+        IDevice* d = painter.Device();
+        d->Clear(0, nullptr, ClearTarget, 0xFF000000u, 1.0f, 0);
+        d->BeginScene();
+        painter.SpriteStates();
+        for (uint32_t s : {SampMagFilter, SampMinFilter}) {
+            d->SetSamplerState(0, s, FilterLinear);
+        }
+        d->SetTexture(0, t);
+        painter.Rect(0.0f, 0.0f, static_cast<float>(w * 9 + 1), static_cast<float>(h * 9 + 1), 0xFFFFFFFF);
+        d->SetTexture(0, nullptr);
+        d->EndScene();
+        const Picture pic = painter.Read();
+        const int along = (across ? h : w) * 9 + 1, lines = (across ? w : h) * 9 + 1;
+        for (int line = 0; line < lines; ++line) {
+            const auto at = [&](int i) { return Rgb(across ? pic.At(line, i) : pic.At(i, line)); };
+            for (int i = 1; i < along; ++i) {
+                ASSERT_EQ(at(i), at(0)) << (across ? "column " : "row ") << line << ", pixel " << i;
+            }
+        }
+        EXPECT_EQ(Rgb(pic.At(0, 0)), 0xFF0000u);
+        EXPECT_EQ(Rgb(pic.At(w * 9, h * 9)), 0x0000FFu);
+    }
+}
+
 TEST_F(D3dSoftRasterTest, CullModesDropOneWindingAndStripsAndFansDraw)
 {
     const Picture pic = DrawSoft("culling_strips");

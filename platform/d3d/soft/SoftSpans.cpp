@@ -180,11 +180,11 @@ __attribute__((target("avx2"))) inline __m256i LerpAvx2(__m256i a, __m256i b, __
                            _mm256_andnot_si256(low, _mm256_add_epi16(ag, half)));
 }
 
-// Bilinear samples of a span whose every sample lies inside the texture (as the scalar fast path
-// below), eight at a time; the last few go one by one. Coordinates fit 32 bits: the caller checks
-// the texture's size.
-__attribute__((target("avx2"))) void BilinearSpanAvx2(const RasterTexture& t, int64_t u, int64_t v, int64_t du,
-                                                      int64_t dv, int n, uint32_t* out)
+// Bilinear samples of a run whose every sample lies inside the texture, eight at a time: the
+// whole groups of eight, whose count it returns. Coordinates fit 32 bits: the caller checks the
+// texture's size.
+__attribute__((target("avx2"))) int BilinearRunAvx2(const RasterTexture& t, int64_t u, int64_t v, int64_t du,
+                                                    int64_t dv, int n, uint32_t* out)
 {
     const auto* base = reinterpret_cast<const int*>(t.pixels);
     const __m256i steps = _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7);
@@ -209,64 +209,97 @@ __attribute__((target("avx2"))) void BilinearSpanAvx2(const RasterTexture& t, in
                                         _mm256_i32gather_epi32(base, _mm256_add_epi32(i10, one), 4), fx);
         _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + i), _mm256_or_si256(LerpAvx2(top, bottom, fy), orMask));
     }
-    for (u += du * i, v += dv * i; i < n; ++i, u += du, v += dv) {
+    return i;
+}
+#endif
+
+inline int64_t FloorDiv(int64_t a, int64_t b)
+{
+    const int64_t q = a / b;
+    return (a % b != 0 && ((a < 0) != (b < 0))) ? q - 1 : q;
+}
+
+inline int64_t CeilDiv(int64_t a, int64_t b)
+{
+    const int64_t q = a / b;
+    return (a % b != 0 && ((a < 0) == (b < 0))) ? q + 1 : q;
+}
+
+// The indices i in [first, end), within [0, n), for which lo <= p + dp * i <= hi (an interval,
+// since the coordinate moves by the same step each pixel).
+void InsideRange(int64_t p, int64_t dp, int64_t lo, int64_t hi, int n, int& first, int& end)
+{
+    int64_t a = 0, b = n - 1;
+    if (dp == 0) {
+        if (p < lo || p > hi)
+            a = n;
+    } else if (dp > 0) {
+        a = CeilDiv(lo - p, dp);
+        b = FloorDiv(hi - p, dp);
+    } else {
+        a = CeilDiv(hi - p, dp);
+        b = FloorDiv(lo - p, dp);
+    }
+    first = static_cast<int>(std::clamp<int64_t>(a, 0, n));
+    end = std::max(first, static_cast<int>(std::clamp<int64_t>(b + 1, 0, n)));
+}
+
+// Texels of a run whose every sample lies inside the texture: no addressing to do.
+void SampleInside(const RasterTexture& t, int64_t u, int64_t v, int64_t du, int64_t dv, int n, uint32_t* out)
+{
+    const uint32_t orMask = t.orMask;
+    if (!t.linear) {
+        if (dv == 0) {
+            const uint32_t* row = t.pixels + static_cast<size_t>(v >> 16) * t.pitch;
+            for (int i = 0; i < n; ++i, u += du) {
+                out[i] = row[u >> 16] | orMask;
+            }
+        } else {
+            for (int i = 0; i < n; ++i, u += du, v += dv) {
+                out[i] = t.pixels[static_cast<size_t>(v >> 16) * t.pitch + (u >> 16)] | orMask;
+            }
+        }
+        return;
+    }
+    int i = 0;
+#if QUILL_HAVE_AVX2_PATH
+    if (n >= 8 && g_simdLimit >= 2 && t.width < 32768 && t.height < 32768 &&
+        uint64_t(t.pitch) * uint64_t(t.height) < (uint64_t(1) << 31) && HasAvx2()) {
+        i = BilinearRunAvx2(t, u, v, du, dv, n, out);
+        u += du * i;
+        v += dv * i;
+    }
+#endif
+    for (; i < n; ++i, u += du, v += dv) {
         const int64_t uu = u - kLinearBias, vv = v - kLinearBias;
         const int x0 = static_cast<int>(uu >> 16);
         const uint32_t* r0 = t.pixels + static_cast<size_t>(vv >> 16) * t.pitch;
         out[i] = Bilinear(r0, r0 + t.pitch, x0, x0 + 1, static_cast<uint32_t>((uu >> 8) & 255),
                           static_cast<uint32_t>((vv >> 8) & 255)) |
-                 t.orMask;
+                 orMask;
     }
 }
-#endif
 
-// Texels of one span. Spans whose every sample lies inside the texture skip the addressing.
+// Texels of one span. Only the pixels whose samples reach past the texture's edge (at the ends of
+// a span, where a quad maps the whole texture) go through the addressing.
 void SampleSpan(const RasterTexture& t, int64_t u, int64_t v, int64_t du, int64_t dv, int n, uint32_t* out)
 {
-    const int64_t ue = u + du * (n - 1), ve = v + dv * (n - 1);
-    const int64_t umin = std::min(u, ue), umax = std::max(u, ue), vmin = std::min(v, ve), vmax = std::max(v, ve);
-    const uint32_t orMask = t.orMask;
-    if (!t.linear) {
-        if (umin >= 0 && vmin >= 0 && (umax >> 16) < t.width && (vmax >> 16) < t.height) {
-            if (dv == 0) {
-                const uint32_t* row = t.pixels + static_cast<size_t>(v >> 16) * t.pitch;
-                for (int i = 0; i < n; ++i, u += du) {
-                    out[i] = row[u >> 16] | orMask;
-                }
-            } else {
-                for (int i = 0; i < n; ++i, u += du, v += dv) {
-                    out[i] = t.pixels[static_cast<size_t>(v >> 16) * t.pitch + (u >> 16)] | orMask;
-                }
-            }
-            return;
-        }
-        for (int i = 0; i < n; ++i, u += du, v += dv) {
-            out[i] = FetchPoint(t, u, v);
-        }
-        return;
-    }
-    if (umin >= kLinearBias && vmin >= kLinearBias && ((umax - kLinearBias) >> 16) + 1 < t.width &&
-        ((vmax - kLinearBias) >> 16) + 1 < t.height) {
-#if QUILL_HAVE_AVX2_PATH
-        if (n >= 8 && g_simdLimit >= 2 && t.width < 32768 && t.height < 32768 &&
-            uint64_t(t.pitch) * uint64_t(t.height) < (uint64_t(1) << 31) && HasAvx2()) {
-            BilinearSpanAvx2(t, u, v, du, dv, n, out);
-            return;
-        }
-#endif
-        for (int i = 0; i < n; ++i, u += du, v += dv) {
-            const int64_t uu = u - kLinearBias, vv = v - kLinearBias;
-            const int x0 = static_cast<int>(uu >> 16);
-            const uint32_t* r0 = t.pixels + static_cast<size_t>(vv >> 16) * t.pitch;
-            out[i] = Bilinear(r0, r0 + t.pitch, x0, x0 + 1, static_cast<uint32_t>((uu >> 8) & 255),
-                              static_cast<uint32_t>((vv >> 8) & 255)) |
-                     orMask;
-        }
-        return;
-    }
-    for (int i = 0; i < n; ++i, u += du, v += dv) {
-        out[i] = FetchLinear(t, u, v);
-    }
+    // A sample reads its own texel, and with bilinear filtering the next one too.
+    const int64_t bias = t.linear ? kLinearBias : 0, reach = t.linear ? 1 : 0;
+    int first = 0, end = 0, vFirst = 0, vEnd = 0;
+    InsideRange(u, du, bias, bias + ((int64_t(t.width) - reach) << 16) - 1, n, first, end);
+    InsideRange(v, dv, bias, bias + ((int64_t(t.height) - reach) << 16) - 1, n, vFirst, vEnd);
+    first = std::max(first, vFirst);
+    end = std::min(end, vEnd);
+    if (end <= first)
+        first = end = n;
+    const auto edge = [&](int from, int to) {
+        for (int i = from; i < to; ++i)
+            out[i] = t.linear ? FetchLinear(t, u + du * i, v + dv * i) : FetchPoint(t, u + du * i, v + dv * i);
+    };
+    edge(0, first);
+    SampleInside(t, u + du * first, v + dv * first, du, dv, end - first, out + first);
+    edge(end, n);
 }
 
 inline uint32_t ChannelProduct(uint32_t x, uint32_t y, int shift)
