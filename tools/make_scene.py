@@ -8,6 +8,7 @@ A layout line places one picture on the 800 x 600 board at the centre (x, y):
     decoy <id> <x> <y> [options]                                           on no list
     cover <id> <x> <y> [options]                                           laid over the items
     front <x> <y> from=<drawing> [options]                                 part of the foreground
+    painted "<name>" ["<name>" ...]                                        drawn in the background
 
 The board movie draws the background, then every decoy, then every item, then every cover, then
 the foreground, each kind in the order of its lines: decoys lie under the items (a click on a decoy
@@ -28,7 +29,10 @@ A decoy, a cover or a part of the foreground is never of the kind of an item of 
 its tint, turn, size or source (a name on the list matches exactly one thing in the picture, a
 group exactly its members): the kind of a copied item is its list name, that of a drawing its
 <title>, and the kind of a name is its last word, singular, as KINDS below folds it (a Church Key is
-a key, a Candlestick a candle). The tool refuses a layout that breaks this.
+a key, a Candlestick a candle). The tool refuses a layout that breaks this. The `painted` lines name
+the things drawn in the background; none of them may be of a listed kind either (no painted candle
+beside a listed Candlestick), and the tool refuses a layout where one is. It compares names only: a
+look-alike of another name (a harp beside a listed Lyre) is for the eye to catch.
 Without `from`, a decoy's or cover's picture must exist and no other option applies; an item
 turned, tinted, mirrored or resized in place keeps its own drawing in tools/scenes/items/<Scene>/
 (moved there the first time) and its scene picture is made from it. The background is
@@ -64,7 +68,7 @@ def listed_names(scene):
         for text in f:
             if text.strip() and not text.lstrip().startswith("#"):
                 parts = shlex.split(text)
-                if parts[0] not in ("decoy", "cover", "front"):
+                if parts[0] not in ("decoy", "cover", "front", "painted"):
                     names[parts[0]] = parts[1]
     return names
 
@@ -139,6 +143,9 @@ def read_layout(scene):
             if not text.strip() or text.lstrip().startswith("#"):
                 continue
             parts = shlex.split(text)
+            if parts[0] == "painted":
+                lines.append(dict(kind="painted", names=parts[1:]))
+                continue
             if parts[0] == "front":
                 line = dict(kind="front", x=float(parts[1]), y=float(parts[2]), options=parts[3:], file=None)
             elif parts[0] in ("decoy", "cover"):
@@ -195,6 +202,11 @@ def write_foreground(scene, fronts):
 def make(scene):
     lines = read_layout(scene)
     kinds = {kind(line["name"]) for line in lines if line["kind"] == "item"}
+    for line in lines:
+        for name in line.get("names", []):
+            if kind(name) in kinds:
+                sys.exit(f"{scene}: the background paints a {name}, of a listed kind")
+    lines = [line for line in lines if line["kind"] != "painted"]
     for line in lines:
         if line["kind"] != "item" and source_kind(line["from"]) in kinds | {None}:
             sys.exit(f"{scene}: {line['kind']} {line.get('id', line['from'])} is of a listed kind, or of none "

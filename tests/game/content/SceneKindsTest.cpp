@@ -1,8 +1,8 @@
 // Every scene's search is fair: a name on the list matches exactly one thing in the picture (a
 // group, exactly its members). Nothing the board draws beside its items (a decoy, a cover, a part
-// of the foreground) is of the kind of one of them, whatever its tint, turn, size or source. The
-// layouts in tools/scenes say what each picture was drawn from; the shipped board movies draw
-// exactly the decoys and covers they name.
+// of the foreground, a thing painted in the background) is of the kind of one of them, whatever its
+// tint, turn, size or source. The layouts in tools/scenes say what each picture was drawn from and
+// what each background paints; the shipped board movies draw exactly the decoys and covers they name.
 
 #include <gtest/gtest.h>
 
@@ -58,6 +58,11 @@ bool Placed(const std::vector<std::string>& line)
     return line[0] == "decoy" || line[0] == "cover" || line[0] == "front";
 }
 
+bool Item(const std::vector<std::string>& line)
+{
+    return !Placed(line) && line[0] != "painted" && line.size() > 1;
+}
+
 std::string Option(const std::vector<std::string>& line, const std::string& key)
 {
     for (const std::string& word : line)
@@ -102,7 +107,7 @@ std::string SourceKind(const std::string& from)
     if (slash == std::string::npos)
         return {};
     for (const auto& line : Layout(from.substr(0, slash)))
-        if (!Placed(line) && line.size() > 1 && line[0] == from.substr(slash + 1))
+        if (Item(line) && line[0] == from.substr(slash + 1))
             return Kind(line[1]);
     return {};
 }
@@ -133,9 +138,15 @@ TEST(SceneKinds, NoSceneDrawsAnotherThingOfAListedKind)
         const auto layout = Layout(scene);
         std::set<std::string> kinds, named;
         for (const auto& line : layout)
-            if (!Placed(line) && line.size() > 1)
+            if (Item(line))
                 kinds.insert(Kind(line[1]));
         ASSERT_FALSE(kinds.empty()) << "no layout lists its items";
+        size_t painted = 0;
+        for (const auto& line : layout)
+            for (size_t i = 1; line[0] == "painted" && i < line.size(); ++i, ++painted)
+                EXPECT_FALSE(kinds.count(Kind(line[i])))
+                    << "the background paints a " << line[i] << ", a kind on the list";
+        EXPECT_GT(painted, 0u) << "the layout does not say what its background paints";
         int decoys = 0;
         for (const auto& line : layout) {
             if (!Placed(line))
