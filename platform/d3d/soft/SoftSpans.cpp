@@ -281,18 +281,30 @@ void SampleInside(const RasterTexture& t, int64_t u, int64_t v, int64_t du, int6
 }
 
 // Texels of one span. Only the pixels whose samples reach past the texture's edge (at the ends of
-// a span, where a quad maps the whole texture) go through the addressing.
+// a span, where a quad maps the whole texture) go through the addressing; a short span that reaches
+// past it is not worth splitting.
 void SampleSpan(const RasterTexture& t, int64_t u, int64_t v, int64_t du, int64_t dv, int n, uint32_t* out)
 {
+    constexpr int kSplitSpan = 16;
     // A sample reads its own texel, and with bilinear filtering the next one too.
     const int64_t bias = t.linear ? kLinearBias : 0, reach = t.linear ? 1 : 0;
-    int first = 0, end = 0, vFirst = 0, vEnd = 0;
-    InsideRange(u, du, bias, bias + ((int64_t(t.width) - reach) << 16) - 1, n, first, end);
-    InsideRange(v, dv, bias, bias + ((int64_t(t.height) - reach) << 16) - 1, n, vFirst, vEnd);
-    first = std::max(first, vFirst);
-    end = std::min(end, vEnd);
-    if (end <= first)
-        first = end = n;
+    const int64_t uLast = bias + ((int64_t(t.width) - reach) << 16) - 1;
+    const int64_t vLast = bias + ((int64_t(t.height) - reach) << 16) - 1;
+    const int64_t ue = u + du * (n - 1), ve = v + dv * (n - 1);
+    if (std::min(u, ue) >= bias && std::max(u, ue) <= uLast && std::min(v, ve) >= bias && std::max(v, ve) <= vLast) {
+        SampleInside(t, u, v, du, dv, n, out);
+        return;
+    }
+    int first = n, end = n;
+    if (n >= kSplitSpan) {
+        int vFirst = 0, vEnd = 0;
+        InsideRange(u, du, bias, uLast, n, first, end);
+        InsideRange(v, dv, bias, vLast, n, vFirst, vEnd);
+        first = std::max(first, vFirst);
+        end = std::min(end, vEnd);
+        if (end <= first)
+            first = end = n;
+    }
     const auto edge = [&](int from, int to) {
         for (int i = from; i < to; ++i)
             out[i] = t.linear ? FetchLinear(t, u + du * i, v + dv * i) : FetchPoint(t, u + du * i, v + dv * i);
