@@ -247,6 +247,8 @@ void InsideRange(int64_t p, int64_t dp, int64_t lo, int64_t hi, int n, int& firs
 // Texels of a run whose every sample lies inside the texture: no addressing to do.
 void SampleInside(const RasterTexture& t, int64_t u, int64_t v, int64_t du, int64_t dv, int n, uint32_t* out)
 {
+    if (n <= 0)
+        return; // (u, v) may lie outside: not even a row pointer is made from it
     const uint32_t orMask = t.orMask;
     if (!t.linear) {
         if (dv == 0) {
