@@ -20,6 +20,19 @@ inline int64_t CeilDiv16(int64_t v)
     return -FloorDiv16(-v);
 }
 
+// a / b rounded down and up, for either sign of b (b != 0).
+inline int64_t FloorDiv(int64_t a, int64_t b)
+{
+    const int64_t q = a / b;
+    return (a % b != 0 && ((a < 0) != (b < 0))) ? q - 1 : q;
+}
+
+inline int64_t CeilDiv(int64_t a, int64_t b)
+{
+    const int64_t q = a / b;
+    return (a % b != 0 && ((a < 0) == (b < 0))) ? q + 1 : q;
+}
+
 // Rounding without library calls (the baseline instruction set has no rounding instruction);
 // arguments are finite and well inside the 64-bit range.
 inline int64_t FloorI(double v)

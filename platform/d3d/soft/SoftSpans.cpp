@@ -213,18 +213,6 @@ __attribute__((target("avx2"))) int BilinearRunAvx2(const RasterTexture& t, int6
 }
 #endif
 
-inline int64_t FloorDiv(int64_t a, int64_t b)
-{
-    const int64_t q = a / b;
-    return (a % b != 0 && ((a < 0) != (b < 0))) ? q - 1 : q;
-}
-
-inline int64_t CeilDiv(int64_t a, int64_t b)
-{
-    const int64_t q = a / b;
-    return (a % b != 0 && ((a < 0) == (b < 0))) ? q + 1 : q;
-}
-
 // The indices i in [first, end), within [0, n), for which lo <= p + dp * i <= hi (an interval,
 // since the coordinate moves by the same step each pixel).
 void InsideRange(int64_t p, int64_t dp, int64_t lo, int64_t hi, int n, int& first, int& end)
